@@ -1,0 +1,61 @@
+#pragma once
+
+#include "form1.h"
+#include "instructionsform.h"
+#include "mainform.h"
+#include "outputform.h"
+#include "variableform.h"
+
+#include <QObject>
+#include <QPointer>
+
+class Dialogs;
+class MediaPlayer;
+
+// The order of screens: splash, setup form, file choice, instructions, rating screen, results
+// screen, one way only. Each screen says what it wants; this decides what is shown next and
+// closes every screen where a run ends.
+class ScreenOrder : public QObject
+{
+    Q_OBJECT
+public:
+    ScreenOrder(Dialogs &dialogs, MediaPlayer &player, const QString &applicationDirectory,
+                QObject *parent = nullptr);
+    ~ScreenOrder() override;
+
+    void start();
+
+    Form1 *splash() const { return m_splash; }
+    VariableForm *variableForm() const { return m_variableForm; }
+    InstructionsForm *instructionsForm() const { return m_instructionsForm; }
+    MainForm *mainForm() const { return m_mainForm; }
+    OutputForm *outputForm() const { return m_outputForm; }
+
+    // The path of the results file written at "Finished!".
+    QString resultsFilePath() const;
+    bool isEnded() const { return m_ended; }
+
+    void handOverFromSplash();
+    void showInstructions();
+    void showRatingScreen();
+    void finishRun();
+    void closeAll();
+
+signals:
+    // Every screen is closed: the program ends.
+    void ended();
+
+private:
+    Dialogs &m_dialogs;
+    MediaPlayer &m_player;
+    QString m_applicationDirectory;
+    bool m_ended = false;
+
+    // Screens delete themselves when closed, except the setup form and the rating screen,
+    // which stay loaded, hidden, until the program ends: the record and the run live there.
+    QPointer<Form1> m_splash;
+    QPointer<VariableForm> m_variableForm;
+    QPointer<InstructionsForm> m_instructionsForm;
+    QPointer<MainForm> m_mainForm;
+    QPointer<OutputForm> m_outputForm;
+};

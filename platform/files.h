@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Text files are in Windows-1252: one byte per character both ways.
+namespace Files {
+
+QString fromWindows1252(const QByteArray &bytes);
+// A character that Windows-1252 lacks is written as '?'.
+QByteArray toWindows1252(const QString &text);
+
+// The directory that holds the running executable, without a trailing separator.
+QString applicationDirectory();
+
+// True when an ordinary file (not a directory, not hidden) exists at path.
+bool isOrdinaryFile(const QString &path);
+
+// Writes bytes to path, replacing a file there; the old file stays whole when the write
+// fails. On failure returns false and, if error is given, fills it with the reason.
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// Reads a whole file; false when it cannot be read.
+bool readFile(const QString &path, QByteArray *bytes);
+
+// True when both paths name the same file (after resolving links and relative parts).
+bool isSameFile(const QString &a, const QString &b);
+
+} // namespace Files

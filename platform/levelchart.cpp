@@ -1,0 +1,218 @@
+#include "levelchart.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QGraphicsScene>
+#include <QGraphicsLayout>
+#include <QImage>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int lowestLevel = -5;
+constexpr int highestLevel = 5;
+
+// Tags every line with the series it draws, so lines() can tell the runs of one series apart
+// from those of the other without relying on colour or name, which the user may make equal.
+const char *const seriesProperty = "levelChartSeries";
+
+QColor seriesColor(int index)
+{
+    return index == 1 ? QColor(Qt::blue) : QColor(Qt::red);
+}
+
+// A step from the 1-2-5 sequence, so that the labels of the row axis are round numbers that sit
+// exactly on their rows whatever the number of rows.
+qreal rowTickInterval(int rowCount)
+{
+    const double wanted = std::max(1.0, (rowCount - 1) / 10.0);
+    const double magnitude = std::pow(10.0, std::floor(std::log10(wanted)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * magnitude >= wanted)
+            return factor * magnitude;
+    }
+    return 10.0 * magnitude;
+}
+
+QLineSeries *newLine(QChart *chart, int index, const QString &name, QValueAxis *rowAxis,
+                     QValueAxis *levelAxis)
+{
+    auto *line = new QLineSeries;
+    line->setName(name);
+    line->setProperty(seriesProperty, index);
+    chart->addSeries(line);
+    // After addSeries: the theme recolours a series when it joins the chart.
+    QPen pen(seriesColor(index));
+    pen.setWidthF(2.0);
+    line->setPen(pen);
+    line->attachAxis(rowAxis);
+    line->attachAxis(levelAxis);
+    return line;
+}
+
+// Qt Charts cannot leave gaps inside one line, so each run of consecutive valued rows is a line
+// of its own; only the first carries a legend entry.
+void addSeries(QChart *chart, const ChartSeries &series, int index, const QString &name,
+               QValueAxis *rowAxis, QValueAxis *levelAxis)
+{
+    QList<QLineSeries *> lines;
+    QList<QPointF> run;
+    const auto flush = [&] {
+        if (run.isEmpty())
+            return;
+        QLineSeries *line = newLine(chart, index, name, rowAxis, levelAxis);
+        line->replace(run);
+        // A run of one row has no segment to draw, so it needs a marker to be seen at all.
+        if (run.size() == 1)
+            line->setPointsVisible(true);
+        lines.append(line);
+        run.clear();
+    };
+    for (std::size_t i = 0; i < series.size(); ++i) {
+        if (series[i])
+            run.append(QPointF(static_cast<qreal>(i + 1), *series[i]));
+        else
+            flush();
+    }
+    flush();
+    if (lines.isEmpty())
+        lines.append(newLine(chart, index, name, rowAxis, levelAxis));
+
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        for (QLegendMarker *marker : chart->legend()->markers(lines[i]))
+            marker->setVisible(false);
+    }
+}
+
+} // namespace
+
+LevelChart::LevelChart(QWidget *parent) : QWidget(parent)
+{
+    m_view = new QChartView(this);
+    m_view->setRenderHint(QPainter::Antialiasing);
+    m_view->setBackgroundBrush(Qt::white);
+    m_view->setFrameShape(QFrame::NoFrame);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    showChart();
+}
+
+LevelChart::~LevelChart() = default;
+
+void LevelChart::setData(const ChartSeries &series1, const ChartSeries &series2)
+{
+    m_series1 = series1;
+    m_series2 = series2;
+    showChart();
+}
+
+void LevelChart::setSeriesNames(const QString &name1, const QString &name2)
+{
+    m_name1 = name1;
+    m_name2 = name2;
+    showChart();
+}
+
+int LevelChart::rowCount() const
+{
+    return static_cast<int>(std::max(m_series1.size(), m_series2.size()));
+}
+
+const ChartSeries &LevelChart::series(int index) const
+{
+    return index == 2 ? m_series2 : m_series1;
+}
+
+QChart *LevelChart::chart() const
+{
+    return m_view->chart();
+}
+
+QList<QLineSeries *> LevelChart::lines(int index) const
+{
+    QList<QLineSeries *> result;
+    for (QAbstractSeries *series : m_view->chart()->series()) {
+        if (series->property(seriesProperty).toInt() == index)
+            result.append(static_cast<QLineSeries *>(series));
+    }
+    return result;
+}
+
+QChart *LevelChart::buildChart() const
+{
+    auto *chart = new QChart;
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setBackgroundBrush(Qt::white);
+    chart->setBackgroundPen(Qt::NoPen);
+    chart->setBackgroundRoundness(0);
+    chart->setDropShadowEnabled(false);
+    chart->setPlotAreaBackgroundVisible(false);
+    chart->setPlotAreaBackgroundPen(Qt::NoPen);
+
+    const int rows = rowCount();
+    auto *rowAxis = new QValueAxis;
+    // With no rows there is nothing to place; a unit span keeps the axis drawable.
+    if (rows == 0)
+        rowAxis->setRange(0, 1);
+    else
+        rowAxis->setRange(1, rows);
+    rowAxis->setLabelFormat(QStringLiteral("%d"));
+    rowAxis->setTickType(QValueAxis::TicksDynamic);
+    rowAxis->setTickAnchor(0);
+    rowAxis->setTickInterval(rowTickInterval(rows));
+    rowAxis->setGridLineVisible(false);
+    rowAxis->setMinorGridLineVisible(false);
+    chart->addAxis(rowAxis, Qt::AlignBottom);
+
+    auto *levelAxis = new QValueAxis;
+    levelAxis->setRange(lowestLevel, highestLevel);
+    levelAxis->setTickCount(highestLevel - lowestLevel + 1);
+    levelAxis->setLabelFormat(QStringLiteral("%d"));
+    levelAxis->setMinorGridLineVisible(false);
+    chart->addAxis(levelAxis, Qt::AlignLeft);
+
+    const QString name1 = m_name1.isEmpty() ? QStringLiteral("Variable 1") : m_name1;
+    const QString name2 = m_name2.isEmpty() ? QStringLiteral("Variable 2") : m_name2;
+    addSeries(chart, m_series1, 1, name1, rowAxis, levelAxis);
+    addSeries(chart, m_series2, 2, name2, rowAxis, levelAxis);
+    return chart;
+}
+
+void LevelChart::showChart()
+{
+    QChart *old = m_view->chart();
+    m_view->setChart(buildChart());
+    // setChart hands the previous chart back to us.
+    delete old;
+}
+
+QImage LevelChart::render(const QSize &size) const
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    if (size.isEmpty())
+        return image;
+
+    // A chart of its own, in a scene of its own, so the one on screen keeps its size.
+    QGraphicsScene scene;
+    QChart *chart = buildChart();
+    scene.addItem(chart);
+    const QRectF area(QPointF(0, 0), QSizeF(size));
+    
+    scene.setSceneRect(area);
+
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    scene.render(&painter, area, area);
+    return image;
+}

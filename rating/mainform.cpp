@@ -1,0 +1,245 @@
+#include "mainform.h"
+
+#include "dialogs.h"
+#include "mediaplayer.h"
+#include "setuprecord.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::array<const char *, LevelMeter::SegmentCount> SegmentNames = {
+    "RedPos", "OrangePos", "YellowPos", "GreenPos", "BluePos",
+    "BlueNeg", "GreenNeg", "YellowNeg", "OrangeNeg", "RedNeg"};
+
+constexpr int MeterWidth = 735;
+constexpr int SegmentHeight = 375;
+
+template <typename Control>
+void place(Control &control, const char *name, int left, int top, int width, int height)
+{
+    control.setObjectName(QString::fromLatin1(name));
+    control.setGeometry(Twips::rect(left, top, width, height));
+}
+
+void placeLabel(QLabel &label, const char *name, const QString &text, int left, int top,
+                int width, int height)
+{
+    place(label, name, left, top, width, height);
+    label.setText(text);
+    label.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+} // namespace
+
+MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dialogs,
+                   QWidget *parent)
+    : QWidget(parent), m_record(record), m_player(player), m_dialogs(dialogs), Command1(this),
+      Command2(this), Command4(this), Command5(this), Command3(this), Label1(this), Label2(this),
+      Label3(this), Label4(this), Label7(this), Label5(this), Label8(this), Label6(this),
+      Picture1(this), Picture12(this)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Orvan Dialtrace"));
+    setFixedSize(Twips::size(10950, 7230));
+
+    QWidget *view = m_player.view();
+    view->setParent(this);
+    place(*view, "WindowsMediaPlayer1", 240, 120, 8055, 5295);
+
+    place(Command1, "Command1", 3360, 5520, 2295, 735);
+    place(Command2, "Command2", 3360, 6360, 2295, 735);
+    place(Command4, "Command4", 6000, 5520, 2295, 735);
+    place(Command5, "Command5", 6000, 6360, 2295, 735);
+    place(Command3, "Command3", 9120, 6360, 1695, 735);
+    Command3.setText(QStringLiteral("Finished!"));
+    for (QPushButton *button : {&Command1, &Command2, &Command4, &Command5, &Command3})
+        button->setAutoDefault(false);
+
+    placeLabel(Label1, "Label1", QString(), 8880, 240, 1935, 735);
+    Label1.setWordWrap(true);
+    placeLabel(Label2, "Label2", QStringLiteral("+5"), 8520, 1080, 255, 255);
+    placeLabel(Label3, "Label3", QStringLiteral("0"), 8640, 3000, 135, 375);
+    placeLabel(Label4, "Label4", QStringLiteral("-5"), 8520, 4800, 135, 255);
+    placeLabel(Label7, "Label7", QStringLiteral("Seconds of Data to be stored"), 240, 5520, 2535, 255);
+    placeLabel(Label5, "Label5", QStringLiteral("Loading..."), 240, 5760, 1095, 255);
+    placeLabel(Label8, "Label8", QStringLiteral("Length of Clip (in seconds)"), 240, 6360, 2175, 255);
+    placeLabel(Label6, "Label6", QStringLiteral("Loading..."), 240, 6600, 1695, 255);
+
+    setUpMeter(m_meter1, Picture1, "Picture1", 9120, "");
+    setUpMeter(m_meter2, Picture12, "Picture12", 10080, "2");
+
+    connect(&Command1, &QPushButton::clicked, this, [this] { press(Rating::Button::Increase1); });
+    connect(&Command2, &QPushButton::clicked, this, [this] { press(Rating::Button::Decrease1); });
+    connect(&Command4, &QPushButton::clicked, this, [this] { press(Rating::Button::Increase2); });
+    connect(&Command5, &QPushButton::clicked, this, [this] { press(Rating::Button::Decrease2); });
+    connect(&Command3, &QPushButton::clicked, this, &MainForm::finishPressed);
+
+    // The one-second timers are precise so that a fifteen-minute recording does not drift from
+    // one sample a second.
+    const struct
+    {
+        QTimer &timer;
+        const char *name;
+        std::chrono::milliseconds interval;
+        void (MainForm::*handler)();
+    } timers[] = {{Timer1, "Timer1", 1000ms, &MainForm::fallBack},
+                  {Timer2, "Timer2", 50ms, &MainForm::refreshMeters},
+                  {Timer4, "Timer4", 1000ms, &MainForm::checkLength},
+                  {TimeItself, "TimeItself", 1000ms, &MainForm::recordSample}};
+    for (const auto &entry : timers) {
+        entry.timer.setObjectName(QString::fromLatin1(entry.name));
+        entry.timer.setTimerType(Qt::PreciseTimer);
+        entry.timer.setInterval(entry.interval);
+        entry.timer.callOnTimeout(this, entry.handler);
+    }
+
+    connect(&m_player, &MediaPlayer::durationChanged, this, [this](double seconds) {
+        if (m_waitingForLength && seconds != 0.0)
+            lengthKnown(seconds);
+    });
+    connect(&m_player, &MediaPlayer::errorOccurred, this, &MainForm::reportUnplayable);
+
+    // Load.
+    RecordRow = 1;
+    for (QFrame &segment : m_meter1)
+        segment.hide();
+    const Rating::Captions captions = Rating::captions(m_record);
+    Command1.setText(captions.increase1);
+    Command2.setText(captions.decrease1);
+    if (m_record.Variable2Enabled) {
+        Command4.setText(captions.increase2);
+        Command5.setText(captions.decrease2);
+        m_state.TwoVariables = true;
+    } else {
+        Command4.hide();
+        Command5.hide();
+        for (QFrame &segment : m_meter2)
+            segment.hide();
+        Picture12.hide();
+        m_state.TwoVariables = false;
+    }
+    Label1.setText(captions.title);
+    m_state.Level1 = 0;
+
+    Timer1.start();
+    Timer2.start();
+    Timer4.start();
+    m_player.setUrl(m_record.FileFullPath);
+}
+
+void MainForm::setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments, QFrame &frame,
+                          const char *frameName, int left, const char *suffix)
+{
+    place(frame, frameName, left, LevelMeter::RowTops.front(), MeterWidth, 3975);
+    frame.setFrameShape(QFrame::Box);
+    frame.setFrameShadow(QFrame::Sunken);
+    for (int i = 0; i < LevelMeter::SegmentCount; ++i) {
+        QFrame &segment = segments[static_cast<std::size_t>(i)];
+        segment.setParent(this);
+        const QByteArray name = QByteArray(SegmentNames[static_cast<std::size_t>(i)]) + suffix;
+        place(segment, name.constData(), left, LevelMeter::RowTops[static_cast<std::size_t>(i)],
+              MeterWidth, SegmentHeight);
+        segment.setAutoFillBackground(true);
+        QPalette palette = segment.palette();
+        palette.setColor(QPalette::Window, LevelMeter::segmentColor(i));
+        segment.setPalette(palette);
+        segment.raise();
+    }
+}
+
+void MainForm::press(Rating::Button button)
+{
+    Rating::press(m_state, button);
+    // Show the new level at once rather than on the next refresh.
+    refreshMeters();
+}
+
+void MainForm::fallBack()
+{
+    Rating::fallBack(m_state);
+}
+
+void MainForm::refreshMeters()
+{
+    for (int i = 0; i < LevelMeter::SegmentCount; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        m_meter1[index].setVisible(LevelMeter::isLit(m_state.Level1, i));
+        m_meter2[index].setVisible(LevelMeter::isLit(m_state.Level2, i));
+    }
+}
+
+void MainForm::checkLength()
+{
+    // Only the first tick does anything; the length may still be unknown then, in which case
+    // the player's durationChanged signal finishes the job without any polling.
+    Timer4.stop();
+    const double seconds = m_player.duration();
+    if (seconds != 0.0)
+        lengthKnown(seconds);
+    else
+        m_waitingForLength = true;
+}
+
+void MainForm::lengthKnown(double seconds)
+{
+    m_waitingForLength = false;
+    m_table.emplace(Recording::lastRowForLength(seconds));
+    if (Recording::isTooLong(seconds)) {
+        m_player.close();
+        m_dialogs.message(this, TooLongMessage);
+        emit closeAllRequested();
+        return;
+    }
+    TimeItself.start();
+}
+
+void MainForm::recordSample()
+{
+    Label5.setText(QString::number(m_table->lastRow()));
+    const double seconds = m_player.duration();
+    Label6.setText(Recording::lengthCaption(seconds));
+    if (Recording::recordSample(*m_table, RecordRow, seconds, m_state.Level1, m_state.Level2))
+        TimeItself.stop();
+}
+
+void MainForm::stopRun()
+{
+    TimeItself.stop();
+    Timer4.stop();
+    m_waitingForLength = false;
+    m_player.close();
+}
+
+void MainForm::reportUnplayable(const QString &reason)
+{
+    if (m_errorReported)
+        return;
+    m_errorReported = true;
+    const QString file = m_record.FileFullPath.isEmpty() ? QStringLiteral("No file was chosen")
+                                                         : QStringLiteral("The file \"%1\"")
+                                                               .arg(m_record.FileFullPath);
+    m_dialogs.message(this, QStringLiteral("%1 cannot be played.\n\n%2\n\nThe rating buttons "
+                                           "still work, but nothing is recorded until a clip "
+                                           "plays.")
+                                .arg(file, reason));
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    if (m_endingForGood || !isVisible()) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    // Closed by its frame during a run: nothing has been saved yet.
+    if (!m_dialogs.confirm(this, EndRunQuestion)) {
+        event->ignore();
+        return;
+    }
+    m_endingForGood = true;
+    event->accept();
+    emit closeAllRequested();
+}

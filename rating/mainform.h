@@ -1,0 +1,101 @@
+#pragma once
+
+#include "levelmeter.h"
+#include "ratingstate.h"
+#include "recordtable.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <optional>
+
+class Dialogs;
+class MediaPlayer;
+struct SetupRecord;
+
+// The rating screen: the clip plays while the subject moves one or two levels with the rating
+// buttons; the levels fall back towards 0 every second, the meters show them, and once the
+// clip's length is known both levels are recorded once a second.
+class MainForm : public QWidget
+{
+    Q_OBJECT
+public:
+    MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dialogs,
+             QWidget *parent = nullptr);
+
+    const RatingState &state() const { return m_state; }
+    // Null until the clip's length is known.
+    const RecordTable *table() const { return m_table ? &*m_table : nullptr; }
+    qint16 recordRow() const { return RecordRow; }
+    bool isRecording() const { return TimeItself.isActive(); }
+    bool isWaitingForLength() const { return m_waitingForLength; }
+
+    // Handlers: the four rating buttons, Timer1, Timer2, Timer4's first tick, TimeItself.
+    void press(Rating::Button button);
+    void fallBack();
+    void refreshMeters();
+    void checkLength();
+    void recordSample();
+
+    // "Finished!" stops the recording and closes the player; the screen stays loaded.
+    void stopRun();
+
+    // Closing from now on ends the program without asking.
+    void endForGood() { m_endingForGood = true; }
+
+signals:
+    void finishPressed();
+    void closeAllRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void lengthKnown(double seconds);
+    void reportUnplayable(const QString &reason);
+    void setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments, QFrame &frame,
+                    const char *frameName, int left, const char *suffix);
+
+    const SetupRecord &m_record;
+    MediaPlayer &m_player;
+    Dialogs &m_dialogs;
+    RatingState m_state;
+    std::optional<RecordTable> m_table;
+    qint16 RecordRow = 1;
+    bool m_waitingForLength = false;
+    bool m_errorReported = false;
+    bool m_endingForGood = false;
+
+    QPushButton Command1;
+    QPushButton Command2;
+    QPushButton Command4;
+    QPushButton Command5;
+    QPushButton Command3;
+    QLabel Label1;
+    QLabel Label2;
+    QLabel Label3;
+    QLabel Label4;
+    QLabel Label7;
+    QLabel Label5;
+    QLabel Label8;
+    QLabel Label6;
+    QFrame Picture1;
+    QFrame Picture12;
+    // Meter 1 and meter 2, each from the top row (RedPos) to the bottom row (RedNeg).
+    std::array<QFrame, LevelMeter::SegmentCount> m_meter1;
+    std::array<QFrame, LevelMeter::SegmentCount> m_meter2;
+    QTimer Timer1;
+    QTimer Timer2;
+    QTimer Timer4;
+    QTimer TimeItself;
+};
+
+inline const QString TooLongMessage = QStringLiteral(
+    "This movie file is too big to fit in the memory and allow the computer to properly "
+    "function.  In order to properly process this video, please limit the size to under 15 "
+    "minutes.  Please restart the application, and select a smaller file.");
+inline const QString EndRunQuestion = QStringLiteral("End this run without saving the results?");

@@ -1,0 +1,74 @@
+#include "ratingstate.h"
+
+#include "setuprecord.h"
+
+#include <limits>
+
+namespace Rating {
+
+namespace {
+
+void count(qint16 &counter)
+{
+    if (counter < std::numeric_limits<qint16>::max())
+        ++counter;
+}
+
+void stepTowards(qint16 &level, qint16 bound)
+{
+    if (level < bound)
+        ++level;
+    else if (level > bound)
+        --level;
+}
+
+} // namespace
+
+void press(RatingState &state, Button button)
+{
+    switch (button) {
+    case Button::Increase1:
+        count(state.IncreaseClicks1);
+        stepTowards(state.Level1, TopLevel);
+        break;
+    case Button::Decrease1:
+        count(state.DecreaseClicks1);
+        stepTowards(state.Level1, BottomLevel);
+        break;
+    case Button::Increase2:
+        count(state.IncreaseClicks2);
+        stepTowards(state.Level2, TopLevel);
+        break;
+    case Button::Decrease2:
+        count(state.DecreaseClicks2);
+        stepTowards(state.Level2, BottomLevel);
+        break;
+    }
+}
+
+void fallBack(RatingState &state)
+{
+    stepTowards(state.Level1, 0);
+    if (state.TwoVariables)
+        stepTowards(state.Level2, 0);
+}
+
+Captions captions(const SetupRecord &record)
+{
+    const QString increase = QStringLiteral("Increase ");
+    const QString decrease = QStringLiteral("Decrease ");
+    const QString levelOf = QStringLiteral("Level of ");
+    Captions c;
+    c.increase1 = increase + record.Variable;
+    c.decrease1 = decrease + record.Variable;
+    if (record.Variable2Enabled) {
+        c.increase2 = increase + record.Variable2;
+        c.decrease2 = decrease + record.Variable2;
+        c.title = levelOf + record.Variable + QStringLiteral(" vs. ") + record.Variable2;
+    } else {
+        c.title = levelOf + record.Variable;
+    }
+    return c;
+}
+
+} // namespace Rating

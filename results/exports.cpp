@@ -1,0 +1,24 @@
+#include "exports.h"
+
+#include "setuprecord.h"
+#include "twips.h"
+
+namespace Exports {
+
+QString defaultName(const SetupRecord &record, const QString &extension)
+{
+    return record.SubjectName + QLatin1Char(' ') + record.Variable + extension;
+}
+
+float imageWidthTwips(double clipSeconds)
+{
+    return static_cast<float>(clipSeconds * 50.0 + 10000.0);
+}
+
+QSize imageSize(double clipSeconds)
+{
+    constexpr int ChartHeightTwips = 7575;
+    return QSize(Twips::toPixels(imageWidthTwips(clipSeconds)), Twips::toPixels(ChartHeightTwips));
+}
+
+} // namespace Exports

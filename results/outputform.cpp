@@ -1,0 +1,174 @@
+#include "outputform.h"
+
+#include "dialogs.h"
+#include "exports.h"
+#include "files.h"
+#include "picture.h"
+#include "ratingstate.h"
+#include "recordtable.h"
+#include "resultsfile.h"
+#include "setuprecord.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+
+namespace {
+
+template <typename Control>
+void place(Control &control, const char *name, int left, int top, int width, int height)
+{
+    control.setObjectName(QString::fromLatin1(name));
+    control.setGeometry(Twips::rect(left, top, width, height));
+}
+
+void placeLabel(QLabel &label, const char *name, const QString &text, int left, int top,
+                int width, int height)
+{
+    place(label, name, left, top, width, height);
+    label.setText(text);
+    label.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+ChartSeries column(const RecordTable &table, int column)
+{
+    ChartSeries series;
+    series.reserve(static_cast<std::size_t>(table.lastRow()));
+    for (int row = 1; row <= table.lastRow(); ++row) {
+        const auto value = table.cell(row, column);
+        series.push_back(value ? std::optional<int>(*value) : std::nullopt);
+    }
+    return series;
+}
+
+} // namespace
+
+OutputForm::OutputForm(const SetupRecord &record, Dialogs &dialogs,
+                       const QString &applicationDirectory, std::function<double()> clipSeconds,
+                       QWidget *parent)
+    : QWidget(parent), m_record(record), m_dialogs(dialogs),
+      m_applicationDirectory(applicationDirectory), m_clipSeconds(std::move(clipSeconds)),
+      MSChart1(this), Label3(this), TimesClickedPos(this), Label4(this), TimesClickedNeg(this),
+      Label2(this), Label5(this), Label6(this), Label7(this), Command1(this), Command3(this),
+      Command2(this), Picture1(this)
+{
+    setObjectName(QStringLiteral("OutputForm"));
+    setWindowTitle(QStringLiteral("Output"));
+    setFixedSize(Twips::size(12975, 8610));
+
+    place(MSChart1, "MSChart1", 0, 0, 12975, 7575);
+    placeLabel(Label3, "Label3", QStringLiteral("Times Clicked Variable 1 + +"), 120, 7800, 1935, 255);
+    placeLabel(TimesClickedPos, "TimesClickedPos", QStringLiteral("0"), 2280, 7800, 975, 255);
+    placeLabel(Label4, "Label4", QStringLiteral("Times Clicked Variable 1 -"), 120, 8160, 1935, 255);
+    placeLabel(TimesClickedNeg, "TimesClickedNeg", QStringLiteral("0"), 2280, 8160, 1095, 255);
+    placeLabel(Label2, "Label2", QStringLiteral("Times Clicked Variable 2 + "), 3480, 7800, 1935, 255);
+    placeLabel(Label5, "Label5", QStringLiteral("0"), 5760, 7800, 975, 375);
+    placeLabel(Label6, "Label6", QStringLiteral("Times Clicked Variable 2  - "), 3480, 8160, 1935, 375);
+    placeLabel(Label7, "Label7", QStringLiteral("0"), 5760, 8160, 1215, 255);
+    place(Command1, "Command1", 7200, 8160, 1335, 375);
+    Command1.setText(QStringLiteral("Export Image"));
+    place(Command3, "Command3", 8640, 8160, 1335, 375);
+    Command3.setText(QStringLiteral("Export to Excel"));
+    place(Command2, "Command2", 10920, 8160, 1335, 375);
+    Command2.setText(QStringLiteral("Close"));
+    for (QPushButton *button : {&Command1, &Command3, &Command2})
+        button->setAutoDefault(false);
+    // Holds the last exported picture; never seen.
+    place(Picture1, "Picture1", 12840, 0, 255, 135);
+    Picture1.hide();
+
+    connect(&Command1, &QPushButton::clicked, this, &OutputForm::exportImage);
+    connect(&Command3, &QPushButton::clicked, this, &OutputForm::exportSpreadsheet);
+    connect(&Command2, &QPushButton::clicked, this, &OutputForm::closeAll);
+
+    // Load.
+    if (!m_record.Variable2Enabled) {
+        Label2.hide();
+        Label5.hide();
+        Label6.hide();
+        Label7.hide();
+    }
+    MSChart1.setSeriesNames(m_record.Variable, m_record.Variable2);
+}
+
+void OutputForm::setCounts(const RatingState &state)
+{
+    TimesClickedPos.setText(QString::number(state.IncreaseClicks1));
+    TimesClickedNeg.setText(QString::number(state.DecreaseClicks1));
+    Label5.setText(QString::number(state.IncreaseClicks2));
+    Label7.setText(QString::number(state.DecreaseClicks2));
+}
+
+void OutputForm::setTable(const RecordTable *table)
+{
+    if (table)
+        MSChart1.setData(column(*table, 1), column(*table, 2));
+    else
+        MSChart1.setData({}, {});
+}
+
+QString OutputForm::resultsFilePath() const
+{
+    return m_applicationDirectory + QLatin1Char('/') + QLatin1String(ResultsFile::FileName);
+}
+
+void OutputForm::exportImage()
+{
+    const QString path = m_dialogs.saveFile(this, Exports::defaultName(m_record, QStringLiteral(".jpg")),
+                                            Exports::ImageFilter);
+    if (path.isEmpty())
+        return;
+    const QImage image = MSChart1.render(Exports::imageSize(m_clipSeconds()));
+    Picture::copyToClipboard(image);
+    Picture1.setPixmap(QPixmap::fromImage(image));
+    QString error;
+    if (!Picture::writeJpeg(image, path, &error))
+        m_dialogs.message(this, QStringLiteral("The picture could not be saved as \"%1\".\n\n%2")
+                                    .arg(QDir::toNativeSeparators(path), error));
+}
+
+void OutputForm::exportSpreadsheet()
+{
+    const QString path = m_dialogs.saveFile(this, Exports::defaultName(m_record, QStringLiteral(".csv")),
+                                            Exports::SpreadsheetFilter);
+    if (path.isEmpty())
+        return;
+    const QString resultsPath = resultsFilePath();
+    // Copying the results file onto itself and then removing it would lose it.
+    if (Files::isSameFile(path, resultsPath))
+        return;
+
+    // The results file as written; where it is gone (an earlier export, or it could never be
+    // written) the same bytes come from memory.
+    QByteArray bytes;
+    const bool fromFile = Files::readFile(resultsPath, &bytes);
+    if (!fromFile)
+        bytes = m_resultsBytes;
+
+    QString error;
+    QByteArray written;
+    const bool copied = Files::writeFile(path, bytes, &error) && Files::readFile(path, &written) &&
+                        written == bytes;
+    if (!copied) {
+        if (error.isEmpty())
+            error = QStringLiteral("The copy does not match the results.");
+        m_dialogs.message(this, QStringLiteral("The results could not be saved as \"%1\".\n\n%2")
+                                    .arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    if (fromFile)
+        QFile::remove(resultsPath);
+}
+
+void OutputForm::closeAll()
+{
+    emit closeAllRequested();
+}
+
+void OutputForm::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    emit closeAllRequested();
+}

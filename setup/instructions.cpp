@@ -1,0 +1,36 @@
+#include "instructions.h"
+
+#include "files.h"
+#include "setuprecord.h"
+
+namespace Instructions {
+
+QString filePath(const QString &applicationDirectory)
+{
+    return applicationDirectory + QStringLiteral("/Instructions.txt");
+}
+
+QString ReadFileContents(const QString &path)
+{
+    if (!Files::isOrdinaryFile(path))
+        return QString();
+    QByteArray bytes;
+    if (!Files::readFile(path, &bytes))
+        return QString();
+    return Files::fromWindows1252(bytes);
+}
+
+QString greeting(const SetupRecord &record)
+{
+    return QStringLiteral("Good luck ") + record.SubjectName;
+}
+
+QString variablesLine(const SetupRecord &record)
+{
+    if (record.Variable2Enabled)
+        return QStringLiteral("Today's Variable's are ") + record.Variable +
+               QStringLiteral(" and ") + record.Variable2;
+    return QStringLiteral("Today's Variable is ") + record.Variable;
+}
+
+} // namespace Instructions

@@ -1,0 +1,153 @@
+#include "variableform.h"
+
+#include "dialogs.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QDir>
+
+namespace {
+
+const QString PleaseOpenAFile = QStringLiteral("Please open a file!");
+const QString OpenTitle = QStringLiteral("Please Select the Movie or Sound File");
+const QString OpenFilter = QStringLiteral(
+    "Movie Files (*.avi,*.mpg,*.mpeg,*.wmv)|*.avi;*.mpg;*.mpeg;*.wmv|"
+    "MP3/Wav Sound Files (*.mp3;*.wav)|*.mp3;*.wav|");
+
+template <typename Control>
+void place(Control &control, const char *name, int left, int top, int width, int height)
+{
+    control.setObjectName(QString::fromLatin1(name));
+    control.setGeometry(Twips::rect(left, top, width, height));
+}
+
+void placeLabel(QLabel &label, const char *name, const QString &text, int left, int top,
+                int width, int height)
+{
+    place(label, name, left, top, width, height);
+    label.setText(text);
+    label.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+} // namespace
+
+VariableForm::VariableForm(Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent), m_dialogs(dialogs), Label1(this), Text1(this), Label5(this), Text2(this),
+      Label2(this), Label6(this), Check1(this), Text4(this), Label3(this), Text3(this),
+      Command3(this), Command1(this), Command2(this)
+{
+    setObjectName(QStringLiteral("VariableForm"));
+    setWindowTitle(QStringLiteral("Variables"));
+    setFixedSize(Twips::size(5055, 3540));
+
+    placeLabel(Label1, "Label1", QStringLiteral("Subject Name"), 120, 120, 1095, 375);
+    place(Text1, "Text1", 120, 360, 4815, 375);
+    placeLabel(Label5, "Label5", QStringLiteral("Variable 1"), 120, 840, 855, 255);
+    place(Text2, "Text2", 120, 1080, 4815, 375);
+    placeLabel(Label2, "Label2", QStringLiteral("Variable 2 (optional)"), 120, 1560, 2775, 375);
+    placeLabel(Label6, "Label6", QStringLiteral("For 2 Variables"), 3600, 1560, 1335, 255);
+    place(Check1, "Check1", 4680, 1560, 255, 255);
+    place(Text4, "Text4", 120, 1800, 4815, 375);
+    placeLabel(Label3, "Label3", QStringLiteral("Date"), 120, 2280, 495, 375);
+    place(Text3, "Text3", 120, 2520, 4815, 375);
+    place(Command3, "Command3", 120, 3000, 1095, 375);
+    Command3.setText(QStringLiteral("Help"));
+    place(Command1, "Command1", 2880, 3000, 975, 375);
+    Command1.setText(QStringLiteral("Ok"));
+    place(Command2, "Command2", 3960, 3000, 975, 375);
+    Command2.setText(QStringLiteral("Cancel"));
+
+    for (QLabel *label : {&Label1, &Label5, &Label2, &Label6, &Label3})
+        label->setFocusPolicy(Qt::NoFocus);
+    Label1.setBuddy(&Text1);
+    Label5.setBuddy(&Text2);
+    Label2.setBuddy(&Text4);
+    Label3.setBuddy(&Text3);
+    Check1.setAccessibleName(Label6.text());
+
+    // Screens are plain windows, not dialogs: Enter and Escape press no button.
+    for (QPushButton *button : {&Command3, &Command1, &Command2}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    setTabOrder(&Text1, &Text2);
+    setTabOrder(&Text2, &Text3);
+    setTabOrder(&Text3, &Command1);
+    setTabOrder(&Command1, &Command2);
+    setTabOrder(&Command2, &Command3);
+    setTabOrder(&Command3, &Text4);
+    setTabOrder(&Text4, &Check1);
+
+    connect(&Check1, &QCheckBox::clicked, this, &VariableForm::toggleSecondVariable);
+    connect(&Command1, &QPushButton::clicked, this, &VariableForm::ok);
+    connect(&Command2, &QPushButton::clicked, this, &VariableForm::cancel);
+    connect(&Command3, &QPushButton::clicked, this, &VariableForm::help);
+
+    setSecondVariableOpen(false);
+    Text1.setFocus();
+}
+
+void VariableForm::setSecondVariableOpen(bool open)
+{
+    if (!open)
+        Text4.clear();
+    Text4.setReadOnly(!open);
+    QPalette palette = Text4.palette();
+    palette.setColor(QPalette::Base, palette.color(open ? QPalette::HighlightedText
+                                                        : QPalette::Shadow));
+    Text4.setPalette(palette);
+}
+
+void VariableForm::toggleSecondVariable()
+{
+    // The box's own state is not consulted: the lock of Text4 is what decides.
+    setSecondVariableOpen(Text4.isReadOnly());
+}
+
+QString VariableForm::chooseFile()
+{
+    OpenFileRequest request;
+    request.title = OpenTitle;
+    request.defaultSuffix = QStringLiteral("avi");
+    request.filter = OpenFilter;
+    request.directory = QDir::rootPath();
+    return m_dialogs.openFile(nullptr, request);
+}
+
+void VariableForm::ok()
+{
+    m_record.SubjectName = Text1.text();
+    m_record.Variable = Text2.text();
+    m_record.DateText = Text3.text();
+    m_record.Variable2Enabled = !Text4.isReadOnly();
+    m_record.Variable2 = Text4.text();
+    hide();
+
+    QString path = chooseFile();
+    if (path.isEmpty()) {
+        m_dialogs.message(nullptr, PleaseOpenAFile);
+        // The second answer stands, whatever it is.
+        path = chooseFile();
+    }
+    m_record.FileFullPath = path;
+    emit recordReady();
+}
+
+void VariableForm::cancel()
+{
+    emit closeAllRequested();
+}
+
+void VariableForm::help()
+{
+    m_dialogs.message(this, QStringLiteral("Please contact ") + ContactAddress +
+                                QStringLiteral(" with any questions/comments."));
+}
+
+void VariableForm::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    // Before "Ok" this is the only window: closing it ends the program, as "Cancel" does.
+    emit closeAllRequested();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "setuprecord.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWidget>
+
+class Dialogs;
+
+// The setup form: subject, one or two variable names and the date, then the clip to play.
+class VariableForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit VariableForm(Dialogs &dialogs, QWidget *parent = nullptr);
+
+    const SetupRecord &record() const { return m_record; }
+
+    // Handlers of Check1, Command1 "Ok", Command2 "Cancel" and Command3 "Help".
+    void toggleSecondVariable();
+    void ok();
+    void cancel();
+    void help();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+signals:
+    // The record is complete and the form hidden: time for the instructions.
+    void recordReady();
+    void closeAllRequested();
+
+private:
+    void setSecondVariableOpen(bool open);
+    QString chooseFile();
+
+    Dialogs &m_dialogs;
+    SetupRecord m_record;
+
+    QLabel Label1;
+    QLineEdit Text1;
+    QLabel Label5;
+    QLineEdit Text2;
+    QLabel Label2;
+    QLabel Label6;
+    QCheckBox Check1;
+    QLineEdit Text4;
+    QLabel Label3;
+    QLineEdit Text3;
+    QPushButton Command3;
+    QPushButton Command1;
+    QPushButton Command2;
+};
+
+inline const QString ContactAddress = QStringLiteral("dialtrace-support@example.org");
