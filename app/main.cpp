@@ -11,9 +11,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     QApplication::setWindowIcon(applicationIcon());
-    // The screens are laid out in fixed positions for a small dialog font.
-    QFont font = QApplication::font();
-    font.setPointSizeF(8.0);
+    // The screens are laid out in fixed positions for a small, narrow dialog font.
+    QFont font(QStringLiteral("Liberation Sans"), 8);
+    font.setStyleHint(QFont::SansSerif);
     QApplication::setFont(font);
     // Hidden screens keep the run's state; the program ends when the order of screens says so,
     // not when the last visible window goes.

@@ -149,7 +149,7 @@ dir_string=$(escape_string "$srcdir")
 
 # Writes one template line with every marker replaced. In the Exec key the
 # word that holds the marker becomes one double-quoted argument, so that a
-# folder name with spaces or other special characters stays one argument.
+# folder name with spaces or other unusual characters stays one argument.
 substitute_line() {
     line=$1
     case $line in
