@@ -2,8 +2,8 @@
 
 #include <QChart>
 #include <QChartView>
-#include <QGraphicsScene>
 #include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QImage>
 #include <QLegend>
 #include <QLegendMarker>
@@ -157,6 +157,10 @@ QChart *LevelChart::buildChart() const
     chart->setDropShadowEnabled(false);
     chart->setPlotAreaBackgroundVisible(false);
     chart->setPlotAreaBackgroundPen(Qt::NoPen);
+    // The default margins leave so little height in a short chart that Qt elides all eleven level
+    // labels; the right margin keeps the last row label from being cut off.
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setMargins(QMargins(6, 4, 16, 4));
 
     const int rows = rowCount();
     auto *rowAxis = new QValueAxis;
@@ -207,7 +211,9 @@ QImage LevelChart::render(const QSize &size) const
     QChart *chart = buildChart();
     scene.addItem(chart);
     const QRectF area(QPointF(0, 0), QSizeF(size));
-    
+    // Painted straight away, with no event loop turn in between: the geometry must be set (which
+    // lays the chart out at once) rather than left to the scene, or the chart draws empty.
+    chart->setGeometry(area);
     scene.setSceneRect(area);
 
     QPainter painter(&image);

@@ -40,7 +40,7 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     : QWidget(parent), m_record(record), m_player(player), m_dialogs(dialogs), Command1(this),
       Command2(this), Command4(this), Command5(this), Command3(this), Label1(this), Label2(this),
       Label3(this), Label4(this), Label7(this), Label5(this), Label8(this), Label6(this),
-      Picture1(this), Picture12(this)
+      Picture1(this), Picture12(this), Timer1(this), Timer2(this), Timer4(this), TimeItself(this)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Orvan Dialtrace"));
@@ -124,6 +124,8 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     }
     Label1.setText(captions.title);
     m_state.Level1 = 0;
+    // Dark meters from the first frame, not only from Timer2's first refresh.
+    refreshMeters();
 
     Timer1.start();
     Timer2.start();

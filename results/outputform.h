@@ -29,6 +29,7 @@ public:
     void setTable(const RecordTable *table);
     // The results file's bytes, kept for the spreadsheet export.
     void setResultsBytes(const QByteArray &bytes) { m_resultsBytes = bytes; }
+    const QByteArray &resultsBytes() const { return m_resultsBytes; }
 
     const LevelChart &chart() const { return MSChart1; }
     QString resultsFilePath() const;

@@ -54,8 +54,8 @@ ChartSeries flatSeries(int rowCount, int level)
 
 QValueAxis *axisAt(QChart *chart, Qt::Alignment alignment)
 {
-    const QList<QAbstractAxis *> axes = chart->axes(alignment == Qt::AlignBottom ? Qt::Horizontal
-                                                                                 : Qt::Vertical);
+    const QList<QAbstractAxis *> axes =
+        chart->axes(alignment == Qt::AlignBottom ? Qt::Horizontal : Qt::Vertical);
     for (QAbstractAxis *axis : axes) {
         if (axis->alignment() == alignment)
             return qobject_cast<QValueAxis *>(axis);
@@ -140,12 +140,11 @@ void TestLevelChart::lines_data()
     QTest::addColumn<Runs>("runs1");
     QTest::addColumn<Runs>("runs2");
 
-    QTest::newRow("ten samples in 61 rows")
-        << 61 << Runs{{2, {0, 1, 2, 3, 4, 5, 4, 3, 2, 1}}}
-        << Runs{{2, {-1, -2, -3, -4, -5, -4, -3, -2, -1, 0}}};
-    QTest::newRow("gap in the middle") << 20 << Runs{{1, {1, 2, 3, 4, 5}}, {9, {-1, -2, -3, -4, -5, 0}}}
-                                       << Runs{{1, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                    0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}};
+    QTest::newRow("ten samples in 61 rows") << 61 << Runs{{2, {0, 1, 2, 3, 4, 5, 4, 3, 2, 1}}}
+                                            << Runs{{2, {-1, -2, -3, -4, -5, -4, -3, -2, -1, 0}}};
+    QTest::newRow("gap in the middle")
+        << 20 << Runs{{1, {1, 2, 3, 4, 5}}, {9, {-1, -2, -3, -4, -5, 0}}}
+        << Runs{{1, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}};
     QTest::newRow("one isolated value") << 10 << Runs{{5, {3}}} << Runs{};
     QTest::newRow("runs at both ends")
         << 12 << Runs{{1, {-5, -5}}, {5, {2, 2, 2}}, {12, {5}}} << Runs{{11, {4, -4}}};
@@ -274,13 +273,21 @@ void TestLevelChart::names_data()
     QTest::addColumn<QString>("label1");
     QTest::addColumn<QString>("label2");
 
-    QTest::newRow("given, then data")
-        << "Arousal" << "Valence" << true << "Arousal" << "Valence";
-    QTest::newRow("data, then given")
-        << "Arousal" << "Valence" << false << "Arousal" << "Valence";
-    QTest::newRow("none") << "" << "" << false << "Variable 1" << "Variable 2";
-    QTest::newRow("second missing") << "Mood" << "" << true << "Mood" << "Variable 2";
-    QTest::newRow("same name twice") << "Level" << "Level" << false << "Level" << "Level";
+    QTest::newRow("given, then data") << "Arousal"
+                                      << "Valence" << true << "Arousal"
+                                      << "Valence";
+    QTest::newRow("data, then given") << "Arousal"
+                                      << "Valence" << false << "Arousal"
+                                      << "Valence";
+    QTest::newRow("none") << ""
+                          << "" << false << "Variable 1"
+                          << "Variable 2";
+    QTest::newRow("second missing") << "Mood"
+                                    << "" << true << "Mood"
+                                    << "Variable 2";
+    QTest::newRow("same name twice") << "Level"
+                                     << "Level" << false << "Level"
+                                     << "Level";
 }
 
 void TestLevelChart::names()
