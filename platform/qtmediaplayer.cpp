@@ -62,16 +62,22 @@ QtMediaPlayer::QtMediaPlayer(QObject *parent) : MediaPlayer(parent)
     connect(m_player, &QMediaPlayer::seekableChanged, this, [this] { updateControls(); });
     connect(m_player, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error error, const QString &text) {
-                if (m_active && error != QMediaPlayer::NoError)
-                    reportError(readableReason(text), m_generation);
+                if (error != QMediaPlayer::NoError)
+                    failClip(readableReason(text));
             });
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this,
             [this](QMediaPlayer::MediaStatus status) {
-                // Some backends only mark a file they cannot read as invalid, without an error.
-                // The error, when there is one, names the cause better, so give it a chance to
-                // arrive first.
-                if (m_active && status == QMediaPlayer::InvalidMedia)
-                    reportErrorLater(readableReason(m_player->errorString()));
+                // A backend may mark a file it cannot read as invalid without an error. When an
+                // error does come it names the cause better, so give it the chance to arrive.
+                if (m_active && status == QMediaPlayer::InvalidMedia) {
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, generation = m_generation] {
+                            if (generation == m_generation)
+                                failClip(readableReason(m_player->errorString()));
+                        },
+                        Qt::QueuedConnection);
+                }
                 updateControls();
             });
 
@@ -215,6 +221,18 @@ void QtMediaPlayer::reportErrorLater(const QString &reason)
         Qt::QueuedConnection);
 }
 
+void QtMediaPlayer::failClip(const QString &reason)
+{
+    if (!m_active)
+        return;
+    // GStreamer follows its first error with more about the same failure, and leaves the player
+    // in the playing state on a file it could not read; stopping makes both settle.
+    m_active = false;
+    m_player->stop();
+    reportError(reason, m_generation);
+    updateControls();
+}
+
 void QtMediaPlayer::updateControls()
 {
     if (!m_view)
@@ -222,8 +240,8 @@ void QtMediaPlayer::updateControls()
 
     const bool playing = m_player->playbackState() == QMediaPlayer::PlayingState;
     m_playPause->setText(playing ? tr("Pause") : tr("Play"));
-    m_playPause->setIcon(m_view->style()->standardIcon(playing ? QStyle::SP_MediaPause
-                                                               : QStyle::SP_MediaPlay));
+    m_playPause->setIcon(
+        m_view->style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
     m_playPause->setEnabled(m_active);
 
     const qint64 length = m_active ? m_player->duration() : 0;

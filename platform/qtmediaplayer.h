@@ -37,6 +37,7 @@ private:
     // Reports at most one error per setUrl; `generation` ties it to the setUrl that caused it.
     void reportError(const QString &reason, quint64 generation);
     void reportErrorLater(const QString &reason);
+    void failClip(const QString &reason);
 
     QMediaPlayer *m_player = nullptr;
     QAudioOutput *m_audio = nullptr;

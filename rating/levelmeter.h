@@ -11,15 +11,21 @@ namespace LevelMeter {
 
 constexpr int SegmentCount = 10;
 
-// Upper segment k (1 = blue next to the mark .. 5 = red at the top) is lit for a level of at
-// least k, lower segment k for a level of at most -k. Level 0 lights nothing.
-constexpr bool isLit(int level, int index)
+// The level a segment stands for: +5 at the top row down to +1, then -1 down to -5.
+constexpr int segmentLevel(int index)
 {
-    if (index < SegmentCount / 2)
-        return level >= SegmentCount / 2 - index;
-    return level <= -(index - SegmentCount / 2 + 1);
+    return index < SegmentCount / 2 ? SegmentCount / 2 - index : SegmentCount / 2 - 1 - index;
 }
 
+// An upper segment is lit for a level at least as high as its own, a lower one for a level at
+// least as low. Level 0 lights nothing, and the two halves are never lit at once.
+constexpr bool isLit(int level, int index)
+{
+    const int own = segmentLevel(index);
+    return own > 0 ? level >= own : level <= own;
+}
+
+// Blue next to the mark, then green, yellow, orange, and red at either end.
 QColor segmentColor(int index);
 
 // Top of each segment's row in twips; rows are 360 apart and skip the mark.

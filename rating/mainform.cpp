@@ -3,11 +3,15 @@
 #include "dialogs.h"
 #include "mediaplayer.h"
 #include "setuprecord.h"
+#include "controls.h"
 #include "twips.h"
 
 #include <QCloseEvent>
 
 using namespace std::chrono_literals;
+
+using Controls::place;
+using Controls::placeLabel;
 
 namespace {
 
@@ -17,21 +21,6 @@ constexpr std::array<const char *, LevelMeter::SegmentCount> SegmentNames = {
 
 constexpr int MeterWidth = 735;
 constexpr int SegmentHeight = 375;
-
-template <typename Control>
-void place(Control &control, const char *name, int left, int top, int width, int height)
-{
-    control.setObjectName(QString::fromLatin1(name));
-    control.setGeometry(Twips::rect(left, top, width, height));
-}
-
-void placeLabel(QLabel &label, const char *name, const QString &text, int left, int top,
-                int width, int height)
-{
-    place(label, name, left, top, width, height);
-    label.setText(text);
-    label.setAlignment(Qt::AlignLeft | Qt::AlignTop);
-}
 
 } // namespace
 
@@ -49,6 +38,7 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     QWidget *view = m_player.view();
     view->setParent(this);
     place(*view, "WindowsMediaPlayer1", 240, 120, 8055, 5295);
+    view->setAccessibleName(QStringLiteral("Clip player"));
 
     place(Command1, "Command1", 3360, 5520, 2295, 735);
     place(Command2, "Command2", 3360, 6360, 2295, 735);
@@ -69,8 +59,8 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     placeLabel(Label8, "Label8", QStringLiteral("Length of Clip (in seconds)"), 240, 6360, 2175, 255);
     placeLabel(Label6, "Label6", QStringLiteral("Loading..."), 240, 6600, 1695, 255);
 
-    setUpMeter(m_meter1, Picture1, "Picture1", 9120, "");
-    setUpMeter(m_meter2, Picture12, "Picture12", 10080, "2");
+    setUpMeter(m_meter1, Picture1, "Picture1", 9120, "", m_record.Variable);
+    setUpMeter(m_meter2, Picture12, "Picture12", 10080, "2", m_record.Variable2);
 
     connect(&Command1, &QPushButton::clicked, this, [this] { press(Rating::Button::Increase1); });
     connect(&Command2, &QPushButton::clicked, this, [this] { press(Rating::Button::Decrease1); });
@@ -134,9 +124,11 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
 }
 
 void MainForm::setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments, QFrame &frame,
-                          const char *frameName, int left, const char *suffix)
+                          const char *frameName, int left, const char *suffix,
+                          const QString &variable)
 {
     place(frame, frameName, left, LevelMeter::RowTops.front(), MeterWidth, 3975);
+    frame.setAccessibleName(QStringLiteral("Level meter of ") + variable);
     frame.setFrameShape(QFrame::Box);
     frame.setFrameShadow(QFrame::Sunken);
     for (int i = 0; i < LevelMeter::SegmentCount; ++i) {
@@ -145,6 +137,8 @@ void MainForm::setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments
         const QByteArray name = QByteArray(SegmentNames[static_cast<std::size_t>(i)]) + suffix;
         place(segment, name.constData(), left, LevelMeter::RowTops[static_cast<std::size_t>(i)],
               MeterWidth, SegmentHeight);
+        segment.setAccessibleName(frame.accessibleName() + QStringLiteral(", segment ") +
+                                  QString::number(LevelMeter::segmentLevel(i)));
         segment.setAutoFillBackground(true);
         QPalette palette = segment.palette();
         palette.setColor(QPalette::Window, LevelMeter::segmentColor(i));

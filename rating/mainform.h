@@ -58,7 +58,8 @@ private:
     void lengthKnown(double seconds);
     void reportUnplayable(const QString &reason);
     void setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments, QFrame &frame,
-                    const char *frameName, int left, const char *suffix);
+                    const char *frameName, int left, const char *suffix,
+                    const QString &variable);
 
     const SetupRecord &m_record;
     MediaPlayer &m_player;

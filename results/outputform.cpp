@@ -8,6 +8,7 @@
 #include "recordtable.h"
 #include "resultsfile.h"
 #include "setuprecord.h"
+#include "controls.h"
 #include "twips.h"
 
 #include <QCloseEvent>
@@ -15,22 +16,10 @@
 #include <QFile>
 #include <QImage>
 
+using Controls::place;
+using Controls::placeLabel;
+
 namespace {
-
-template <typename Control>
-void place(Control &control, const char *name, int left, int top, int width, int height)
-{
-    control.setObjectName(QString::fromLatin1(name));
-    control.setGeometry(Twips::rect(left, top, width, height));
-}
-
-void placeLabel(QLabel &label, const char *name, const QString &text, int left, int top,
-                int width, int height)
-{
-    place(label, name, left, top, width, height);
-    label.setText(text);
-    label.setAlignment(Qt::AlignLeft | Qt::AlignTop);
-}
 
 ChartSeries column(const RecordTable &table, int column)
 {
@@ -59,6 +48,7 @@ OutputForm::OutputForm(const SetupRecord &record, Dialogs &dialogs,
     setFixedSize(Twips::size(12975, 8610));
 
     place(MSChart1, "MSChart1", 0, 0, 12975, 7575);
+    MSChart1.setAccessibleName(QStringLiteral("Chart of the recorded levels"));
     placeLabel(Label3, "Label3", QStringLiteral("Times Clicked Variable 1 + +"), 120, 7800, 1935, 255);
     placeLabel(TimesClickedPos, "TimesClickedPos", QStringLiteral("0"), 2280, 7800, 975, 255);
     placeLabel(Label4, "Label4", QStringLiteral("Times Clicked Variable 1 -"), 120, 8160, 1935, 255);
@@ -78,6 +68,7 @@ OutputForm::OutputForm(const SetupRecord &record, Dialogs &dialogs,
     // Holds the last exported picture; never seen.
     place(Picture1, "Picture1", 12840, 0, 255, 135);
     Picture1.hide();
+    Picture1.setAccessibleName(QStringLiteral("Exported picture"));
 
     connect(&Command1, &QPushButton::clicked, this, &OutputForm::exportImage);
     connect(&Command3, &QPushButton::clicked, this, &OutputForm::exportSpreadsheet);

@@ -1,10 +1,14 @@
 #include "variableform.h"
 
 #include "dialogs.h"
+#include "controls.h"
 #include "twips.h"
 
 #include <QCloseEvent>
 #include <QDir>
+
+using Controls::place;
+using Controls::placeLabel;
 
 namespace {
 
@@ -13,21 +17,6 @@ const QString OpenTitle = QStringLiteral("Please Select the Movie or Sound File"
 const QString OpenFilter = QStringLiteral(
     "Movie Files (*.avi,*.mpg,*.mpeg,*.wmv)|*.avi;*.mpg;*.mpeg;*.wmv|"
     "MP3/Wav Sound Files (*.mp3;*.wav)|*.mp3;*.wav|");
-
-template <typename Control>
-void place(Control &control, const char *name, int left, int top, int width, int height)
-{
-    control.setObjectName(QString::fromLatin1(name));
-    control.setGeometry(Twips::rect(left, top, width, height));
-}
-
-void placeLabel(QLabel &label, const char *name, const QString &text, int left, int top,
-                int width, int height)
-{
-    place(label, name, left, top, width, height);
-    label.setText(text);
-    label.setAlignment(Qt::AlignLeft | Qt::AlignTop);
-}
 
 } // namespace
 
@@ -64,6 +53,10 @@ VariableForm::VariableForm(Dialogs &dialogs, QWidget *parent)
     Label2.setBuddy(&Text4);
     Label3.setBuddy(&Text3);
     Check1.setAccessibleName(Label6.text());
+    Text1.setAccessibleName(Label1.text());
+    Text2.setAccessibleName(Label5.text());
+    Text4.setAccessibleName(Label2.text());
+    Text3.setAccessibleName(Label3.text());
 
     // Screens are plain windows, not dialogs: Enter and Escape press no button.
     for (QPushButton *button : {&Command3, &Command1, &Command2}) {

@@ -128,10 +128,11 @@ void TestQtMediaPlayer::initTestCase()
         const QString seconds = QString::number(clip.seconds);
         QStringList arguments = {"-v", "error", "-y", "-nostdin"};
         if (clip.hasPicture)
-            arguments << "-f" << "lavfi" << "-i" << "testsrc=size=160x120:rate=25:duration=" + seconds;
-        arguments << "-f" << "lavfi" << "-i"
-                  << "sine=frequency=440:sample_rate=44100:duration=" + seconds;
-        arguments << clip.codecArguments << "-t" << seconds << clipPath(clip.fileName);
+            arguments += {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=" + seconds};
+        arguments +=
+            {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=" + seconds};
+        arguments += clip.codecArguments;
+        arguments += {"-t", seconds, clipPath(clip.fileName)};
 
         QProcess process;
         process.start(ffmpeg, arguments);
@@ -156,9 +157,9 @@ void TestQtMediaPlayer::viewControls_data()
     QTest::addColumn<QString>("objectName");
     QTest::addColumn<QString>("className");
 
-    QTest::newRow("play/pause") << "playPause" << "QPushButton";
-    QTest::newRow("seek") << "seek" << "QSlider";
-    QTest::newRow("time") << "time" << "QLabel";
+    QTest::newRow("play/pause") << QStringLiteral("playPause") << QStringLiteral("QPushButton");
+    QTest::newRow("seek") << QStringLiteral("seek") << QStringLiteral("QSlider");
+    QTest::newRow("time") << QStringLiteral("time") << QStringLiteral("QLabel");
 }
 
 void TestQtMediaPlayer::viewControls()
@@ -179,8 +180,8 @@ void TestQtMediaPlayer::viewControls()
     QVERIFY(QTest::qWaitForWindowExposed(view));
     auto *video = view->findChild<QVideoWidget *>();
     QVERIFY(video);
-    QVERIFY2(control->mapTo(view, QPoint(0, 0)).y() >= video->mapTo(view, QPoint(0, 0)).y() +
-                                                           video->height(),
+    QVERIFY2(control->mapTo(view, QPoint(0, 0)).y() >=
+                 video->mapTo(view, QPoint(0, 0)).y() + video->height(),
              "control overlaps or is above the picture");
 }
 
@@ -199,8 +200,7 @@ void TestQtMediaPlayer::startsWithSettledDefaults()
     QCOMPARE(view->contextMenuPolicy(), Qt::NoContextMenu);
     const QList<QWidget *> children = view->findChildren<QWidget *>();
     for (QWidget *child : children)
-        QVERIFY2(child->contextMenuPolicy() == Qt::NoContextMenu,
-                 child->metaObject()->className());
+        QVERIFY2(child->contextMenuPolicy() == Qt::NoContextMenu, child->metaObject()->className());
 
     QMediaPlayer *backend = backendOf(player);
     QVERIFY(backend);
@@ -313,8 +313,7 @@ void TestQtMediaPlayer::draggingTheSliderSeeks()
 
     // Paused, so only the drag can move the position.
     QTest::mouseClick(button, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(backend->playbackState(), QMediaPlayer::PausedState,
-                              LoadTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(backend->playbackState(), QMediaPlayer::PausedState, LoadTimeoutMs);
     QVERIFY(backend->position() < targetMs - 300);
 
     seek->setSliderDown(true);
