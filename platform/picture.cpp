@@ -4,18 +4,34 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
+#include <QSaveFile>
 
 namespace Picture {
 
 bool writeJpeg(const QImage &image, const QString &path, QString *error)
 {
-    QImageWriter writer(path, "jpeg");
+    // Through a temporary file, so that a failed write leaves an existing file whole.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, "jpeg");
     writer.setQuality(92);
-    if (writer.write(image))
-        return true;
-    if (error)
-        *error = writer.errorString();
-    return false;
+    if (!writer.write(image)) {
+        if (error)
+            *error = writer.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 void copyToClipboard(const QImage &image)

@@ -112,12 +112,15 @@ void OutputForm::exportImage()
     if (path.isEmpty())
         return;
     const QImage image = MSChart1.render(Exports::imageSize(m_clipSeconds()));
-    Picture::copyToClipboard(image);
-    Picture1.setPixmap(QPixmap::fromImage(image));
     QString error;
-    if (!Picture::writeJpeg(image, path, &error))
+    if (!Picture::writeJpeg(image, path, &error)) {
+        // Nothing else changes: the clipboard keeps what it had.
         m_dialogs.message(this, QStringLiteral("The picture could not be saved as \"%1\".\n\n%2")
                                     .arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    Picture1.setPixmap(QPixmap::fromImage(image));
+    Picture::copyToClipboard(image);
 }
 
 void OutputForm::exportSpreadsheet()
@@ -127,8 +130,9 @@ void OutputForm::exportSpreadsheet()
     if (path.isEmpty())
         return;
     const QString resultsPath = resultsFilePath();
-    // Copying the results file onto itself and then removing it would lose it.
-    if (Files::isSameFile(path, resultsPath))
+    // Copying the results file onto itself and then removing it would lose it. Once an earlier
+    // export has taken it away, that path is as good as any other.
+    if (Files::isOrdinaryFile(resultsPath) && Files::isSameFile(path, resultsPath))
         return;
 
     // The results file as written; where it is gone (an earlier export, or it could never be
