@@ -1,6 +1,8 @@
 #include "dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -52,12 +54,19 @@ QString QtDialogs::openFile(QWidget *parent, const OpenFileRequest &request)
 
 QString QtDialogs::saveFile(QWidget *parent, const QString &fileName, const QString &filter)
 {
-    QFileDialog dialog(parent);
+    // The offered name has no folder: start in the home folder, or where the last export went,
+    // rather than wherever the clip was chosen.
+    if (m_saveDirectory.isEmpty())
+        m_saveDirectory = QDir::homePath();
+    QFileDialog dialog(parent, QString(), m_saveDirectory);
     prepare(dialog, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.selectFile(fileName);
-    return chosenFile(dialog);
+    const QString path = chosenFile(dialog);
+    if (!path.isEmpty())
+        m_saveDirectory = QFileInfo(path).absolutePath();
+    return path;
 }
 
 void QtDialogs::message(QWidget *parent, const QString &text)

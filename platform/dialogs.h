@@ -38,6 +38,9 @@ public:
     QString saveFile(QWidget *parent, const QString &fileName, const QString &filter) override;
     void message(QWidget *parent, const QString &text) override;
     bool confirm(QWidget *parent, const QString &text) override;
+
+private:
+    QString m_saveDirectory;
 };
 
 // "Movie Files (*.avi)|*.avi;*.mpg|Sounds|*.wav|" becomes Qt's

@@ -20,7 +20,7 @@ run_packages=(
     gstreamer1.0-plugins-ugly gstreamer1.0-libav fonts-liberation2
 )
 test_packages=(
-    xvfb xauth xdotool x11-utils ffmpeg imagemagick desktop-file-utils
+    xvfb xauth xdotool x11-utils ffmpeg imagemagick desktop-file-utils python3
 )
 
 packages=("${build_packages[@]}" "${run_packages[@]}")
