@@ -59,9 +59,9 @@ QLineSeries *newLine(QChart *chart, int index, const QString &name, QValueAxis *
 }
 
 // Qt Charts cannot leave gaps inside one line, so each run of consecutive valued rows is a line
-// of its own; only the first carries a legend entry.
+// of its own; only the first carries a legend entry, and none does for an unlisted series.
 void addSeries(QChart *chart, const ChartSeries &series, int index, const QString &name,
-               QValueAxis *rowAxis, QValueAxis *levelAxis)
+               bool listed, QValueAxis *rowAxis, QValueAxis *levelAxis)
 {
     QList<QLineSeries *> lines;
     QList<QPointF> run;
@@ -86,7 +86,7 @@ void addSeries(QChart *chart, const ChartSeries &series, int index, const QStrin
     if (lines.isEmpty())
         lines.append(newLine(chart, index, name, rowAxis, levelAxis));
 
-    for (qsizetype i = 1; i < lines.size(); ++i) {
+    for (qsizetype i = listed ? 1 : 0; i < lines.size(); ++i) {
         for (QLegendMarker *marker : chart->legend()->markers(lines[i]))
             marker->setVisible(false);
     }
@@ -112,6 +112,12 @@ void LevelChart::setData(const ChartSeries &series1, const ChartSeries &series2)
 {
     m_series1 = series1;
     m_series2 = series2;
+    showChart();
+}
+
+void LevelChart::setSecondSeriesListed(bool listed)
+{
+    m_secondListed = listed;
     showChart();
 }
 
@@ -186,8 +192,8 @@ QChart *LevelChart::buildChart() const
 
     const QString name1 = m_name1.isEmpty() ? QStringLiteral("Variable 1") : m_name1;
     const QString name2 = m_name2.isEmpty() ? QStringLiteral("Variable 2") : m_name2;
-    addSeries(chart, m_series1, 1, name1, rowAxis, levelAxis);
-    addSeries(chart, m_series2, 2, name2, rowAxis, levelAxis);
+    addSeries(chart, m_series1, 1, name1, true, rowAxis, levelAxis);
+    addSeries(chart, m_series2, 2, name2, m_secondListed, rowAxis, levelAxis);
     return chart;
 }
 

@@ -27,6 +27,8 @@ public:
     // Replaces the data. Both series have the same number of rows.
     void setData(const ChartSeries &series1, const ChartSeries &series2);
     void setSeriesNames(const QString &name1, const QString &name2);
+    // Whether the second series has a legend entry; its line is drawn either way.
+    void setSecondSeriesListed(bool listed);
 
     int rowCount() const;
     const ChartSeries &series(int index) const; // index 1 or 2
@@ -49,5 +51,6 @@ private:
     ChartSeries m_series2;
     QString m_name1;
     QString m_name2;
+    bool m_secondListed = true;
     QChartView *m_view = nullptr;
 };

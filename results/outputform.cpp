@@ -82,6 +82,8 @@ OutputForm::OutputForm(const SetupRecord &record, Dialogs &dialogs,
         Label7.hide();
     }
     MSChart1.setSeriesNames(m_record.Variable, m_record.Variable2);
+    // With one variable the second line still runs along 0, but it is no variable of the run.
+    MSChart1.setSecondSeriesListed(m_record.Variable2Enabled);
 }
 
 void OutputForm::setCounts(const RatingState &state)

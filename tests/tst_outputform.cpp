@@ -6,7 +6,9 @@
 #include "recordtable.h"
 #include "setuprecord.h"
 
+#include <QChart>
 #include <QClipboard>
+#include <QLegendMarker>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -271,6 +273,16 @@ void TestOutputForm::labelsShown()
         QVERIFY2(!button(form, name)->isHidden(), name);
     }
     QVERIFY(!form.chart().isHidden());
+
+    // The legend names the run's variables only; the second line is drawn in both runs.
+    form.setTable(tenTicks().get());
+    QStringList legend;
+    for (QLegendMarker *marker : form.chart().chart()->legend()->markers()) {
+        if (marker->isVisible())
+            legend << marker->label();
+    }
+    QCOMPARE(legend, (twoVariables ? QStringList{"Trust", "Calm"} : QStringList{"Trust"}));
+    QVERIFY(!form.chart().lines(2).isEmpty());
 }
 
 void TestOutputForm::counts_data()
