@@ -34,6 +34,7 @@ void ScreenOrder::start()
     m_splash = new Form1;
     m_splash->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_splash, &Form1::handOverRequested, this, &ScreenOrder::handOverFromSplash);
+    connect(m_splash, &Form1::closeAllRequested, this, &ScreenOrder::closeAll);
     m_splash->show();
 }
 
@@ -49,6 +50,8 @@ void ScreenOrder::handOverFromSplash()
 
 void ScreenOrder::showInstructions()
 {
+    if (m_ended || m_instructionsForm || m_mainForm)
+        return;
     m_instructionsForm = new InstructionsForm(m_variableForm->record(), m_applicationDirectory);
     m_instructionsForm->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_instructionsForm, &InstructionsForm::proceedPressed, this,
@@ -59,6 +62,8 @@ void ScreenOrder::showInstructions()
 
 void ScreenOrder::showRatingScreen()
 {
+    if (m_ended || m_mainForm)
+        return;
     m_instructionsForm->hide();
     m_mainForm = new MainForm(m_variableForm->record(), m_player, m_dialogs);
     connect(m_mainForm, &MainForm::finishPressed, this, &ScreenOrder::finishRun);
@@ -69,12 +74,12 @@ void ScreenOrder::showRatingScreen()
 
 QString ScreenOrder::resultsFilePath() const
 {
-    return m_applicationDirectory + QLatin1Char('/') + QLatin1String(ResultsFile::FileName);
+    return ResultsFile::path(m_applicationDirectory);
 }
 
 void ScreenOrder::finishRun()
 {
-    if (m_outputForm)
+    if (m_ended || m_outputForm || !m_mainForm)
         return;
     MainForm &rating = *m_mainForm;
     rating.hide();
@@ -91,7 +96,9 @@ void ScreenOrder::finishRun()
                                                 rating.state().TwoVariables, rating.table());
     m_outputForm->setResultsBytes(bytes);
     QString error;
-    if (!Files::writeFile(resultsFilePath(), bytes, &error)) {
+    const bool written = Files::writeFile(resultsFilePath(), bytes, &error);
+    m_outputForm->setResultsSaved(written);
+    if (!written) {
         m_dialogs.message(m_outputForm,
                           QStringLiteral("The results could not be saved as \"%1\".\n\n%2\n\n"
                                          "They are kept until you close this window: use \"Export "
@@ -105,8 +112,13 @@ void ScreenOrder::closeAll()
     if (m_ended)
         return;
     m_ended = true;
-    if (m_mainForm)
+    if (m_mainForm) {
         m_mainForm->endForGood();
+        // The clip stops with the run, not only when the process is gone.
+        m_mainForm->stopRun();
+    }
+    if (m_outputForm)
+        m_outputForm->endForGood();
     for (QWidget *screen : std::initializer_list<QWidget *>{
              m_outputForm, m_mainForm, m_instructionsForm, m_variableForm, m_splash}) {
         if (screen)

@@ -16,8 +16,9 @@ QString applicationDirectory();
 // True when an ordinary file (not a directory, not hidden) exists at path.
 bool isOrdinaryFile(const QString &path);
 
-// Writes bytes to path, replacing a file there; the old file stays whole when the write
-// fails. On failure returns false and, if error is given, fills it with the reason.
+// Writes bytes to path, replacing a file there. Where the directory takes a temporary file the
+// old file stays whole when the write fails. On failure returns false and, if error is given,
+// fills it with the reason.
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // Reads a whole file; false when it cannot be read.

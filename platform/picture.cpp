@@ -10,7 +10,8 @@ namespace Picture {
 
 bool writeJpeg(const QImage &image, const QString &path, QString *error)
 {
-    // Through a temporary file, so that a failed write leaves an existing file whole.
+    // Through a temporary file where the directory allows one, so that a failed write leaves an
+    // existing file whole.
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {

@@ -218,10 +218,7 @@ void MainForm::reportUnplayable(const QString &reason)
     const QString file = m_record.FileFullPath.isEmpty() ? QStringLiteral("No file was chosen")
                                                          : QStringLiteral("The file \"%1\"")
                                                                .arg(m_record.FileFullPath);
-    m_dialogs.message(this, QStringLiteral("%1 cannot be played.\n\n%2\n\nThe rating buttons "
-                                           "still work, but nothing is recorded until a clip "
-                                           "plays.")
-                                .arg(file, reason));
+    m_dialogs.message(this, QStringLiteral("%1 cannot be played.\n\n%2").arg(file, reason));
 }
 
 void MainForm::closeEvent(QCloseEvent *event)

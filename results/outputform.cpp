@@ -104,7 +104,7 @@ void OutputForm::setTable(const RecordTable *table)
 
 QString OutputForm::resultsFilePath() const
 {
-    return m_applicationDirectory + QLatin1Char('/') + QLatin1String(ResultsFile::FileName);
+    return ResultsFile::path(m_applicationDirectory);
 }
 
 void OutputForm::exportImage()
@@ -134,16 +134,14 @@ void OutputForm::exportSpreadsheet()
     const QString resultsPath = resultsFilePath();
     // Copying the results file onto itself and then removing it would lose it. Once an earlier
     // export has taken it away, that path is as good as any other.
-    if (Files::isOrdinaryFile(resultsPath) && Files::isSameFile(path, resultsPath))
+    if (Files::isOrdinaryFile(resultsPath) && Files::isSameFile(path, resultsPath)) {
+        m_dialogs.message(this, ResultsFileChosen);
         return;
+    }
 
-    // The results file as written; where it is gone (an earlier export, or it could never be
-    // written) the same bytes come from memory.
-    QByteArray bytes;
-    const bool fromFile = Files::readFile(resultsPath, &bytes);
-    if (!fromFile)
-        bytes = m_resultsBytes;
-
+    // The bytes this run wrote, from memory: the file may be gone, or may by now hold another
+    // run's results (a second copy of the program, or a write that failed at "Finished!").
+    const QByteArray &bytes = m_resultsBytes;
     QString error;
     QByteArray written;
     const bool copied = Files::writeFile(path, bytes, &error) && Files::readFile(path, &written) &&
@@ -155,17 +153,28 @@ void OutputForm::exportSpreadsheet()
                                     .arg(QDir::toNativeSeparators(path), error));
         return;
     }
-    if (fromFile)
+    m_resultsSaved = true;
+    // Only this run's results file goes, and not when it is the copy just made; one that holds
+    // anything else stays.
+    QByteArray onDisk;
+    if (!Files::isSameFile(path, resultsPath) && Files::readFile(resultsPath, &onDisk) &&
+        onDisk == bytes)
         QFile::remove(resultsPath);
 }
 
 void OutputForm::closeAll()
 {
-    emit closeAllRequested();
+    close();
 }
 
 void OutputForm::closeEvent(QCloseEvent *event)
 {
+    // Results that never reached a file would be gone for good.
+    if (!m_endingForGood && !m_resultsSaved && !m_dialogs.confirm(this, UnsavedQuestion)) {
+        event->ignore();
+        return;
+    }
+    m_endingForGood = true;
     QWidget::closeEvent(event);
     emit closeAllRequested();
 }

@@ -16,6 +16,12 @@ struct SetupRecord;
 
 // The results screen: a line chart of the recorded levels, the press counts, and the exports
 // of the chart picture and of the results file.
+inline const QString UnsavedQuestion = QStringLiteral(
+    "The results have not been saved to a file. Close and lose them?");
+inline const QString ResultsFileChosen = QStringLiteral(
+    "\"temp.csv\" is where Dialtrace keeps the results of the last run. Please choose another "
+    "name.");
+
 class OutputForm : public QWidget
 {
     Q_OBJECT
@@ -30,6 +36,12 @@ public:
     // The results file's bytes, kept for the spreadsheet export.
     void setResultsBytes(const QByteArray &bytes) { m_resultsBytes = bytes; }
     const QByteArray &resultsBytes() const { return m_resultsBytes; }
+    // Whether the results are safe in a file: the results file, or an exported copy.
+    void setResultsSaved(bool saved) { m_resultsSaved = saved; }
+    bool areResultsSaved() const { return m_resultsSaved; }
+
+    // Closing from now on ends the program without asking.
+    void endForGood() { m_endingForGood = true; }
 
     const LevelChart &chart() const { return MSChart1; }
     QString resultsFilePath() const;
@@ -51,6 +63,8 @@ private:
     QString m_applicationDirectory;
     std::function<double()> m_clipSeconds;
     QByteArray m_resultsBytes;
+    bool m_resultsSaved = false;
+    bool m_endingForGood = false;
 
     LevelChart MSChart1;
     QLabel Label3;

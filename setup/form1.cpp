@@ -2,6 +2,7 @@
 
 #include "twips.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -31,6 +32,18 @@ Form1::Form1(QWidget *parent) : QWidget(parent, Qt::SplashScreen | Qt::Frameless
 
 void Form1::handOver()
 {
+    if (m_handedOver)
+        return;
+    m_handedOver = true;
     Timer1.stop();
     emit handOverRequested();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    // Closed before the setup form came: with the timer gone nothing else would ever show, so
+    // the program ends rather than linger without a window.
+    if (!m_handedOver)
+        emit closeAllRequested();
 }

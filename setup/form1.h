@@ -16,8 +16,13 @@ public:
 
 signals:
     void handOverRequested();
+    void closeAllRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
+    bool m_handedOver = false;
     QLabel Image1;
     QTimer Timer1;
 };

@@ -18,6 +18,7 @@ private slots:
     void counterStopsAtLimit();
     void fallBack_data();
     void fallBack();
+    void secondLevelOnlyWithTwoVariables();
     void captions_data();
     void captions();
 };
@@ -86,6 +87,17 @@ void TestRatingState::fallBack_data()
     QTest::newRow("+1 falls to 0, never below") << 1 << true << QList<int>{0, 0};
     QTest::newRow("+5 falls one step a tick") << 5 << true << QList<int>{4, 3, 2, 1, 0, 0};
     QTest::newRow("0 stays") << 0 << false << QList<int>{0, 0};
+}
+
+void TestRatingState::secondLevelOnlyWithTwoVariables()
+{
+    RatingState state;
+    state.TwoVariables = false;
+    state.Level1 = 2;
+    state.Level2 = 3; // cannot arise with one variable; shows that the tick leaves it alone
+    Rating::fallBack(state);
+    QCOMPARE(state.Level1, 1);
+    QCOMPARE(state.Level2, 3);
 }
 
 void TestRatingState::fallBack()

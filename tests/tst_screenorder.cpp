@@ -43,7 +43,7 @@ struct Session
     void toRatingScreen(bool two, const QString &clip = "/clips/a.avi")
     {
         order.start();
-        order.handOverFromSplash();
+        order.splash()->handOver();
         VariableForm &form = *order.variableForm();
         form.findChild<QLineEdit *>("Text1")->setText("Ann");
         form.findChild<QLineEdit *>("Text2")->setText("Trust");
@@ -77,6 +77,7 @@ private slots:
     void resultsFileCannotBeWritten();
     void refusalClosesEverything();
     void cancelEndsTheProgram();
+    void closingTheSplashEndsTheProgram();
     void closingTheRatingScreen();
 
 private:
@@ -100,7 +101,7 @@ void TestScreenOrder::screensFollowOneAnother()
     Session s(m_dir->path());
     s.order.start();
     QCOMPARE(visibleWindows(), QStringList{"Form1"});
-    s.order.handOverFromSplash();
+    s.order.splash()->handOver();
     QCOMPARE(visibleWindows(), QStringList{"VariableForm"});
     // The splash is closed for good.
     QTRY_VERIFY(!s.order.splash());
@@ -204,10 +205,27 @@ void TestScreenOrder::resultsFileCannotBeWritten()
     QVERIFY(s.dialogs.messages.first().contains("could not be saved"));
     QVERIFY(s.dialogs.messages.first().contains("Export to Excel"));
     // The results are still there for the export.
-    const QByteArray bytes = s.order.outputForm()->resultsBytes();
+    OutputForm &output = *s.order.outputForm();
+    const QByteArray bytes = output.resultsBytes();
     QVERIFY(bytes.contains("\r\n2,0\r\n3,\r\n"));
-    QVERIFY(s.order.outputForm()->isVisible());
-    s.order.closeAll();
+    QVERIFY(output.isVisible());
+
+    // Closing asks before the only copy goes; No keeps the screen.
+    QSignalSpy ended(&s.order, &ScreenOrder::ended);
+    s.dialogs.confirmAnswer = false;
+    output.findChild<QPushButton *>("Command2")->click();
+    QCOMPARE(s.dialogs.questions, QStringList{UnsavedQuestion});
+    QCOMPARE(ended.count(), 0);
+    QVERIFY(output.isVisible());
+
+    // Once exported, Close ends the program without asking.
+    const QString exported = m_dir->filePath("exported.csv");
+    s.dialogs.saveAnswers = {exported};
+    output.findChild<QPushButton *>("Command3")->click();
+    QCOMPARE(fileBytes(exported), bytes);
+    output.findChild<QPushButton *>("Command2")->click();
+    QCOMPARE(s.dialogs.questions.size(), 1);
+    QCOMPARE(ended.count(), 1);
 }
 
 void TestScreenOrder::refusalClosesEverything()
@@ -228,7 +246,7 @@ void TestScreenOrder::cancelEndsTheProgram()
 {
     Session s(m_dir->path());
     s.order.start();
-    s.order.handOverFromSplash();
+    s.order.splash()->handOver();
     QSignalSpy ended(&s.order, &ScreenOrder::ended);
     s.order.variableForm()->findChild<QPushButton *>("Command2")->click();
     QCOMPARE(ended.count(), 1);
@@ -250,8 +268,22 @@ void TestScreenOrder::closingTheRatingScreen()
     s.order.mainForm()->close();
     QCOMPARE(ended.count(), 1);
     QVERIFY(visibleWindows().isEmpty());
+    // The clip stops with the run.
+    QCOMPARE(s.player.closeCalls, 1);
     QCOMPARE(s.dialogs.questions.size(), 2);
     QVERIFY(!QFile::exists(s.order.resultsFilePath()));
+}
+
+void TestScreenOrder::closingTheSplashEndsTheProgram()
+{
+    Session s(m_dir->path());
+    s.order.start();
+    QSignalSpy ended(&s.order, &ScreenOrder::ended);
+    s.order.splash()->close();
+    // Its timer is gone with it: without this the process would stay with no window.
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(!s.order.variableForm());
+    QVERIFY(visibleWindows().isEmpty());
 }
 
 QTEST_MAIN(TestScreenOrder)

@@ -2,6 +2,7 @@
 
 #include "mediaplayer.h"
 
+#include <QPointer>
 #include <QWidget>
 
 // A player that plays nothing: tests set the length and raise errors themselves.
@@ -9,6 +10,8 @@ class FakeMediaPlayer : public MediaPlayer
 {
     Q_OBJECT
 public:
+    ~FakeMediaPlayer() override { delete m_view.data(); }
+
     QWidget *view() override
     {
         if (!m_view)
@@ -36,6 +39,7 @@ public:
     int closeCalls = 0;
 
 private:
-    QWidget *m_view = nullptr;
+    // The screen that shows the view owns it from then on and may delete it first.
+    QPointer<QWidget> m_view;
     double m_duration = 0.0;
 };
