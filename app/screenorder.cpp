@@ -40,6 +40,10 @@ void ScreenOrder::start()
 
 void ScreenOrder::handOverFromSplash()
 {
+    if (m_ended || m_variableForm)
+        return;
+    // From here on the splash only goes away; closing it no longer ends anything.
+    disconnect(m_splash, &Form1::closeAllRequested, this, &ScreenOrder::closeAll);
     m_splash->hide();
     m_variableForm = new VariableForm(m_dialogs);
     connect(m_variableForm, &VariableForm::recordReady, this, &ScreenOrder::showInstructions);
