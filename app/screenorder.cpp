@@ -12,8 +12,8 @@
 
 #include <QDir>
 
-ScreenOrder::ScreenOrder(Dialogs &dialogs, MediaPlayer &player,
-                         const QString &applicationDirectory, QObject *parent)
+ScreenOrder::ScreenOrder(Dialogs &dialogs, MediaPlayer &player, const QString &applicationDirectory,
+                         QObject *parent)
     : QObject(parent), m_dialogs(dialogs), m_player(player),
       m_applicationDirectory(applicationDirectory)
 {
@@ -96,8 +96,8 @@ void ScreenOrder::finishRun()
     rating.stopRun();
     m_outputForm->setCounts(rating.state());
     m_outputForm->setTable(rating.table());
-    const QByteArray bytes = ResultsFile::bytes(m_variableForm->record(),
-                                                rating.state().TwoVariables, rating.table());
+    const QByteArray bytes =
+        ResultsFile::bytes(m_variableForm->record(), rating.state().TwoVariables, rating.table());
     m_outputForm->setResultsBytes(bytes);
     QString error;
     const bool written = Files::writeFile(resultsFilePath(), bytes, &error);

@@ -16,7 +16,8 @@ void prepareEnvironment()
     // do not notice. Settings the user made win.
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
-    if (!qEnvironmentVariableIsSet("VK_ICD_FILENAMES") && !qEnvironmentVariableIsSet("VK_DRIVER_FILES"))
+    if (!qEnvironmentVariableIsSet("VK_ICD_FILENAMES") &&
+        !qEnvironmentVariableIsSet("VK_DRIVER_FILES"))
         qputenv("VK_ICD_FILENAMES", "/dev/null");
 }
 

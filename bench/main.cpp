@@ -214,8 +214,9 @@ void printTable(const QList<Figure> &figures)
     QList<QStringList> rows = {header};
     for (const Figure &f : figures)
         rows.append({f.name, f.measured, f.target,
-                     !f.measuredAtAll ? QStringLiteral("ERROR")
-                                      : (f.pass ? QStringLiteral("PASS") : QStringLiteral("MISS"))});
+                     !f.measuredAtAll
+                         ? QStringLiteral("ERROR")
+                         : (f.pass ? QStringLiteral("PASS") : QStringLiteral("MISS"))});
     QList<qsizetype> widths(header.size(), 0);
     for (const QStringList &row : rows) {
         for (qsizetype i = 0; i < row.size(); ++i)
@@ -257,7 +258,8 @@ Figure startUp(const QString &executable, bool verbose)
     const QSize splash = Twips::size(7365, 4230);
     std::vector<double> times;
     for (int i = 0; i < 5; ++i) {
-        const SplashWatch::Start start = SplashWatch::timeToWindow(executable, splash, 10000, verbose);
+        const SplashWatch::Start start =
+            SplashWatch::timeToWindow(executable, splash, 10000, verbose);
         if (!start.ok) {
             figure.measured = QStringLiteral("not measured: ") + start.error;
             return figure;
@@ -280,8 +282,16 @@ Figure startUp(const QString &executable, bool verbose)
 // Finishing and the picture export, both on a 900 s clip: a full 901-row table in two series.
 QList<Figure> finishingAndExport(const QString &workDirectory)
 {
-    Figure finishing{QStringLiteral("finishing (901 rows)"), {}, QStringLiteral("<= 50 ms every run"), false, false};
-    Figure exporting{QStringLiteral("image export (3667 px)"), {}, QStringLiteral("<= 500 ms every run"), false, false};
+    Figure finishing{QStringLiteral("finishing (901 rows)"),
+                     {},
+                     QStringLiteral("<= 50 ms every run"),
+                     false,
+                     false};
+    Figure exporting{QStringLiteral("image export (3667 px)"),
+                     {},
+                     QStringLiteral("<= 500 ms every run"),
+                     false,
+                     false};
     constexpr double ClipSeconds = 900.0;
     constexpr int Runs = 5;
     std::vector<double> finishTimes;
@@ -331,12 +341,13 @@ QList<Figure> finishingAndExport(const QString &workDirectory)
         clock.start();
         session.order.finishRun();
         OutputForm *output = session.order.outputForm();
-        const bool shown = spinUntil(
-            [&] { return isOnScreen(output) && QFileInfo::exists(resultsPath); }, 5000);
+        const bool shown =
+            spinUntil([&] { return isOnScreen(output) && QFileInfo::exists(resultsPath); }, 5000);
         syncWithDisplay();
         const qint64 finished = clock.nsecsElapsed();
         if (!shown) {
-            problem = QStringLiteral("the results screen did not show, or temp.csv was not written");
+            problem =
+                QStringLiteral("the results screen did not show, or temp.csv was not written");
             break;
         }
         finishTimes.push_back(milliseconds(finished));
@@ -387,8 +398,10 @@ QList<Figure> finishingAndExport(const QString &workDirectory)
 
 Figure tickSchedule(const QString &clip, double clipSeconds, const QString &workDirectory)
 {
-    Figure figure{QStringLiteral("recording tick schedule"), {},
-                  QStringLiteral("max error <= 5 ms; last-10 mean <= first-10 mean + 1 ms"), false,
+    Figure figure{QStringLiteral("recording tick schedule"),
+                  {},
+                  QStringLiteral("max error <= 5 ms; last-10 mean <= first-10 mean + 1 ms"),
+                  false,
                   false};
     const int window = clipSeconds >= 60 ? 10 : 5;
     figure.target.replace(QStringLiteral("10"), QString::number(window));
@@ -449,8 +462,8 @@ Figure tickSchedule(const QString &clip, double clipSeconds, const QString &work
                           .arg(s.window)
                           .arg(ms(s.meanErrorFirst), ms(s.meanErrorLast));
     const int expected = static_cast<int>(clipSeconds);
-    figure.pass = s.ticks == expected && s.largestError <= 5.0 &&
-                  s.meanErrorLast <= s.meanErrorFirst + 1.0;
+    figure.pass =
+        s.ticks == expected && s.largestError <= 5.0 && s.meanErrorLast <= s.meanErrorFirst + 1.0;
     if (s.ticks != expected)
         figure.measured += QStringLiteral(" - expected %1 ticks").arg(expected);
     return figure;
@@ -473,13 +486,15 @@ QMap<QString, QString> runChild(const QStringList &arguments, int timeoutMillise
     for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
         const qsizetype space = line.indexOf(' ');
         if (space > 0)
-            values.insert(QString::fromUtf8(line.left(space)), QString::fromUtf8(line.mid(space + 1)));
+            values.insert(QString::fromUtf8(line.left(space)),
+                          QString::fromUtf8(line.mid(space + 1)));
     }
     if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
         if (!values.contains(QStringLiteral("error")))
-            values.insert(QStringLiteral("error"),
-                          QStringLiteral("child failed: ") +
-                              QString::fromLocal8Bit(child.readAllStandardError()).right(400).simplified());
+            values.insert(
+                QStringLiteral("error"),
+                QStringLiteral("child failed: ") +
+                    QString::fromLocal8Bit(child.readAllStandardError()).right(400).simplified());
     }
     return values;
 }
@@ -596,7 +611,8 @@ int childDemo(const QString &clip, int presses)
     answer("press_median_ms", QString::number(Stats::median(times), 'f', 3));
     answer("press_count", QString::number(measured));
     answer("press_unpainted", QString::number(unpainted));
-    answer("press_seconds", QString::number(static_cast<double>(pressing.elapsed()) / 1000.0, 'f', 1));
+    answer("press_seconds",
+           QString::number(static_cast<double>(pressing.elapsed()) / 1000.0, 'f', 1));
     answer("press_while_playing", QString::number(player.isPlaying() ? 1 : 0));
 
     answer("memory_3_pressed", memoryBreakdown());
@@ -623,21 +639,27 @@ int childDemo(const QString &clip, int presses)
 
 Figure waitingCostsNothing(bool verbose, const QString &workDirectory)
 {
-    Figure figure{QStringLiteral("waiting costs nothing"), {},
-                  QStringLiteral("<= 1 % of one core"), false, false};
+    Figure figure{QStringLiteral("waiting costs nothing"),
+                  {},
+                  QStringLiteral("<= 1 % of one core"),
+                  false,
+                  false};
     const struct
     {
         QString label;
         QString clip;
-    } cases[] = {{QStringLiteral("missing file"), workDirectory + QStringLiteral("/no-such-clip.avi")},
-                 {QStringLiteral("no file"), QString()}};
+    } cases[] = {
+        {QStringLiteral("missing file"), workDirectory + QStringLiteral("/no-such-clip.avi")},
+        {QStringLiteral("no file"), QString()}};
     QStringList parts;
     double worst = 0.0;
     for (const auto &c : cases) {
-        progress(QStringLiteral("waiting on a rating screen whose clip never opens (%1), 10 s").arg(c.label));
+        progress(QStringLiteral("waiting on a rating screen whose clip never opens (%1), 10 s")
+                     .arg(c.label));
         const auto values = runChild({QStringLiteral("--child-idle"), c.clip}, 60000, verbose);
         if (values.contains(QStringLiteral("error"))) {
-            figure.measured = QStringLiteral("not measured: ") + values.value(QStringLiteral("error"));
+            figure.measured =
+                QStringLiteral("not measured: ") + values.value(QStringLiteral("error"));
             return figure;
         }
         const double percent = values.value(QStringLiteral("cpu_percent")).toDouble();
@@ -655,13 +677,19 @@ Figure waitingCostsNothing(bool verbose, const QString &workDirectory)
 
 QList<Figure> demoRun(const QString &clip, bool verbose)
 {
-    Figure press{QStringLiteral("press to meter"), {}, QStringLiteral("<= 16 ms every press"), false, false};
-    Figure memory{QStringLiteral("memory (demo run)"), {}, QStringLiteral("peak RSS <= 150 MB"), false, false};
+    Figure press{
+        QStringLiteral("press to meter"), {}, QStringLiteral("<= 16 ms every press"), false, false};
+    Figure memory{QStringLiteral("memory (demo run)"),
+                  {},
+                  QStringLiteral("peak RSS <= 150 MB"),
+                  false,
+                  false};
     if (!QFileInfo::exists(clip)) {
         press.measured = memory.measured = QStringLiteral("not measured: no demo clip at ") + clip;
         return {press, memory};
     }
-    progress(QStringLiteral("whole run on %1 with 200 presses").arg(QDir::toNativeSeparators(clip)));
+    progress(
+        QStringLiteral("whole run on %1 with 200 presses").arg(QDir::toNativeSeparators(clip)));
     const auto values = runChild({QStringLiteral("--child-demo"), clip}, 120000, verbose);
     if (verbose) {
         for (auto it = values.begin(); it != values.end(); ++it) {
@@ -670,17 +698,19 @@ QList<Figure> demoRun(const QString &clip, bool verbose)
         }
     }
     if (values.contains(QStringLiteral("error"))) {
-        press.measured = memory.measured = QStringLiteral("not measured: ") + values.value(QStringLiteral("error"));
+        press.measured = memory.measured =
+            QStringLiteral("not measured: ") + values.value(QStringLiteral("error"));
         return {press, memory};
     }
     const double pressMax = values.value(QStringLiteral("press_max_ms")).toDouble();
     const int counted = values.value(QStringLiteral("press_count")).toInt();
     const int unpainted = values.value(QStringLiteral("press_unpainted")).toInt();
     press.measuredAtAll = true;
-    press.measured = QStringLiteral("max %1, median %2 (%3 presses in %4 s of playback)")
-                         .arg(ms(pressMax), ms(values.value(QStringLiteral("press_median_ms")).toDouble()))
-                         .arg(counted)
-                         .arg(values.value(QStringLiteral("press_seconds")));
+    press.measured =
+        QStringLiteral("max %1, median %2 (%3 presses in %4 s of playback)")
+            .arg(ms(pressMax), ms(values.value(QStringLiteral("press_median_ms")).toDouble()))
+            .arg(counted)
+            .arg(values.value(QStringLiteral("press_seconds")));
     if (values.value(QStringLiteral("press_while_playing")) != QLatin1String("1"))
         press.measured += QStringLiteral(" - the clip had stopped before the last press");
     if (unpainted > 0)
@@ -692,18 +722,20 @@ QList<Figure> demoRun(const QString &clip, bool verbose)
     const QString breakdown = values.value(QStringLiteral("memory_6_exported"));
     const auto kilobytesOf = [&](const QString &key) {
         const qsizetype at = breakdown.indexOf(key);
-        return at < 0 ? -1.0 : breakdown.mid(at + key.size()).section(QLatin1Char(' '), 1, 1).toDouble();
+        return at < 0 ? -1.0
+                      : breakdown.mid(at + key.size()).section(QLatin1Char(' '), 1, 1).toDouble();
     };
     memory.measuredAtAll = true;
-    memory.measured = QStringLiteral("VmHWM %1 MB, at the end %2 MB in mapped files, %3 MB private "
-                                     "(%4 ticks recorded, ended %5)")
-                          .arg(QString::number(megabytes, 'f', 1),
-                               QString::number(kilobytesOf(QStringLiteral("RssFile:")) / 1024.0, 'f', 0),
-                               QString::number(kilobytesOf(QStringLiteral("RssAnon:")) / 1024.0, 'f', 0),
-                               values.value(QStringLiteral("recorded_ticks")),
-                               values.value(QStringLiteral("ended")) == QLatin1String("1")
-                                   ? QStringLiteral("cleanly")
-                                   : QStringLiteral("NOT cleanly"));
+    memory.measured =
+        QStringLiteral("VmHWM %1 MB, at the end %2 MB in mapped files, %3 MB private "
+                       "(%4 ticks recorded, ended %5)")
+            .arg(QString::number(megabytes, 'f', 1),
+                 QString::number(kilobytesOf(QStringLiteral("RssFile:")) / 1024.0, 'f', 0),
+                 QString::number(kilobytesOf(QStringLiteral("RssAnon:")) / 1024.0, 'f', 0),
+                 values.value(QStringLiteral("recorded_ticks")),
+                 values.value(QStringLiteral("ended")) == QLatin1String("1")
+                     ? QStringLiteral("cleanly")
+                     : QStringLiteral("NOT cleanly"));
     memory.pass = megabytes > 0 && megabytes <= 150.0 &&
                   values.value(QStringLiteral("recorded_ticks")).toInt() >= 29;
     return {press, memory};
@@ -717,14 +749,16 @@ bool makeClip(const QString &path, double seconds, QString *error)
         return false;
     }
     QProcess process;
-    process.start(ffmpeg, {QStringLiteral("-y"), QStringLiteral("-hide_banner"),
-                           QStringLiteral("-loglevel"), QStringLiteral("error"),
-                           QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                           QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
-                           QStringLiteral("-c:a"), QStringLiteral("pcm_s16le"), path});
+    process.start(ffmpeg,
+                  {QStringLiteral("-y"), QStringLiteral("-hide_banner"),
+                   QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
+                   QStringLiteral("lavfi"), QStringLiteral("-i"),
+                   QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
+                   QStringLiteral("-c:a"), QStringLiteral("pcm_s16le"), path});
     if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        *error = QStringLiteral("ffmpeg could not make %1: %2")
-                     .arg(path, QString::fromLocal8Bit(process.readAllStandardError()).simplified());
+        *error =
+            QStringLiteral("ffmpeg could not make %1: %2")
+                .arg(path, QString::fromLocal8Bit(process.readAllStandardError()).simplified());
         return false;
     }
     return true;
@@ -732,19 +766,21 @@ bool makeClip(const QString &path, double seconds, QString *error)
 
 void usage()
 {
-    std::fprintf(stderr,
-                 "usage: dialtrace-bench [--quick] [--verbose] [--keep] [--dialtrace PATH] [--demo PATH]\n"
-                 "  --quick          a 15 s clip for the tick schedule instead of 60 s\n"
-                 "  --verbose        pass on the programs' diagnostics and the memory at each step\n"
-                 "  --keep           keep the working directory (clips, temp.csv, exported pictures)\n"
-                 "  --dialtrace PATH the program to time at start-up (default: beside this one)\n"
-                 "  --demo PATH      the clip of the whole run (default: samples/demo.avi)\n");
+    std::fprintf(
+        stderr,
+        "usage: dialtrace-bench [--quick] [--verbose] [--keep] [--dialtrace PATH] [--demo PATH]\n"
+        "  --quick          a 15 s clip for the tick schedule instead of 60 s\n"
+        "  --verbose        pass on the programs' diagnostics and the memory at each step\n"
+        "  --keep           keep the working directory (clips, temp.csv, exported pictures)\n"
+        "  --dialtrace PATH the program to time at start-up (default: beside this one)\n"
+        "  --demo PATH      the clip of the whole run (default: samples/demo.avi)\n");
 }
 
 // Without a display there are no windows to map or expose: borrow a private X server.
 void ensureDisplay(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("DIALTRACE_BENCH_NO_XVFB"))
+    if (qEnvironmentVariableIsSet("DISPLAY") ||
+        qEnvironmentVariableIsSet("DIALTRACE_BENCH_NO_XVFB"))
         return;
     qputenv("DIALTRACE_BENCH_NO_XVFB", "1");
     std::vector<char *> arguments = {const_cast<char *>("xvfb-run"), const_cast<char *>("-a"),

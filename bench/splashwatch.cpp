@@ -9,9 +9,9 @@
 #include <xcb/xcb.h>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <poll.h>
 #include <signal.h>
@@ -25,11 +25,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
-template <typename T>
-Reply<T> reply(T *pointer)
+template <typename T> Reply<T> reply(T *pointer)
 {
     return Reply<T>(pointer, &std::free);
 }
@@ -45,8 +43,8 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 bool ownedBy(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t pidAtom, pid_t pid)
 {
     const auto answer = reply(xcb_get_property_reply(
-        connection,
-        xcb_get_property(connection, 0, window, pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+        connection, xcb_get_property(connection, 0, window, pidAtom, XCB_ATOM_CARDINAL, 0, 1),
+        nullptr));
     if (!answer || xcb_get_property_value_length(answer.get()) < 4)
         return false;
     return *static_cast<const uint32_t *>(xcb_get_property_value(answer.get())) ==
@@ -55,8 +53,8 @@ bool ownedBy(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t pidAt
 
 bool hasSize(xcb_connection_t *connection, xcb_window_t window, const QSize &size)
 {
-    const auto answer = reply(
-        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+    const auto answer =
+        reply(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
     return answer && answer->width == size.width() && answer->height == size.height();
 }
 
@@ -88,7 +86,7 @@ Start timeToWindow(const QString &executable, const QSize &size, int timeoutMill
     Start result;
     xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
     const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> owner(connection,
-                                                                              &xcb_disconnect);
+                                                                             &xcb_disconnect);
     if (xcb_connection_has_error(connection)) {
         result.error = QStringLiteral("cannot connect to the X server");
         return result;
@@ -97,9 +95,9 @@ Start timeToWindow(const QString &executable, const QSize &size, int timeoutMill
     // Substructure notification on the root reports the map of every top-level window, whoever
     // creates it; unlike redirection it can be shared with a window manager.
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-    if (const auto error = reply(xcb_request_check(
-            connection,
-            xcb_change_window_attributes_checked(connection, root, XCB_CW_EVENT_MASK, &mask)))) {
+    if (const auto error =
+            reply(xcb_request_check(connection, xcb_change_window_attributes_checked(
+                                                    connection, root, XCB_CW_EVENT_MASK, &mask)))) {
         result.error = QStringLiteral("cannot watch the root window");
         return result;
     }
@@ -117,20 +115,25 @@ Start timeToWindow(const QString &executable, const QSize &size, int timeoutMill
     }
     pid_t pid = 0;
     const Clock::time_point started = Clock::now();
-    const int spawnError = posix_spawn(&pid, path.constData(), &actions, nullptr, arguments, environ);
+    const int spawnError =
+        posix_spawn(&pid, path.constData(), &actions, nullptr, arguments, environ);
     posix_spawn_file_actions_destroy(&actions);
     if (const int error = spawnError) {
-        result.error = QStringLiteral("cannot start %1: %2").arg(executable, QString::fromLocal8Bit(std::strerror(error)));
+        result.error = QStringLiteral("cannot start %1: %2")
+                           .arg(executable, QString::fromLocal8Bit(std::strerror(error)));
         return result;
     }
 
     const Clock::time_point deadline = started + std::chrono::milliseconds(timeoutMilliseconds);
     pollfd watched{xcb_get_file_descriptor(connection), POLLIN, 0};
     while (!result.ok) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
             result.error = QStringLiteral("no window of %1x%2 within %3 ms")
-                               .arg(size.width()).arg(size.height()).arg(timeoutMilliseconds);
+                               .arg(size.width())
+                               .arg(size.height())
+                               .arg(timeoutMilliseconds);
             break;
         }
         // Wake up now and then to notice a process that died without a window.

@@ -19,8 +19,7 @@ double maximum(const std::vector<double> &values)
     return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
 }
 
-Schedule schedule(const std::vector<qint64> &tickNanoseconds, double periodMilliseconds,
-                  int window)
+Schedule schedule(const std::vector<qint64> &tickNanoseconds, double periodMilliseconds, int window)
 {
     Schedule result;
     result.ticks = static_cast<int>(tickNanoseconds.size());

@@ -32,8 +32,8 @@ QStringList qtNameFilters(const QString &filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString &description = parts[i];
-        const QString patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)
-                                     .join(QLatin1Char(' '));
+        const QString patterns =
+            parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts).join(QLatin1Char(' '));
         if (description.isEmpty() && patterns.isEmpty())
             continue;
         result.append(QStringLiteral("%1 (%2)").arg(description, patterns));
@@ -77,8 +77,8 @@ void QtDialogs::message(QWidget *parent, const QString &text)
 
 bool QtDialogs::confirm(QWidget *parent, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text,
-                    QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

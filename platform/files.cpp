@@ -74,8 +74,8 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
     // A directory that cannot take a temporary file beside the target can still let us write
     // the target itself.
     file.setDirectWriteFallback(true);
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                    file.commit();
+    const bool ok =
+        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
     if (!ok && error)
         *error = file.errorString();
     return ok;

@@ -1,12 +1,13 @@
 #include "mainform.h"
 
+#include "controls.h"
 #include "dialogs.h"
 #include "mediaplayer.h"
 #include "setuprecord.h"
-#include "controls.h"
 #include "twips.h"
 
 #include <QCloseEvent>
+#include <QDir>
 
 using namespace std::chrono_literals;
 
@@ -16,8 +17,8 @@ using Controls::placeLabel;
 namespace {
 
 constexpr std::array<const char *, LevelMeter::SegmentCount> SegmentNames = {
-    "RedPos", "OrangePos", "YellowPos", "GreenPos", "BluePos",
-    "BlueNeg", "GreenNeg", "YellowNeg", "OrangeNeg", "RedNeg"};
+    "RedPos",  "OrangePos", "YellowPos", "GreenPos",  "BluePos",
+    "BlueNeg", "GreenNeg",  "YellowNeg", "OrangeNeg", "RedNeg"};
 
 constexpr int MeterWidth = 735;
 constexpr int SegmentHeight = 375;
@@ -54,9 +55,11 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     placeLabel(Label2, "Label2", QStringLiteral("+5"), 8520, 1080, 255, 255);
     placeLabel(Label3, "Label3", QStringLiteral("0"), 8640, 3000, 135, 375);
     placeLabel(Label4, "Label4", QStringLiteral("-5"), 8520, 4800, 135, 255);
-    placeLabel(Label7, "Label7", QStringLiteral("Seconds of Data to be stored"), 240, 5520, 2535, 255);
+    placeLabel(Label7, "Label7", QStringLiteral("Seconds of Data to be stored"), 240, 5520, 2535,
+               255);
     placeLabel(Label5, "Label5", QStringLiteral("Loading..."), 240, 5760, 1095, 255);
-    placeLabel(Label8, "Label8", QStringLiteral("Length of Clip (in seconds)"), 240, 6360, 2175, 255);
+    placeLabel(Label8, "Label8", QStringLiteral("Length of Clip (in seconds)"), 240, 6360, 2175,
+               255);
     placeLabel(Label6, "Label6", QStringLiteral("Loading..."), 240, 6600, 1695, 255);
 
     setUpMeter(m_meter1, Picture1, "Picture1", 9120, "", m_record.Variable);
@@ -215,10 +218,12 @@ void MainForm::reportUnplayable(const QString &reason)
     if (m_errorReported)
         return;
     m_errorReported = true;
-    const QString file = m_record.FileFullPath.isEmpty() ? QStringLiteral("No file was chosen")
-                                                         : QStringLiteral("The file \"%1\"")
-                                                               .arg(m_record.FileFullPath);
-    m_dialogs.message(this, QStringLiteral("%1 cannot be played.\n\n%2").arg(file, reason));
+    if (m_record.FileFullPath.isEmpty()) {
+        m_dialogs.message(this, NoClipChosen);
+        return;
+    }
+    m_dialogs.message(this, QStringLiteral("The clip \"%1\" cannot be played.\n\n%2")
+                                .arg(QDir::toNativeSeparators(m_record.FileFullPath), reason));
 }
 
 void MainForm::closeEvent(QCloseEvent *event)

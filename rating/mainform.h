@@ -58,8 +58,7 @@ private:
     void lengthKnown(double seconds);
     void reportUnplayable(const QString &reason);
     void setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments, QFrame &frame,
-                    const char *frameName, int left, const char *suffix,
-                    const QString &variable);
+                    const char *frameName, int left, const char *suffix, const QString &variable);
 
     const SetupRecord &m_record;
     MediaPlayer &m_player;
@@ -99,4 +98,7 @@ inline const QString TooLongMessage = QStringLiteral(
     "This movie file is too big to fit in the memory and allow the computer to properly "
     "function.  In order to properly process this video, please limit the size to under 15 "
     "minutes.  Please restart the application, and select a smaller file.");
+inline const QString NoClipChosen =
+    QStringLiteral("No clip was chosen, so there is nothing to play or record. The rating buttons "
+                   "still work; to rate a clip, start Dialtrace again and choose one.");
 inline const QString EndRunQuestion = QStringLiteral("End this run without saving the results?");

@@ -22,7 +22,13 @@ namespace Rating {
 constexpr qint16 TopLevel = 5;
 constexpr qint16 BottomLevel = -5;
 
-enum class Button { Increase1, Decrease1, Increase2, Decrease2 };
+enum class Button
+{
+    Increase1,
+    Decrease1,
+    Increase2,
+    Decrease2
+};
 
 // Every press counts, also one at the bound that leaves the level where it is. A counter stays
 // at 32767 rather than wrap round to a negative count.

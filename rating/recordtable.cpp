@@ -10,13 +10,15 @@ std::optional<qint16> RecordTable::cell(int row, int column) const
 {
     if (row < 1 || row > lastRow() || column < FirstColumn || column > LastColumn)
         return std::nullopt;
-    return m_rows[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - FirstColumn)];
+    return m_rows[static_cast<std::size_t>(row - 1)]
+                 [static_cast<std::size_t>(column - FirstColumn)];
 }
 
 void RecordTable::setCell(int row, int column, qint16 value)
 {
     Q_ASSERT(row >= 1 && row <= lastRow() && column >= FirstColumn && column <= LastColumn);
-    m_rows[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - FirstColumn)] = value;
+    m_rows[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - FirstColumn)] =
+        value;
 }
 
 void RecordTable::appendRow()

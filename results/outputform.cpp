@@ -1,5 +1,6 @@
 #include "outputform.h"
 
+#include "controls.h"
 #include "dialogs.h"
 #include "exports.h"
 #include "files.h"
@@ -8,7 +9,6 @@
 #include "recordtable.h"
 #include "resultsfile.h"
 #include "setuprecord.h"
-#include "controls.h"
 #include "twips.h"
 
 #include <QCloseEvent>
@@ -49,13 +49,17 @@ OutputForm::OutputForm(const SetupRecord &record, Dialogs &dialogs,
 
     place(MSChart1, "MSChart1", 0, 0, 12975, 7575);
     MSChart1.setAccessibleName(QStringLiteral("Chart of the recorded levels"));
-    placeLabel(Label3, "Label3", QStringLiteral("Times Clicked Variable 1 + +"), 120, 7800, 1935, 255);
+    placeLabel(Label3, "Label3", QStringLiteral("Times Clicked Variable 1 + +"), 120, 7800, 1935,
+               255);
     placeLabel(TimesClickedPos, "TimesClickedPos", QStringLiteral("0"), 2280, 7800, 975, 255);
-    placeLabel(Label4, "Label4", QStringLiteral("Times Clicked Variable 1 -"), 120, 8160, 1935, 255);
+    placeLabel(Label4, "Label4", QStringLiteral("Times Clicked Variable 1 -"), 120, 8160, 1935,
+               255);
     placeLabel(TimesClickedNeg, "TimesClickedNeg", QStringLiteral("0"), 2280, 8160, 1095, 255);
-    placeLabel(Label2, "Label2", QStringLiteral("Times Clicked Variable 2 + "), 3480, 7800, 1935, 255);
+    placeLabel(Label2, "Label2", QStringLiteral("Times Clicked Variable 2 + "), 3480, 7800, 1935,
+               255);
     placeLabel(Label5, "Label5", QStringLiteral("0"), 5760, 7800, 975, 375);
-    placeLabel(Label6, "Label6", QStringLiteral("Times Clicked Variable 2  - "), 3480, 8160, 1935, 375);
+    placeLabel(Label6, "Label6", QStringLiteral("Times Clicked Variable 2  - "), 3480, 8160, 1935,
+               375);
     placeLabel(Label7, "Label7", QStringLiteral("0"), 5760, 8160, 1215, 255);
     place(Command1, "Command1", 7200, 8160, 1335, 375);
     Command1.setText(QStringLiteral("Export Image"));
@@ -109,8 +113,8 @@ QString OutputForm::resultsFilePath() const
 
 void OutputForm::exportImage()
 {
-    const QString path = m_dialogs.saveFile(this, Exports::defaultName(m_record, QStringLiteral(".jpg")),
-                                            Exports::ImageFilter);
+    const QString path = m_dialogs.saveFile(
+        this, Exports::defaultName(m_record, QStringLiteral(".jpg")), Exports::ImageFilter);
     if (path.isEmpty())
         return;
     const QImage image = MSChart1.render(Exports::imageSize(m_clipSeconds()));
@@ -127,8 +131,8 @@ void OutputForm::exportImage()
 
 void OutputForm::exportSpreadsheet()
 {
-    const QString path = m_dialogs.saveFile(this, Exports::defaultName(m_record, QStringLiteral(".csv")),
-                                            Exports::SpreadsheetFilter);
+    const QString path = m_dialogs.saveFile(
+        this, Exports::defaultName(m_record, QStringLiteral(".csv")), Exports::SpreadsheetFilter);
     if (path.isEmpty())
         return;
     const QString resultsPath = resultsFilePath();

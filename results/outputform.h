@@ -16,8 +16,8 @@ struct SetupRecord;
 
 // The results screen: a line chart of the recorded levels, the press counts, and the exports
 // of the chart picture and of the results file.
-inline const QString UnsavedQuestion = QStringLiteral(
-    "The results have not been saved to a file. Close and lose them?");
+inline const QString UnsavedQuestion =
+    QStringLiteral("The results have not been saved to a file. Close and lose them?");
 inline const QString ResultsFileChosen = QStringLiteral(
     "\"temp.csv\" is where Dialtrace keeps the results of the last run. Please choose another "
     "name.");

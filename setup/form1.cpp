@@ -8,7 +8,8 @@
 
 using namespace std::chrono_literals;
 
-Form1::Form1(QWidget *parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), Image1(this), Timer1(this)
+Form1::Form1(QWidget *parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), Image1(this), Timer1(this)
 {
     setObjectName(QStringLiteral("Form1"));
     setFixedSize(Twips::size(7365, 4230));

@@ -1,7 +1,7 @@
 #include "variableform.h"
 
-#include "dialogs.h"
 #include "controls.h"
+#include "dialogs.h"
 #include "twips.h"
 
 #include <QCloseEvent>
@@ -14,9 +14,9 @@ namespace {
 
 const QString PleaseOpenAFile = QStringLiteral("Please open a file!");
 const QString OpenTitle = QStringLiteral("Please Select the Movie or Sound File");
-const QString OpenFilter = QStringLiteral(
-    "Movie Files (*.avi,*.mpg,*.mpeg,*.wmv)|*.avi;*.mpg;*.mpeg;*.wmv|"
-    "MP3/Wav Sound Files (*.mp3;*.wav)|*.mp3;*.wav|");
+const QString OpenFilter =
+    QStringLiteral("Movie Files (*.avi,*.mpg,*.mpeg,*.wmv)|*.avi;*.mpg;*.mpeg;*.wmv|"
+                   "MP3/Wav Sound Files (*.mp3;*.wav)|*.mp3;*.wav|");
 
 } // namespace
 
@@ -87,8 +87,8 @@ void VariableForm::setSecondVariableOpen(bool open)
         Text4.clear();
     Text4.setReadOnly(!open);
     QPalette palette = Text4.palette();
-    palette.setColor(QPalette::Base, palette.color(open ? QPalette::HighlightedText
-                                                        : QPalette::Shadow));
+    palette.setColor(QPalette::Base,
+                     palette.color(open ? QPalette::HighlightedText : QPalette::Shadow));
     Text4.setPalette(palette);
 }
 

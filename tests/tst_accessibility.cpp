@@ -37,18 +37,18 @@ QStringList unnamed(QWidget &screen)
 {
     QStringList missing;
     for (QWidget *w : screen.findChildren<QWidget *>()) {
-        const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) ||
-                             qobject_cast<QAbstractSlider *>(w) ||
-                             w->inherits("LevelChart") ||
-                             (qobject_cast<QFrame *>(w) && !qobject_cast<QLabel *>(w) &&
-                              !w->objectName().isEmpty());
+        const bool control =
+            qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) ||
+            qobject_cast<QAbstractSlider *>(w) || w->inherits("LevelChart") ||
+            (qobject_cast<QFrame *>(w) && !qobject_cast<QLabel *>(w) && !w->objectName().isEmpty());
         // What is hidden is not offered to a screen reader.
         if (!control || !w->isVisibleTo(&screen))
             continue;
         QAccessibleInterface *face = QAccessible::queryAccessibleInterface(w);
         if (!face || face->text(QAccessible::Name).trimmed().isEmpty())
-            missing << (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
-                                                  : w->objectName());
+            missing << (w->objectName().isEmpty()
+                            ? QString::fromLatin1(w->metaObject()->className())
+                            : w->objectName());
     }
     return missing;
 }
@@ -75,15 +75,13 @@ void TestAccessibility::namedControls()
         form = std::make_unique<VariableForm>(dialogs);
     else if (screen == "InstructionsForm")
         form = std::make_unique<InstructionsForm>(record, QStringLiteral("/nonexistent"));
-    else if (screen == "MainForm")
-    {
+    else if (screen == "MainForm") {
         auto rating = std::make_unique<MainForm>(record, player, dialogs);
         // Light one segment of each meter so that segments are checked too.
         rating->press(Rating::Button::Increase1);
         rating->press(Rating::Button::Decrease2);
         form = std::move(rating);
-    }
-    else
+    } else
         form = std::make_unique<OutputForm>(record, dialogs, QStringLiteral("/nonexistent"),
                                             [] { return 0.0; });
     form->show();

@@ -21,18 +21,27 @@ void TestExports::defaultName_data()
     QTest::addColumn<QString>("extension");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("picture, one variable") << "Ann" << "Trust" << false << ".jpg" << "Ann Trust.jpg";
-    QTest::newRow("spreadsheet, one variable") << "Ann" << "Trust" << false << ".csv"
+    QTest::newRow("picture, one variable") << "Ann"
+                                           << "Trust" << false << ".jpg"
+                                           << "Ann Trust.jpg";
+    QTest::newRow("spreadsheet, one variable") << "Ann"
+                                               << "Trust" << false << ".csv"
                                                << "Ann Trust.csv";
-    QTest::newRow("picture, second variable left out") << "Ann" << "Trust" << true << ".jpg"
+    QTest::newRow("picture, second variable left out") << "Ann"
+                                                       << "Trust" << true << ".jpg"
                                                        << "Ann Trust.jpg";
-    QTest::newRow("spreadsheet, second variable left out") << "Ann" << "Trust" << true << ".csv"
+    QTest::newRow("spreadsheet, second variable left out") << "Ann"
+                                                           << "Trust" << true << ".csv"
                                                            << "Ann Trust.csv";
-    QTest::newRow("empty subject keeps the blank") << "" << "Trust" << false << ".csv"
+    QTest::newRow("empty subject keeps the blank") << ""
+                                                   << "Trust" << false << ".csv"
                                                    << " Trust.csv";
-    QTest::newRow("empty variable keeps the blank") << "Ann" << "" << false << ".jpg" << "Ann .jpg";
+    QTest::newRow("empty variable keeps the blank") << "Ann"
+                                                    << "" << false << ".jpg"
+                                                    << "Ann .jpg";
     // Names are used as typed: blanks around them are not trimmed away.
-    QTest::newRow("blanks kept as typed") << " Ann " << "Trust " << true << ".csv"
+    QTest::newRow("blanks kept as typed") << " Ann "
+                                          << "Trust " << true << ".csv"
                                           << " Ann  Trust .csv";
 }
 
@@ -66,8 +75,8 @@ void TestExports::imageSize_data()
     QTest::newRow("one minute") << 60.0 << 13000.0f << QSize(867, 505);
     QTest::newRow("fifteen minutes") << 900.0 << 55000.0f << QSize(3667, 505);
     QTest::newRow("longest clip accepted") << 901.0 << 55050.0f << QSize(3670, 505);
-    QTest::newRow("fraction of a second counts, rounded down") << 30.5 << 11525.0f
-                                                               << QSize(768, 505);
+    QTest::newRow("fraction of a second counts, rounded down")
+        << 30.5 << 11525.0f << QSize(768, 505);
     QTest::newRow("one second, whole pixels") << 1.0 << 10050.0f << QSize(670, 505);
 }
 

@@ -33,11 +33,11 @@ void TestFiles::windows1252_data()
 
     QTest::newRow("ascii") << "Time,Mood" << QByteArray("Time,Mood");
     QTest::newRow("latin-1 letters") << QStringLiteral("Zoë ß") << QByteArray("Zo\xEB \xDF");
-    QTest::newRow("euro and quotes") << QStringLiteral("€ “x” …")
-                                     << QByteArray("\x80 \x93x\x94 \x85");
+    QTest::newRow("euro and quotes")
+        << QStringLiteral("€ “x” …") << QByteArray("\x80 \x93x\x94 \x85");
     QTest::newRow("missing characters become ?") << QStringLiteral("中文") << QByteArray("??");
-    QTest::newRow("one ? for a character beyond 16 bits") << QStringLiteral("a😀b")
-                                                            << QByteArray("a?b");
+    QTest::newRow("one ? for a character beyond 16 bits")
+        << QStringLiteral("a😀b") << QByteArray("a?b");
 }
 
 void TestFiles::windows1252()
@@ -70,10 +70,10 @@ void TestFiles::readFileContents_data()
     QTest::newRow("whole text, line breaks and blanks kept")
         << "Instructions.txt" << QByteArray("  Watch.\r\nPress\x1A on\xE9.\r\n\r\n")
         << QStringLiteral("  Watch.\r\nPress\x1A on\u00E9.\r\n\r\n");
-    QTest::newRow("directory of that name counts as absent") << "Instructions.txt" << QByteArray()
-                                                              << "";
-    QTest::newRow("name differing in case is not found") << "instructions.TXT"
-                                                          << QByteArray("hello") << "";
+    QTest::newRow("directory of that name counts as absent")
+        << "Instructions.txt" << QByteArray() << "";
+    QTest::newRow("name differing in case is not found")
+        << "instructions.TXT" << QByteArray("hello") << "";
 }
 
 void TestFiles::readFileContents()
@@ -120,13 +120,21 @@ void TestFiles::instructionLines_data()
     QTest::addColumn<QString>("greeting");
     QTest::addColumn<QString>("variables");
 
-    QTest::newRow("one variable") << "Ann" << "Trust" << "" << false << "Good luck Ann"
+    QTest::newRow("one variable") << "Ann"
+                                  << "Trust"
+                                  << "" << false << "Good luck Ann"
                                   << "Today's Variable is Trust";
-    QTest::newRow("two variables") << "Ann" << "Trust" << "Fear" << true << "Good luck Ann"
+    QTest::newRow("two variables") << "Ann"
+                                   << "Trust"
+                                   << "Fear" << true << "Good luck Ann"
                                    << "Today's Variable's are Trust and Fear";
-    QTest::newRow("two variables, second name empty")
-        << "Ann" << "Trust" << "" << true << "Good luck Ann" << "Today's Variable's are Trust and ";
-    QTest::newRow("empty subject keeps the blank") << "" << "" << "" << false << "Good luck "
+    QTest::newRow("two variables, second name empty") << "Ann"
+                                                      << "Trust"
+                                                      << "" << true << "Good luck Ann"
+                                                      << "Today's Variable's are Trust and ";
+    QTest::newRow("empty subject keeps the blank") << ""
+                                                   << ""
+                                                   << "" << false << "Good luck "
                                                    << "Today's Variable is ";
 }
 

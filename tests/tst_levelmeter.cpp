@@ -43,9 +43,9 @@ void TestLevelMeter::lit()
 void TestLevelMeter::colours()
 {
     // Mirrored around the mark: red, orange, yellow, green, blue, then back.
-    const QList<QColor> expected = {QColor(254, 0, 0),   QColor(248, 108, 23), QColor(255, 255, 0),
-                                    QColor(0, 255, 1),   QColor(0, 0, 254),    QColor(0, 0, 254),
-                                    QColor(0, 255, 1),   QColor(255, 255, 0),  QColor(248, 108, 23),
+    const QList<QColor> expected = {QColor(254, 0, 0), QColor(248, 108, 23), QColor(255, 255, 0),
+                                    QColor(0, 255, 1), QColor(0, 0, 254),    QColor(0, 0, 254),
+                                    QColor(0, 255, 1), QColor(255, 255, 0),  QColor(248, 108, 23),
                                     QColor(254, 0, 0)};
     for (int i = 0; i < LevelMeter::SegmentCount; ++i)
         QCOMPARE(LevelMeter::segmentColor(i), expected[i]);

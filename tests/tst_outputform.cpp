@@ -8,7 +8,6 @@
 
 #include <QChart>
 #include <QClipboard>
-#include <QLegendMarker>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -16,6 +15,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
+#include <QLegendMarker>
 #include <QLocale>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -97,8 +97,8 @@ QPushButton *button(OutputForm &form, const char *name)
 
 struct PixelCounts
 {
-    qsizetype white = 0;   // paper
-    qsizetype dark = 0;    // lines, axes and lettering
+    qsizetype white = 0;    // paper
+    qsizetype dark = 0;     // lines, axes and lettering
     qsizetype coloured = 0; // strongly coloured: the series lines and their legend marks
     qsizetype total = 0;
 };
@@ -207,13 +207,20 @@ void TestOutputForm::captions_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("Label3 first variable up") << "Label3" << "Times Clicked Variable 1 + +";
-    QTest::newRow("Label4 first variable down") << "Label4" << "Times Clicked Variable 1 -";
-    QTest::newRow("Label2 second variable up") << "Label2" << "Times Clicked Variable 2 + ";
-    QTest::newRow("Label6 second variable down") << "Label6" << "Times Clicked Variable 2  - ";
-    QTest::newRow("Command1 image button") << "Command1" << "Export Image";
-    QTest::newRow("Command3 spreadsheet button") << "Command3" << "Export to Excel";
-    QTest::newRow("Command2 close button") << "Command2" << "Close";
+    QTest::newRow("Label3 first variable up") << "Label3"
+                                              << "Times Clicked Variable 1 + +";
+    QTest::newRow("Label4 first variable down") << "Label4"
+                                                << "Times Clicked Variable 1 -";
+    QTest::newRow("Label2 second variable up") << "Label2"
+                                               << "Times Clicked Variable 2 + ";
+    QTest::newRow("Label6 second variable down") << "Label6"
+                                                 << "Times Clicked Variable 2  - ";
+    QTest::newRow("Command1 image button") << "Command1"
+                                           << "Export Image";
+    QTest::newRow("Command3 spreadsheet button") << "Command3"
+                                                 << "Export to Excel";
+    QTest::newRow("Command2 close button") << "Command2"
+                                           << "Close";
 }
 
 void TestOutputForm::captions()
@@ -297,7 +304,8 @@ void TestOutputForm::counts_data()
     QTest::newRow("each counter its own label") << 1 << 2 << 3 << 4;
     // Presses at +5 or -5 leave the level but still count.
     QTest::newRow("more presses than level changes") << 17 << 12 << 40 << 23;
-    QTest::newRow("counters at their ceiling, no group separator") << 32767 << 1234 << 32767 << 5678;
+    QTest::newRow("counters at their ceiling, no group separator")
+        << 32767 << 1234 << 32767 << 5678;
 }
 
 void TestOutputForm::counts()
@@ -372,10 +380,10 @@ void TestOutputForm::chartFromTable()
     // Element i is row i + 1: row 1 is never recorded, the ten ticks fill rows 2 to 11.
     for (int element = 0; element < 61; ++element) {
         const bool recorded = element >= 1 && element <= 10;
-        const std::optional<int> expected1 = recorded ? std::optional<int>(level1At(element))
-                                                      : std::nullopt;
-        const std::optional<int> expected2 = recorded ? std::optional<int>(level2At(element))
-                                                      : std::nullopt;
+        const std::optional<int> expected1 =
+            recorded ? std::optional<int>(level1At(element)) : std::nullopt;
+        const std::optional<int> expected2 =
+            recorded ? std::optional<int>(level2At(element)) : std::nullopt;
         QVERIFY2(chart.series(1)[std::size_t(element)] == expected1,
                  qPrintable(QStringLiteral("series 1, element %1").arg(element)));
         QVERIFY2(chart.series(2)[std::size_t(element)] == expected2,
@@ -500,8 +508,8 @@ void TestOutputForm::imageDestinations_data()
 
     QTest::newRow("name without extension is still a JPEG") << "chart" << QByteArray();
     QTest::newRow("upper-case extension") << "CHART.JPG" << QByteArray();
-    QTest::newRow("existing file replaced") << "old.jpg"
-                                            << QByteArray("not a picture at all\r\n").repeated(50);
+    QTest::newRow("existing file replaced")
+        << "old.jpg" << QByteArray("not a picture at all\r\n").repeated(50);
 }
 
 void TestOutputForm::imageDestinations()
@@ -626,8 +634,8 @@ void TestOutputForm::exportSpreadsheet_data()
     QTest::newRow("new file, two variables") << true << "Ann results.csv" << QByteArray();
     QTest::newRow("into a subdirectory") << false << "kept/Ann.csv" << QByteArray();
     // Longer than the results, so that a write that left the old tail would show.
-    QTest::newRow("existing file replaced") << false << "old.csv"
-                                            << QByteArray("old line,1,2,3\r\n").repeated(40);
+    QTest::newRow("existing file replaced")
+        << false << "old.csv" << QByteArray("old line,1,2,3\r\n").repeated(40);
 }
 
 void TestOutputForm::exportSpreadsheet()

@@ -124,19 +124,25 @@ void TestRatingState::captions_data()
     QTest::addColumn<bool>("two");
     QTest::addColumn<QStringList>("expected"); // increase1, decrease1, increase2, decrease2, title
 
-    QTest::newRow("two variables") << "Mood" << "Stress" << true
-                                   << QStringList{"Increase Mood", "Decrease Mood", "Increase Stress",
-                                                  "Decrease Stress", "Level of Mood vs. Stress"};
-    QTest::newRow("one variable") << "Mood" << "" << false
+    QTest::newRow("two variables")
+        << "Mood"
+        << "Stress" << true
+        << QStringList{"Increase Mood", "Decrease Mood", "Increase Stress", "Decrease Stress",
+                       "Level of Mood vs. Stress"};
+    QTest::newRow("one variable") << "Mood"
+                                  << "" << false
                                   << QStringList{"Increase Mood", "Decrease Mood", "", "",
                                                  "Level of Mood"};
     QTest::newRow("empty names, one variable")
-        << "" << "" << false << QStringList{"Increase ", "Decrease ", "", "", "Level of "};
+        << ""
+        << "" << false << QStringList{"Increase ", "Decrease ", "", "", "Level of "};
     QTest::newRow("empty names, two variables")
-        << "" << "" << true
+        << ""
+        << "" << true
         << QStringList{"Increase ", "Decrease ", "Increase ", "Decrease ", "Level of  vs. "};
     QTest::newRow("names keep their blanks")
-        << " a " << "b," << true
+        << " a "
+        << "b," << true
         << QStringList{"Increase  a ", "Decrease  a ", "Increase b,", "Decrease b,",
                        "Level of  a  vs. b,"};
 }

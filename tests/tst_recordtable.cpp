@@ -127,7 +127,8 @@ void TestRecordTable::lengthCaption()
     QFETCH(QString, caption);
 
     const QString separator = QLocale().decimalPoint();
-    QCOMPARE(Recording::lengthCaption(seconds), QString(caption).replace(QLatin1Char('.'), separator));
+    QCOMPARE(Recording::lengthCaption(seconds),
+             QString(caption).replace(QLatin1Char('.'), separator));
 
     // A German user sees a decimal comma.
     const QLocale saved;

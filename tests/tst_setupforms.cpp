@@ -14,8 +14,7 @@
 
 namespace {
 
-template <typename T>
-T *control(QWidget &form, const char *name)
+template <typename T> T *control(QWidget &form, const char *name)
 {
     auto *found = form.findChild<T *>(QString::fromLatin1(name));
     if (!found)
@@ -224,7 +223,8 @@ void TestSetupForms::secondFileAttempt()
     form.ok();
 
     QCOMPARE(dialogs.openRequests.size(), dialogsShown);
-    QCOMPARE(dialogs.messages, dialogsShown == 2 ? QStringList{"Please open a file!"} : QStringList{});
+    QCOMPARE(dialogs.messages,
+             dialogsShown == 2 ? QStringList{"Please open a file!"} : QStringList{});
     QCOMPARE(form.record().FileFullPath, path);
     // The instructions follow even without a file.
     QCOMPARE(ready.count(), 1);
@@ -253,8 +253,8 @@ void TestSetupForms::helpChangesNothing()
     QSignalSpy ready(&form, &VariableForm::recordReady);
     control<QPushButton>(form, "Command3")->click();
 
-    QCOMPARE(dialogs.messages, QStringList{"Please contact " + ContactAddress +
-                                           " with any questions/comments."});
+    QCOMPARE(dialogs.messages,
+             QStringList{"Please contact " + ContactAddress + " with any questions/comments."});
     QCOMPARE(control<QLineEdit>(form, "Text1")->text(), QStringLiteral("Ann"));
     QCOMPARE(control<QLineEdit>(form, "Text4")->text(), QStringLiteral("Fear"));
     QVERIFY(!control<QLineEdit>(form, "Text4")->isReadOnly());
@@ -285,7 +285,8 @@ void TestSetupForms::instructionsScreen_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("variables");
 
-    QTest::newRow("one variable, no file") << false << QByteArray() << "" << "Today's Variable is Trust";
+    QTest::newRow("one variable, no file") << false << QByteArray() << ""
+                                           << "Today's Variable is Trust";
     QTest::newRow("two variables, with file")
         << true << QByteArray("Press the buttons.\r\nCaf\xE9") << "Press the buttons.\r\nCaf\u00E9"
         << "Today's Variable's are Trust and Fear";

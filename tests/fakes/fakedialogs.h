@@ -3,8 +3,8 @@
 #include "dialogs.h"
 
 #include <QList>
-#include <functional>
 #include <QStringList>
+#include <functional>
 
 // Dialogs that answer from queues and remember what they were asked.
 class FakeDialogs : public Dialogs
