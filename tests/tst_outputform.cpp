@@ -164,8 +164,6 @@ private slots:
     void imageDestinations();
     void clipLengthReadAtEachExport();
     void imageCancelled();
-    void imageUnwritable_data();
-    void imageUnwritable();
 
     void exportSpreadsheet_data();
     void exportSpreadsheet();
@@ -174,8 +172,8 @@ private slots:
     void spreadsheetOntoResultsFile_data();
     void spreadsheetOntoResultsFile();
     void spreadsheetCancelled();
-    void spreadsheetUnwritable_data();
-    void spreadsheetUnwritable();
+    void unwritableDestination_data();
+    void unwritableDestination();
 
     void closing_data();
     void closing();
@@ -580,50 +578,6 @@ void TestOutputForm::imageCancelled()
     QCOMPARE(form.chart().size(), QSize(865, 505));
 }
 
-void TestOutputForm::imageUnwritable_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("makeDirectory");
-
-    QTest::newRow("directory missing") << "missing/chart.jpg" << false;
-    QTest::newRow("a directory of that name") << "chart.jpg" << true;
-}
-
-void TestOutputForm::imageUnwritable()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, makeDirectory);
-
-    const SetupRecord record = makeRecord(false);
-    FakeDialogs dialogs;
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    OutputForm form(record, dialogs, dir.path(), [] { return 60.0; });
-    const auto table = tenTicks();
-    form.setTable(table.get());
-    if (makeDirectory)
-        QVERIFY(QDir(dir.path()).mkdir(name));
-    const QStringList before = contents(dir.path());
-    const bool checkClipboard = clipboardWorks();
-    if (checkClipboard)
-        QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
-
-    dialogs.saveAnswers << dir.filePath(name);
-    QPushButton *exportButton = button(form, "Command1");
-    QVERIFY(exportButton);
-    exportButton->click();
-
-    QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(dialogs.saveNames.size(), 1);
-    QVERIFY(dialogs.questions.isEmpty());
-    QVERIFY(dialogs.openRequests.isEmpty());
-    QCOMPARE(contents(dir.path()), before);
-    QCOMPARE(form.chart().size(), QSize(865, 505));
-    QCOMPARE(form.chart().rowCount(), 61);
-    if (checkClipboard)
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
-}
-
 void TestOutputForm::exportSpreadsheet_data()
 {
     QTest::addColumn<bool>("twoVariables");
@@ -805,17 +759,27 @@ void TestOutputForm::spreadsheetCancelled()
     QCOMPARE(contents(dir.path()), QStringList{QStringLiteral("temp.csv")});
 }
 
-void TestOutputForm::spreadsheetUnwritable_data()
+void TestOutputForm::unwritableDestination_data()
 {
+    QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("makeDirectory");
 
-    QTest::newRow("directory missing") << "missing/Ann.csv" << false;
-    QTest::newRow("a directory of that name") << "Ann.csv" << true;
+    QTest::newRow("picture, directory missing") << "Command1"
+                                                << "missing/chart.jpg" << false;
+    QTest::newRow("picture, a directory of that name") << "Command1"
+                                                       << "chart.jpg" << true;
+    QTest::newRow("spreadsheet, directory missing") << "Command3"
+                                                    << "missing/Ann.csv" << false;
+    QTest::newRow("spreadsheet, a directory of that name") << "Command3"
+                                                           << "Ann.csv" << true;
 }
 
-void TestOutputForm::spreadsheetUnwritable()
+// One message says so, and nothing else changes: no file, the results file, the chart, the
+// clipboard.
+void TestOutputForm::unwritableDestination()
 {
+    QFETCH(QString, button);
     QFETCH(QString, name);
     QFETCH(bool, makeDirectory);
 
@@ -824,23 +788,33 @@ void TestOutputForm::spreadsheetUnwritable()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     OutputForm form(record, dialogs, dir.path(), [] { return 60.0; });
+    const auto table = tenTicks();
+    form.setTable(table.get());
     const QString resultsPath = dir.filePath(QStringLiteral("temp.csv"));
     QVERIFY(writeAll(resultsPath, resultsBytes));
     form.setResultsBytes(resultsBytes);
     if (makeDirectory)
         QVERIFY(QDir(dir.path()).mkdir(name));
     const QStringList before = contents(dir.path());
+    const bool checkClipboard = clipboardWorks();
+    if (checkClipboard)
+        QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
 
     dialogs.saveAnswers << dir.filePath(name);
-    QPushButton *exportButton = button(form, "Command3");
+    QPushButton *exportButton = form.findChild<QPushButton *>(button);
     QVERIFY(exportButton);
     exportButton->click();
 
     QCOMPARE(dialogs.messages.size(), 1);
     QCOMPARE(dialogs.saveNames.size(), 1);
-    // The results stay where they were, whole, for another try.
-    QCOMPARE(readAll(resultsPath), resultsBytes);
+    QVERIFY(dialogs.questions.isEmpty());
     QCOMPARE(contents(dir.path()), before);
+    QCOMPARE(readAll(resultsPath), resultsBytes);
+    QCOMPARE(form.chart().size(), QSize(865, 505));
+    QCOMPARE(form.chart().rowCount(), 61);
+    QVERIFY(!form.areResultsSaved());
+    if (checkClipboard)
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
 }
 
 void TestOutputForm::closing_data()
