@@ -98,8 +98,6 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
 
     // Load.
     RecordRow = 1;
-    for (QFrame &segment : m_meter1)
-        segment.hide();
     const Rating::Captions captions = Rating::captions(m_record);
     Command1.setText(captions.increase1);
     Command2.setText(captions.decrease1);
@@ -110,14 +108,13 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     } else {
         Command4.hide();
         Command5.hide();
-        for (QFrame &segment : m_meter2)
-            segment.hide();
         Picture12.hide();
         m_state.TwoVariables = false;
     }
     Label1.setText(captions.title);
     m_state.Level1 = 0;
-    // Dark meters from the first frame, not only from Timer2's first refresh.
+    // Both meters dark from the first frame (every segment of meter 2 too, with one variable),
+    // not only from Timer2's first refresh.
     refreshMeters();
 
     Timer1.start();
