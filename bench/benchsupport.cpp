@@ -1,0 +1,176 @@
+#include "benchsupport.h"
+
+#ifdef DIALTRACE_BENCH_HAVE_XCB
+#include <QGuiApplication>
+#include <xcb/xcb.h>
+#endif
+
+// What the screens themselves are laid out for; see app/main.cpp.
+// Waits in a real event loop, so the program's timers see the same idle process as in use; a
+// busy loop here would make them look more punctual than they are.
+bool waitFor(const std::function<bool()> &done, int timeoutMilliseconds, int checkMilliseconds)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(checkMilliseconds);
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMilliseconds, &loop, &QEventLoop::quit);
+    check.start();
+    loop.exec();
+    return done();
+}
+
+void idle(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The X server has carried out every request sent so far, drawing included: only then is a
+// picture on screen rather than in a buffer on its way.
+void syncWithDisplay()
+{
+#ifdef DIALTRACE_BENCH_HAVE_XCB
+    if (const auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        xcb_connection_t *connection = x11->connection();
+        xcb_flush(connection);
+        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    }
+#endif
+}
+
+bool isOnScreen(QWidget *window)
+{
+    return window && window->isVisible() && window->windowHandle() &&
+           window->windowHandle()->isExposed();
+}
+
+// Spins rather than sleeps: the figure is a latency, and sleeping would add the sleep to it.
+bool spinUntil(const std::function<bool()> &done, int timeoutMilliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMilliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return true;
+}
+
+double milliseconds(qint64 nanoseconds)
+{
+    return static_cast<double>(nanoseconds) / 1e6;
+}
+
+double cpuSecondsSoFar()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Peak resident memory in kB, as the kernel counts it for the whole process.
+qint64 peakResidentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    // Read whole: /proc files claim a size of 0, so QFile::atEnd() is true from the start.
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Where the memory goes at a point of the run, for finding the cause of a high peak: heap and
+// other private memory (RssAnon) against pages of mapped files, libraries above all (RssFile).
+QString memoryBreakdown()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    QStringList parts;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        for (const char *key : {"VmHWM:", "VmRSS:", "RssAnon:", "RssFile:", "RssShmem:"}) {
+            if (line.startsWith(key))
+                parts.append(QString::fromLatin1(line.simplified()));
+        }
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+QString ms(double value)
+{
+    return QString::number(value, 'f', value < 10 ? 2 : 1) + QStringLiteral(" ms");
+}
+
+void printTable(const QList<Figure> &figures)
+{
+    const QStringList header = {QStringLiteral("figure"), QStringLiteral("measured"),
+                                QStringLiteral("target"), QStringLiteral("result")};
+    QList<QStringList> rows = {header};
+    for (const Figure &f : figures)
+        rows.append({f.name, f.measured, f.target,
+                     !f.measuredAtAll
+                         ? QStringLiteral("ERROR")
+                         : (f.pass ? QStringLiteral("PASS") : QStringLiteral("MISS"))});
+    QList<qsizetype> widths(header.size(), 0);
+    for (const QStringList &row : rows) {
+        for (qsizetype i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], row[i].size());
+    }
+    const auto line = [&](const QStringList &row) {
+        QString text = QStringLiteral("|");
+        for (qsizetype i = 0; i < row.size(); ++i)
+            text += QLatin1Char(' ') + row[i].leftJustified(widths[i]) + QStringLiteral(" |");
+        std::printf("%s\n", qPrintable(text));
+    };
+    line(rows.first());
+    QStringList rule;
+    for (const qsizetype w : widths)
+        rule.append(QString(w, QLatin1Char('-')));
+    line(rule);
+    for (qsizetype i = 1; i < rows.size(); ++i)
+        line(rows[i]);
+    std::fflush(stdout);
+}
+
+void progress(const QString &text)
+{
+    std::fprintf(stderr, "dialtrace-bench: %s\n", qPrintable(text));
+    std::fflush(stderr);
+}
+
+bool makeClip(const QString &path, double seconds, QString *error)
+{
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (ffmpeg.isEmpty()) {
+        *error = QStringLiteral("ffmpeg is not on PATH");
+        return false;
+    }
+    QProcess process;
+    process.start(ffmpeg,
+                  {QStringLiteral("-y"), QStringLiteral("-hide_banner"),
+                   QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
+                   QStringLiteral("lavfi"), QStringLiteral("-i"),
+                   QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
+                   QStringLiteral("-c:a"), QStringLiteral("pcm_s16le"), path});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        *error =
+            QStringLiteral("ffmpeg could not make %1: %2")
+                .arg(path, QString::fromLocal8Bit(process.readAllStandardError()).simplified());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+// What the figures share: waiting in a real event loop, the process's CPU time and memory, the
+// operator's way to the rating screen, and the table of figures.
+
+#include "benchdialogs.h"
+#include "fixedlengthplayer.h"
+#include "splashwatch.h"
+#include "stats.h"
+
+#include "qtmediaplayer.h"
+#include "screenorder.h"
+#include "startup.h"
+#include "twips.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "figure.h"
+
+// Waits in a real event loop, so the program's timers see the same idle process as in use; a
+// busy loop here would make them look more punctual than they are.
+bool waitFor(const std::function<bool()> &done, int timeoutMilliseconds,
+             int checkMilliseconds = 20);
+void idle(int milliseconds);
+// The X server has carried out every request sent so far, drawing included.
+void syncWithDisplay();
+bool isOnScreen(QWidget *window);
+// Spins rather than sleeps: the figure is a latency, and sleeping would add the sleep to it.
+bool spinUntil(const std::function<bool()> &done, int timeoutMilliseconds);
+double milliseconds(qint64 nanoseconds);
+double cpuSecondsSoFar();
+// Peak resident memory in kB, as the kernel counts it for the whole process.
+qint64 peakResidentKilobytes();
+QString memoryBreakdown();
+QString ms(double value);
+void printTable(const QList<Figure> &figures);
+void progress(const QString &text);
+bool makeClip(const QString &path, double seconds, QString *error);
+
+// Records that a widget has been painted: visible alone says nothing about the screen.
+class PaintWatch : public QObject
+{
+public:
+    explicit PaintWatch(QObject *watched) { watched->installEventFilter(this); }
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+// One operator's way from start-up to the rating screen, two variables so that both meters and
+// both chart lines are in play.
+struct Session
+{
+    Session(MediaPlayer &player, const QString &applicationDirectory)
+        : order(dialogs, player, applicationDirectory)
+    {
+    }
+
+    bool toRatingScreen(const QString &clip)
+    {
+        order.start();
+        order.handOverFromSplash();
+        VariableForm *form = order.variableForm();
+        if (!form)
+            return false;
+        form->findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("Bench"));
+        form->findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(QStringLiteral("Trust"));
+        form->findChild<QLineEdit *>(QStringLiteral("Text3"))->setText(QStringLiteral("1.1.2026"));
+        form->findChild<QCheckBox *>(QStringLiteral("Check1"))->click();
+        form->findChild<QLineEdit *>(QStringLiteral("Text4"))->setText(QStringLiteral("Fear"));
+        dialogs.openAnswers = {clip, clip};
+        form->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        if (!order.instructionsForm())
+            return false;
+        order.instructionsForm()->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        return order.mainForm() != nullptr;
+    }
+
+    BenchDialogs dialogs;
+    ScreenOrder order;
+};

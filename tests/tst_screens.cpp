@@ -1,0 +1,323 @@
+// The screens in their real order, with fake dialogs and a fake player, in a temporary
+// application directory: what the operator and the subject see, and the files a run leaves.
+
+#include "exports.h"
+#include "instructions.h"
+#include "outputform.h"
+#include "resultsfile.h"
+#include "support.h"
+
+#include <QDir>
+#include <QImageReader>
+#include <QSignalSpy>
+
+namespace {
+
+const QStringList Segments = {"RedPos",  "OrangePos", "YellowPos", "GreenPos",  "BluePos",
+                              "BlueNeg", "GreenNeg",  "YellowNeg", "OrangeNeg", "RedNeg"};
+
+QString meter(QWidget *form, const QString &suffix)
+{
+    QString lit;
+    for (const QString &name : Segments)
+        lit += form->findChild<QWidget *>(name + suffix)->isVisible() ? 'X' : '.';
+    return lit;
+}
+
+} // namespace
+
+class TestScreens : public QObject
+{
+    Q_OBJECT
+private slots:
+    void secondVariable()
+    {
+        Session s;
+        VariableForm &form = s.toSetupForm();
+        auto *box = child<QLineEdit>(&form, "Text4");
+        auto *tick = child<QCheckBox>(&form, "Check1");
+        QVERIFY(box->isReadOnly());
+        tick->click();
+        QVERIFY(!box->isReadOnly());
+        box->setText("Stress");
+        tick->click();
+        QVERIFY(box->isReadOnly());
+        QCOMPARE(box->text(), QString());
+        tick->click();
+        QCOMPARE(box->text(), QString());
+        // Ticked with the name left empty is still a two-variable run.
+        s.dialogs.openAnswers = {"/c/a.avi"};
+        child<QPushButton>(&form, "Command1")->click();
+        const SetupRecord &r = form.record();
+        QVERIFY(r.Variable2Enabled);
+        QCOMPARE(r.Variable2, QString());
+        QCOMPARE(r.FileFullPath, QStringLiteral("/c/a.avi"));
+    }
+
+    void fileChoice_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("chosen at once") << QStringList{"/c/a.avi"} << "/c/a.avi";
+        QTest::newRow("second try") << QStringList{"", "/c/b.wav"} << "/c/b.wav";
+        QTest::newRow("cancelled twice") << QStringList{"", ""} << "";
+    }
+    void fileChoice()
+    {
+        QFETCH(QStringList, answers);
+        Session s;
+        VariableForm &form = s.toSetupForm();
+        s.dialogs.openAnswers = answers;
+        QStringList shownDuringMessage;
+        s.dialogs.onMessage = [&](const QString &) { shownDuringMessage = visibleWindows(); };
+        child<QPushButton>(&form, "Command1")->click();
+        QTEST(form.record().FileFullPath, "path");
+        QCOMPARE(s.dialogs.openRequests.size(), answers.size());
+        QCOMPARE(s.dialogs.messages,
+                 answers.size() == 2 ? QStringList{"Please open a file!"} : QStringList{});
+        QCOMPARE(shownDuringMessage, QStringList{});
+        QCOMPARE(visibleWindows(), QStringList{"InstructionsForm"});
+    }
+
+    // Every way out before the rating screen ends the program and leaves no window behind.
+    void endings_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::newRow("splash closed early") << 0;
+        QTest::newRow("Cancel") << 1;
+        QTest::newRow("setup form's frame") << 2;
+        QTest::newRow("instructions' frame") << 3;
+    }
+    void endings()
+    {
+        QFETCH(int, way);
+        Session s;
+        QSignalSpy ended(&s.order, &ScreenOrder::ended);
+        if (way == 0) {
+            s.order.start();
+            s.order.splash()->close();
+        } else if (way == 1) {
+            child<QPushButton>(&s.toSetupForm(), "Command2")->click();
+        } else if (way == 2) {
+            s.toSetupForm().close();
+        } else {
+            s.toInstructions(false);
+            s.order.instructionsForm()->close();
+        }
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(visibleWindows(), QStringList{});
+        QVERIFY(!s.order.mainForm());
+    }
+
+    void instructions_data()
+    {
+        QTest::addColumn<bool>("two");
+        QTest::addColumn<QByteArray>("file"); // empty: none; "/": a directory of that name
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("text, line ends and 0x80 kept")
+            << false << QByteArray("  Press often.\r\nThen \x80!\n")
+            << "  Press often.\r\nThen €!\n";
+        QTest::newRow("no file") << true << QByteArray() << "";
+        QTest::newRow("a directory") << false << QByteArray("/") << "";
+    }
+    void instructions()
+    {
+        QFETCH(bool, two);
+        QFETCH(QByteArray, file);
+        Session s;
+        const QString path = Instructions::filePath(s.dir.path());
+        if (file == "/")
+            QVERIFY(QDir().mkpath(path));
+        else if (!file.isEmpty())
+            QVERIFY(writeAll(path, file));
+        s.toInstructions(two);
+        QWidget *screen = s.order.instructionsForm();
+        QTEST(text(screen, "Label1"), "shown");
+        QCOMPARE(text(screen, "Label2"), QStringLiteral("Good luck Ann"));
+        QCOMPARE(text(screen, "Label3"),
+                 Instructions::variablesLine(s.order.variableForm()->record()));
+        child<QPushButton>(screen, "Command1")->click();
+        QCOMPARE(visibleWindows(), QStringList{"MainForm"});
+    }
+
+    void ratingScreen_data()
+    {
+        QTest::addColumn<bool>("two");
+        QTest::newRow("one variable") << false;
+        QTest::newRow("two variables") << true;
+    }
+    void ratingScreen()
+    {
+        QFETCH(bool, two);
+        Session s;
+        MainForm &rating = s.toRating(two);
+        QCOMPARE(s.player.url, QStringLiteral("/c/a.avi"));
+        for (const char *name : {"Command4", "Command5", "Picture12"})
+            QCOMPARE(child(&rating, name)->isVisible(), two);
+        QCOMPARE(text(&rating, "Label1"), two ? QStringLiteral("Level of Mood vs. Stress")
+                                              : QStringLiteral("Level of Mood"));
+        for (int i = 0; i < 3; ++i) {
+            child<QPushButton>(&rating, "Command1")->click();
+            if (two)
+                child<QPushButton>(&rating, "Command5")->click();
+        }
+        QCOMPARE(meter(&rating, ""), QStringLiteral("..XXX....."));
+        rating.fallBack();
+        rating.refreshMeters();
+        QCOMPARE(meter(&rating, ""), QStringLiteral("...XX....."));
+        QCOMPARE(meter(&rating, "2"),
+                 two ? QStringLiteral(".....XX...") : QStringLiteral(".........."));
+        QCOMPARE(text(&rating, "Label5"), QStringLiteral("Loading..."));
+        s.player.arrive(61.0);
+        rating.checkLength();
+        rating.recordSample();
+        QCOMPARE(text(&rating, "Label5"), QStringLiteral("70"));
+        QCOMPARE(text(&rating, "Label6"), QStringLiteral("61"));
+    }
+
+    void tooLongIsRefused()
+    {
+        Session s;
+        QSignalSpy ended(&s.order, &ScreenOrder::ended);
+        MainForm &rating = s.record(true, 901.01, 0);
+        QCOMPARE(s.dialogs.messages, QStringList{TooLongMessage});
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!rating.isRecording());
+        QVERIFY(s.player.closeCalls > 0);
+        QCOMPARE(visibleWindows(), QStringList{});
+        QVERIFY(!QFile::exists(s.order.resultsFilePath()));
+    }
+
+    void unplayableClip()
+    {
+        Session s;
+        s.toRating(false);
+        s.player.fail("not a clip");
+        s.player.fail("still not a clip");
+        QCOMPARE(s.dialogs.messages.size(), 1);
+        QVERIFY(s.dialogs.messages[0].contains("/c/a.avi") &&
+                s.dialogs.messages[0].contains("not a clip"));
+    }
+
+    void frameCloseAsks()
+    {
+        Session s;
+        MainForm &rating = s.record(false, 30.0, 2);
+        QSignalSpy ended(&s.order, &ScreenOrder::ended);
+        rating.close();
+        QCOMPARE(s.dialogs.questions, QStringList{EndRunQuestion});
+        QCOMPARE(visibleWindows(), QStringList{"MainForm"});
+        s.dialogs.confirmAnswer = true;
+        rating.close();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!rating.isRecording());
+        QCOMPARE(s.player.closeCalls, 1);
+        QVERIFY(!QFile::exists(s.order.resultsFilePath()));
+    }
+
+    void finishing_data() { ratingScreen_data(); }
+    void finishing()
+    {
+        QFETCH(bool, two);
+        Session s;
+        MainForm &rating = s.record(two, 30.0, 10, [&](MainForm &r, int) {
+            r.press(Rating::Button::Increase1);
+            for (int i = 0; two && i < 2; ++i)
+                r.press(Rating::Button::Decrease2);
+        });
+        OutputForm &output = s.finish();
+        QCOMPARE(visibleWindows(), QStringList{"OutputForm"});
+        QVERIFY(!rating.isRecording());
+        QCOMPARE(s.player.closeCalls, 1);
+        const QStringList counts = {text(&output, "TimesClickedPos"),
+                                    text(&output, "TimesClickedNeg"), text(&output, "Label5"),
+                                    text(&output, "Label7")};
+        const QStringList expected = {"10", "0", "0", two ? "20" : "0"};
+        QCOMPARE(counts, expected);
+        for (const char *name : {"Label2", "Label5", "Label6", "Label7"})
+            QCOMPARE(child(&output, name)->isVisible(), two);
+        QCOMPARE(output.chart().rowCount(), 61);
+        QCOMPARE(output.chart().series(1)[10], std::optional<int>(5));
+        QCOMPARE(output.chart().series(2)[10], std::optional<int>(two ? -5 : 0));
+        QVERIFY(!output.chart().series(1)[11]);
+        const QByteArray bytes = readAll(s.order.resultsFilePath());
+        QCOMPARE(bytes, ResultsFile::bytes(s.order.variableForm()->record(), two, rating.table()));
+        QVERIFY(bytes.contains(two ? "\r\n11,5,-5\r\n12,,\r\n" : "\r\n11,5\r\n12,\r\n"));
+        QCOMPARE(s.dialogs.messages, QStringList{});
+        s.order.finishRun();
+        QCOMPARE(s.order.outputForm(), &output);
+    }
+
+    // A results file that cannot be written: say so while the run is already stopped, keep the
+    // results for the export, and ask before closing over them.
+    void resultsFileCannotBeWritten()
+    {
+        Session s;
+        QVERIFY(QDir().mkpath(s.order.resultsFilePath()));
+        MainForm &rating = s.record(false, 30.0, 3);
+        bool recordingDuringMessage = true;
+        s.dialogs.onMessage = [&](const QString &) {
+            recordingDuringMessage = rating.isRecording();
+        };
+        OutputForm &output = s.finish();
+        QCOMPARE(s.dialogs.messages.size(), 1);
+        QVERIFY(s.dialogs.messages[0].contains("could not be saved"));
+        QVERIFY(!recordingDuringMessage);
+
+        QSignalSpy ended(&s.order, &ScreenOrder::ended);
+        child<QPushButton>(&output, "Command2")->click();
+        QCOMPARE(s.dialogs.questions, QStringList{UnsavedQuestion});
+        QCOMPARE(ended.count(), 0);
+        s.dialogs.saveAnswers = {s.path("kept.csv")};
+        child<QPushButton>(&output, "Command3")->click();
+        QVERIFY(readAll(s.path("kept.csv")).contains("\r\n4,0\r\n5,\r\n"));
+        child<QPushButton>(&output, "Command2")->click();
+        QCOMPARE(s.dialogs.questions.size(), 1);
+        QCOMPARE(ended.count(), 1);
+    }
+
+    // The spreadsheet export copies this run's bytes and removes only this run's results file.
+    void spreadsheetExport_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<bool>("otherRun"); // temp.csv replaced by another run meanwhile
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("elsewhere") << "out.csv" << false << false;
+        QTest::newRow("another run's temp.csv stays") << "out.csv" << true << false;
+        QTest::newRow("onto temp.csv") << "temp.csv" << false << true;
+    }
+    void spreadsheetExport()
+    {
+        QFETCH(QString, destination);
+        QFETCH(bool, otherRun);
+        QFETCH(bool, refused);
+        Session s;
+        s.record(true, 30.0, 4, [](MainForm &r, int) { r.press(Rating::Button::Increase2); });
+        OutputForm &output = s.finish();
+        const QString results = s.order.resultsFilePath();
+        const QByteArray ours = readAll(results);
+        if (otherRun)
+            QVERIFY(writeAll(results, "another run"));
+        s.dialogs.saveAnswers = {s.path(destination)};
+        child<QPushButton>(&output, "Command3")->click();
+        QCOMPARE(s.dialogs.saveNames, QStringList{"Ann Mood.csv"});
+        QCOMPARE(s.dialogs.messages, refused ? QStringList{ResultsFileChosen} : QStringList{});
+        QCOMPARE(readAll(s.path(destination)), ours);
+        QCOMPARE(QFile::exists(results), refused || otherRun);
+    }
+
+    void imageExport()
+    {
+        Session s;
+        s.record(false, 90.0, 2);
+        OutputForm &output = s.finish();
+        s.dialogs.saveAnswers = {s.path("chart.jpg")};
+        child<QPushButton>(&output, "Command1")->click();
+        QImageReader reader(s.path("chart.jpg"));
+        QCOMPARE(reader.format(), QByteArray("jpeg"));
+        QCOMPARE(reader.size(), Exports::imageSize(90.0));
+    }
+};
+
+QTEST_MAIN(TestScreens)
+#include "tst_screens.moc"
