@@ -8,9 +8,11 @@
 #include "mediaplayer.h"
 #include "outputform.h"
 #include "resultsfile.h"
+#include "runjournal.h"
 #include "variableform.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 ScreenOrder::ScreenOrder(Dialogs &dialogs, MediaPlayer &player, const QString &applicationDirectory,
                          QObject *parent)
@@ -31,6 +33,7 @@ ScreenOrder::~ScreenOrder()
 
 void ScreenOrder::start()
 {
+    recoverInterruptedRuns();
     m_splash = new Form1;
     m_splash->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_splash, &Form1::handOverRequested, this, &ScreenOrder::handOverFromSplash);
@@ -69,7 +72,14 @@ void ScreenOrder::showRatingScreen()
     if (m_ended || m_mainForm)
         return;
     m_instructionsForm->hide();
-    m_mainForm = new MainForm(m_variableForm->record(), m_player, m_dialogs);
+    const SetupRecord &record = m_variableForm->record();
+    m_journal =
+        std::make_unique<RunJournal>(m_applicationDirectory, record, record.Variable2Enabled);
+    m_mainForm = new MainForm(record, m_player, m_dialogs);
+    connect(m_mainForm, &MainForm::sampleStored, this,
+            [journal = m_journal.get()](int lastRow, int row, qint16 level1, qint16 level2) {
+                journal->append(lastRow, row, level1, level2);
+            });
     connect(m_mainForm, &MainForm::finishPressed, this, &ScreenOrder::finishRun);
     connect(m_mainForm, &MainForm::closeAllRequested, this, &ScreenOrder::closeAll);
     m_mainForm->show();
@@ -99,16 +109,74 @@ void ScreenOrder::finishRun()
     const QByteArray bytes =
         ResultsFile::bytes(m_variableForm->record(), rating.state().TwoVariables, rating.table());
     m_outputForm->setResultsBytes(bytes);
+    connect(m_outputForm, &OutputForm::resultsExported, this, [this] { m_journal->discard(); });
     QString error;
-    const bool written = Files::writeFile(resultsFilePath(), bytes, &error);
-    m_outputForm->setResultsSaved(written);
-    if (!written) {
-        m_dialogs.message(m_outputForm,
-                          QStringLiteral("The results could not be saved as \"%1\".\n\n%2\n\n"
-                                         "They are kept until you close this window: use \"Export "
-                                         "to Excel\" to save them elsewhere.")
-                              .arg(QDir::toNativeSeparators(resultsFilePath()), error));
+    QByteArray readBack;
+    const bool written = Files::writeFile(resultsFilePath(), bytes, &error) &&
+                         Files::readFile(resultsFilePath(), &readBack) && readBack == bytes;
+    if (written) {
+        // The results file holds the run now; until then the journal stands in for it.
+        m_journal->discard();
+        return;
     }
+    if (error.isEmpty())
+        error = QStringLiteral("What was written does not read back the same.");
+    m_dialogs.message(m_outputForm,
+                      QStringLiteral("The results could not be saved as \"%1\".\n\n%2\n\n"
+                                     "They are kept until you close this window: use \"Export "
+                                     "to Excel\" to save them elsewhere.")
+                          .arg(QDir::toNativeSeparators(resultsFilePath()), error));
+}
+
+void ScreenOrder::recoverInterruptedRuns()
+{
+    QStringList saved;
+    QStringList failed;
+    for (Journal::Orphan &orphan : Journal::orphans(m_applicationDirectory)) {
+        QByteArray bytes;
+        const auto run =
+            Files::readFile(orphan.path, &bytes) ? Journal::parse(bytes) : std::nullopt;
+        if (!run) {
+            // Not a journal this program can read: left as it is, never removed.
+            Journal::release(orphan, false);
+            continue;
+        }
+        const QString who =
+            QStringLiteral("Subject \"%1\", %2 \"%3\"%4: %5 second%6 stored")
+                .arg(run->record.SubjectName,
+                     run->twoVariables ? QStringLiteral("variables") : QStringLiteral("variable"),
+                     run->record.Variable,
+                     run->twoVariables ? QStringLiteral(" and \"%1\"").arg(run->record.Variable2)
+                                       : QString())
+                .arg(run->samples)
+                .arg(run->samples == 1 ? QString() : QStringLiteral("s"));
+        const QString name = Journal::recoveredName(*run);
+        QString path = m_applicationDirectory + QLatin1Char('/') + name;
+        for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n)
+            path = m_applicationDirectory + QLatin1Char('/') + QFileInfo(name).completeBaseName() +
+                   QStringLiteral(" (%1).csv").arg(n);
+        QString error;
+        const bool ok = Files::createNewFile(
+            path, ResultsFile::bytes(run->record, run->twoVariables, &run->table), &error);
+        Journal::release(orphan, ok);
+        if (ok)
+            saved << who + QStringLiteral(", saved as \"%1\".").arg(QFileInfo(path).fileName());
+        else
+            failed << who + QStringLiteral(", not saved: %1").arg(error);
+    }
+    if (saved.isEmpty() && failed.isEmpty())
+        return;
+    QString text = QStringLiteral("Dialtrace ended during a run without \"Finished!\".");
+    if (!saved.isEmpty())
+        text += QStringLiteral(" The results stored up to then are saved beside the program, in "
+                               "%1:\n\n")
+                    .arg(QDir::toNativeSeparators(m_applicationDirectory)) +
+                saved.join(QLatin1Char('\n'));
+    if (!failed.isEmpty())
+        text += QStringLiteral("\n\nThese could not be saved; they are kept, and Dialtrace tries "
+                               "again at its next start:\n\n") +
+                failed.join(QLatin1Char('\n'));
+    m_dialogs.message(nullptr, text.trimmed());
 }
 
 void ScreenOrder::closeAll()
@@ -116,6 +184,9 @@ void ScreenOrder::closeAll()
     if (m_ended)
         return;
     m_ended = true;
+    // Every way here either has the results in a file already or was confirmed by the user.
+    if (m_journal)
+        m_journal->discard();
     if (m_mainForm) {
         m_mainForm->endForGood();
         // The clip stops with the run, not only when the process is gone.

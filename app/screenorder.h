@@ -9,8 +9,11 @@
 #include <QObject>
 #include <QPointer>
 
+#include <memory>
+
 class Dialogs;
 class MediaPlayer;
+class RunJournal;
 
 // The order of screens: splash, setup form, file choice, instructions, rating screen, results
 // screen, one way only. Each screen says what it wants; this decides what is shown next and
@@ -23,6 +26,7 @@ public:
                 QObject *parent = nullptr);
     ~ScreenOrder() override;
 
+    // Saves the runs that a crash interrupted, then shows the splash.
     void start();
 
     Form1 *splash() const { return m_splash; }
@@ -34,6 +38,8 @@ public:
     // The path of the results file written at "Finished!".
     QString resultsFilePath() const;
     bool isEnded() const { return m_ended; }
+    // The run's journal on disk: null before the rating screen.
+    RunJournal *journal() const { return m_journal.get(); }
 
     void handOverFromSplash();
     void showInstructions();
@@ -46,10 +52,13 @@ signals:
     void ended();
 
 private:
+    void recoverInterruptedRuns();
+
     Dialogs &m_dialogs;
     MediaPlayer &m_player;
     QString m_applicationDirectory;
     bool m_ended = false;
+    std::unique_ptr<RunJournal> m_journal;
 
     // Screens delete themselves when closed, except the setup form and the rating screen,
     // which stay loaded, hidden, until the program ends: the record and the run live there.

@@ -152,21 +152,29 @@ void progress(const QString &text)
     std::fflush(stderr);
 }
 
-bool makeClip(const QString &path, double seconds, QString *error)
+bool makeClip(const QString &path, double seconds, QString *error, bool fullHdVideo)
 {
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
     if (ffmpeg.isEmpty()) {
         *error = QStringLiteral("ffmpeg is not on PATH");
         return false;
     }
+    QStringList arguments = {"-y", "-hide_banner", "-loglevel", "error"};
+    if (fullHdVideo)
+        arguments +=
+            {"-f",       "lavfi",
+             "-i",       QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=%1").arg(seconds),
+             "-c:v",     "libx264",
+             "-preset",  "veryfast",
+             "-pix_fmt", "yuv420p"};
+    arguments +=
+        {"-f",   "lavfi",
+         "-i",   QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
+         "-c:a", "pcm_s16le",
+         path};
     QProcess process;
-    process.start(ffmpeg,
-                  {QStringLiteral("-y"), QStringLiteral("-hide_banner"),
-                   QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-f"),
-                   QStringLiteral("lavfi"), QStringLiteral("-i"),
-                   QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
-                   QStringLiteral("-c:a"), QStringLiteral("pcm_s16le"), path});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+    process.start(ffmpeg, arguments);
+    if (!process.waitForFinished(120000) || process.exitCode() != 0) {
         *error =
             QStringLiteral("ffmpeg could not make %1: %2")
                 .arg(path, QString::fromLocal8Bit(process.readAllStandardError()).simplified());

@@ -9,6 +9,7 @@
 #include "stats.h"
 
 #include "qtmediaplayer.h"
+#include "runjournal.h"
 #include "screenorder.h"
 #include "startup.h"
 #include "twips.h"
@@ -57,7 +58,8 @@ QString memoryBreakdown();
 QString ms(double value);
 void printTable(const QList<Figure> &figures);
 void progress(const QString &text);
-bool makeClip(const QString &path, double seconds, QString *error);
+// A sine tone, with a 1920x1080 H.264 picture where asked.
+bool makeClip(const QString &path, double seconds, QString *error, bool fullHdVideo = false);
 
 // Records that a widget has been painted: visible alone says nothing about the screen.
 class PaintWatch : public QObject
@@ -106,4 +108,22 @@ struct Session
 
     BenchDialogs dialogs;
     ScreenOrder order;
+};
+
+// Times a timer's ticks: a filter on the timer sees its timer event before the handler runs, so
+// the handler's own cost does not colour the figure.
+class TickWatch : public QObject
+{
+public:
+    TickWatch() { clock.start(); }
+    std::vector<qint64> ticks;
+    QElapsedTimer clock;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Timer)
+            ticks.push_back(clock.nsecsElapsed());
+        return false;
+    }
 };

@@ -12,7 +12,10 @@ Figure startUp(const QString &executable, bool verbose);
 QList<Figure> finishingAndExport(const QString &workDirectory);
 Figure tickSchedule(const QString &clip, double clipSeconds, const QString &workDirectory);
 Figure waitingCostsNothing(bool verbose, const QString &workDirectory);
-QList<Figure> demoRun(const QString &clip, bool verbose);
+// A whole run with 200 presses in a fresh process: press to meter, peak memory, the recording's
+// tick error and the CPU share while the clip plays. label names the clip in the figures.
+QList<Figure> demoRun(const QString &clip, bool verbose, const QString &label,
+                      double memoryTargetMegabytes);
 // The child processes that the memory and CPU figures measure on their own.
 int childIdle(const QString &clip);
 int childDemo(const QString &clip, int presses);

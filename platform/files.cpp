@@ -7,6 +7,11 @@
 #include <QSaveFile>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -91,6 +96,42 @@ bool readFile(const QString &path, QByteArray *bytes)
         return false;
     *bytes = std::move(all);
     return true;
+}
+
+bool createNewFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    for (qsizetype done = 0; ok && done < bytes.size();) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        ok = n > 0;
+        done += ok ? n : 0;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    if (!ok && error)
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+    if (fd >= 0) {
+        ::close(fd);
+        if (!ok)
+            ::unlink(name.constData());
+    }
+    return ok;
+}
+
+QString safeFileName(const QString &name, const QString &fallback)
+{
+    QString safe = name;
+    for (QChar &c : safe) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator || QStringLiteral("<>:\"/\\|?*").contains(c))
+            c = QLatin1Char('_');
+    }
+    if (QString(safe).remove(QLatin1Char('.')).isEmpty())
+        return fallback;
+    return safe;
 }
 
 bool isSameFile(const QString &a, const QString &b)

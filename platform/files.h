@@ -24,6 +24,14 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error = nu
 // Reads a whole file; false when it cannot be read.
 bool readFile(const QString &path, QByteArray *bytes);
 
+// Creates a new file at path and writes bytes to the disk; never replaces or follows anything
+// already there, a link included.
+bool createNewFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// A name made safe as a file name on any system: quotes, slashes, backslashes, control
+// characters and <>:"/\|?* become '_'; a name left empty or only dots becomes fallback.
+QString safeFileName(const QString &name, const QString &fallback);
+
 // True when both paths name the same file (after resolving links and relative parts).
 bool isSameFile(const QString &a, const QString &b);
 

@@ -190,6 +190,8 @@ void MainForm::lengthKnown(double seconds)
         emit closeAllRequested();
         return;
     }
+    // From here on the recording's tick does the fall-back too, after the sample.
+    Timer1.stop();
     TimeItself.start();
 }
 
@@ -198,13 +200,28 @@ void MainForm::recordSample()
     Label5.setText(QString::number(m_table->lastRow()));
     const double seconds = m_player.duration();
     Label6.setText(Recording::lengthCaption(seconds));
-    if (Recording::recordSample(*m_table, RecordRow, seconds, m_state.Level1, m_state.Level2))
-        TimeItself.stop();
+    const bool last =
+        Recording::recordSample(*m_table, RecordRow, seconds, m_state.Level1, m_state.Level2);
+    emit sampleStored(m_table->lastRow(), RecordRow, m_state.Level1, m_state.Level2);
+    // Store, then fall back: within a second the sample always sees that second's presses, so
+    // a single press is never undone before it reaches the data, whatever the timers' jitter.
+    fallBack();
+    if (last)
+        endRecording();
+}
+
+void MainForm::endRecording()
+{
+    if (!TimeItself.isActive())
+        return;
+    TimeItself.stop();
+    // The fall-back goes on alone, as before the recording.
+    Timer1.start();
 }
 
 void MainForm::stopRun()
 {
-    TimeItself.stop();
+    endRecording();
     Timer4.stop();
     m_waitingForLength = false;
     m_player.close();

@@ -49,6 +49,8 @@ public:
 
 signals:
     void finishPressed();
+    // A sample was stored in row of a table of lastRow rows.
+    void sampleStored(int lastRow, int row, qint16 level1, qint16 level2);
     void closeAllRequested();
 
 protected:
@@ -56,6 +58,7 @@ protected:
 
 private:
     void lengthKnown(double seconds);
+    void endRecording();
     void reportUnplayable(const QString &reason);
     void setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments, QFrame &frame,
                     const char *frameName, int left, const char *suffix, const QString &variable);

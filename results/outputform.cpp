@@ -157,13 +157,20 @@ void OutputForm::exportSpreadsheet()
                                     .arg(QDir::toNativeSeparators(path), error));
         return;
     }
-    m_resultsSaved = true;
+    m_exported = true;
+    emit resultsExported();
     // Only this run's results file goes, and not when it is the copy just made; one that holds
     // anything else stays.
     QByteArray onDisk;
     if (!Files::isSameFile(path, resultsPath) && Files::readFile(resultsPath, &onDisk) &&
         onDisk == bytes)
         QFile::remove(resultsPath);
+}
+
+bool OutputForm::areResultsSaved() const
+{
+    QByteArray onDisk;
+    return m_exported || (Files::readFile(resultsFilePath(), &onDisk) && onDisk == m_resultsBytes);
 }
 
 void OutputForm::closeAll()
@@ -174,7 +181,7 @@ void OutputForm::closeAll()
 void OutputForm::closeEvent(QCloseEvent *event)
 {
     // Results that never reached a file would be gone for good.
-    if (!m_endingForGood && !m_resultsSaved && !m_dialogs.confirm(this, UnsavedQuestion)) {
+    if (!m_endingForGood && !areResultsSaved() && !m_dialogs.confirm(this, UnsavedQuestion)) {
         event->ignore();
         return;
     }

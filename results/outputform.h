@@ -36,9 +36,9 @@ public:
     // The results file's bytes, kept for the spreadsheet export.
     void setResultsBytes(const QByteArray &bytes) { m_resultsBytes = bytes; }
     const QByteArray &resultsBytes() const { return m_resultsBytes; }
-    // Whether the results are safe in a file: the results file, or an exported copy.
-    void setResultsSaved(bool saved) { m_resultsSaved = saved; }
-    bool areResultsSaved() const { return m_resultsSaved; }
+    // Whether the results are safe in a file: an exported copy, or the results file while it
+    // still holds this run's bytes (another copy of the program may have replaced it).
+    bool areResultsSaved() const;
 
     // Closing from now on ends the program without asking.
     void endForGood() { m_endingForGood = true; }
@@ -53,6 +53,8 @@ public:
 
 signals:
     void closeAllRequested();
+    // A copy of the results is safe where the user chose.
+    void resultsExported();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -63,7 +65,7 @@ private:
     QString m_applicationDirectory;
     std::function<double()> m_clipSeconds;
     QByteArray m_resultsBytes;
-    bool m_resultsSaved = false;
+    bool m_exported = false;
     bool m_endingForGood = false;
 
     LevelChart MSChart1;

@@ -136,7 +136,11 @@ private:
 // The real order of screens in a temporary application directory, driven as an operator would.
 struct Session
 {
-    Session() : order(dialogs, player, dir.path()) {}
+    // A copy of the program of its own, or a second one in the folder of another.
+    explicit Session(const Session *sameFolder = nullptr)
+        : home(sameFolder ? sameFolder->home : dir.path()), order(dialogs, player, home)
+    {
+    }
     ~Session() { order.closeAll(); }
 
     VariableForm &toSetupForm()
@@ -184,9 +188,10 @@ struct Session
         child<QPushButton>(order.mainForm(), "Command3")->click();
         return *order.outputForm();
     }
-    QString path(const QString &name) const { return dir.filePath(name); }
+    QString path(const QString &name) const { return home + '/' + name; }
 
     QTemporaryDir dir;
+    QString home;
     FakeDialogs dialogs;
     FakeMediaPlayer player;
     ScreenOrder order;

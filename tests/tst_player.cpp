@@ -5,6 +5,7 @@
 #include "qtmediaplayer.h"
 #include "support.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -94,6 +95,19 @@ private slots:
             QVERIFY(form.table()->cell(row, 1).value_or(0) > 0);
         QVERIFY(!form.table()->cell(5, 1));
         QCOMPARE(dialogs.messages, QStringList{});
+
+        // After the recording the levels fall back by themselves, one step a second.
+        for (int i = 0; i < 3; ++i)
+            form.press(Rating::Button::Increase1);
+        QElapsedTimer clock;
+        clock.start();
+        QList<qint64> steps;
+        for (qint16 level = 3; level > 1 && clock.elapsed() < 5000; QTest::qWait(20)) {
+            if (form.state().Level1 < level)
+                steps.append(clock.elapsed()), level = form.state().Level1;
+        }
+        QCOMPARE(steps.size(), 2);
+        QVERIFY2(steps[1] - steps[0] > 800, qPrintable(QString::number(steps[1] - steps[0])));
     }
 };
 

@@ -1,0 +1,280 @@
+#include "runjournal.h"
+
+#include "files.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray Magic = "DIALTRACE-JOURNAL 1\n";
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+void syncDirectory(const QString &directory)
+{
+    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Written under a name no reader looks at, locked, synced, and only then given its own name:
+// a journal that exists is whole from its first sample on, and always locked by a live run.
+int create(const QString &directory, const QString &name, const QByteArray &bytes)
+{
+    const QByteArray part = QFile::encodeName(directory + QLatin1Char('/') + name + ".part");
+    const int fd =
+        ::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    const QByteArray final = QFile::encodeName(directory + QLatin1Char('/') + name);
+    if (::flock(fd, LOCK_EX) != 0 || !writeAll(fd, bytes) || ::fdatasync(fd) != 0 ||
+        ::rename(part.constData(), final.constData()) != 0) {
+        ::unlink(part.constData());
+        ::close(fd);
+        return -1;
+    }
+    syncDirectory(directory);
+    return fd;
+}
+
+} // namespace
+
+RunJournal::RunJournal(const QString &directory, const SetupRecord &record, bool twoVariables,
+                       const QDateTime &started)
+    : m_directory(directory)
+{
+    static int serial = 0;
+    m_name = QStringLiteral("run-%1-%2-%3%4")
+                 .arg(started.toString(QStringLiteral("yyyyMMdd-HHmmsszzz")))
+                 .arg(QCoreApplication::applicationPid())
+                 .arg(++serial)
+                 .arg(QLatin1String(Suffix));
+    const QJsonObject run{{"subject", record.SubjectName},
+                          {"variable", record.Variable},
+                          {"variable2", record.Variable2},
+                          {"date", record.DateText},
+                          {"two", twoVariables},
+                          {"file", record.FileFullPath},
+                          {"started", started.toString(Qt::ISODateWithMs)}};
+    m_header = Magic + QJsonDocument(run).toJson(QJsonDocument::Compact) + '\n';
+    m_writer = std::thread(&RunJournal::write, this);
+}
+
+RunJournal::~RunJournal()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_writer.join();
+}
+
+void RunJournal::append(int lastRow, int row, qint16 level1, qint16 level2)
+{
+    QElapsedTimer clock;
+    clock.start();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_discarded)
+            return;
+        // The table's size travels with every sample: it can grow by a row at the end.
+        m_queue.push_back(QByteArray::number(row) + ',' + QByteArray::number(level1) + ',' +
+                          QByteArray::number(level2) + ',' + QByteArray::number(lastRow) + '\n');
+    }
+    m_wake.notify_one();
+    m_longestAppend = std::max(m_longestAppend, clock.nsecsElapsed());
+}
+
+void RunJournal::discard()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_discarded = true;
+        m_remove = true;
+        m_queue.clear();
+    }
+    m_wake.notify_one();
+    flush();
+}
+
+QString RunJournal::path() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_path;
+}
+
+void RunJournal::flush()
+{
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy && !m_remove; });
+}
+
+void RunJournal::write()
+{
+    int fd = -1;
+    // Lines that could not be written yet: the journal's rows must follow one another.
+    QByteArray unwritten;
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stop || m_remove || !m_queue.empty(); });
+        if (m_remove) {
+            if (fd >= 0) {
+                ::unlink(QFile::encodeName(m_path).constData());
+                ::close(fd);
+                fd = -1;
+                m_path.clear();
+            }
+            unwritten.clear();
+            m_remove = false;
+        } else if (!m_queue.empty()) {
+            for (; !m_queue.empty(); m_queue.pop_front())
+                unwritten += m_queue.front();
+            m_busy = true;
+            lock.unlock();
+            QString created;
+            if (fd < 0) {
+                fd = create(m_directory, m_name, m_header + unwritten);
+                if (fd >= 0) {
+                    created = m_directory + QLatin1Char('/') + m_name;
+                    unwritten.clear();
+                }
+            } else if (writeAll(fd, unwritten) && ::fdatasync(fd) == 0) {
+                // Synced every time: a power cut then loses at most the last second.
+                unwritten.clear();
+            }
+            lock.lock();
+            m_busy = false;
+            if (!created.isEmpty())
+                m_path = created;
+        }
+        m_idle.notify_all();
+        if (m_stop && m_queue.empty())
+            break;
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+namespace Journal {
+
+std::optional<Run> parse(const QByteArray &bytes)
+{
+    if (!bytes.startsWith(Magic))
+        return std::nullopt;
+    QList<QByteArray> lines = bytes.mid(Magic.size()).split('\n');
+    // The last piece has no line end: empty, or a line torn by the crash.
+    lines.removeLast();
+    if (lines.isEmpty())
+        return std::nullopt;
+    const QJsonObject json = QJsonDocument::fromJson(lines.takeFirst()).object();
+    if (json.isEmpty())
+        return std::nullopt;
+    Run run;
+    run.record.SubjectName = json.value("subject").toString();
+    run.record.Variable = json.value("variable").toString();
+    run.record.Variable2 = json.value("variable2").toString();
+    run.record.DateText = json.value("date").toString();
+    run.record.FileFullPath = json.value("file").toString();
+    run.twoVariables = json.value("two").toBool();
+    run.record.Variable2Enabled = run.twoVariables;
+    run.started = QDateTime::fromString(json.value("started").toString(), Qt::ISODateWithMs);
+
+    QList<std::pair<int, std::pair<qint16, qint16>>> samples;
+    int lastRow = 0;
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> cells = line.split(',');
+        bool ok[4] = {};
+        const int row = cells.value(0).toInt(&ok[0]);
+        const int l1 = cells.value(1).toInt(&ok[1]);
+        const int l2 = cells.value(2).toInt(&ok[2]);
+        const int rows = cells.value(3).toInt(&ok[3]);
+        const bool valid = cells.size() == 4 && ok[0] && ok[1] && ok[2] && ok[3] &&
+                           row == samples.size() + 2 && qAbs(l1) <= 5 && qAbs(l2) <= 5 &&
+                           rows >= row && rows <= 10000;
+        if (!valid)
+            break; // what follows a damaged line is not trusted
+        samples.append({row, {qint16(l1), qint16(l2)}});
+        lastRow = rows;
+    }
+    if (samples.isEmpty())
+        return std::nullopt;
+    run.table = RecordTable(lastRow);
+    for (const auto &[row, levels] : samples) {
+        run.table.setCell(row, 1, levels.first);
+        run.table.setCell(row, 2, levels.second);
+    }
+    run.samples = static_cast<int>(samples.size());
+    return run;
+}
+
+QList<Orphan> orphans(const QString &directory)
+{
+    QList<Orphan> found;
+    const QStringList names =
+        QDir(directory).entryList({QStringLiteral("*") + QLatin1String(RunJournal::Suffix)},
+                                  QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString &name : names) {
+        const QString path = directory + QLatin1Char('/') + name;
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        struct stat info
+        {
+        };
+        if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+            ::close(fd);
+            continue;
+        }
+        if (fd < 0)
+            continue;
+        // A run that goes on holds its lock; the kernel lets go of it when the process ends.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            continue;
+        }
+        found.append({path, fd});
+    }
+    return found;
+}
+
+void release(Orphan &orphan, bool remove)
+{
+    if (remove)
+        ::unlink(QFile::encodeName(orphan.path).constData());
+    if (orphan.lockFd >= 0)
+        ::close(orphan.lockFd);
+    orphan.lockFd = -1;
+}
+
+QString recoveredName(const Run &run)
+{
+    const QString name = QStringLiteral("Recovered %1 %2 %3")
+                             .arg(run.record.SubjectName, run.record.Variable,
+                                  run.started.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
+    return Files::safeFileName(name.simplified(), QStringLiteral("Recovered run")) +
+           QStringLiteral(".csv");
+}
+
+} // namespace Journal

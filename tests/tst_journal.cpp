@@ -1,0 +1,178 @@
+// Recording that survives: the journal on disk, recovery at the next start, two copies in one
+// folder, and each second's sample taken before that second's fall-back.
+
+#include "outputform.h"
+#include "recordtable.h"
+#include "resultsfile.h"
+#include "runjournal.h"
+#include "support.h"
+
+#include <QDir>
+#include <QTimer>
+#include <QTimerEvent>
+
+namespace {
+
+// What a timer does when its interval is up.
+void fire(QObject *screen, const char *timer)
+{
+    auto *t = screen->findChild<QTimer *>(QString::fromLatin1(timer));
+    if (t->isActive()) {
+        QTimerEvent tick(t->timerId());
+        QCoreApplication::sendEvent(t, &tick);
+    }
+}
+
+QStringList journals(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("*") + RunJournal::Suffix}, QDir::Files);
+}
+
+} // namespace
+
+class TestJournal : public QObject
+{
+    Q_OBJECT
+private slots:
+    // A press every third second reaches the data as a 1, even where the fall-back's timer
+    // would come first within the second.
+    void isolatedPressesAreStored()
+    {
+        Session s;
+        MainForm &rating = s.record(false, 30.0, 0);
+        for (int second = 0; second < 9; ++second) {
+            if (second % 3 == 0)
+                rating.press(Rating::Button::Increase1);
+            fire(&rating, "Timer1");
+            fire(&rating, "TimeItself");
+        }
+        QString stored;
+        for (int row = 2; row <= 10; ++row)
+            stored += QString::number(rating.table()->cell(row, 1).value_or(9));
+        QCOMPARE(stored, QStringLiteral("100100100"));
+        QCOMPARE(rating.state().Level1, qint16(0));
+        // Before the recording and after it, the levels still fall back by themselves.
+        s.finish();
+        rating.press(Rating::Button::Increase1);
+        fire(&rating, "Timer1");
+        QCOMPARE(rating.state().Level1, qint16(0));
+    }
+
+    // The journal holds what was stored up to now, and reads back as the results file that
+    // "Finished!" would have written at that moment, also when its last line was torn.
+    void journalReadsBackAsTheResults_data()
+    {
+        QTest::addColumn<bool>("two");
+        QTest::addColumn<QByteArray>("torn");
+        QTest::newRow("one variable") << false << QByteArray();
+        QTest::newRow("two variables, torn line") << true << QByteArray("5,-");
+    }
+    void journalReadsBackAsTheResults()
+    {
+        QFETCH(bool, two);
+        QFETCH(QByteArray, torn);
+        Session s;
+        s.record(two, 3.5, 3, [](MainForm &r, int tick) {
+            for (int i = 0; i < tick; ++i)
+                r.press(Rating::Button::Decrease2);
+            r.press(Rating::Button::Increase1);
+        });
+        RunJournal &journal = *s.order.journal();
+        journal.flush();
+        const QString path = journal.path();
+        QCOMPARE(journals(s.home), QStringList{QFileInfo(path).fileName()});
+        QVERIFY(writeAll(path + ".copy", readAll(path) + torn));
+        const auto run = Journal::parse(readAll(path + ".copy"));
+        QVERIFY(run);
+        QCOMPARE(run->samples, 3);
+        const QByteArray expected =
+            ResultsFile::bytes(s.order.variableForm()->record(), two, s.order.mainForm()->table());
+        QCOMPARE(ResultsFile::bytes(run->record, run->twoVariables, &run->table), expected);
+        QVERIFY(!Journal::parse("not a journal\n"));
+
+        // The journal goes once the results file holds the run.
+        s.finish();
+        QCOMPARE(journals(s.home), QStringList{});
+        QCOMPARE(readAll(s.order.resultsFilePath()), expected);
+    }
+
+    // A run that ended without "Finished!" is saved under a name of its own at the next start,
+    // never over a file already there, and the user is told once.
+    void recoveryAtStart()
+    {
+        Session alive;
+        const QString name = "Recovered Ann Mood 2026-12-06 10.54.00.csv";
+        auto journal = std::make_unique<RunJournal>(alive.home, makeRecord(true), true,
+                                                    QDateTime({2026, 12, 6}, {10, 54}));
+        RecordTable table(61);
+        qint16 row = 1;
+        for (int tick = 1; tick <= 4; ++tick) {
+            Recording::recordSample(table, row, 30.0, qint16(-tick), qint16(tick));
+            journal->append(61, row, qint16(-tick), qint16(tick));
+        }
+        journal->flush();
+        // Its run still goes on: no other copy touches the journal.
+        alive.order.start();
+        QCOMPARE(alive.dialogs.messages, QStringList{});
+        QCOMPARE(journals(alive.home).size(), 1);
+
+        // The process ends without a word: its lock goes with it, the journal stays.
+        journal.reset();
+        QVERIFY(writeAll(alive.path(name), "someone else's file"));
+        Session next(&alive);
+        next.order.start();
+        QCOMPARE(next.dialogs.messages.size(), 1);
+        const QString message = next.dialogs.messages[0];
+        const QString copy = "Recovered Ann Mood 2026-12-06 10.54.00 (2).csv";
+        for (const QString &part :
+             {QStringLiteral("\"Ann\""), QStringLiteral("\"Mood\""), QStringLiteral("\"Stress\""),
+              QStringLiteral("4 seconds"), copy})
+            QVERIFY2(message.contains(part), qPrintable(message));
+        QCOMPARE(readAll(alive.path(copy)), ResultsFile::bytes(makeRecord(true), true, &table));
+        QCOMPARE(readAll(alive.path(name)), QByteArray("someone else's file"));
+        QCOMPARE(journals(alive.home), QStringList{});
+        QVERIFY(next.order.splash()->isVisible());
+
+        Session again(&alive);
+        again.order.start();
+        QCOMPARE(again.dialogs.messages, QStringList{});
+    }
+
+    // Copy A finished, then copy B in the same folder: temp.csv holds B's run, so A's results
+    // are in no file and A's Close asks, also after B's export has taken temp.csv away.
+    void twoCopiesInOneFolder()
+    {
+        Session a;
+        a.record(false, 30.0, 3, [](MainForm &r, int) { r.press(Rating::Button::Increase1); });
+        OutputForm &outputA = a.finish();
+        Session b(&a);
+        b.record(false, 30.0, 2);
+        OutputForm &outputB = b.finish();
+        QCOMPARE(journals(a.home), QStringList{});
+        QVERIFY(!outputA.areResultsSaved());
+        b.dialogs.saveAnswers = {b.path("b.csv")};
+        child<QPushButton>(&outputB, "Command3")->click();
+        QVERIFY(!QFile::exists(a.order.resultsFilePath()));
+        child<QPushButton>(&outputA, "Command2")->click();
+        QCOMPARE(a.dialogs.questions, QStringList{UnsavedQuestion});
+        QVERIFY(outputA.isVisible());
+        child<QPushButton>(&outputB, "Command2")->click();
+        QCOMPARE(b.dialogs.questions, QStringList{});
+    }
+
+    // Without a results file the journal stays until the results are safe elsewhere.
+    void journalOutlivesAFailedResultsFile()
+    {
+        Session s;
+        QVERIFY(QDir().mkpath(s.order.resultsFilePath()));
+        s.record(false, 30.0, 2);
+        OutputForm &output = s.finish();
+        QCOMPARE(journals(s.home).size(), 1);
+        s.dialogs.saveAnswers = {s.path("saved.csv")};
+        child<QPushButton>(&output, "Command3")->click();
+        QCOMPARE(journals(s.home), QStringList{});
+    }
+};
+
+QTEST_MAIN(TestJournal)
+#include "tst_journal.moc"
