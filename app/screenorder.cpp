@@ -112,8 +112,8 @@ void ScreenOrder::finishRun()
     connect(m_outputForm, &OutputForm::resultsExported, this, [this] { m_journal->discard(); });
     QString error;
     QByteArray readBack;
-    const bool written = Files::writeFile(resultsFilePath(), bytes, &error) &&
-                         Files::readFile(resultsFilePath(), &readBack) && readBack == bytes;
+    const bool written = Files::replaceRegularFile(resultsFilePath(), bytes, &error) &&
+                         Files::readRegularFile(resultsFilePath(), &readBack) && readBack == bytes;
     if (written) {
         // The results file holds the run now; until then the journal stands in for it.
         m_journal->discard();

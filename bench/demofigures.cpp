@@ -1,46 +1,6 @@
 #include "benchsupport.h"
 #include "figures.h"
 
-namespace {
-
-// CPU time and peak memory belong to a whole process, so each is measured in a fresh one.
-QMap<QString, QString> runChild(const QStringList &arguments, int timeoutMilliseconds, bool verbose)
-{
-    QProcess child;
-    if (verbose)
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), arguments);
-    QMap<QString, QString> values;
-    if (!child.waitForFinished(timeoutMilliseconds)) {
-        child.kill();
-        child.waitForFinished(2000);
-        values.insert(QStringLiteral("error"), QStringLiteral("timed out"));
-        return values;
-    }
-    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
-        const qsizetype space = line.indexOf(' ');
-        if (space > 0)
-            values.insert(QString::fromUtf8(line.left(space)),
-                          QString::fromUtf8(line.mid(space + 1)));
-    }
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
-        if (!values.contains(QStringLiteral("error")))
-            values.insert(
-                QStringLiteral("error"),
-                QStringLiteral("child failed: ") +
-                    QString::fromLocal8Bit(child.readAllStandardError()).right(400).simplified());
-    }
-    return values;
-}
-
-void answer(const char *key, const QString &value)
-{
-    std::printf("%s %s\n", key, qPrintable(value));
-    std::fflush(stdout);
-}
-
-} // namespace
-
 int childIdle(const QString &clip)
 {
     QTemporaryDir directory;

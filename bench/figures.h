@@ -19,3 +19,6 @@ QList<Figure> demoRun(const QString &clip, bool verbose, const QString &label,
 // The child processes that the memory and CPU figures measure on their own.
 int childIdle(const QString &clip);
 int childDemo(const QString &clip, int presses);
+// The instructions screen over a huge Instructions.txt: time until it answers, peak memory.
+Figure hugeInstructions(bool verbose, const QString &workDirectory);
+int childInstructions(const QString &directory);

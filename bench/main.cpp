@@ -72,6 +72,8 @@ int main(int argc, char *argv[])
             demo = value();
         else if (option == QLatin1String("--child-idle"))
             return childIdle(value());
+        else if (option == QLatin1String("--child-instructions"))
+            return childInstructions(value());
         else if (option == QLatin1String("--child-demo"))
             return childDemo(value(), 200);
         else {
@@ -112,6 +114,7 @@ int main(int argc, char *argv[])
     else
         progress(error);
     figures.append(waitingCostsNothing(verbose, work.path()));
+    figures.append(hugeInstructions(verbose, work.path()));
     figures.append(start);
     figures.append(finishing);
 

@@ -24,4 +24,10 @@ inline void placeLabel(QLabel &label, const char *name, const QString &text, int
     label.setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
+// A button caption shown as typed: '&' marks no shortcut.
+inline QString literalCaption(QString text)
+{
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 } // namespace Controls

@@ -21,6 +21,8 @@ void prepare(QFileDialog &dialog, const QString &filter)
     // Qt's own dialog looks and behaves the same on every desktop, which the operators'
     // written procedures can rely on.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Each entry reads as its description alone; the patterns after it still filter.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(qtNameFilters(filter));
 }
 
@@ -72,6 +74,8 @@ QString QtDialogs::saveFile(QWidget *parent, const QString &fileName, const QStr
 void QtDialogs::message(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok, parent);
+    // Messages quote names and paths as typed, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -80,5 +84,6 @@ bool QtDialogs::confirm(QWidget *parent, const QString &text)
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Yes | QMessageBox::No,
                     parent);
     box.setDefaultButton(QMessageBox::No);
+    box.setTextFormat(Qt::PlainText);
     return box.exec() == QMessageBox::Yes;
 }

@@ -5,12 +5,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -126,16 +128,81 @@ QString safeFileName(const QString &name, const QString &fallback)
     QString safe = name;
     for (QChar &c : safe) {
         if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
-            c == QChar::ParagraphSeparator || QStringLiteral("<>:\"/\\|?*").contains(c))
+            c == QChar::ParagraphSeparator || QStringLiteral("<>:\"'/\\|?*").contains(c))
             c = QLatin1Char('_');
     }
-    if (QString(safe).remove(QLatin1Char('.')).isEmpty())
+    // File systems take 255 bytes a name: leave room for an extension and a " (2)".
+    while (safe.toUtf8().size() > MaxNameBytes)
+        safe.chop(safe.size() > 1 && safe.back().isLowSurrogate() ? 2 : 1);
+    if (QString(safe).remove(QLatin1Char('.')).trimmed().isEmpty())
         return fallback;
     return safe;
 }
 
+bool readRegularFile(const QString &path, QByteArray *bytes)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat info
+    {
+    };
+    if (fd < 0)
+        return false;
+    QFile file;
+    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    if (!ok) {
+        ::close(fd);
+        return false;
+    }
+    QByteArray all = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    *bytes = std::move(all);
+    return true;
+}
+
+bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::lstat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        if (error)
+            *error = QStringLiteral("A link, a folder or another kind of file stands in its place; "
+                                    "only a plain file is replaced.");
+        return false;
+    }
+    // Written beside it under a name of its own, then renamed over it: a rename replaces whatever
+    // took the name in the meantime rather than follow it.
+    QTemporaryFile temporary(path + QStringLiteral(".XXXXXX"));
+    bool ok = temporary.open() && temporary.write(bytes) == bytes.size() && temporary.flush() &&
+              ::fsync(temporary.handle()) == 0 &&
+              temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (ok &&
+        ::rename(QFile::encodeName(temporary.fileName()).constData(), name.constData()) != 0) {
+        ok = false;
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+    } else if (!ok && error) {
+        *error = temporary.errorString();
+    }
+    if (ok)
+        temporary.setAutoRemove(false);
+    return ok;
+}
+
 bool isSameFile(const QString &a, const QString &b)
 {
+    // Links, other spellings and hard links of one file are the same file.
+    struct stat sa
+    {
+    }, sb{};
+    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
+        ::stat(QFile::encodeName(b).constData(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     const QFileInfo fa(a);
     const QFileInfo fb(b);
     const QString ca = fa.canonicalFilePath();

@@ -24,12 +24,23 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error = nu
 // Reads a whole file; false when it cannot be read.
 bool readFile(const QString &path, QByteArray *bytes);
 
+// The same for a file that must be a plain file of its own: false for a link, a folder, a fifo
+// or a device, which are never followed or opened for what they may lead to.
+bool readRegularFile(const QString &path, QByteArray *bytes);
+
+// Writes bytes as a plain file at path, replacing only a plain file there: a link, a folder or
+// any other kind of file in its place is an error, and nothing outside the path's folder is
+// touched. The old file stays whole when the write fails.
+bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
 // Creates a new file at path and writes bytes to the disk; never replaces or follows anything
 // already there, a link included.
 bool createNewFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // A name made safe as a file name on any system: quotes, slashes, backslashes, control
-// characters and <>:"/\|?* become '_'; a name left empty or only dots becomes fallback.
+// characters and <>:"/\|?* become '_', and it is cut to MaxNameBytes of UTF-8; a name left
+// empty, blank or only dots becomes fallback.
+constexpr int MaxNameBytes = 200;
 QString safeFileName(const QString &name, const QString &fallback);
 
 // True when both paths name the same file (after resolving links and relative parts).

@@ -190,8 +190,11 @@ QChart *LevelChart::buildChart() const
     levelAxis->setMinorGridLineVisible(false);
     chart->addAxis(levelAxis, Qt::AlignLeft);
 
-    const QString name1 = m_name1.isEmpty() ? QStringLiteral("Variable 1") : m_name1;
-    const QString name2 = m_name2.isEmpty() ? QStringLiteral("Variable 2") : m_name2;
+    // The legend takes markup; names are shown as they were typed.
+    const QString name1 =
+        m_name1.isEmpty() ? QStringLiteral("Variable 1") : m_name1.toHtmlEscaped();
+    const QString name2 =
+        m_name2.isEmpty() ? QStringLiteral("Variable 2") : m_name2.toHtmlEscaped();
     addSeries(chart, m_series1, 1, name1, true, rowAxis, levelAxis);
     addSeries(chart, m_series2, 2, name2, m_secondListed, rowAxis, levelAxis);
     return chart;

@@ -52,6 +52,7 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
 
     placeLabel(Label1, "Label1", QString(), 8880, 240, 1935, 735);
     Label1.setWordWrap(true);
+    Label1.setTextFormat(Qt::PlainText);
     placeLabel(Label2, "Label2", QStringLiteral("+5"), 8520, 1080, 255, 255);
     placeLabel(Label3, "Label3", QStringLiteral("0"), 8640, 3000, 135, 375);
     placeLabel(Label4, "Label4", QStringLiteral("-5"), 8520, 4800, 135, 255);
@@ -99,11 +100,11 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     // Load.
     RecordRow = 1;
     const Rating::Captions captions = Rating::captions(m_record);
-    Command1.setText(captions.increase1);
-    Command2.setText(captions.decrease1);
+    Command1.setText(Controls::literalCaption(captions.increase1));
+    Command2.setText(Controls::literalCaption(captions.decrease1));
     if (m_record.Variable2Enabled) {
-        Command4.setText(captions.increase2);
-        Command5.setText(captions.decrease2);
+        Command4.setText(Controls::literalCaption(captions.increase2));
+        Command5.setText(Controls::literalCaption(captions.decrease2));
         m_state.TwoVariables = true;
     } else {
         Command4.hide();

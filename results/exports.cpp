@@ -1,5 +1,6 @@
 #include "exports.h"
 
+#include "files.h"
 #include "setuprecord.h"
 #include "twips.h"
 
@@ -7,7 +8,8 @@ namespace Exports {
 
 QString defaultName(const SetupRecord &record, const QString &extension)
 {
-    return record.SubjectName + QLatin1Char(' ') + record.Variable + extension;
+    const QString name = record.SubjectName + QLatin1Char(' ') + record.Variable;
+    return Files::safeFileName(name, QStringLiteral("Dialtrace results")) + extension;
 }
 
 float imageWidthTwips(double clipSeconds)

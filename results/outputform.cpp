@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 
 using Controls::place;
@@ -115,7 +116,7 @@ void OutputForm::exportImage()
 {
     const QString path = m_dialogs.saveFile(
         this, Exports::defaultName(m_record, QStringLiteral(".jpg")), Exports::ImageFilter);
-    if (path.isEmpty())
+    if (path.isEmpty() || refusedAsResultsFile(path))
         return;
     const QImage image = MSChart1.render(Exports::imageSize(m_clipSeconds()));
     QString error;
@@ -133,15 +134,9 @@ void OutputForm::exportSpreadsheet()
 {
     const QString path = m_dialogs.saveFile(
         this, Exports::defaultName(m_record, QStringLiteral(".csv")), Exports::SpreadsheetFilter);
-    if (path.isEmpty())
+    if (path.isEmpty() || refusedAsResultsFile(path))
         return;
     const QString resultsPath = resultsFilePath();
-    // Copying the results file onto itself and then removing it would lose it. Once an earlier
-    // export has taken it away, that path is as good as any other.
-    if (Files::isOrdinaryFile(resultsPath) && Files::isSameFile(path, resultsPath)) {
-        m_dialogs.message(this, ResultsFileChosen);
-        return;
-    }
 
     // The bytes this run wrote, from memory: the file may be gone, or may by now hold another
     // run's results (a second copy of the program, or a write that failed at "Finished!").
@@ -162,15 +157,27 @@ void OutputForm::exportSpreadsheet()
     // Only this run's results file goes, and not when it is the copy just made; one that holds
     // anything else stays.
     QByteArray onDisk;
-    if (!Files::isSameFile(path, resultsPath) && Files::readFile(resultsPath, &onDisk) &&
+    if (!Files::isSameFile(path, resultsPath) && Files::readRegularFile(resultsPath, &onDisk) &&
         onDisk == bytes)
         QFile::remove(resultsPath);
+}
+
+bool OutputForm::refusedAsResultsFile(const QString &path)
+{
+    // Either export over the results file, by its name, a link or any other path to it, would
+    // lose it. Once an export has taken it away, that path is as good as any other.
+    const QString resultsPath = resultsFilePath();
+    if (!QFileInfo::exists(resultsPath) || !Files::isSameFile(path, resultsPath))
+        return false;
+    m_dialogs.message(this, ResultsFileChosen);
+    return true;
 }
 
 bool OutputForm::areResultsSaved() const
 {
     QByteArray onDisk;
-    return m_exported || (Files::readFile(resultsFilePath(), &onDisk) && onDisk == m_resultsBytes);
+    return m_exported ||
+           (Files::readRegularFile(resultsFilePath(), &onDisk) && onDisk == m_resultsBytes);
 }
 
 void OutputForm::closeAll()

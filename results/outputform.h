@@ -60,6 +60,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Says so and returns true where path is the results file.
+    bool refusedAsResultsFile(const QString &path);
+
     const SetupRecord &m_record;
     Dialogs &m_dialogs;
     QString m_applicationDirectory;

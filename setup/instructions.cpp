@@ -3,6 +3,8 @@
 #include "files.h"
 #include "setuprecord.h"
 
+#include <QFile>
+
 namespace Instructions {
 
 QString filePath(const QString &applicationDirectory)
@@ -14,8 +16,13 @@ QString ReadFileContents(const QString &path)
 {
     if (!Files::isOrdinaryFile(path))
         return QString();
-    QByteArray bytes;
-    if (!Files::readFile(path, &bytes))
+    // The screen shows the beginning of the text, a few thousand characters at most: a file of
+    // any size is read only that far, so the screen appears at once and memory stays small.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray bytes = file.read(ReadLimit);
+    if (file.error() != QFileDevice::NoError)
         return QString();
     return Files::fromWindows1252(bytes);
 }

@@ -9,8 +9,11 @@ namespace Instructions {
 // applicationDirectory has no trailing separator; the separator is '/' on every platform.
 QString filePath(const QString &applicationDirectory);
 
-// The whole text of the file, or empty when it is missing, not an ordinary file, or cannot be
-// read: never part of it.
+// How much of the file is read: far more than the screen can show at its fixed font.
+constexpr qint64 ReadLimit = 64 * 1024;
+
+// The text of the file up to ReadLimit bytes, or empty when it is missing, not an ordinary
+// file, or cannot be read: never a part that a failed read left.
 QString ReadFileContents(const QString &path);
 
 QString greeting(const SetupRecord &record);

@@ -18,6 +18,18 @@ const QString OpenFilter =
     QStringLiteral("Movie Files (*.avi,*.mpg,*.mpeg,*.wmv)|*.avi;*.mpg;*.mpeg;*.wmv|"
                    "MP3/Wav Sound Files (*.mp3;*.wav)|*.mp3;*.wav|");
 
+// A pasted line break shows as a blank in the box; it must not split a line of the results file.
+QString oneLine(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar &c : text) {
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
 } // namespace
 
 VariableForm::VariableForm(Dialogs &dialogs, QWidget *parent)
@@ -110,11 +122,11 @@ QString VariableForm::chooseFile()
 
 void VariableForm::ok()
 {
-    m_record.SubjectName = Text1.text();
-    m_record.Variable = Text2.text();
-    m_record.DateText = Text3.text();
+    m_record.SubjectName = oneLine(Text1.text());
+    m_record.Variable = oneLine(Text2.text());
+    m_record.DateText = oneLine(Text3.text());
     m_record.Variable2Enabled = !Text4.isReadOnly();
-    m_record.Variable2 = Text4.text();
+    m_record.Variable2 = oneLine(Text4.text());
     hide();
 
     QString path = chooseFile();

@@ -1,0 +1,199 @@
+// What a careless or hostile user types or leaves lying around: names that are markup,
+// shortcuts, paths or several lines; a results file that is a link, a folder or a fifo; an
+// export aimed at the results file.
+
+#include "files.h"
+#include "outputform.h"
+#include "resultsfile.h"
+#include "support.h"
+
+#include <QChart>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLegendMarker>
+#include <QTextDocumentFragment>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+namespace {
+
+// The rating screen of a run whose subject and first variable are both typed as name.
+MainForm &rateAs(Session &s, const QString &name)
+{
+    VariableForm &form = s.toSetupForm();
+    child<QLineEdit>(&form, "Text1")->setText(name);
+    child<QLineEdit>(&form, "Text2")->setText(name);
+    child<QLineEdit>(&form, "Text3")->setText("6.12.2026");
+    s.dialogs.openAnswers = {"/c/a.avi"};
+    child<QPushButton>(&form, "Command1")->click();
+    child<QPushButton>(s.order.instructionsForm(), "Command1")->click();
+    s.player.arrive(30.0);
+    s.order.mainForm()->checkLength();
+    s.order.mainForm()->recordSample();
+    return *s.order.mainForm();
+}
+
+// The file dialog's entries as shown and the patterns it filters by, read while it is open.
+QStringList shownFilters(const std::function<void(QtDialogs &)> &open)
+{
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        auto *types = dialog->findChild<QComboBox *>("fileTypeCombo");
+        for (int i = 0; i < types->count(); ++i)
+            shown << types->itemText(i);
+        shown << dialog->findChild<QFileSystemModel *>()->nameFilters();
+        dialog->reject();
+    });
+    QtDialogs dialogs;
+    open(dialogs);
+    return shown;
+}
+
+} // namespace
+
+class TestHostile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void names_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");       // in the record, shown everywhere
+        QTest::addColumn<QByteArray>("written"); // in the results file
+        QTest::addColumn<QString>("offered");    // the spreadsheet export's default name
+        QTest::newRow("comma and quotes") << "Smith, \"Jr\" Ann"
+                                          << "Smith, \"Jr\" Ann" << QByteArray("Smith, \"Jr\" Ann")
+                                          << "Smith, _Jr_ Ann Smith, _Jr_ Ann.csv";
+        QTest::newRow("ampersand") << "R&D"
+                                   << "R&D" << QByteArray("R&D") << "R&D R&D.csv";
+        QTest::newRow("markup") << "<i>It</i>"
+                                << "<i>It</i>" << QByteArray("<i>It</i>")
+                                << "_i_It__i_ _i_It__i_.csv";
+        QTest::newRow("line breaks") << "A\nB\r\nC\u2029D"
+                                     << "A B C D" << QByteArray("A B C D") << "A B C D A B C D.csv";
+        QTest::newRow("outside Windows-1252")
+            << "Zoë 😀/中"
+            << "Zoë 😀/中" << QByteArray("Zo\xEB ?/?") << "Zoë 😀_中 Zoë 😀_中.csv";
+        QTest::newRow("only dots") << ".."
+                                   << ".." << QByteArray("..") << "Dialtrace results.csv";
+        const QString longName(10000, 'x');
+        QTest::newRow("10,000 characters") << longName << longName << QByteArray(10000, 'x')
+                                           << QString(Files::MaxNameBytes, 'x') + ".csv";
+    }
+    void names()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(QByteArray, written);
+        Session s;
+        MainForm &rating = rateAs(s, typed);
+        QCOMPARE(s.order.variableForm()->record().SubjectName, kept);
+        auto *increase = child<QPushButton>(&rating, "Command1");
+        QVERIFY(QKeySequence::mnemonic(increase->text()).isEmpty());
+        QCOMPARE(increase->text().replace("&&", "&"), "Increase " + kept);
+        auto *title = child<QLabel>(&rating, "Label1");
+        QCOMPARE(title->textFormat(), Qt::PlainText);
+        QCOMPARE(title->text(), "Level of " + kept);
+
+        OutputForm &output = s.finish();
+        const QLegendMarker *legend = output.chart().chart()->legend()->markers().value(0);
+        QCOMPARE(QTextDocumentFragment::fromHtml(legend->label()).toPlainText(), kept);
+        const QList<QByteArray> lines = readAll(s.order.resultsFilePath()).split('\n');
+        QCOMPARE(lines.size(), 69);
+        QCOMPARE(lines[1], "Created on 6.12.2026 for subject " + written + '\r');
+        QCOMPARE(lines[5], "Time," + written + '\r');
+        child<QPushButton>(&output, "Command3")->click();
+        QTEST(s.dialogs.saveNames.value(0), "offered");
+    }
+
+    // Whatever stands where the results file goes, nothing outside the folder changes, the
+    // user is told, and both exports still work from memory.
+    void resultsFilePaths_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("link to a file") << "link";
+        QTest::newRow("dangling link") << "dangling";
+        QTest::newRow("directory") << "directory";
+        QTest::newRow("fifo") << "fifo";
+    }
+    void resultsFilePaths()
+    {
+        QFETCH(QString, kind);
+        Session s;
+        QTemporaryDir outside;
+        const QString target = outside.filePath("precious.txt");
+        const QString results = s.order.resultsFilePath();
+        if (kind == "link")
+            QVERIFY(writeAll(target, "precious") && QFile::link(target, results));
+        else if (kind == "dangling")
+            QVERIFY(QFile::link(target, results));
+        else if (kind == "directory")
+            QVERIFY(QDir().mkpath(results));
+        else
+            QCOMPARE(::mkfifo(QFile::encodeName(results).constData(), 0644), 0);
+        s.record(false, 30.0, 2);
+        OutputForm &output = s.finish();
+        QCOMPARE(s.dialogs.messages.size(), 1);
+        QVERIFY(s.dialogs.messages[0].contains("could not be saved"));
+        QCOMPARE(readAll(target), QByteArray(kind == "link" ? "precious" : ""));
+        QCOMPARE(QFileInfo::exists(target), kind == "link");
+        s.dialogs.saveAnswers = {s.path("out.csv"), s.path("out.jpg")};
+        child<QPushButton>(&output, "Command3")->click();
+        child<QPushButton>(&output, "Command1")->click();
+        QCOMPARE(readAll(s.path("out.csv")), output.resultsBytes());
+        QVERIFY(QFileInfo(s.path("out.jpg")).size() > 0);
+        QCOMPARE(s.dialogs.messages.size(), 1);
+    }
+
+    void exportDestinations_data()
+    {
+        QTest::addColumn<bool>("image");
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QString>("message");
+        for (const bool image : {true, false}) {
+            const char *which = image ? "image" : "spreadsheet";
+            QTest::addRow("%s onto temp.csv", which) << image << "temp.csv" << ResultsFileChosen;
+            QTest::addRow("%s onto a link to it", which) << image << "link" << ResultsFileChosen;
+            QTest::addRow("%s onto a folder", which) << image << "folder"
+                                                     << "could not be saved";
+        }
+    }
+    void exportDestinations()
+    {
+        QFETCH(bool, image);
+        QFETCH(QString, destination);
+        QFETCH(QString, message);
+        Session s;
+        s.record(false, 30.0, 2);
+        OutputForm &output = s.finish();
+        const QByteArray results = readAll(s.order.resultsFilePath());
+        QVERIFY(QFile::link(s.order.resultsFilePath(), s.path("link")));
+        QVERIFY(QDir().mkpath(s.path("folder")));
+        s.dialogs.saveAnswers = {s.path(destination)};
+        child<QPushButton>(&output, image ? "Command1" : "Command3")->click();
+        QCOMPARE(s.dialogs.messages.size(), 1);
+        QVERIFY(s.dialogs.messages[0].contains(message));
+        QCOMPARE(readAll(s.order.resultsFilePath()), results);
+        QVERIFY(output.areResultsSaved());
+    }
+
+    void fileDialogsShowTheirDescriptions()
+    {
+        const QStringList open = shownFilters([](QtDialogs &d) {
+            d.openFile(nullptr,
+                       {"Open", "avi", "Movies (*.avi,*.mpg)|*.avi;*.mpg|Sound|*.wav|", "/"});
+        });
+        QCOMPARE(open, (QStringList{"Movies (*.avi,*.mpg)", "Sound", "*.avi", "*.mpg"}));
+        const QStringList save = shownFilters(
+            [](QtDialogs &d) { d.saveFile(nullptr, "a.jpg", "JPEG Images .JPG|*.JPG|"); });
+        QCOMPARE(save, (QStringList{"JPEG Images .JPG", "*.JPG"}));
+    }
+};
+
+QTEST_MAIN(TestHostile)
+#include "tst_hostile.moc"
