@@ -65,7 +65,8 @@ void CollateChart::render(QPainter &painter, const QRect &area) const
                      metrics.horizontalAdvance(QStringLiteral("-5")) + margin;
     const int top = area.top() + margin + metrics.height() + margin;
     const int bottom = area.bottom() - margin - 2 * metrics.height() - margin;
-    const int right = area.right() - margin;
+    // Room for half the last tick's label.
+    const int right = area.right() - margin - metrics.horizontalAdvance(QStringLiteral("000"));
     const QRectF plot(QPointF(left, top), QPointF(right, bottom));
     if (plot.width() < 10 || plot.height() < 10) {
         painter.restore();
@@ -188,7 +189,7 @@ void CollateChart::render(QPainter &painter, const QRect &area) const
         painter.drawText(QRectF(at, area.top() + margin, textWidth, metrics.height()),
                          Qt::AlignLeft, it->text);
         at -= 30 * unit;
-        painter.setPen(QPen(it->colour, it->width));
+        painter.setPen(QPen(it->colour, it->width, Qt::SolidLine, Qt::FlatCap));
         painter.drawLine(QPointF(at, middle), QPointF(at + 24 * unit, middle));
         at -= 16 * unit;
     }
