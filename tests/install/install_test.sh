@@ -77,6 +77,10 @@ trap cleanup EXIT
 same_file() { [ -f "$2" ] && cmp -s "$1" "$2"; }
 
 check "dialtrace is installed and executable" test -f "$prefix/dialtrace" -a -x "$prefix/dialtrace"
+check "dialtrace-collate is installed and executable" \
+    test -f "$prefix/dialtrace-collate" -a -x "$prefix/dialtrace-collate"
+check "dialtrace-collate.desktop.in is the one from packaging/" \
+    same_file "$src/packaging/dialtrace-collate.desktop.in" "$prefix/dialtrace-collate.desktop.in"
 check "install-desktop-entry.sh is installed and executable" \
     test -f "$prefix/install-desktop-entry.sh" -a -x "$prefix/install-desktop-entry.sh"
 check "Instructions.txt is the one from assets/" same_file "$src/assets/Instructions.txt" "$prefix/Instructions.txt"
@@ -134,6 +138,10 @@ if [ -f "$entry" ]; then
     check "TryExec names the installed executable" grep -qxF "TryExec=$prefix/dialtrace" "$entry"
     check "Path is the installed folder" grep -qxF "Path=$prefix" "$entry"
 fi
+collate_entry=$home/.local/share/applications/dialtrace-collate.desktop
+check "install-desktop-entry.sh wrote $collate_entry" test -f "$collate_entry"
+check "the collating entry starts the installed dialtrace-collate" \
+    grep -qxF "Exec=\"$prefix/dialtrace-collate\"" "$collate_entry"
 for icon in "$prefix"/icons/hicolor/*/apps/dialtrace.png "$prefix"/icons/hicolor/*/apps/dialtrace.svg; do
     [ -f "$icon" ] || continue
     sub=${icon#"$prefix"/icons/hicolor/}
@@ -143,6 +151,7 @@ if [ -f "$entry" ]; then
     env -u XDG_DATA_HOME HOME="$home" "$prefix/install-desktop-entry.sh" --uninstall \
         >>"$work/desktop-entry.log" 2>&1 || fail "install-desktop-entry.sh --uninstall failed"
     check "--uninstall removes the menu entry" test ! -e "$entry"
+    check "--uninstall removes the collating entry" test ! -e "$collate_entry"
     check "--uninstall removes the icons" \
         test -z "$(find "$home/.local/share/icons" -name 'dialtrace.*' 2>/dev/null)"
 fi
