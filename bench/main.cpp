@@ -1,4 +1,5 @@
 #include "benchsupport.h"
+#include "collatefigures.h"
 #include "figures.h"
 
 #include <QApplication>
@@ -117,6 +118,7 @@ int main(int argc, char *argv[])
     figures.append(hugeInstructions(verbose, work.path()));
     figures.append(start);
     figures.append(finishing);
+    figures.append(collateFigures(work.path()));
 
     std::printf("\nDialtrace benchmark%s on %ld cores\n\n", quick ? " (quick)" : "",
                 sysconf(_SC_NPROCESSORS_ONLN));

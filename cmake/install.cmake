@@ -13,11 +13,11 @@ endif()
 # Debian's Qt lives in the system library directories, and the folder ships no libraries of its
 # own. qt_standard_project_setup() asks for $ORIGIN/../lib, which here would point outside the
 # folder, at whatever happens to sit next to it; the build tree's paths must not travel either.
-set_target_properties(dialtrace PROPERTIES
+set_target_properties(dialtrace dialtrace-collate PROPERTIES
     INSTALL_RPATH ""
     INSTALL_RPATH_USE_LINK_PATH OFF)
 
-install(TARGETS dialtrace RUNTIME DESTINATION .)
+install(TARGETS dialtrace dialtrace-collate RUNTIME DESTINATION .)
 
 install(FILES ${PROJECT_SOURCE_DIR}/assets/Instructions.txt DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . OPTIONAL)
@@ -25,7 +25,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/samples/demo.avi DESTINATION samples)
 
 # install-desktop-entry.sh fills the template with the folder it finds itself in, so both stay
 # beside the executable; the icons keep the hicolor layout it copies from.
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/dialtrace.desktop.in DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/dialtrace.desktop.in
+              ${PROJECT_SOURCE_DIR}/packaging/dialtrace-collate.desktop.in DESTINATION .)
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/install-desktop-entry.sh DESTINATION .)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/assets/icons/hicolor
         DESTINATION icons

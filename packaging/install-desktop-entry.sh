@@ -2,10 +2,12 @@
 # Adds Dialtrace to the desktop's application menu for the current user, or
 # removes it again with --uninstall.
 #
-# This script lives in the installed Dialtrace folder, next to the executable
-# "dialtrace", the template "dialtrace.desktop.in" and the "icons" folder
+# This script lives in the installed Dialtrace folder, next to the executables
+# "dialtrace" and "dialtrace-collate", their templates "dialtrace.desktop.in"
+# and "dialtrace-collate.desktop.in" and the "icons" folder
 # (icons/hicolor/<N>x<N>/apps/dialtrace.png). It writes
 #   $XDG_DATA_HOME/applications/dialtrace.desktop
+#   $XDG_DATA_HOME/applications/dialtrace-collate.desktop
 #   $XDG_DATA_HOME/icons/hicolor/<size>/apps/dialtrace.<png|svg>
 # where XDG_DATA_HOME defaults to ~/.local/share. Nothing outside those
 # locations is touched and no root rights are needed.
@@ -18,11 +20,11 @@ usage() {
     cat <<EOF
 Usage: $prog [--uninstall]
 
-Without options, adds Dialtrace to your application menu: writes
-dialtrace.desktop to your applications folder and copies the Dialtrace
-icons to your icon folder. Run it again after moving the Dialtrace folder.
+Without options, adds Dialtrace and Dialtrace Collate to your application
+menu: writes dialtrace.desktop and dialtrace-collate.desktop to your
+applications folder and copies the Dialtrace icons to your icon folder. Run it again after moving the Dialtrace folder.
 
-  --uninstall   remove the menu entry and icons again
+  --uninstall   remove the menu entries and icons again
   --help        show this text
 EOF
 }
@@ -65,7 +67,8 @@ case ${XDG_DATA_HOME:-} in
 esac
 appsdir=$datadir/applications
 iconsdir=$datadir/icons/hicolor
-desktopfile=$appsdir/dialtrace.desktop
+# The programs that get a menu entry, each from its template NAME.desktop.in.
+entries="dialtrace dialtrace-collate"
 
 # Refresh the desktop's caches; a missing tool or a failure does no harm.
 refresh_caches() {
@@ -92,11 +95,14 @@ refresh_caches() {
 
 if [ "$mode" = uninstall ]; then
     removed=0
-    if [ -e "$desktopfile" ] || [ -L "$desktopfile" ]; then
-        rm -f -- "$desktopfile" || die "cannot remove $desktopfile"
-        echo "Removed $desktopfile"
-        removed=1
-    fi
+    for entry in $entries; do
+        desktopfile=$appsdir/$entry.desktop
+        if [ -e "$desktopfile" ] || [ -L "$desktopfile" ]; then
+            rm -f -- "$desktopfile" || die "cannot remove $desktopfile"
+            echo "Removed $desktopfile"
+            removed=1
+        fi
+    done
     for icon in "$iconsdir"/*/apps/dialtrace.png "$iconsdir"/*/apps/dialtrace.svg; do
         if [ -e "$icon" ] || [ -L "$icon" ]; then
             rm -f -- "$icon" || die "cannot remove $icon"
@@ -115,8 +121,7 @@ fi
 
 # --- install ------------------------------------------------------------------
 
-template=$srcdir/dialtrace.desktop.in
-[ -f "$template" ] || die "the template $template is missing"
+[ -f "$srcdir/dialtrace.desktop.in" ] || die "the template $srcdir/dialtrace.desktop.in is missing"
 [ -x "$srcdir/dialtrace" ] || die "the program $srcdir/dialtrace is missing or not executable"
 
 nl='
@@ -195,18 +200,28 @@ substitute_line() {
 }
 
 mkdir -p -- "$appsdir" || die "cannot create $appsdir"
-tmpfile=$appsdir/.dialtrace.desktop.$$
+tmpfile=
 trap 'rm -f -- "$tmpfile"' EXIT
 trap 'exit 1' HUP INT TERM
-{
-    while IFS= read -r tline || [ -n "$tline" ]; do
-        substitute_line "$tline"
-    done <"$template"
-} >"$tmpfile" || die "cannot write $tmpfile"
-chmod 644 "$tmpfile" 2>/dev/null || :
-mv -f -- "$tmpfile" "$desktopfile" || die "cannot write $desktopfile"
-echo "Wrote $desktopfile"
-echo "  (starts $srcdir/dialtrace)"
+for entry in $entries; do
+    template=$srcdir/$entry.desktop.in
+    desktopfile=$appsdir/$entry.desktop
+    # Dialtrace itself was checked above; an older folder may lack the others.
+    if [ ! -f "$template" ] || [ ! -x "$srcdir/$entry" ]; then
+        echo "Warning: $srcdir/$entry or its template is missing; no menu entry for it." >&2
+        continue
+    fi
+    tmpfile=$appsdir/.$entry.desktop.$$
+    {
+        while IFS= read -r tline || [ -n "$tline" ]; do
+            substitute_line "$tline"
+        done <"$template"
+    } >"$tmpfile" || die "cannot write $tmpfile"
+    chmod 644 "$tmpfile" 2>/dev/null || :
+    mv -f -- "$tmpfile" "$desktopfile" || die "cannot write $desktopfile"
+    echo "Wrote $desktopfile"
+    echo "  (starts $srcdir/$entry)"
+done
 
 copied=0
 for icon in "$srcdir"/icons/hicolor/*/apps/dialtrace.png "$srcdir"/icons/hicolor/*/apps/dialtrace.svg; do

@@ -18,6 +18,7 @@ trap '[ -n "${app:-}" ] && kill -9 "$app" 2>/dev/null; [ $failures -eq 0 ] && rm
 
 "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
 check "dialtrace is executable" test -x "$prefix/dialtrace"
+check "dialtrace-collate is executable" test -x "$prefix/dialtrace-collate"
 check "Instructions.txt" same assets/Instructions.txt Instructions.txt
 check "the demo clip" same samples/demo.avi samples/demo.avi
 check "README.md" same README.md README.md
@@ -32,8 +33,10 @@ mkdir -p "$home"
 check "the menu entry is valid" desktop-file-validate "$entry"
 check "it starts the installed program" grep -qxF "Exec=\"$prefix/dialtrace\"" "$entry"
 check "it runs in the installed folder" grep -qxF "Path=$prefix" "$entry"
+collate=$home/.local/share/applications/dialtrace-collate.desktop
+check "the collating entry starts dialtrace-collate" grep -qxF "Exec=\"$prefix/dialtrace-collate\"" "$collate"
 HOME=$home "$prefix/install-desktop-entry.sh" --uninstall >>"$work/entry.log" 2>&1
-check "--uninstall takes the entry away" test ! -e "$entry"
+check "--uninstall takes both entries away" test ! -e "$entry" -a ! -e "$collate"
 
 # Started from another folder, the installed program shows its splash on the display.
 (cd "$work" && HOME=$home QT_QPA_PLATFORM=xcb exec "$prefix/dialtrace") >"$work/app.log" 2>&1 &

@@ -1,0 +1,226 @@
+#include "collatechart.h"
+
+#include "collation.h"
+#include "files.h"
+#include "picture.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+
+#include <cmath>
+
+namespace {
+
+const QString NoRuns = QStringLiteral("Add results files to see their runs.");
+const QString SecondsLabel = QStringLiteral("Time (s)");
+const QString LevelLabel = QStringLiteral("Level");
+const QString MeanLegend = QStringLiteral("Mean");
+const QString BandLegend = QStringLiteral("Mean \u00B1 1 SD");
+const QString RunsLegend = QStringLiteral("Runs (%1)");
+
+constexpr int LowestLevel = -5;
+constexpr int HighestLevel = 5;
+const QColor RunColour(70, 110, 170);
+const QColor MeanColour(200, 40, 30);
+const QColor BandColour(230, 120, 60, 70);
+
+// A step of 1, 2 or 5 times a power of ten that gives about `wanted` ticks.
+double niceStep(double span, int wanted)
+{
+    const double raw = span / std::max(1, wanted);
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
+        if (factor * power >= raw)
+            return factor * power;
+    }
+    return 10.0 * power;
+}
+
+} // namespace
+
+void CollateChart::render(QPainter &painter, const QRect &area) const
+{
+    painter.save();
+    painter.fillRect(area, Qt::white);
+    // Text and strokes grow with the picture, so that a 2400 px export reads like the screen.
+    const double unit = std::max(1.0, std::min(area.width() / 900.0, area.height() / 560.0));
+    QFont font = painter.font();
+    font.setPixelSize(static_cast<int>(std::lround(12 * unit)));
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+
+    if (m_collation.runs().isEmpty()) {
+        painter.setPen(Qt::darkGray);
+        painter.drawText(area, Qt::AlignCenter, NoRuns);
+        painter.restore();
+        return;
+    }
+
+    const int margin = static_cast<int>(10 * unit);
+    const int left = area.left() + margin + metrics.height() +
+                     metrics.horizontalAdvance(QStringLiteral("-5")) + margin;
+    const int top = area.top() + margin + metrics.height() + margin;
+    const int bottom = area.bottom() - margin - 2 * metrics.height() - margin;
+    // Room for half the last tick's label.
+    const int right = area.right() - margin - metrics.horizontalAdvance(QStringLiteral("000"));
+    const QRectF plot(QPointF(left, top), QPointF(right, bottom));
+    if (plot.width() < 10 || plot.height() < 10) {
+        painter.restore();
+        return;
+    }
+    const double lastSecond = static_cast<double>(std::max<qsizetype>(m_collation.lastRow(), 2));
+    const auto x = [&](double second) { return plot.left() + second / lastSecond * plot.width(); };
+    const auto y = [&](double level) {
+        return plot.bottom() - (level - LowestLevel) / (HighestLevel - LowestLevel) * plot.height();
+    };
+
+    // Grid and axes.
+    painter.setPen(QPen(QColor(225, 225, 225), unit));
+    for (int level = LowestLevel; level <= HighestLevel; ++level)
+        painter.drawLine(QPointF(plot.left(), y(level)), QPointF(plot.right(), y(level)));
+    const double step = niceStep(lastSecond, 10);
+    for (double s = step; s <= lastSecond; s += step)
+        painter.drawLine(QPointF(x(s), plot.top()), QPointF(x(s), plot.bottom()));
+    painter.setPen(QPen(Qt::black, unit));
+    painter.drawLine(QPointF(plot.left(), y(0)), QPointF(plot.right(), y(0)));
+    painter.drawRect(plot);
+    for (int level = LowestLevel; level <= HighestLevel; ++level) {
+        const QRectF box(area.left(), y(level) - metrics.height(), plot.left() - margin / 2.0,
+                         2.0 * metrics.height());
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::number(level));
+    }
+    for (double s = 0; s <= lastSecond; s += step) {
+        const QRectF box(x(s) - 50 * unit, plot.bottom() + margin / 2.0, 100 * unit,
+                         metrics.height());
+        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, QString::number(s));
+    }
+    painter.drawText(QRectF(plot.left(), area.bottom() - margin - metrics.height(), plot.width(),
+                            metrics.height()),
+                     Qt::AlignHCenter, SecondsLabel);
+    painter.save();
+    painter.translate(area.left() + margin, plot.center().y());
+    painter.rotate(-90);
+    painter.drawText(QRectF(-plot.height() / 2, 0, plot.height(), metrics.height()),
+                     Qt::AlignHCenter | Qt::AlignTop, LevelLabel);
+    painter.restore();
+
+    painter.setClipRect(plot);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    // Runs: thin, translucent, so that where many agree the colour deepens. Each stretch between
+    // gaps is its own polyline.
+    QColor runColour = RunColour;
+    runColour.setAlphaF(
+        std::clamp(6.0 / static_cast<double>(m_collation.runs().size()), 0.12, 0.8));
+    // A cosmetic hairline is the raster engine's fast path: a wide pen over 200 runs x 900
+    // seconds takes seconds to stroke, a hairline milliseconds.
+    QPen runPen(runColour, 1.0);
+    runPen.setCosmetic(true);
+    painter.setPen(runPen);
+    QPolygonF stretch;
+    const auto flush = [&] {
+        if (stretch.size() == 1)
+            painter.drawPoint(stretch.first());
+        else if (stretch.size() > 1)
+            painter.drawPolyline(stretch);
+        stretch.clear();
+    };
+    for (const CollatedRun &run : m_collation.runs()) {
+        for (qsizetype row = 2; row < run.levels.size(); ++row) {
+            if (run.levels[row] == ResultsRun::Gap)
+                flush();
+            else
+                stretch.append(QPointF(x(row), y(run.levels[row])));
+        }
+        flush();
+    }
+
+    // The band of one SD, broken where fewer than two runs have a value.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(BandColour);
+    QPolygonF upper, lower;
+    const auto flushBand = [&] {
+        if (upper.size() > 1) {
+            std::reverse(lower.begin(), lower.end());
+            painter.drawPolygon(upper + lower);
+        }
+        upper.clear();
+        lower.clear();
+    };
+    for (qsizetype row = 2; row <= m_collation.lastRow(); ++row) {
+        if (!m_collation.hasSd(row)) {
+            flushBand();
+            continue;
+        }
+        upper.append(QPointF(x(row), y(m_collation.mean(row) + m_collation.sd(row))));
+        lower.append(QPointF(x(row), y(m_collation.mean(row) - m_collation.sd(row))));
+    }
+    flushBand();
+
+    painter.setPen(QPen(MeanColour, 3 * unit, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    for (qsizetype row = 2; row <= m_collation.lastRow(); ++row) {
+        if (m_collation.hasMean(row))
+            stretch.append(QPointF(x(row), y(m_collation.mean(row))));
+        else
+            flush();
+    }
+    flush();
+    painter.setClipping(false);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+
+    // Title and legend above the plot.
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(plot.left(), area.top() + margin, plot.width(), metrics.height()),
+                     Qt::AlignLeft, m_collation.variable());
+    const struct
+    {
+        QString text;
+        QColor colour;
+        double width;
+    } legend[] = {{RunsLegend.arg(m_collation.runs().size()), RunColour, unit},
+                  {BandLegend, BandColour, 8 * unit},
+                  {MeanLegend, MeanColour, 3 * unit}};
+    double at = plot.right();
+    for (auto it = std::rbegin(legend); it != std::rend(legend); ++it) {
+        const double textWidth = metrics.horizontalAdvance(it->text);
+        at -= textWidth;
+        const double middle = area.top() + margin + metrics.height() / 2.0;
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(at, area.top() + margin, textWidth, metrics.height()),
+                         Qt::AlignLeft, it->text);
+        at -= 30 * unit;
+        painter.setPen(QPen(it->colour, it->width, Qt::SolidLine, Qt::FlatCap));
+        painter.drawLine(QPointF(at, middle), QPointF(at + 24 * unit, middle));
+        at -= 16 * unit;
+    }
+    painter.restore();
+}
+
+QImage CollateChart::picture() const
+{
+    QImage image(ExportWidth, ExportHeight, QImage::Format_RGB32);
+    QPainter painter(&image);
+    render(painter, image.rect());
+    return image;
+}
+
+bool CollateChart::writePicture(const QString &path, QString *error) const
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return Picture::writeJpeg(picture(), path, error);
+    // Encoded in memory first, so that a failed write leaves an existing file whole.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture().save(&buffer, "png")) {
+        if (error)
+            *error = QStringLiteral("the picture could not be encoded");
+        return false;
+    }
+    return Files::writeFile(path, bytes, error);
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+class Collation;
+class QPainter;
+
+// Every run as a thin line, the mean as a thick line inside a band of one SD, seconds across and
+// levels -5..5 up. Drawn with QPainter alone so that the window and the exported picture are the
+// same drawing at any size; a gap in a run breaks its line.
+class CollateChart
+{
+public:
+    // The picture size that export offers: fit for a printed page at 300 dpi.
+    static constexpr int ExportWidth = 2400;
+    static constexpr int ExportHeight = 1500;
+
+    explicit CollateChart(const Collation &collation) : m_collation(collation) {}
+
+    void render(QPainter &painter, const QRect &area) const;
+
+    // The chart drawn at the export size.
+    QImage picture() const;
+    // Writes the picture as JPEG for a .jpg or .jpeg name, otherwise as PNG. On failure returns
+    // false with the reason in error.
+    bool writePicture(const QString &path, QString *error) const;
+
+private:
+    const Collation &m_collation;
+};

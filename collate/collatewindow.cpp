@@ -1,0 +1,334 @@
+#include "collatewindow.h"
+
+#include "collatedialogs.h"
+#include "files.h"
+#include "inputguard.h"
+
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString WindowTitle = QStringLiteral("Dialtrace Collate");
+const QString AddText = QStringLiteral("Add files...");
+const QString RemoveText = QStringLiteral("Remove");
+const QString VariableText = QStringLiteral("Variable:");
+const QString ExportTableText = QStringLiteral("Export table...");
+const QString ExportChartText = QStringLiteral("Export chart...");
+const QString ChooseTitle = QStringLiteral("Add results files");
+const QString ResultsFilter = QStringLiteral("Results files (*.csv)|*.csv|All files|*|");
+const QString TableName = QStringLiteral("collated.csv");
+const QString TableFilter = QStringLiteral("CSV files (*.csv)|*.csv|");
+const QString ChartName = QStringLiteral("collated.png");
+const QString ChartFilter =
+    QStringLiteral("PNG picture (*.png)|*.png|JPEG picture (*.jpg)|*.jpg;*.jpeg|");
+const QString NotResultsFiles =
+    QStringLiteral("These files are not Dialtrace results files and were not added:\n\n%1");
+const QString AlreadyAdded = QStringLiteral("%1: already added");
+const QString WouldOverwrite =
+    QStringLiteral("\"%1\" is one of the results files being collated. Choose another name.");
+const QString CannotSave = QStringLiteral("The file could not be saved as \"%1\".\n\n%2");
+const QString SkippedText = QStringLiteral("Skipped: %1");
+const QStringList RunColumns = {QStringLiteral("Subject"),    QStringLiteral("Date"),
+                                QStringLiteral("Variable"),   QStringLiteral("Seconds"),
+                                QStringLiteral("Mean level"), QStringLiteral("r with the others")};
+const QStringList StatisticColumns = {QStringLiteral("Statistic"), QStringLiteral("Value"),
+                                      QStringLiteral("95 % CI")};
+
+// Paints the chart; the chart itself knows nothing of widgets.
+class ChartView : public QWidget
+{
+public:
+    ChartView(const CollateChart &chart, QWidget *parent) : QWidget(parent), m_chart(chart)
+    {
+        setMinimumSize(480, 300);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        m_chart.render(painter, rect());
+    }
+
+private:
+    const CollateChart &m_chart;
+};
+
+QTableWidget *makeTable(const QStringList &columns, const QString &name, QWidget *parent)
+{
+    auto *table = new QTableWidget(0, static_cast<int>(columns.size()), parent);
+    table->setObjectName(name);
+    table->setHorizontalHeaderLabels(columns);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->setVisible(false);
+    // Compact rows, so that every statistic fits without scrolling.
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
+    return table;
+}
+
+void setCell(QTableWidget *table, int row, int column, const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    if (column > 0 && !text.isEmpty() && (text[0].isDigit() || text[0] == QLatin1Char('-')))
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    table->setItem(row, column, item);
+}
+
+// "0.7143" or the reason it is missing, without the name the summary line starts with.
+QString valueText(const Statistic &s)
+{
+    return s.line().section(QLatin1Char('\t'), 1, 1);
+}
+
+} // namespace
+
+CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
+    : QWidget(parent), m_dialogs(dialogs)
+{
+    setWindowTitle(WindowTitle);
+    setAcceptDrops(true);
+
+    auto *addButton = new QPushButton(AddText, this);
+    addButton->setObjectName(QStringLiteral("addButton"));
+    m_removeButton = new QPushButton(RemoveText, this);
+    m_removeButton->setObjectName(QStringLiteral("removeButton"));
+    m_fileList = new QListWidget(this);
+    m_fileList->setObjectName(QStringLiteral("fileList"));
+    m_fileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_variableBox = new QComboBox(this);
+    m_variableBox->setObjectName(QStringLiteral("variableBox"));
+    m_exportTableButton = new QPushButton(ExportTableText, this);
+    m_exportTableButton->setObjectName(QStringLiteral("exportTableButton"));
+    m_exportChartButton = new QPushButton(ExportChartText, this);
+    m_exportChartButton->setObjectName(QStringLiteral("exportChartButton"));
+    m_skippedLabel = new QLabel(this);
+    m_skippedLabel->setObjectName(QStringLiteral("skippedLabel"));
+    m_skippedLabel->setWordWrap(true);
+    m_chartView = new ChartView(m_chart, this);
+    m_chartView->setObjectName(QStringLiteral("chart"));
+    m_runTable = makeTable(RunColumns, QStringLiteral("runTable"), this);
+    m_statisticsTable = makeTable(StatisticColumns, QStringLiteral("statisticsTable"), this);
+
+    auto *side = new QVBoxLayout;
+    auto *fileButtons = new QHBoxLayout;
+    fileButtons->addWidget(addButton);
+    fileButtons->addWidget(m_removeButton);
+    side->addLayout(fileButtons);
+    side->addWidget(m_fileList, 1);
+    side->addWidget(new QLabel(VariableText, this));
+    side->addWidget(m_variableBox);
+    side->addWidget(m_skippedLabel);
+    side->addWidget(m_exportTableButton);
+    side->addWidget(m_exportChartButton);
+    auto *sideWidget = new QWidget(this);
+    sideWidget->setLayout(side);
+    sideWidget->setFixedWidth(260);
+
+    auto *tables = new QSplitter(Qt::Horizontal, this);
+    tables->addWidget(m_runTable);
+    tables->addWidget(m_statisticsTable);
+    tables->setStretchFactor(0, 3);
+    tables->setStretchFactor(1, 2);
+    auto *main = new QSplitter(Qt::Vertical, this);
+    main->addWidget(m_chartView);
+    main->addWidget(tables);
+    main->setStretchFactor(0, 3);
+    main->setStretchFactor(1, 2);
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(sideWidget);
+    layout->addWidget(main, 1);
+    resize(1200, 860);
+
+    connect(addButton, &QPushButton::clicked, this, &CollateWindow::chooseFiles);
+    connect(m_removeButton, &QPushButton::clicked, this, &CollateWindow::removeSelectedFiles);
+    connect(m_variableBox, &QComboBox::textActivated, this, &CollateWindow::chooseVariable);
+    connect(m_exportTableButton, &QPushButton::clicked, this, &CollateWindow::exportTable);
+    connect(m_exportChartButton, &QPushButton::clicked, this, &CollateWindow::exportChart);
+    collate();
+}
+
+void CollateWindow::addFiles(const QStringList &paths)
+{
+    QStringList problems;
+    for (const QString &path : paths) {
+        if (InputGuard::isInput(path, inputPaths())) {
+            problems.append(AlreadyAdded.arg(path));
+            continue;
+        }
+        ResultsRun run;
+        ReadProblem problem;
+        if (ResultsReader::read(path, &run, &problem))
+            m_files.append(std::move(run));
+        else
+            problems.append(problem.text());
+    }
+    collate();
+    if (!problems.isEmpty())
+        m_dialogs.message(this, NotResultsFiles.arg(problems.join(QLatin1Char('\n'))));
+}
+
+void CollateWindow::chooseFiles()
+{
+    const QStringList paths =
+        m_dialogs.openFiles(this, {ChooseTitle, QString(), ResultsFilter, {}});
+    if (!paths.isEmpty())
+        addFiles(paths);
+}
+
+void CollateWindow::removeSelectedFiles()
+{
+    QList<int> rows;
+    for (const QListWidgetItem *item : m_fileList->selectedItems())
+        rows.append(m_fileList->row(item));
+    std::sort(rows.rbegin(), rows.rend());
+    for (const int row : rows)
+        m_files.removeAt(row);
+    collate();
+}
+
+void CollateWindow::chooseVariable(const QString &variable)
+{
+    m_variable = variable;
+    collate();
+}
+
+void CollateWindow::exportTable()
+{
+    const QString path = exportPath(TableName, TableFilter);
+    QString error;
+    if (!path.isEmpty() && !Files::writeFile(path, m_collation.tableBytes(), &error))
+        m_dialogs.message(this, CannotSave.arg(path, error));
+}
+
+void CollateWindow::exportChart()
+{
+    QString path = exportPath(ChartName, ChartFilter);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!m_chart.writePicture(path, &error))
+        m_dialogs.message(this, CannotSave.arg(path, error));
+}
+
+void CollateWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void CollateWindow::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    event->acceptProposedAction();
+    addFiles(paths);
+}
+
+void CollateWindow::collate()
+{
+    const QStringList variables = variablesOf(m_files);
+    // The first file's first variable until the user picks another, and again when the one
+    // picked has gone with its files.
+    if (!variables.contains(m_variable))
+        m_variable = m_files.isEmpty() ? QString() : m_files.first().variables.value(0);
+    m_variableBox->clear();
+    m_variableBox->addItems(variables);
+    m_variableBox->setCurrentText(m_variable);
+    m_collation = Collation(m_files, m_variable);
+
+    m_fileList->clear();
+    for (const ResultsRun &run : std::as_const(m_files)) {
+        auto *item = new QListWidgetItem(QFileInfo(run.path).fileName(), m_fileList);
+        item->setToolTip(run.path);
+    }
+    QStringList skipped;
+    for (const SkippedRun &run : m_collation.skipped())
+        skipped.append(QFileInfo(run.path).fileName() + QStringLiteral(": ") + run.reason);
+    m_skippedLabel->setText(skipped.isEmpty() ? QString()
+                                              : SkippedText.arg(skipped.join(QLatin1Char('\n'))));
+    m_removeButton->setEnabled(!m_files.isEmpty());
+    m_exportTableButton->setEnabled(!m_collation.runs().isEmpty());
+    m_exportChartButton->setEnabled(!m_collation.runs().isEmpty());
+
+    QStringList names;
+    for (const CollatedRun &run : m_collation.runs())
+        names.append(run.header);
+    const QList<Statistic> statistics = m_collation.statistics(names);
+    showRuns(statistics);
+    showStatistics(statistics);
+    m_chartView->update();
+}
+
+void CollateWindow::showRuns(const QList<Statistic> &statistics)
+{
+    const QList<CollatedRun> &runs = m_collation.runs();
+    m_runTable->setRowCount(static_cast<int>(runs.size()));
+    // The correlations close the summary, one per run in the same order.
+    const qsizetype first = statistics.size() - runs.size();
+    for (int row = 0; row < runs.size(); ++row) {
+        const CollatedRun &run = runs[row];
+        setCell(m_runTable, row, 0, run.subject);
+        setCell(m_runTable, row, 1, run.date);
+        setCell(m_runTable, row, 2, m_collation.variable());
+        setCell(m_runTable, row, 3, QString::number(run.samples));
+        setCell(m_runTable, row, 4, QString::number(run.meanLevel, 'f', 2));
+        setCell(m_runTable, row, 5, valueText(statistics[first + row]));
+        m_runTable->item(row, 0)->setToolTip(run.path);
+    }
+}
+
+void CollateWindow::showStatistics(const QList<Statistic> &statistics)
+{
+    // The correlations are in the table of runs.
+    const qsizetype shown = statistics.size() - m_collation.runs().size();
+    m_statisticsTable->setRowCount(static_cast<int>(shown));
+    for (int row = 0; row < shown; ++row) {
+        const Statistic &s = statistics[row];
+        setCell(m_statisticsTable, row, 0, s.name);
+        setCell(m_statisticsTable, row, 1, valueText(s));
+        const QStringList parts = s.line().split(QLatin1Char('\t'));
+        setCell(m_statisticsTable, row, 2,
+                s.hasInterval ? QStringLiteral("%1 to %2").arg(parts[2], parts[3]) : QString());
+    }
+}
+
+QString CollateWindow::exportPath(const QString &fileName, const QString &filter)
+{
+    const QString path = m_dialogs.saveFile(this, fileName, filter);
+    if (path.isEmpty())
+        return path;
+    if (InputGuard::isInput(path, inputPaths())) {
+        m_dialogs.message(this, WouldOverwrite.arg(path));
+        return QString();
+    }
+    return path;
+}
+
+QStringList CollateWindow::inputPaths() const
+{
+    QStringList paths;
+    for (const ResultsRun &run : m_files)
+        paths.append(run.path);
+    return paths;
+}

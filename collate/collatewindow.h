@@ -1,0 +1,62 @@
+#pragma once
+
+#include "collatechart.h"
+#include "collation.h"
+#include "resultsreader.h"
+
+#include <QWidget>
+
+class CollateDialogs;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTableWidget;
+
+// The window over the collation: files in, one variable chosen, the runs, their mean and the
+// agreement shown, the table and the chart exported.
+class CollateWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CollateWindow(CollateDialogs &dialogs, QWidget *parent = nullptr);
+
+    // Reads the files and adds those that are results files; the others are named in one
+    // message with their line and reason.
+    void addFiles(const QStringList &paths);
+    void chooseFiles();
+    void removeSelectedFiles();
+    void chooseVariable(const QString &variable);
+    void exportTable();
+    void exportChart();
+
+    const Collation &collation() const { return m_collation; }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void collate();
+    void showRuns(const QList<Statistic> &statistics);
+    void showStatistics(const QList<Statistic> &statistics);
+    // The path chosen to export to, or empty when cancelled or when it names an input file.
+    QString exportPath(const QString &fileName, const QString &filter);
+    QStringList inputPaths() const;
+
+    CollateDialogs &m_dialogs;
+    QList<ResultsRun> m_files;
+    QString m_variable;
+    Collation m_collation;
+    CollateChart m_chart{m_collation};
+
+    QListWidget *m_fileList = nullptr;
+    QPushButton *m_removeButton = nullptr;
+    QComboBox *m_variableBox = nullptr;
+    QPushButton *m_exportTableButton = nullptr;
+    QPushButton *m_exportChartButton = nullptr;
+    QWidget *m_chartView = nullptr;
+    QTableWidget *m_runTable = nullptr;
+    QTableWidget *m_statisticsTable = nullptr;
+    QLabel *m_skippedLabel = nullptr;
+};

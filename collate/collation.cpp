@@ -1,0 +1,177 @@
+#include "collation.h"
+
+#include "files.h"
+
+#include <QSet>
+
+#include <cmath>
+
+namespace {
+
+const QString NoVariable = QStringLiteral("no variable \"%1\" (it has %2)");
+const QString NoSamples = QStringLiteral("no sample of \"%1\"");
+const QString FewerThanTwoRuns = QStringLiteral("fewer than two runs");
+const QString NoCompleteSeconds = QStringLiteral("no second with a value in every run");
+
+QString uniqueHeader(const QString &wanted, QSet<QString> *taken)
+{
+    QString header = wanted;
+    for (int n = 2; taken->contains(header); ++n)
+        header = QStringLiteral("%1 #%2").arg(wanted).arg(n);
+    taken->insert(header);
+    return header;
+}
+
+QString quotedList(const QStringList &names)
+{
+    QStringList quoted;
+    for (const QString &name : names)
+        quoted.append(QLatin1Char('"') + name + QLatin1Char('"'));
+    return quoted.join(QStringLiteral(", "));
+}
+
+// Four decimals, and no sign on a rounded zero: "-0.0000" reads as a sign where there is none.
+QByteArray fixed(double value)
+{
+    const QByteArray text = QByteArray::number(value, 'f', 4);
+    return text == "-0.0000" ? QByteArray("0.0000") : text;
+}
+
+} // namespace
+
+QString csvCell(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString escaped = text;
+    escaped.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+QStringList variablesOf(const QList<ResultsRun> &runs)
+{
+    QStringList names;
+    for (const ResultsRun &run : runs) {
+        for (const QString &name : run.variables) {
+            if (!names.contains(name))
+                names.append(name);
+        }
+    }
+    return names;
+}
+
+Collation::Collation(const QList<ResultsRun> &runs, const QString &variable) : m_variable(variable)
+{
+    QSet<QString> headers;
+    for (const ResultsRun &run : runs) {
+        const qsizetype index = run.variables.indexOf(variable);
+        if (index < 0) {
+            m_skipped.append({run.path, NoVariable.arg(variable, quotedList(run.variables))});
+            continue;
+        }
+        CollatedRun collated{run.path, run.subject, run.date, {}, run.levels[index], 0, 0.0};
+        double sum = 0.0;
+        for (const qint8 level : collated.levels) {
+            if (level != ResultsRun::Gap) {
+                ++collated.samples;
+                sum += level;
+            }
+        }
+        // A run without a single sample would only hide every statistic of the others.
+        if (collated.samples == 0) {
+            m_skipped.append({run.path, NoSamples.arg(variable)});
+            continue;
+        }
+        collated.meanLevel = sum / static_cast<double>(collated.samples);
+        collated.header =
+            uniqueHeader(QStringLiteral("%1 (%2)").arg(run.subject, run.date), &headers);
+        m_lastRow = std::max(m_lastRow, collated.levels.size() - 1);
+        m_runs.append(std::move(collated));
+    }
+
+    const qsizetype size = m_lastRow + 1;
+    m_count.fill(0, size);
+    m_mean.fill(0.0, size);
+    m_sd.fill(0.0, size);
+    QList<double> squares(size, 0.0);
+    // Welford's update per row keeps the variance accurate without a second pass.
+    for (const CollatedRun &run : std::as_const(m_runs)) {
+        for (qsizetype row = 2; row < run.levels.size(); ++row) {
+            const qint8 level = run.levels[row];
+            if (level == ResultsRun::Gap)
+                continue;
+            const int n = ++m_count[row];
+            const double delta = level - m_mean[row];
+            m_mean[row] += delta / n;
+            squares[row] += delta * (level - m_mean[row]);
+        }
+    }
+    for (qsizetype row = 0; row < size; ++row) {
+        if (m_count[row] >= 2)
+            m_sd[row] = std::sqrt(squares[row] / (m_count[row] - 1));
+    }
+}
+
+Agreement::Table Collation::completeSeconds() const
+{
+    Agreement::Table table;
+    for (qsizetype row = 2; row <= m_lastRow; ++row) {
+        if (m_runs.isEmpty() || m_count[row] != m_runs.size())
+            continue;
+        QList<double> values;
+        values.reserve(m_runs.size());
+        for (const CollatedRun &run : m_runs)
+            values.append(run.levels[row]);
+        table.append(std::move(values));
+    }
+    return table;
+}
+
+QList<Statistic> Collation::statistics(const QStringList &names) const
+{
+    const Agreement::Table table = completeSeconds();
+    QList<Statistic> result = {Statistic::count(QStringLiteral("runs"), m_runs.size()),
+                               Statistic::count(QStringLiteral("seconds"), table.size())};
+    QList<Statistic> agreement = Agreement::intraclass(table);
+    agreement.append(Agreement::alpha(table));
+    agreement.append(Agreement::correlations(table, names));
+    // With an empty table the statistics cannot tell how many runs there were.
+    const QString why = m_runs.size() < 2 ? FewerThanTwoRuns
+                        : table.isEmpty() ? NoCompleteSeconds
+                                          : QString();
+    for (Statistic &s : agreement) {
+        if (!why.isEmpty())
+            s = Statistic::absent(s.name, why);
+    }
+    return result + agreement;
+}
+
+QByteArray Collation::tableBytes() const
+{
+    const QString comma = QStringLiteral(",");
+    QStringList header = {QStringLiteral("Time")};
+    for (const CollatedRun &run : m_runs)
+        header.append(csvCell(run.header));
+    header << QStringLiteral("Mean") << QStringLiteral("SD") << QStringLiteral("N");
+    QByteArray out = Files::toWindows1252(header.join(comma)) + "\r\n";
+    out.reserve(out.size() + (m_lastRow - 1) * (m_runs.size() * 3 + 24));
+    for (qsizetype row = 2; row <= m_lastRow; ++row) {
+        QByteArray line = QByteArray::number(row);
+        for (const CollatedRun &run : m_runs) {
+            line += ',';
+            const qint8 level = row < run.levels.size() ? run.levels[row] : ResultsRun::Gap;
+            if (level != ResultsRun::Gap)
+                line += QByteArray::number(level);
+        }
+        line += ',';
+        if (hasMean(row))
+            line += fixed(mean(row));
+        line += ',';
+        if (hasSd(row))
+            line += fixed(sd(row));
+        line += ',' + QByteArray::number(count(row)) + "\r\n";
+        out += line;
+    }
+    return out;
+}

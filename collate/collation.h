@@ -1,0 +1,74 @@
+#pragma once
+
+#include "agreement.h"
+#include "resultsreader.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// A run that holds the collated variable.
+struct CollatedRun
+{
+    QString path;
+    QString subject;
+    QString date;
+    QString header;      // "SUBJECT (DATE)", unique among the runs
+    QList<qint8> levels; // indexed by row number, ResultsRun::Gap where there is no sample
+    qsizetype samples = 0;
+    double meanLevel = 0.0; // over the run's samples
+};
+
+// A file that was read but does not take part, and why.
+struct SkippedRun
+{
+    QString path;
+    QString reason;
+};
+
+// One variable over many runs, aligned on the row number (row N is second N of each run).
+class Collation
+{
+public:
+    Collation() = default;
+    Collation(const QList<ResultsRun> &runs, const QString &variable);
+
+    const QString &variable() const { return m_variable; }
+    const QList<CollatedRun> &runs() const { return m_runs; }
+    const QList<SkippedRun> &skipped() const { return m_skipped; }
+
+    // The highest row of any run; the table goes from row 2 to here.
+    qsizetype lastRow() const { return m_lastRow; }
+    // Per row over the runs with a sample there: N, the mean (N >= 1), the sample SD (N >= 2).
+    int count(qsizetype row) const { return row < m_count.size() ? m_count[row] : 0; }
+    bool hasMean(qsizetype row) const { return count(row) >= 1; }
+    bool hasSd(qsizetype row) const { return count(row) >= 2; }
+    double mean(qsizetype row) const { return m_mean.value(row); }
+    double sd(qsizetype row) const { return m_sd.value(row); }
+
+    // The seconds where every run has a sample: rows of the table, one column per run.
+    Agreement::Table completeSeconds() const;
+
+    // Counts, the intraclass correlations, alpha and each run's r with the others, in the
+    // order of the summary. names gives each run's name for "r[NAME]".
+    QList<Statistic> statistics(const QStringList &names) const;
+
+    // Time, one column per run, Mean, SD, N: Windows-1252 with CR LF like the results file.
+    QByteArray tableBytes() const;
+
+private:
+    QString m_variable;
+    QList<CollatedRun> m_runs;
+    QList<SkippedRun> m_skipped;
+    qsizetype m_lastRow = 1;
+    QList<int> m_count;
+    QList<double> m_mean;
+    QList<double> m_sd;
+};
+
+// A cell of a comma-separated table, quoted as RFC 4180 asks where it holds a comma, a quote or
+// a line break.
+QString csvCell(const QString &text);
+
+// The variables of the runs in order of first appearance.
+QStringList variablesOf(const QList<ResultsRun> &runs);

@@ -1,0 +1,167 @@
+#include "commandline.h"
+
+#include "collatechart.h"
+#include "collation.h"
+#include "files.h"
+#include "inputguard.h"
+#include "resultsreader.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace {
+
+const QString Usage = QStringLiteral(
+    "usage: dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] FILE...\n"
+    "       dialtrace-collate [--window [FILE...]]\n"
+    "Collates one variable over Dialtrace results files and prints the agreement between the\n"
+    "runs, one statistic a line as NAME<TAB>VALUE[<TAB>LOWER<TAB>UPPER].\n"
+    "  --variable NAME  the variable to collate (default: the first file's first variable)\n"
+    "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
+    "  --chart OUT.png  draw the runs, the mean and its band of one SD (.png, .jpg or .jpeg)\n"
+    "  --window         open the window, with the files given already added\n"
+    "Without a file the window opens. Exit status: 0 collated, 1 nothing could be read or an\n"
+    "output could not be written, 2 wrong usage.\n");
+const QString MissingValue = QStringLiteral("%1 needs a value");
+const QString UnknownOption = QStringLiteral("unknown option %1");
+const QString NoFiles = QStringLiteral("no results file given");
+const QString TwiceTheSame = QStringLiteral("-o and --chart name the same file");
+const QString OverAnInput = QStringLiteral("%1 would overwrite the input file %2");
+const QString WrongChartSuffix = QStringLiteral("--chart must end in .png, .jpg or .jpeg");
+const QString Skipped = QStringLiteral("%1: skipped: %2");
+const QString NoRuns = QStringLiteral("nothing to collate: no file could be read");
+const QString CannotWrite = QStringLiteral("cannot write %1: %2");
+
+} // namespace
+
+namespace CommandLine {
+
+Options parse(const QStringList &arguments)
+{
+    Options options;
+    bool onlyFiles = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (onlyFiles || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            options.files.append(argument);
+            continue;
+        }
+        const auto value = [&](QString *target) {
+            if (i + 1 >= arguments.size())
+                options.error = MissingValue.arg(argument);
+            else
+                *target = arguments[++i];
+        };
+        if (argument == QLatin1String("--"))
+            onlyFiles = true;
+        else if (argument == QLatin1String("--variable"))
+            value(&options.variable);
+        else if (argument.startsWith(QLatin1String("--variable=")))
+            options.variable = argument.section(QLatin1Char('='), 1);
+        else if (argument == QLatin1String("-o"))
+            value(&options.table);
+        else if (argument == QLatin1String("--chart"))
+            value(&options.chart);
+        else if (argument.startsWith(QLatin1String("--chart=")))
+            options.chart = argument.section(QLatin1Char('='), 1);
+        else if (argument == QLatin1String("--window"))
+            options.window = true;
+        else if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            options.help = true;
+        else
+            options.error = UnknownOption.arg(argument);
+        if (!options.error.isEmpty())
+            return options;
+    }
+    const bool outputs = !options.table.isEmpty() || !options.chart.isEmpty();
+    if (options.files.isEmpty() && !options.window && (outputs || !options.variable.isEmpty()))
+        options.error = NoFiles;
+    else if (options.window && outputs)
+        options.error = UnknownOption.arg(QStringLiteral("-o or --chart with --window"));
+    else if (!options.table.isEmpty() && options.table == options.chart)
+        options.error = TwiceTheSame;
+    if (!options.chart.isEmpty() && options.error.isEmpty()) {
+        const QString suffix = QFileInfo(options.chart).suffix().toLower();
+        if (suffix != QLatin1String("png") && suffix != QLatin1String("jpg") &&
+            suffix != QLatin1String("jpeg"))
+            options.error = WrongChartSuffix;
+    }
+    return options;
+}
+
+QString usage()
+{
+    return Usage;
+}
+
+int run(const Options &options, QTextStream &out, QTextStream &err)
+{
+    if (!options.error.isEmpty()) {
+        err << "dialtrace-collate: " << options.error << '\n' << Usage;
+        return WrongUsage;
+    }
+    if (options.help) {
+        out << Usage;
+        return Success;
+    }
+    // Checked before anything is read or written, so that a refused call changes nothing.
+    for (const QString &output : {options.table, options.chart}) {
+        if (output.isEmpty())
+            continue;
+        for (const QString &input : options.files) {
+            if (InputGuard::isInput(output, {input})) {
+                err << "dialtrace-collate: " << OverAnInput.arg(output, input) << '\n' << Usage;
+                return WrongUsage;
+            }
+        }
+    }
+    if (!options.table.isEmpty() && !options.chart.isEmpty() &&
+        Files::isSameFile(options.table, options.chart)) {
+        err << "dialtrace-collate: " << TwiceTheSame << '\n' << Usage;
+        return WrongUsage;
+    }
+
+    QList<ResultsRun> runs;
+    for (const QString &file : options.files) {
+        ResultsRun run;
+        ReadProblem problem;
+        if (ResultsReader::read(file, &run, &problem)) {
+            runs.append(std::move(run));
+        } else {
+            err << problem.text() << '\n';
+        }
+    }
+    const QString variable = !options.variable.isEmpty() ? options.variable
+                             : runs.isEmpty()            ? QString()
+                                                         : runs.first().variables.value(0);
+    const Collation collation(runs, variable);
+    for (const SkippedRun &skipped : collation.skipped()) {
+        err << Skipped.arg(skipped.path, skipped.reason) << '\n';
+    }
+    if (collation.runs().isEmpty()) {
+        err << "dialtrace-collate: " << NoRuns << '\n';
+        return NothingCollated;
+    }
+    // The paths as given on the command line, which the runs keep.
+    QStringList runNames;
+    for (const CollatedRun &run : collation.runs())
+        runNames.append(run.path);
+    for (const Statistic &statistic : collation.statistics(runNames))
+        out << statistic.line() << '\n';
+    out.flush();
+
+    int status = Success;
+    QString error;
+    if (!options.table.isEmpty() &&
+        !Files::writeFile(options.table, collation.tableBytes(), &error)) {
+        err << "dialtrace-collate: " << CannotWrite.arg(options.table, error) << '\n';
+        status = NothingCollated;
+    }
+    if (!options.chart.isEmpty() && !CollateChart(collation).writePicture(options.chart, &error)) {
+        err << "dialtrace-collate: " << CannotWrite.arg(options.chart, error) << '\n';
+        status = NothingCollated;
+    }
+    return status;
+}
+
+} // namespace CommandLine

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+// dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] FILE...
+namespace CommandLine {
+
+enum ExitCode
+{
+    Success = 0,
+    NothingCollated = 1, // no file could be read, or an output could not be written
+    WrongUsage = 2,
+};
+
+struct Options
+{
+    QStringList files;
+    QString variable; // empty: the first file's first variable
+    QString table;    // -o
+    QString chart;    // --chart
+    bool window = false;
+    bool help = false;
+    QString error; // why the arguments are wrong usage, empty when they are not
+};
+
+// Arguments without the program's name.
+Options parse(const QStringList &arguments);
+
+// The window opens with no file argument, or with --window and the files to load.
+inline bool wantsWindow(const Options &options)
+{
+    return options.error.isEmpty() && !options.help &&
+           (options.window || (options.files.isEmpty() && options.table.isEmpty() &&
+                               options.chart.isEmpty() && options.variable.isEmpty()));
+}
+
+QString usage();
+
+// Collates, writes the summary to out and every skipped or bad file to err; the exit code.
+int run(const Options &options, QTextStream &out, QTextStream &err);
+
+} // namespace CommandLine

@@ -1,0 +1,196 @@
+#include "collatefiles.h"
+#include "collatewindow.h"
+#include "files.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace CollateFiles;
+
+// The two faces of the program: the real executable on the command line, the window with
+// fake dialogs.
+class TestCollatePrograms : public QObject
+{
+    Q_OBJECT
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void windowCollatesAndExports();
+};
+
+void TestCollatePrograms::commandLine_data()
+{
+    // In arguments, "@N" stands for the N-th file of the set-up, "@dir" for its folder.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out"); // a line the summary must hold
+    QTest::addColumn<QString>("err"); // text standard error must hold
+    QTest::newRow("the published example")
+        << QStringList{"@1", "@2", "@3", "@4"} << 0 << "ICC(3,1)\t0.7148\t0.3425\t0.9459"
+        << "";
+    QTest::newRow("r named as given") << QStringList{"@1", "@2", "@3", "@4"} << 0 << "r[@4]\t0.7902"
+                                      << "";
+    QTest::newRow("a bad file among good ones") << QStringList{"@1", "@bad", "@2"} << 0 << "runs\t2"
+                                                << "@bad: line 9: \"7\" is not";
+    QTest::newRow("a file without the variable is skipped")
+        << QStringList{"--variable", "Fear", "@two", "@1"} << 0 << "runs\t1"
+        << "@1: skipped: no variable \"Fear\"";
+    QTest::newRow("one run") << QStringList{"@1"} << 0 << "ICC(2,k)\tmissing: fewer than two runs"
+                             << "";
+    QTest::newRow("nothing readable") << QStringList{"@bad", "@dir/none.csv"} << 1 << ""
+                                      << "none.csv: no such file";
+    QTest::newRow("no file has the variable") << QStringList{"--variable", "Joy", "@1"} << 1 << ""
+                                              << "skipped";
+    QTest::newRow("unknown option") << QStringList{"--colour", "@1"} << 2 << ""
+                                    << "usage:";
+    QTest::newRow("option without value") << QStringList{"@1", "-o"} << 2 << ""
+                                          << "usage:";
+    QTest::newRow("outputs without files") << QStringList{"-o", "@dir/t.csv"} << 2 << ""
+                                           << "usage:";
+    QTest::newRow("-o over an input") << QStringList{"-o", "@2", "@1", "@2"} << 2 << ""
+                                      << "overwrite";
+    QTest::newRow("-o over an input by another path")
+        << QStringList{"-o", "@dir/../collate/judge1.csv", "@1"} << 2 << ""
+        << "overwrite";
+    QTest::newRow("--chart over an input through a symbolic link")
+        << QStringList{"--chart", "@dir/link.png", "@1"} << 2 << ""
+        << "overwrite";
+    QTest::newRow("-o over an input through a symbolic link")
+        << QStringList{"-o", "@dir/link.csv", "@1"} << 2 << ""
+        << "overwrite";
+    QTest::newRow("-o over an input through a hard link")
+        << QStringList{"-o", "@dir/hard.csv", "@1"} << 2 << ""
+        << "overwrite";
+    QTest::newRow("table and chart written")
+        << QStringList{"-o", "@dir/t.csv", "--chart", "@dir/c.png", "@1", "@2"} << 0 << "seconds\t6"
+        << "";
+}
+
+void TestCollatePrograms::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QTemporaryDir top;
+    const QString dir = top.filePath(QStringLiteral("collate"));
+    QVERIFY(QDir().mkpath(dir));
+    const QStringList files = writeShroutFleiss(dir);
+    write(dir + "/bad.csv", results("Bo", "Mood", {"7"}));
+    write(dir + "/two.csv", results("Cy", "Trust,Fear", {"1,2", "2,3"}, 2));
+    QVERIFY(QFile::link(files[0], dir + "/link.csv"));
+    QVERIFY(QFile::link(files[0], dir + "/link.png"));
+    QVERIFY(::link(QFile::encodeName(files[0]).constData(),
+                   QFile::encodeName(dir + "/hard.csv").constData()) == 0);
+    const auto expand = [&](QString text) {
+        for (int i = 1; i <= 4; ++i)
+            text.replace(QStringLiteral("@%1").arg(i), files[i - 1]);
+        return text.replace("@bad", dir + "/bad.csv")
+            .replace("@two", dir + "/two.csv")
+            .replace("@dir", dir);
+    };
+    for (QString &argument : arguments)
+        argument = expand(argument);
+    QList<QByteArray> before(files.size());
+    for (qsizetype i = 0; i < files.size(); ++i)
+        QVERIFY(Files::readFile(files[i], &before[i]));
+
+    QProcess process;
+    process.start(QStringLiteral(DIALTRACE_COLLATE), arguments);
+    QVERIFY(process.waitForFinished(30000));
+    const QString stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+    const QString stdErr = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(process.exitCode() == exitCode, qPrintable(stdErr));
+    QVERIFY2(stdOut.split('\n').contains(expand(out)) || out.isEmpty(), qPrintable(stdOut));
+    QVERIFY2(stdErr.contains(expand(err)), qPrintable(stdErr));
+    if (exitCode == 2)
+        QVERIFY2(stdOut.isEmpty(), "wrong usage prints no summary");
+    // The inputs are whole, whatever was asked.
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        QByteArray after;
+        QVERIFY(Files::readFile(files[i], &after));
+        QCOMPARE(after, before[i]);
+    }
+    if (QFile::exists(dir + "/t.csv")) {
+        QByteArray table;
+        QVERIFY(Files::readFile(dir + "/t.csv", &table));
+        QVERIFY(table.startsWith("Time,Judge1 (1.1.2026),Judge2 (1.1.2026),Mean,SD,N\r\n"));
+        QCOMPARE(QImage(dir + "/c.png").size(), QSize(2400, 1500));
+    }
+}
+
+void TestCollatePrograms::windowCollatesAndExports()
+{
+    QTemporaryDir dir;
+    const QString two =
+        write(dir.filePath("two.csv"), results("Ann", "Trust,Fear", {"1,-2", "3,4"}, 2));
+    const QString one = write(dir.filePath("one.csv"), results("Bo", "Fear", {"0", "2", "5"}));
+    const QString bad = write(dir.filePath("bad.csv"), results("Cy", "Fear", {"1", "9"}));
+    FakeCollateDialogs dialogs;
+    CollateWindow window(dialogs);
+    dialogs.openFilesAnswers = {{two, bad, one}};
+    window.findChild<QPushButton *>("addButton")->click();
+
+    // The bad file is named with its line; the others are listed.
+    QCOMPARE(dialogs.common.messages.size(), 1);
+    QVERIFY2(dialogs.common.messages[0].contains(bad + ": line 10:"),
+             qPrintable(dialogs.common.messages[0]));
+    QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), 2);
+    auto *variables = window.findChild<QComboBox *>("variableBox");
+    QCOMPARE(variables->currentText(), QStringLiteral("Trust")); // the first file's first
+    QCOMPARE(window.collation().runs().size(), 1);
+    QVERIFY(window.findChild<QLabel *>("skippedLabel")->text().contains("one.csv"));
+
+    variables->setCurrentText("Fear");
+    emit variables->textActivated("Fear");
+    auto *runTable = window.findChild<QTableWidget *>("runTable");
+    QCOMPARE(runTable->rowCount(), 2);
+    QCOMPARE(runTable->item(1, 0)->text(), QStringLiteral("Bo"));
+    QCOMPARE(runTable->item(1, 3)->text(), QStringLiteral("3")); // seconds with a sample
+
+    const QString table = dir.filePath("table.csv");
+    const QString chart = dir.filePath("chart.jpg");
+    dialogs.common.saveAnswers = {table, chart, one};
+    window.findChild<QPushButton *>("exportTableButton")->click();
+    window.findChild<QPushButton *>("exportChartButton")->click();
+    QByteArray bytes;
+    QVERIFY(Files::readFile(table, &bytes));
+    QCOMPARE(bytes, QByteArray("Time,Ann (1.1.2026),Bo (1.1.2026),Mean,SD,N\r\n"
+                               "2,-2,0,-1.0000,1.4142,2\r\n3,4,2,3.0000,1.4142,2\r\n"
+                               "4,,5,5.0000,,1\r\n"));
+    const QImage picture(chart);
+    QCOMPARE(picture.size(), QSize(2400, 1500));
+
+    // An export over an input is refused and the input stays as it was.
+    QByteArray input;
+    QVERIFY(Files::readFile(one, &input));
+    window.findChild<QPushButton *>("exportTableButton")->click();
+    QCOMPARE(dialogs.common.messages.size(), 2);
+    QByteArray after;
+    QVERIFY(Files::readFile(one, &after));
+    QCOMPARE(after, input);
+
+    window.findChild<QListWidget *>("fileList")->setCurrentRow(0);
+    window.findChild<QPushButton *>("removeButton")->click();
+    QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), 1);
+    QCOMPARE(window.collation().runs().size(), 1);
+    QCOMPARE(window.collation().runs().first().subject, QStringLiteral("Bo"));
+}
+
+int runCollateProgramTests(int argc, char *argv[])
+{
+    TestCollatePrograms programs;
+    return QTest::qExec(&programs, argc, argv);
+}
+
+#include "collateprograms.moc"

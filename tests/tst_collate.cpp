@@ -1,0 +1,305 @@
+#include "collatefiles.h"
+#include "collation.h"
+#include "fdistribution.h"
+#include "resultsreader.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace CollateFiles;
+
+namespace {
+
+// Runs collated in memory: each entry is the cells of one one-variable run.
+Collation collateCells(const QList<QStringList> &runs)
+{
+    QList<ResultsRun> read;
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        ResultsRun run;
+        ReadProblem problem;
+        const QString path = QStringLiteral("run%1.csv").arg(i + 1);
+        if (!ResultsReader::parse(path, results(path, QStringLiteral("Mood"), runs[i]), &run,
+                                  &problem))
+            qFatal("%s", qPrintable(problem.text()));
+        read.append(run);
+    }
+    return Collation(read, QStringLiteral("Mood"));
+}
+
+QString lineOf(const QList<Statistic> &statistics, const QString &name)
+{
+    for (const Statistic &s : statistics) {
+        if (s.name == name)
+            return s.line();
+    }
+    return QStringLiteral("(no %1)").arg(name);
+}
+
+} // namespace
+
+class TestCollate : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fQuantile_data();
+    void fQuantile();
+    void shroutFleiss_data();
+    void shroutFleiss();
+    void smallCases_data();
+    void smallCases();
+    void alignsRowsAndKeepsGaps();
+    void readsGoodFiles_data();
+    void readsGoodFiles();
+    void rejectsBadFiles_data();
+    void rejectsBadFiles();
+};
+
+void TestCollate::fQuantile_data()
+{
+    QTest::addColumn<double>("p");
+    QTest::addColumn<double>("d1");
+    QTest::addColumn<double>("d2");
+    QTest::addColumn<double>("f");
+    // Printed tables of the F distribution.
+    QTest::newRow("0.975; 5, 15") << 0.975 << 5.0 << 15.0 << 3.5764;
+    QTest::newRow("0.975; 15, 5") << 0.975 << 15.0 << 5.0 << 6.4277;
+    QTest::newRow("0.975; 1, 1, far tail") << 0.975 << 1.0 << 1.0 << 647.789;
+    QTest::newRow("0.975; 3, 10") << 0.975 << 3.0 << 10.0 << 4.8256;
+    QTest::newRow("0.95; 5, 10") << 0.95 << 5.0 << 10.0 << 3.3258;
+    QTest::newRow("median of equal degrees is 1") << 0.5 << 7.0 << 7.0 << 1.0;
+    // Fractional degrees, as Satterthwaite's give; checked against a power-series beta.
+    QTest::newRow("0.99; 2, 4.7851") << 0.99 << 2.0 << 4.7851 << 14.0054;
+}
+
+void TestCollate::fQuantile()
+{
+    QFETCH(double, p);
+    QFETCH(double, d1);
+    QFETCH(double, d2);
+    QFETCH(double, f);
+    const double q = FDistribution::quantile(p, d1, d2);
+    QVERIFY2(qAbs(q - f) < 5e-4 * std::max(1.0, f), qPrintable(QString::number(q, 'f', 6)));
+    QVERIFY(qAbs(FDistribution::cdf(q, d1, d2) - p) < 1e-10);
+}
+
+void TestCollate::shroutFleiss_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<double>("published"); // two decimals, as in the paper
+    QTest::addColumn<double>("lower");     // the intervals were recomputed independently
+    QTest::addColumn<double>("upper");
+    QTest::newRow("ICC(1,1)") << "ICC(1,1)" << 0.17 << -0.1329 << 0.7226;
+    QTest::newRow("ICC(2,1)") << "ICC(2,1)" << 0.29 << 0.0188 << 0.7611;
+    QTest::newRow("ICC(3,1)") << "ICC(3,1)" << 0.71 << 0.3425 << 0.9459;
+    QTest::newRow("ICC(1,4)") << "ICC(1,k)" << 0.44 << -0.8844 << 0.9124;
+    QTest::newRow("ICC(2,4)") << "ICC(2,k)" << 0.62 << 0.0711 << 0.9272;
+    QTest::newRow("ICC(3,4)") << "ICC(3,k)" << 0.91 << 0.6757 << 0.9859;
+}
+
+void TestCollate::shroutFleiss()
+{
+    QFETCH(QString, name);
+    QFETCH(double, published);
+    QFETCH(double, lower);
+    QFETCH(double, upper);
+    for (const Statistic &s : Agreement::intraclass(ShroutFleiss)) {
+        if (s.name != name)
+            continue;
+        QVERIFY(s.hasValue && s.hasInterval);
+        QCOMPARE(std::round(s.value * 100) / 100, published);
+        QVERIFY2(qAbs(s.lower - lower) < 6e-5 && qAbs(s.upper - upper) < 6e-5,
+                 qPrintable(s.line()));
+        return;
+    }
+    QFAIL("no such statistic");
+}
+
+void TestCollate::smallCases_data()
+{
+    QTest::addColumn<QList<QStringList>>("runs");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("line");
+    const QStringList rising = {"-2", "0", "1", "3"};
+    QTest::newRow("alpha equals ICC(3,k) of the published example")
+        << QList<QStringList>{{"4", "1", "3", "2", "5", "1"},
+                              {"-3", "-4", "-1", "-4", "0", "-3"},
+                              {"0", "-2", "1", "-3", "1", "-1"},
+                              {"3", "-3", "3", "1", "4", "2"}}
+        << "alpha"
+        << "alpha\t0.9093";
+    QTest::newRow("r with the mean of the other runs")
+        << QList<QStringList>{{"4", "1", "3", "2", "5", "1"},
+                              {"-3", "-4", "-1", "-4", "0", "-3"},
+                              {"0", "-2", "1", "-3", "1", "-1"},
+                              {"3", "-3", "3", "1", "4", "2"}}
+        << "r[run4.csv]"
+        << "r[run4.csv]\t0.7902";
+    QTest::newRow("identical runs agree fully")
+        << QList<QStringList>{rising, rising, rising} << "ICC(2,1)"
+        << "ICC(2,1)\t1.0000";
+    QTest::newRow("identical runs: alpha 1") << QList<QStringList>{rising, rising} << "alpha"
+                                             << "alpha\t1.0000";
+    QTest::newRow("identical runs: r 1") << QList<QStringList>{rising, rising} << "r[run1.csv]"
+                                         << "r[run1.csv]\t1.0000";
+    QTest::newRow("a constant run has no r")
+        << QList<QStringList>{rising, {"2", "2", "2", "2"}, rising} << "r[run2.csv]"
+        << "r[run2.csv]\tmissing: no variance in this run";
+    QTest::newRow("the others constant")
+        << QList<QStringList>{rising, {"2", "2", "2", "2"}} << "r[run1.csv]"
+        << "r[run1.csv]\tmissing: no variance in the mean of the other runs";
+    QTest::newRow("a constant run still has an ICC")
+        << QList<QStringList>{rising, {"2", "2", "2", "2"}, rising} << "ICC(3,1)"
+        << "ICC(3,1)\t0.5000\t-0.1511\t0.9508";
+    QTest::newRow("every value the same")
+        << QList<QStringList>{{"1", "1"}, {"1", "1"}} << "ICC(1,1)"
+        << "ICC(1,1)\tmissing: no variance";
+    QTest::newRow("runs constant but apart: no variance between seconds")
+        << QList<QStringList>{{"1", "1", "1"}, {"3", "3", "3"}} << "ICC(3,k)"
+        << "ICC(3,k)\tmissing: no variance between seconds";
+    QTest::newRow("one run") << QList<QStringList>{rising} << "ICC(1,1)"
+                             << "ICC(1,1)\tmissing: fewer than two runs";
+    QTest::newRow("one run: no alpha") << QList<QStringList>{rising} << "alpha"
+                                       << "alpha\tmissing: fewer than two runs";
+    QTest::newRow("gaps leave one complete second")
+        << QList<QStringList>{{"1", "", "3"}, {"2", "4", ""}} << "ICC(1,1)"
+        << "ICC(1,1)\tmissing: fewer than two seconds with a value in every run";
+    QTest::newRow("no second in common") << QList<QStringList>{{"1", ""}, {"", "4"}} << "alpha"
+                                         << "alpha\tmissing: no second with a value in every run";
+    QTest::newRow("seconds counts only complete seconds")
+        << QList<QStringList>{{"1", "", "3", "0"}, {"2", "4", "1"}} << "seconds"
+        << "seconds\t2";
+}
+
+void TestCollate::smallCases()
+{
+    QFETCH(QList<QStringList>, runs);
+    QFETCH(QString, name);
+    QFETCH(QString, line);
+    const Collation collation = collateCells(runs);
+    QStringList names;
+    for (const CollatedRun &run : collation.runs())
+        names.append(run.path);
+    QCOMPARE(lineOf(collation.statistics(names), name), line);
+}
+
+void TestCollate::alignsRowsAndKeepsGaps()
+{
+    // The same subject twice, a comma in a name, runs of different lengths, gaps in the middle
+    // and at the end.
+    QList<ResultsRun> runs(3);
+    ReadProblem problem;
+    QVERIFY(
+        ResultsReader::parse("a", results("Ann", "Mood", {"1", "", "3", "4"}), &runs[0], &problem));
+    QVERIFY(ResultsReader::parse("b", results("Ann", "Mood", {"3", "-1"}), &runs[1], &problem));
+    QVERIFY(ResultsReader::parse("c", results("Lee, \"Bo\"", "Mood", {"-4", "", ""}), &runs[2],
+                                 &problem));
+    const Collation collation(runs, QStringLiteral("Mood"));
+    QCOMPARE(collation.tableBytes(),
+             QByteArray("Time,Ann (1.1.2026),Ann (1.1.2026) #2,\"Lee, \"\"Bo\"\" (1.1.2026)\","
+                        "Mean,SD,N\r\n"
+                        "2,1,3,-4,0.0000,3.6056,3\r\n"
+                        "3,,-1,,-1.0000,,1\r\n"
+                        "4,3,,,3.0000,,1\r\n"
+                        "5,4,,,4.0000,,1\r\n"));
+    QCOMPARE(collation.completeSeconds().size(), 1);
+}
+
+void TestCollate::readsGoodFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("variables");
+    QTest::addColumn<int>("lastRow");
+    const QByteArray two = results("Ann", "Trust,Fear", {"1,-1", ",2"}, 2);
+    QTest::newRow("two variables") << two << QStringList{"Trust", "Fear"} << 3;
+    QTest::newRow("LF line ends and trailing blank lines")
+        << QByteArray(two).replace("\r\n", "\n") + "\n \n"
+        << QStringList{"Trust", "Fear"} << 3;
+    QTest::newRow("extra commas go to the second name")
+        << results("Ann", "Trust,Fear, anger", {"1,-1"}, 2) << QStringList{"Trust", "Fear, anger"}
+        << 2;
+    QTest::newRow("one variable keeps its commas")
+        << results("Ann", "Fear, anger", {"5"}) << QStringList{"Fear, anger"} << 2;
+    QTest::newRow("no rows after the placeholder")
+        << results("Ann", "Mood", {}) << QStringList{"Mood"} << 1;
+}
+
+void TestCollate::readsGoodFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, variables);
+    QFETCH(int, lastRow);
+    ResultsRun run;
+    ReadProblem problem;
+    QVERIFY2(ResultsReader::parse("f", bytes, &run, &problem), qPrintable(problem.text()));
+    QCOMPARE(run.variables, variables);
+    QCOMPARE(run.subject, QStringLiteral("Ann"));
+    QCOMPARE(run.lastRow(), lastRow);
+    QCOMPARE(run.levels.value(0).value(1, 0), ResultsRun::Gap); // the placeholder row
+}
+
+void TestCollate::rejectsBadFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // empty with a kind: see below
+    QTest::addColumn<QString>("kind");     // "bytes", "folder" or "missing"
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("reason");
+    const QByteArray good = results("Ann", "Mood", {"1", "2", "3"});
+    const auto with = [&](const QByteArray &from, const QByteArray &to) {
+        return QByteArray(good).replace(from, to);
+    };
+    QTest::newRow("wrong first line") << with("Orvan", "Other") << "bytes" << 1 << "first line";
+    QTest::newRow("level 6") << with("\n3,2", "\n3,6") << "bytes" << 10 << "\"6\" is not";
+    QTest::newRow("level -6") << with("\n3,2", "\n3,-6") << "bytes" << 10 << "\"-6\" is not";
+    QTest::newRow("plus sign") << with("\n3,2", "\n3,+2") << "bytes" << 10 << "\"+2\" is not";
+    QTest::newRow("fraction") << with("\n3,2", "\n3,2.5") << "bytes" << 10 << "\"2.5\" is not";
+    QTest::newRow("rows out of order")
+        << with("\n3,2\r\n4,3", "\n4,3\r\n3,2") << "bytes" << 10 << "expected row number 3";
+    QTest::newRow("a row left out")
+        << with("\n3,2\r\n", "\n") << "bytes" << 10 << "expected row number 3, found \"4\"";
+    QTest::newRow("two cells in a one-variable file")
+        << with("\n3,2", "\n3,2,1") << "bytes" << 10 << "expected 2 fields";
+    QTest::newRow("placeholder not 1,0") << with("\n1,0\r", "\n1,1\r") << "bytes" << 8 << "1,0";
+    QTest::newRow("no created line")
+        << with("Created on", "Made on") << "bytes" << 2 << "Created on";
+    QTest::newRow("cut off in the header")
+        << good.left(good.indexOf("Time")) << "bytes" << 6 << "ends before";
+    QTest::newRow("blank line among rows")
+        << with("\n3,2\r\n", "\n\r\n3,2\r\n") << "bytes" << 10 << "blank line";
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << "bytes" << 0 << "binary";
+    QTest::newRow("empty") << QByteArray() << "bytes" << 0 << "empty";
+    QTest::newRow("a folder") << QByteArray() << "folder" << 0 << "folder";
+    QTest::newRow("missing") << QByteArray() << "missing" << 0 << "no such file";
+}
+
+void TestCollate::rejectsBadFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, kind);
+    QFETCH(int, line);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("run.csv"));
+    if (kind == QLatin1String("bytes"))
+        write(path, bytes);
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("run.csv")));
+    ResultsRun run;
+    ReadProblem problem;
+    QVERIFY(!ResultsReader::read(path, &run, &problem));
+    QCOMPARE(problem.path, path);
+    QCOMPARE(problem.line, line);
+    QVERIFY2(problem.reason.contains(reason), qPrintable(problem.reason));
+}
+
+// The command line and the window are in collateprograms.cpp.
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    TestCollate engine;
+    const int status = QTest::qExec(&engine, argc, argv);
+    return status | runCollateProgramTests(argc, argv);
+}
+
+#include "tst_collate.moc"
