@@ -133,9 +133,7 @@ void ScreenOrder::recoverInterruptedRuns()
     QStringList saved;
     QStringList failed;
     for (Journal::Orphan &orphan : Journal::orphans(m_applicationDirectory)) {
-        QByteArray bytes;
-        const auto run =
-            Files::readFile(orphan.path, &bytes) ? Journal::parse(bytes) : std::nullopt;
+        const auto run = Journal::parse(Journal::read(orphan));
         if (!run) {
             // Not a journal this program can read: left as it is, never removed.
             Journal::release(orphan, false);

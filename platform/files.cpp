@@ -100,27 +100,63 @@ bool readFile(const QString &path, QByteArray *bytes)
     return true;
 }
 
+void syncDirectory(const QString &directory)
+{
+    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+bool readFileStart(const QString &path, qint64 limit, QByteArray *bytes)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info
+    {
+    };
+    QFile file;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    QByteArray start = file.read(limit);
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    *bytes = std::move(start);
+    return true;
+}
+
 bool createNewFile(const QString &path, const QByteArray &bytes, QString *error)
 {
     const QByteArray name = QFile::encodeName(path);
     const int fd =
         ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    bool ok = fd >= 0;
-    for (qsizetype done = 0; ok && done < bytes.size();) {
+    int reason = fd < 0 ? errno : 0;
+    for (qsizetype done = 0; !reason && done < bytes.size();) {
         const ssize_t n =
             ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        ok = n > 0;
-        done += ok ? n : 0;
+        if (n < 0 && errno == EINTR)
+            continue;
+        reason = n < 0 ? errno : n == 0 ? EIO : 0;
+        done += n > 0 ? n : 0;
     }
-    ok = ok && ::fsync(fd) == 0;
-    if (!ok && error)
-        *error = QString::fromLocal8Bit(std::strerror(errno));
-    if (fd >= 0) {
+    if (!reason && ::fsync(fd) != 0)
+        reason = errno;
+    if (fd >= 0)
         ::close(fd);
-        if (!ok)
+    if (reason) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(reason));
+        if (fd >= 0)
             ::unlink(name.constData());
+        return false;
     }
-    return ok;
+    syncDirectory(QFileInfo(path).absolutePath());
+    return true;
 }
 
 QString safeFileName(const QString &name, const QString &fallback)

@@ -37,6 +37,13 @@ bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *e
 // already there, a link included.
 bool createNewFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// Makes the names in a directory (a file created, renamed or removed there) last a power cut.
+void syncDirectory(const QString &directory);
+
+// The first limit bytes of the ordinary file at path (a link is followed; a fifo or device is
+// never opened for what it may lead to); false when it cannot be read.
+bool readFileStart(const QString &path, qint64 limit, QByteArray *bytes);
+
 // A name made safe as a file name on any system: quotes, slashes, backslashes, control
 // characters and <>:"/\|?* become '_', and it is cut to MaxNameBytes of UTF-8; a name left
 // empty, blank or only dots becomes fallback.

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -18,25 +19,21 @@ namespace {
 
 const QByteArray Magic = "DIALTRACE-JOURNAL 1\n";
 
-bool writeAll(int fd, const QByteArray &bytes)
+// How many bytes reached the file: on a full disk part of a line may, and the rest must follow
+// it rather than start the line again.
+qsizetype writeSome(int fd, const QByteArray &bytes)
 {
-    for (qsizetype done = 0; done < bytes.size();) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
         const ssize_t n =
             ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
-            return false;
+            break;
         done += n;
     }
-    return true;
-}
-
-void syncDirectory(const QString &directory)
-{
-    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    return done;
 }
 
 // Written under a name no reader looks at, locked, synced, and only then given its own name:
@@ -49,13 +46,13 @@ int create(const QString &directory, const QString &name, const QByteArray &byte
     if (fd < 0)
         return -1;
     const QByteArray final = QFile::encodeName(directory + QLatin1Char('/') + name);
-    if (::flock(fd, LOCK_EX) != 0 || !writeAll(fd, bytes) || ::fdatasync(fd) != 0 ||
+    if (::flock(fd, LOCK_EX) != 0 || writeSome(fd, bytes) != bytes.size() || ::fdatasync(fd) != 0 ||
         ::rename(part.constData(), final.constData()) != 0) {
         ::unlink(part.constData());
         ::close(fd);
         return -1;
     }
-    syncDirectory(directory);
+    Files::syncDirectory(directory);
     return fd;
 }
 
@@ -116,8 +113,8 @@ void RunJournal::discard()
         m_remove = true;
         m_queue.clear();
     }
+    // The writer takes the file away; nothing here waits for the disk.
     m_wake.notify_one();
-    flush();
 }
 
 QString RunJournal::path() const
@@ -135,20 +132,25 @@ void RunJournal::flush()
 void RunJournal::write()
 {
     int fd = -1;
-    // Lines that could not be written yet: the journal's rows must follow one another.
+    // Lines that have not reached the file yet: the journal's rows must follow one another.
     QByteArray unwritten;
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stop || m_remove || !m_queue.empty(); });
         if (m_remove) {
+            const QByteArray path = QFile::encodeName(m_path);
+            m_path.clear();
+            m_remove = false;
+            unwritten.clear();
+            m_busy = true;
+            lock.unlock();
             if (fd >= 0) {
-                ::unlink(QFile::encodeName(m_path).constData());
+                ::unlink(path.constData());
                 ::close(fd);
                 fd = -1;
-                m_path.clear();
             }
-            unwritten.clear();
-            m_remove = false;
+            lock.lock();
+            m_busy = false;
         } else if (!m_queue.empty()) {
             for (; !m_queue.empty(); m_queue.pop_front())
                 unwritten += m_queue.front();
@@ -161,17 +163,18 @@ void RunJournal::write()
                     created = m_directory + QLatin1Char('/') + m_name;
                     unwritten.clear();
                 }
-            } else if (writeAll(fd, unwritten) && ::fdatasync(fd) == 0) {
+            } else {
+                unwritten.remove(0, writeSome(fd, unwritten));
                 // Synced every time: a power cut then loses at most the last second.
-                unwritten.clear();
+                ::fdatasync(fd);
             }
             lock.lock();
             m_busy = false;
             if (!created.isEmpty())
-                m_path = created;
+                m_path = created; // a discard meanwhile takes it away on the next turn
         }
         m_idle.notify_all();
-        if (m_stop && m_queue.empty())
+        if (m_stop && m_queue.empty() && !m_remove)
             break;
     }
     if (fd >= 0)
@@ -233,24 +236,25 @@ std::optional<Run> parse(const QByteArray &bytes)
 QList<Orphan> orphans(const QString &directory)
 {
     QList<Orphan> found;
-    const QStringList names =
-        QDir(directory).entryList({QStringLiteral("*") + QLatin1String(RunJournal::Suffix)},
-                                  QDir::Files | QDir::Hidden, QDir::Name);
+    // A journal whose run ended while it was being created still has its first name.
+    const QString suffix = QLatin1String(RunJournal::Suffix);
+    const QStringList names = QDir(directory).entryList(
+        {QStringLiteral("*") + suffix, QStringLiteral("*") + suffix + QStringLiteral(".part")},
+        QDir::Files | QDir::Hidden, QDir::Name);
     for (const QString &name : names) {
         const QString path = directory + QLatin1Char('/') + name;
-        const int fd = ::open(QFile::encodeName(path).constData(),
-                              O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        struct stat info
-        {
-        };
-        if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-            ::close(fd);
-            continue;
-        }
+        const QByteArray encoded = QFile::encodeName(path);
+        const int fd = ::open(encoded.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             continue;
         // A run that goes on holds its lock; the kernel lets go of it when the process ends.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // A run that took its journal away just now leaves a lockable file with no name.
+        struct stat opened
+        {
+        }, named{};
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+            ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::stat(encoded.constData(), &named) != 0 ||
+            named.st_dev != opened.st_dev || named.st_ino != opened.st_ino) {
             ::close(fd);
             continue;
         }
@@ -259,10 +263,29 @@ QList<Orphan> orphans(const QString &directory)
     return found;
 }
 
+QByteArray read(const Orphan &orphan)
+{
+    QFile file;
+    QByteArray bytes;
+    const int fd = ::dup(orphan.lockFd);
+    if (fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        bytes = file.readAll();
+    else if (fd >= 0)
+        ::close(fd);
+    return bytes;
+}
+
 void release(Orphan &orphan, bool remove)
 {
-    if (remove)
-        ::unlink(QFile::encodeName(orphan.path).constData());
+    // Only the file that was locked goes, whatever took its name since.
+    struct stat opened
+    {
+    }, named{};
+    const QByteArray encoded = QFile::encodeName(orphan.path);
+    if (remove && ::fstat(orphan.lockFd, &opened) == 0 &&
+        ::stat(encoded.constData(), &named) == 0 && named.st_dev == opened.st_dev &&
+        named.st_ino == opened.st_ino)
+        ::unlink(encoded.constData());
     if (orphan.lockFd >= 0)
         ::close(orphan.lockFd);
     orphan.lockFd = -1;

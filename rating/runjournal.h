@@ -37,10 +37,11 @@ public:
 
     // The first sample creates the file.
     void append(int lastRow, int row, qint16 level1, qint16 level2);
-    // The run's results are safe elsewhere, or the user gave them up.
+    // The run's results are safe elsewhere, or the user gave them up. Returns at once: the
+    // writer takes the file away.
     void discard();
 
-    // Empty until the first sample is written.
+    // Empty until the first sample is written, and again once discarded.
     QString path() const;
     // Waits until everything appended so far is on disk (for tests and the benchmark).
     void flush();
@@ -89,6 +90,8 @@ struct Orphan
     int lockFd = -1;
 };
 QList<Orphan> orphans(const QString &directory);
+// The bytes of a locked journal, read through its lock rather than its name.
+QByteArray read(const Orphan &orphan);
 void release(Orphan &orphan, bool remove);
 
 // "Recovered" with the subject, variable, date and time of the run: a name a person knows.

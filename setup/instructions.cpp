@@ -3,8 +3,6 @@
 #include "files.h"
 #include "setuprecord.h"
 
-#include <QFile>
-
 namespace Instructions {
 
 QString filePath(const QString &applicationDirectory)
@@ -18,11 +16,8 @@ QString ReadFileContents(const QString &path)
         return QString();
     // The screen shows the beginning of the text, a few thousand characters at most: a file of
     // any size is read only that far, so the screen appears at once and memory stays small.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    const QByteArray bytes = file.read(ReadLimit);
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (!Files::readFileStart(path, ReadLimit, &bytes))
         return QString();
     return Files::fromWindows1252(bytes);
 }

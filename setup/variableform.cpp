@@ -23,8 +23,7 @@ QString oneLine(QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     for (QChar &c : text) {
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar::LineSeparator ||
-            c == QChar::ParagraphSeparator)
+        if (QStringLiteral("\r\n\v\f\u0085\u2028\u2029").contains(c))
             c = QLatin1Char(' ');
     }
     return text;

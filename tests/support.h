@@ -5,6 +5,7 @@
 
 #include "dialogs.h"
 #include "mediaplayer.h"
+#include "runjournal.h"
 #include "screenorder.h"
 #include "setuprecord.h"
 

@@ -11,6 +11,9 @@
 #include <QTimer>
 #include <QTimerEvent>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 // What a timer does when its interval is up.
@@ -92,6 +95,7 @@ private slots:
 
         // The journal goes once the results file holds the run.
         s.finish();
+        journal.flush();
         QCOMPARE(journals(s.home), QStringList{});
         QCOMPARE(readAll(s.order.resultsFilePath()), expected);
     }
@@ -116,8 +120,11 @@ private slots:
         QCOMPARE(alive.dialogs.messages, QStringList{});
         QCOMPARE(journals(alive.home).size(), 1);
 
-        // The process ends without a word: its lock goes with it, the journal stays.
+        // The process ends without a word: its lock goes with it, the journal stays (here as if
+        // it ended while the journal was being created).
+        const QString path = journal->path();
         journal.reset();
+        QVERIFY(QFile::rename(path, path + ".part"));
         QVERIFY(writeAll(alive.path(name), "someone else's file"));
         Session next(&alive);
         next.order.start();
@@ -130,7 +137,7 @@ private slots:
             QVERIFY2(message.contains(part), qPrintable(message));
         QCOMPARE(readAll(alive.path(copy)), ResultsFile::bytes(makeRecord(true), true, &table));
         QCOMPARE(readAll(alive.path(name)), QByteArray("someone else's file"));
-        QCOMPARE(journals(alive.home), QStringList{});
+        QCOMPARE(QDir(alive.home).entryList({"*.part"}), QStringList{});
         QVERIFY(next.order.splash()->isVisible());
 
         Session again(&alive);
@@ -148,6 +155,8 @@ private slots:
         Session b(&a);
         b.record(false, 30.0, 2);
         OutputForm &outputB = b.finish();
+        a.order.journal()->flush();
+        b.order.journal()->flush();
         QCOMPARE(journals(a.home), QStringList{});
         QVERIFY(!outputA.areResultsSaved());
         b.dialogs.saveAnswers = {b.path("b.csv")};
@@ -170,7 +179,35 @@ private slots:
         QCOMPARE(journals(s.home).size(), 1);
         s.dialogs.saveAnswers = {s.path("saved.csv")};
         child<QPushButton>(&output, "Command3")->click();
+        s.order.journal()->flush();
         QCOMPARE(journals(s.home), QStringList{});
+    }
+
+    // A full disk lets part of a line through: the rest follows it once there is room, and no
+    // sample is lost or read as another.
+    void fullDiskLosesNothing()
+    {
+        Session s;
+        RunJournal journal(s.home, makeRecord(false), false);
+        journal.append(61, 2, 1, 0);
+        journal.flush();
+        const qint64 size = QFileInfo(journal.path()).size();
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit full{rlim_t(size + 3), limit.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &full);
+        journal.append(61, 3, -3, 0);
+        journal.flush();
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        QCOMPARE(QFileInfo(journal.path()).size(), size + 3);
+        journal.append(61, 4, 5, 0);
+        journal.flush();
+        const auto run = Journal::parse(readAll(journal.path()));
+        QVERIFY(run);
+        QCOMPARE(run->samples, 3);
+        QCOMPARE(run->table.cell(3, 1), std::optional<qint16>(-3));
+        QCOMPARE(run->table.cell(4, 1), std::optional<qint16>(5));
     }
 };
 

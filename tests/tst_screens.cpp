@@ -212,6 +212,7 @@ private slots:
         QCOMPARE(ended.count(), 1);
         QVERIFY(!rating.isRecording());
         QCOMPARE(s.player.closeCalls, 1);
+        s.order.journal()->flush();
         // Neither a results file nor the run's journal is left behind.
         QCOMPARE(QDir(s.home).entryList(QDir::Files | QDir::Hidden), QStringList{});
     }
