@@ -176,6 +176,7 @@ private slots:
         QVERIFY(QDir().mkpath(s.order.resultsFilePath()));
         s.record(false, 30.0, 2);
         OutputForm &output = s.finish();
+        s.order.journal()->flush();
         QCOMPARE(journals(s.home).size(), 1);
         s.dialogs.saveAnswers = {s.path("saved.csv")};
         child<QPushButton>(&output, "Command3")->click();
