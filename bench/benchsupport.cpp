@@ -159,19 +159,26 @@ bool makeClip(const QString &path, double seconds, QString *error, bool fullHdVi
         *error = QStringLiteral("ffmpeg is not on PATH");
         return false;
     }
+    const QString tone = QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1");
+    const QString picture = QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=%1");
     QStringList arguments = {"-y", "-hide_banner", "-loglevel", "error"};
     if (fullHdVideo)
-        arguments +=
-            {"-f",       "lavfi",
-             "-i",       QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=%1").arg(seconds),
-             "-c:v",     "libx264",
-             "-preset",  "veryfast",
-             "-pix_fmt", "yuv420p"};
-    arguments +=
-        {"-f",   "lavfi",
-         "-i",   QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
-         "-c:a", "pcm_s16le",
-         path};
+        arguments << "-f"
+                  << "lavfi"
+                  << "-i" << picture.arg(seconds);
+    arguments << "-f"
+              << "lavfi"
+              << "-i" << tone.arg(seconds);
+    // Codecs after every input: before one they would name its decoder.
+    if (fullHdVideo)
+        arguments << "-c:v"
+                  << "libx264"
+                  << "-preset"
+                  << "veryfast"
+                  << "-pix_fmt"
+                  << "yuv420p";
+    arguments << "-c:a"
+              << "pcm_s16le" << path;
     QProcess process;
     process.start(ffmpeg, arguments);
     if (!process.waitForFinished(120000) || process.exitCode() != 0) {
