@@ -102,9 +102,12 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QList<qint64> steps;
+        // When the level passes below 3 and then below 2: one tick of Timer1 apart.
         for (qint16 level = 3; level > 1 && clock.elapsed() < 5000; QTest::qWait(20)) {
-            if (form.state().Level1 < level)
-                steps.append(clock.elapsed()), level = form.state().Level1;
+            if (form.state().Level1 < level) {
+                steps.append(clock.elapsed());
+                level = form.state().Level1;
+            }
         }
         QCOMPARE(steps.size(), 2);
         QVERIFY2(steps[1] - steps[0] > 800, qPrintable(QString::number(steps[1] - steps[0])));
