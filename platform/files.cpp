@@ -109,9 +109,26 @@ void syncDirectory(const QString &directory)
     }
 }
 
-bool readFileStart(const QString &path, qint64 limit, QByteArray *bytes)
+qsizetype writeSome(int fd, const QByteArray &bytes)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+// Reads up to limit bytes of the file opened with flags, once it is known to be a plain file:
+// a fifo or device is never read from, so it cannot hang the caller.
+static bool readPlainFile(const QString &path, int flags, qint64 limit, QByteArray *bytes)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info
@@ -123,11 +140,21 @@ bool readFileStart(const QString &path, qint64 limit, QByteArray *bytes)
         ::close(fd);
         return false;
     }
-    QByteArray start = file.read(limit);
+    QByteArray read = limit < 0 ? file.readAll() : file.read(limit);
     if (file.error() != QFileDevice::NoError)
         return false;
-    *bytes = std::move(start);
+    *bytes = std::move(read);
     return true;
+}
+
+bool readFileStart(const QString &path, qint64 limit, QByteArray *bytes)
+{
+    return readPlainFile(path, O_RDONLY, limit, bytes);
+}
+
+bool readRegularFile(const QString &path, QByteArray *bytes)
+{
+    return readPlainFile(path, O_RDONLY | O_NOFOLLOW, -1, bytes);
 }
 
 bool createNewFile(const QString &path, const QByteArray &bytes, QString *error)
@@ -136,14 +163,8 @@ bool createNewFile(const QString &path, const QByteArray &bytes, QString *error)
     const int fd =
         ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     int reason = fd < 0 ? errno : 0;
-    for (qsizetype done = 0; !reason && done < bytes.size();) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        reason = n < 0 ? errno : n == 0 ? EIO : 0;
-        done += n > 0 ? n : 0;
-    }
+    if (!reason && writeSome(fd, bytes) != bytes.size())
+        reason = errno ? errno : EIO;
     if (!reason && ::fsync(fd) != 0)
         reason = errno;
     if (fd >= 0)
@@ -175,29 +196,6 @@ QString safeFileName(const QString &name, const QString &fallback)
     return safe;
 }
 
-bool readRegularFile(const QString &path, QByteArray *bytes)
-{
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat info
-    {
-    };
-    if (fd < 0)
-        return false;
-    QFile file;
-    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    if (!ok) {
-        ::close(fd);
-        return false;
-    }
-    QByteArray all = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    *bytes = std::move(all);
-    return true;
-}
-
 bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *error)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -213,21 +211,22 @@ bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *e
     // Written beside it under a name of its own, then renamed over it: a rename replaces whatever
     // took the name in the meantime rather than follow it.
     QTemporaryFile temporary(path + QStringLiteral(".XXXXXX"));
-    bool ok = temporary.open() && temporary.write(bytes) == bytes.size() && temporary.flush() &&
-              ::fsync(temporary.handle()) == 0 &&
-              temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                       QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    if (ok &&
+    if (!temporary.open() || temporary.write(bytes) != bytes.size() || !temporary.flush()) {
+        if (error)
+            *error = temporary.errorString();
+        return false;
+    }
+    temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (::fsync(temporary.handle()) != 0 ||
         ::rename(QFile::encodeName(temporary.fileName()).constData(), name.constData()) != 0) {
-        ok = false;
         if (error)
             *error = QString::fromLocal8Bit(std::strerror(errno));
-    } else if (!ok && error) {
-        *error = temporary.errorString();
+        return false;
     }
-    if (ok)
-        temporary.setAutoRemove(false);
-    return ok;
+    temporary.setAutoRemove(false);
+    syncDirectory(QFileInfo(path).absolutePath());
+    return true;
 }
 
 bool isSameFile(const QString &a, const QString &b)

@@ -37,6 +37,10 @@ bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *e
 // already there, a link included.
 bool createNewFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// Writes to a file descriptor as much of bytes as it takes; returns how many bytes went (fewer
+// only on an error, errno then saying which).
+qsizetype writeSome(int fd, const QByteArray &bytes);
+
 // Makes the names in a directory (a file created, renamed or removed there) last a power cut.
 void syncDirectory(const QString &directory);
 

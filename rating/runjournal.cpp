@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -18,23 +17,6 @@
 namespace {
 
 const QByteArray Magic = "DIALTRACE-JOURNAL 1\n";
-
-// How many bytes reached the file: on a full disk part of a line may, and the rest must follow
-// it rather than start the line again.
-qsizetype writeSome(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    return done;
-}
 
 // Written under a name no reader looks at, locked, synced, and only then given its own name:
 // a journal that exists is whole from its first sample on, and always locked by a live run.
@@ -46,8 +28,8 @@ int create(const QString &directory, const QString &name, const QByteArray &byte
     if (fd < 0)
         return -1;
     const QByteArray final = QFile::encodeName(directory + QLatin1Char('/') + name);
-    if (::flock(fd, LOCK_EX) != 0 || writeSome(fd, bytes) != bytes.size() || ::fdatasync(fd) != 0 ||
-        ::rename(part.constData(), final.constData()) != 0) {
+    if (::flock(fd, LOCK_EX) != 0 || Files::writeSome(fd, bytes) != bytes.size() ||
+        ::fdatasync(fd) != 0 || ::rename(part.constData(), final.constData()) != 0) {
         ::unlink(part.constData());
         ::close(fd);
         return -1;
@@ -164,7 +146,7 @@ void RunJournal::write()
                     unwritten.clear();
                 }
             } else {
-                unwritten.remove(0, writeSome(fd, unwritten));
+                unwritten.remove(0, Files::writeSome(fd, unwritten));
                 // Synced every time: a power cut then loses at most the last second.
                 ::fdatasync(fd);
             }
