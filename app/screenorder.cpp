@@ -106,8 +106,8 @@ void ScreenOrder::finishRun()
     rating.stopRun();
     m_outputForm->setCounts(rating.state());
     m_outputForm->setTable(rating.table());
-    const QByteArray bytes =
-        ResultsFile::bytes(m_variableForm->record(), rating.state().TwoVariables, rating.table());
+    const QByteArray bytes = ResultsFile::bytes(
+        Recording::results(m_variableForm->record(), rating.state().TwoVariables, rating.table()));
     m_outputForm->setResultsBytes(bytes);
     connect(m_outputForm, &OutputForm::resultsExported, this, [this] { m_journal->discard(); });
     QString error;
@@ -155,7 +155,9 @@ void ScreenOrder::recoverInterruptedRuns()
                    QStringLiteral(" (%1).csv").arg(n);
         QString error;
         const bool ok = Files::createNewFile(
-            path, ResultsFile::bytes(run->record, run->twoVariables, &run->table), &error);
+            path,
+            ResultsFile::bytes(Recording::results(run->record, run->twoVariables, &run->table)),
+            &error);
         Journal::release(orphan, ok);
         if (ok)
             saved << who + QStringLiteral(", saved as \"%1\".").arg(QFileInfo(path).fileName());

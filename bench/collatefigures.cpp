@@ -2,7 +2,7 @@
 
 #include "collatechart.h"
 #include "collation.h"
-#include "resultsreader.h"
+#include "resultsfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -118,7 +118,7 @@ QList<Figure> collateFigures(const QString &workDirectory)
         for (const QString &path : std::as_const(paths)) {
             ResultsRun run;
             ReadProblem problem;
-            if (!ResultsReader::read(path, &run, &problem))
+            if (!ResultsFile::read(path, &run, &problem))
                 return {notMeasured(collateName, second, problem.text())};
             runs.append(std::move(run));
         }

@@ -171,7 +171,7 @@ void CollateWindow::addFiles(const QStringList &paths)
         }
         ResultsRun run;
         ReadProblem problem;
-        if (ResultsReader::read(path, &run, &problem))
+        if (ResultsFile::read(path, &run, &problem))
             m_files.append(std::move(run));
         else
             problems.append(problem.text());

@@ -2,7 +2,7 @@
 
 #include "collatechart.h"
 #include "collation.h"
-#include "resultsreader.h"
+#include "resultsfile.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "agreement.h"
-#include "resultsreader.h"
+#include "resultsfile.h"
 
 #include <QByteArray>
 #include <QList>

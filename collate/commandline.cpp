@@ -4,7 +4,7 @@
 #include "collation.h"
 #include "files.h"
 #include "inputguard.h"
-#include "resultsreader.h"
+#include "resultsfile.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -125,7 +125,7 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
     for (const QString &file : options.files) {
         ResultsRun run;
         ReadProblem problem;
-        if (ResultsReader::read(file, &run, &problem)) {
+        if (ResultsFile::read(file, &run, &problem)) {
             runs.append(std::move(run));
         } else {
             err << problem.text() << '\n';

@@ -29,19 +29,19 @@ void press(RatingState &state, Button button)
     switch (button) {
     case Button::Increase1:
         count(state.IncreaseClicks1);
-        stepTowards(state.Level1, TopLevel);
+        stepTowards(state.Level1, qint16(Scale::Top));
         break;
     case Button::Decrease1:
         count(state.DecreaseClicks1);
-        stepTowards(state.Level1, BottomLevel);
+        stepTowards(state.Level1, qint16(Scale::Bottom));
         break;
     case Button::Increase2:
         count(state.IncreaseClicks2);
-        stepTowards(state.Level2, TopLevel);
+        stepTowards(state.Level2, qint16(Scale::Top));
         break;
     case Button::Decrease2:
         count(state.DecreaseClicks2);
-        stepTowards(state.Level2, BottomLevel);
+        stepTowards(state.Level2, qint16(Scale::Bottom));
         break;
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scale.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -18,9 +20,6 @@ struct RatingState
 };
 
 namespace Rating {
-
-constexpr qint16 TopLevel = 5;
-constexpr qint16 BottomLevel = -5;
 
 enum class Button
 {

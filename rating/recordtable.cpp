@@ -1,5 +1,7 @@
 #include "recordtable.h"
 
+#include "setuprecord.h"
+
 #include <QLocale>
 
 #include <cmath>
@@ -56,6 +58,26 @@ bool recordSample(RecordTable &table, qint16 &recordRow, double seconds, qint16 
     table.setCell(recordRow, 1, level1);
     table.setCell(recordRow, 2, level2);
     return last;
+}
+
+ResultsRun results(const SetupRecord &record, bool twoVariables, const RecordTable *table)
+{
+    ResultsRun run;
+    run.subject = record.SubjectName;
+    run.date = record.DateText;
+    run.variables = {record.Variable};
+    if (twoVariables)
+        run.variables.append(record.Variable2);
+    const int lastRow = table ? table->lastRow() : 1;
+    for (int column = 1; column <= run.variables.size(); ++column) {
+        QList<qint8> levels(lastRow + 1, ResultsRun::Gap);
+        for (int row = 2; row <= lastRow; ++row) {
+            if (const auto level = table->cell(row, column))
+                levels[row] = static_cast<qint8>(*level);
+        }
+        run.levels.append(levels);
+    }
+    return run;
 }
 
 QString lengthCaption(double seconds)

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "resultsfile.h"
+
 #include <QString>
 #include <QtGlobal>
 
 #include <array>
 #include <optional>
 #include <vector>
+
+struct SetupRecord;
 
 // The per-second recording: rows 1 to lastRow(), columns -5 to 5, each cell empty or a level.
 // Only columns 1 and 2 are ever filled; row 1 never is.
@@ -51,6 +55,10 @@ int lastRowForLength(double seconds);
 // true when this was the last tick for a clip of the given length.
 bool recordSample(RecordTable &table, qint16 &recordRow, double seconds, qint16 level1,
                   qint16 level2);
+
+// The run as its results file holds it. Without a table (the clip's length never arrived) it
+// has no rows after the placeholder.
+ResultsRun results(const SetupRecord &record, bool twoVariables, const RecordTable *table);
 
 // The clip length as shown: shortest decimal form of at most 15 significant digits, no trailing
 // zeros, the user's decimal separator.

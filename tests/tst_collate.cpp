@@ -1,7 +1,7 @@
 #include "collatefiles.h"
 #include "collation.h"
 #include "fdistribution.h"
-#include "resultsreader.h"
+#include "resultsfile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,7 +20,7 @@ Collation collateCells(const QList<QStringList> &runs)
         ResultsRun run;
         ReadProblem problem;
         const QString path = QStringLiteral("run%1.csv").arg(i + 1);
-        if (!ResultsReader::parse(path, results(path, QStringLiteral("Mood"), runs[i]), &run,
+        if (!ResultsFile::parse(path, results(path, QStringLiteral("Mood"), runs[i]), &run,
                                   &problem))
             qFatal("%s", qPrintable(problem.text()));
         read.append(run);
@@ -191,9 +191,9 @@ void TestCollate::alignsRowsAndKeepsGaps()
     QList<ResultsRun> runs(3);
     ReadProblem problem;
     QVERIFY(
-        ResultsReader::parse("a", results("Ann", "Mood", {"1", "", "3", "4"}), &runs[0], &problem));
-    QVERIFY(ResultsReader::parse("b", results("Ann", "Mood", {"3", "-1"}), &runs[1], &problem));
-    QVERIFY(ResultsReader::parse("c", results("Lee, \"Bo\"", "Mood", {"-4", "", ""}), &runs[2],
+        ResultsFile::parse("a", results("Ann", "Mood", {"1", "", "3", "4"}), &runs[0], &problem));
+    QVERIFY(ResultsFile::parse("b", results("Ann", "Mood", {"3", "-1"}), &runs[1], &problem));
+    QVERIFY(ResultsFile::parse("c", results("Lee, \"Bo\"", "Mood", {"-4", "", ""}), &runs[2],
                                  &problem));
     const Collation collation(runs, QStringLiteral("Mood"));
     QCOMPARE(collation.tableBytes(),
@@ -232,7 +232,7 @@ void TestCollate::readsGoodFiles()
     QFETCH(int, lastRow);
     ResultsRun run;
     ReadProblem problem;
-    QVERIFY2(ResultsReader::parse("f", bytes, &run, &problem), qPrintable(problem.text()));
+    QVERIFY2(ResultsFile::parse("f", bytes, &run, &problem), qPrintable(problem.text()));
     QCOMPARE(run.variables, variables);
     QCOMPARE(run.subject, QStringLiteral("Ann"));
     QCOMPARE(run.lastRow(), lastRow);
@@ -287,7 +287,7 @@ void TestCollate::rejectsBadFiles()
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("run.csv")));
     ResultsRun run;
     ReadProblem problem;
-    QVERIFY(!ResultsReader::read(path, &run, &problem));
+    QVERIFY(!ResultsFile::read(path, &run, &problem));
     QCOMPARE(problem.path, path);
     QCOMPARE(problem.line, line);
     QVERIFY2(problem.reason.contains(reason), qPrintable(problem.reason));

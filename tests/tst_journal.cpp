@@ -88,9 +88,11 @@ private slots:
         const auto run = Journal::parse(readAll(path + ".copy"));
         QVERIFY(run);
         QCOMPARE(run->samples, 3);
-        const QByteArray expected =
-            ResultsFile::bytes(s.order.variableForm()->record(), two, s.order.mainForm()->table());
-        QCOMPARE(ResultsFile::bytes(run->record, run->twoVariables, &run->table), expected);
+        const QByteArray expected = ResultsFile::bytes(
+            Recording::results(s.order.variableForm()->record(), two, s.order.mainForm()->table()));
+        QCOMPARE(
+            ResultsFile::bytes(Recording::results(run->record, run->twoVariables, &run->table)),
+            expected);
         QVERIFY(!Journal::parse("not a journal\n"));
 
         // The journal goes once the results file holds the run.
@@ -135,7 +137,8 @@ private slots:
              {QStringLiteral("\"Ann\""), QStringLiteral("\"Mood\""), QStringLiteral("\"Stress\""),
               QStringLiteral("4 seconds"), copy})
             QVERIFY2(message.contains(part), qPrintable(message));
-        QCOMPARE(readAll(alive.path(copy)), ResultsFile::bytes(makeRecord(true), true, &table));
+        QCOMPARE(readAll(alive.path(copy)),
+                 ResultsFile::bytes(Recording::results(makeRecord(true), true, &table)));
         QCOMPARE(readAll(alive.path(name)), QByteArray("someone else's file"));
         QCOMPARE(QDir(alive.home).entryList({"*.part"}), QStringList{});
         QVERIFY(next.order.splash()->isVisible());

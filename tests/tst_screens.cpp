@@ -244,7 +244,8 @@ private slots:
         QCOMPARE(output.chart().series(2)[10], std::optional<int>(two ? -5 : 0));
         QVERIFY(!output.chart().series(1)[11]);
         const QByteArray bytes = readAll(s.order.resultsFilePath());
-        QCOMPARE(bytes, ResultsFile::bytes(s.order.variableForm()->record(), two, rating.table()));
+        QCOMPARE(bytes, ResultsFile::bytes(Recording::results(s.order.variableForm()->record(), two,
+                                                              rating.table())));
         QVERIFY(bytes.contains(two ? "\r\n11,1,-5\r\n12,,\r\n" : "\r\n11,1\r\n12,\r\n"));
         QCOMPARE(s.dialogs.messages, QStringList{});
         s.order.finishRun();

@@ -1,6 +1,7 @@
-#include "resultsreader.h"
+#include "resultsfile.h"
 
 #include "files.h"
+#include "scale.h"
 
 #include <QFileInfo>
 
@@ -25,7 +26,7 @@ const QString WrongPlaceholder = QStringLiteral("expected \"1,0\" or \"1,0,0\"")
 const QString TooShort = QStringLiteral("the file ends before its first eight lines");
 const QString WrongFieldCount = QStringLiteral("expected %1 fields separated by commas, found %2");
 const QString WrongRowNumber = QStringLiteral("expected row number %1, found \"%2\"");
-const QString WrongLevel = QStringLiteral("\"%1\" is not a whole number from -5 to 5");
+const QString WrongLevel = QStringLiteral("\"%1\" is not a whole number from %2 to %3");
 const QString BlankRow = QStringLiteral("blank line among the rows");
 
 bool fail(ReadProblem *problem, const QString &path, int line, const QString &reason)
@@ -51,7 +52,7 @@ bool parseLevel(const QString &text, qint8 *level)
             return false;
     }
     const int value = text.toInt();
-    if (value < -5 || value > 5)
+    if (!Scale::contains(value))
         return false;
     *level = static_cast<qint8>(value);
     return true;
@@ -62,11 +63,41 @@ bool parseLevel(const QString &text, qint8 *level)
 QString ReadProblem::text() const
 {
     if (line > 0)
-        return QStringLiteral("%1: line %2: %3").arg(path).arg(line).arg(reason);
+        return QStringLiteral("%1: line %2: %3").arg(path, QString::number(line), reason);
     return QStringLiteral("%1: %2").arg(path, reason);
 }
 
-namespace ResultsReader {
+namespace ResultsFile {
+
+QByteArray firstLine()
+{
+    return FirstLine.toLatin1();
+}
+
+QByteArray bytes(const ResultsRun &run)
+{
+    const bool two = run.variables.size() == 2;
+    QStringList lines;
+    lines << FirstLine;
+    lines << CreatedOn + run.date + ForSubject + run.subject;
+    lines << QStringLiteral(" ") << QStringLiteral(" ") << QStringLiteral(" ");
+    lines << TimePrefix + run.variables.join(QLatin1Char(','));
+    lines << QStringLiteral(" ");
+    lines << (two ? QStringLiteral("1,0,0") : QStringLiteral("1,0"));
+    QByteArray out;
+    for (const QString &line : std::as_const(lines))
+        out += Files::toWindows1252(line) + "\r\n";
+    for (qsizetype row = 2; row <= run.lastRow(); ++row) {
+        out += QByteArray::number(row);
+        for (const QList<qint8> &column : run.levels) {
+            out += ',';
+            if (column.value(row, ResultsRun::Gap) != ResultsRun::Gap)
+                out += QByteArray::number(column[row]);
+        }
+        out += "\r\n";
+    }
+    return out;
+}
 
 QStringList splitVariables(const QString &names, int count)
 {
@@ -159,12 +190,15 @@ bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadPr
         const qsizetype expected = index - 6; // line 9 holds row 2
         bool ok = false;
         if (fields[0].toLongLong(&ok) != expected || !ok)
-            return fail(problem, path, lineNumber, WrongRowNumber.arg(expected).arg(fields[0]));
+            return fail(problem, path, lineNumber,
+                        WrongRowNumber.arg(QString::number(expected), fields[0]));
         for (int v = 0; v < count; ++v) {
             const QString &cell = fields[v + 1];
             qint8 level = ResultsRun::Gap;
             if (!cell.isEmpty() && !parseLevel(cell, &level))
-                return fail(problem, path, lineNumber, WrongLevel.arg(cell));
+                return fail(problem, path, lineNumber,
+                            WrongLevel.arg(cell, QString::number(Scale::Bottom),
+                                           QString::number(Scale::Top)));
             result.levels[v].append(level);
         }
     }
@@ -172,4 +206,4 @@ bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadPr
     return true;
 }
 
-} // namespace ResultsReader
+} // namespace ResultsFile

@@ -5,13 +5,13 @@
 #include <QString>
 #include <QStringList>
 
-// One run as read from a results file.
+// One run as a results file holds it.
 struct ResultsRun
 {
     // A row without a sample for a variable.
     static constexpr qint8 Gap = -128;
 
-    QString path;
+    QString path; // where it was read from; empty for a run made in memory
     QString subject;
     QString date;
     QStringList variables; // one or two
@@ -34,11 +34,28 @@ struct ReadProblem
     QString text() const;
 };
 
-// Reads the results files that Dialtrace writes: Windows-1252, lines ending in CR LF or LF,
-// eight fixed lines and then one line per row from row 2 on.
-namespace ResultsReader {
+// The results file: Windows-1252, every line ending in CR LF; a line naming the program, one
+// with the date and the subject, three blank lines, "Time," and the variables, a blank line, the
+// placeholder row "1,0" (or "1,0,0" with two variables), then one line per row from row 2 on:
+// the row number and a cell per variable, empty where there is no sample. Names are written as
+// entered, without quoting.
+namespace ResultsFile {
+
+// The results of the last run, in the application directory.
+inline constexpr char FileName[] = "temp.csv";
+
+inline QString path(const QString &applicationDirectory)
+{
+    return applicationDirectory + QLatin1Char('/') + QLatin1String(FileName);
+}
+
+// The first line of every results file.
+QByteArray firstLine();
+
+QByteArray bytes(const ResultsRun &run);
 
 // Reads the file at path into run; false with problem filled in when it is not a results file.
+// Lines may also end in LF alone, as after a spreadsheet program saved the file.
 bool read(const QString &path, ResultsRun *run, ReadProblem *problem);
 
 // The same on bytes already in memory; path only names the run and the problem.
@@ -49,4 +66,4 @@ bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadPr
 // comma inside a name is kept in the second variable's name.
 QStringList splitVariables(const QString &names, int count);
 
-} // namespace ResultsReader
+} // namespace ResultsFile

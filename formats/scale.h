@@ -1,0 +1,14 @@
+#pragma once
+
+// The rating scale: every level a subject can give, on every screen and in every file.
+namespace Scale {
+
+constexpr int Top = 5;
+constexpr int Bottom = -5;
+
+constexpr bool contains(int level)
+{
+    return level >= Bottom && level <= Top;
+}
+
+} // namespace Scale
