@@ -7,6 +7,7 @@
 #include "mainform.h"
 #include "mediaplayer.h"
 #include "outputform.h"
+#include "recovery.h"
 #include "resultsfile.h"
 #include "runjournal.h"
 #include "variableform.h"
@@ -76,6 +77,16 @@ void ScreenOrder::showRatingScreen()
     m_journal =
         std::make_unique<RunJournal>(m_applicationDirectory, record, record.Variable2Enabled);
     m_mainForm = new MainForm(record, m_player, m_dialogs);
+    m_journal->setProblemHandler([this](const QString &problem) {
+        // From the journal's thread: the screen hears of it on its own.
+        QMetaObject::invokeMethod(
+            this,
+            [this, problem] {
+                if (m_mainForm)
+                    m_mainForm->showSavingProblem(problem);
+            },
+            Qt::QueuedConnection);
+    });
     connect(m_mainForm, &MainForm::sampleStored, this,
             [journal = m_journal.get()](int lastRow, int row, qint16 level1, qint16 level2) {
                 journal->append(lastRow, row, level1, level2);
@@ -110,17 +121,25 @@ void ScreenOrder::finishRun()
         Recording::results(m_variableForm->record(), rating.state().TwoVariables, rating.table()));
     m_outputForm->setResultsBytes(bytes);
     connect(m_outputForm, &OutputForm::resultsExported, this, [this] { m_journal->discard(); });
+    // temp.csv may hold a run nobody exported: it is kept beside it before it is replaced, and
+    // where that cannot be done it is not replaced at all.
     QString error;
-    QByteArray readBack;
-    const bool written = Files::replaceRegularFile(resultsFilePath(), bytes, &error) &&
-                         Files::readRegularFile(resultsFilePath(), &readBack) && readBack == bytes;
-    if (written) {
-        // The results file holds the run now; until then the journal stands in for it.
-        m_journal->discard();
-        return;
+    QString kept;
+    if (!UnsavedResults::keep(m_applicationDirectory, &kept, &error)) {
+        error = QStringLiteral("It holds the results of an earlier run that were never exported, "
+                               "and they could not be kept under another name: ") +
+                error;
+    } else {
+        QByteArray readBack;
+        if (Files::replaceRegularFile(resultsFilePath(), bytes, &error) &&
+            Files::readRegularFile(resultsFilePath(), &readBack) && readBack == bytes) {
+            // The results file holds the run now; until then the journal stands in for it.
+            m_journal->discard();
+            return;
+        }
+        if (error.isEmpty())
+            error = QStringLiteral("What was written does not read back the same.");
     }
-    if (error.isEmpty())
-        error = QStringLiteral("What was written does not read back the same.");
     m_dialogs.message(m_outputForm,
                       QStringLiteral("The results could not be saved as \"%1\".\n\n%2\n\n"
                                      "They are kept until you close this window: use \"Export "
@@ -130,53 +149,9 @@ void ScreenOrder::finishRun()
 
 void ScreenOrder::recoverInterruptedRuns()
 {
-    QStringList saved;
-    QStringList failed;
-    for (Journal::Orphan &orphan : Journal::orphans(m_applicationDirectory)) {
-        const auto run = Journal::parse(Journal::read(orphan));
-        if (!run) {
-            // Not a journal this program can read: left as it is, never removed.
-            Journal::release(orphan, false);
-            continue;
-        }
-        const QString who =
-            QStringLiteral("Subject \"%1\", %2 \"%3\"%4: %5 second%6 stored")
-                .arg(run->record.SubjectName,
-                     run->twoVariables ? QStringLiteral("variables") : QStringLiteral("variable"),
-                     run->record.Variable,
-                     run->twoVariables ? QStringLiteral(" and \"%1\"").arg(run->record.Variable2)
-                                       : QString())
-                .arg(run->samples)
-                .arg(run->samples == 1 ? QString() : QStringLiteral("s"));
-        const QString name = Journal::recoveredName(*run);
-        QString path = m_applicationDirectory + QLatin1Char('/') + name;
-        for (int n = 2; QFileInfo(path).exists() || QFileInfo(path).isSymLink(); ++n)
-            path = m_applicationDirectory + QLatin1Char('/') + QFileInfo(name).completeBaseName() +
-                   QStringLiteral(" (%1).csv").arg(n);
-        QString error;
-        const bool ok = Files::createNewFile(
-            path,
-            ResultsFile::bytes(Recording::results(run->record, run->twoVariables, &run->table)),
-            &error);
-        Journal::release(orphan, ok);
-        if (ok)
-            saved << who + QStringLiteral(", saved as \"%1\".").arg(QFileInfo(path).fileName());
-        else
-            failed << who + QStringLiteral(", not saved: %1").arg(error);
-    }
-    if (saved.isEmpty() && failed.isEmpty())
-        return;
-    QString text = QStringLiteral("Dialtrace ended during a run without \"Finished!\".");
-    if (!saved.isEmpty())
-        text += QStringLiteral(" The results stored up to then are saved beside the program, in "
-                               "%1:\n\n")
-                    .arg(QDir::toNativeSeparators(m_applicationDirectory)) +
-                saved.join(QLatin1Char('\n'));
-    if (!failed.isEmpty())
-        text += QStringLiteral("\n\nThese could not be saved; they are kept, and Dialtrace tries "
-                               "again at its next start:\n\n") +
-                failed.join(QLatin1Char('\n'));
-    m_dialogs.message(nullptr, text.trimmed());
+    const QString text = Recovery::recoverInterruptedRuns(m_applicationDirectory);
+    if (!text.isEmpty())
+        m_dialogs.message(nullptr, text);
 }
 
 void ScreenOrder::closeAll()

@@ -1,11 +1,12 @@
 #include "files.h"
 
+#include "disk.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
 #include <array>
 #include <cerrno>
@@ -33,6 +34,52 @@ char encode(char16_t c)
             return static_cast<char>(0x80 + i);
     }
     return '?';
+}
+
+bool succeeded(int reason, QString *error)
+{
+    if (reason && error)
+        *error = Files::reason(reason);
+    return !reason;
+}
+
+// Writes bytes to a new file beside path and renames it over path, every step checked, so that
+// what is reported written has reached the disk and a failed write leaves the old file whole.
+// Where the folder takes no new file, inPlace allows writing an existing file in place.
+bool replaceThrough(const QString &path, const QByteArray &bytes, bool inPlace, QString *error)
+{
+    const QString directory = QFileInfo(path).absolutePath();
+    const QByteArray name = QFile::encodeName(path);
+    struct stat old
+    {
+    };
+    const bool existed = ::stat(name.constData(), &old) == 0;
+    QString temporary;
+    int fd = -1;
+    int reason = EEXIST;
+    for (int attempt = 0; reason == EEXIST && attempt < 100; ++attempt) {
+        temporary =
+            path + QStringLiteral(".%1.part")
+                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        reason = Disk::current().createExclusive(temporary, &fd);
+    }
+    if ((reason == EACCES || reason == EPERM) && inPlace && existed) {
+        fd = ::open(name.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        return succeeded(fd < 0 ? errno : Files::finishFile(fd, bytes), error);
+    }
+    if (reason)
+        return succeeded(reason, error);
+    if (existed)
+        ::fchmod(fd, old.st_mode & 07777);
+    const QByteArray temporaryName = QFile::encodeName(temporary);
+    reason = Files::finishFile(fd, bytes);
+    if (!reason && ::rename(temporaryName.constData(), name.constData()) != 0)
+        reason = errno;
+    if (reason) {
+        ::unlink(temporaryName.constData());
+        return succeeded(reason, error);
+    }
+    return succeeded(Files::syncDirectory(directory), error);
 }
 
 } // namespace
@@ -64,6 +111,22 @@ QByteArray toWindows1252(const QString &text)
     return bytes;
 }
 
+QStringList unstorable(const QString &text)
+{
+    QStringList found;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2
+                                                                                             : 1;
+        const QString character = text.mid(i, length);
+        if (toWindows1252(character) == "?" && character != QLatin1String("?") &&
+            !found.contains(character))
+            found.append(character);
+        i += length - 1;
+    }
+    return found;
+}
+
 QString applicationDirectory()
 {
     return QDir::cleanPath(QCoreApplication::applicationDirPath());
@@ -77,15 +140,11 @@ bool isOrdinaryFile(const QString &path)
 
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    // A directory that cannot take a temporary file beside the target can still let us write
-    // the target itself.
-    file.setDirectWriteFallback(true);
-    const bool ok =
-        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!ok && error)
-        *error = file.errorString();
-    return ok;
+    // A link chosen in a save dialog stands for the file it leads to.
+    const QFileInfo info(path);
+    const QString target =
+        info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    return replaceThrough(target, bytes, true, error);
 }
 
 bool readFile(const QString &path, QByteArray *bytes)
@@ -98,30 +157,6 @@ bool readFile(const QString &path, QByteArray *bytes)
         return false;
     *bytes = std::move(all);
     return true;
-}
-
-void syncDirectory(const QString &directory)
-{
-    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-qsizetype writeSome(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    return done;
 }
 
 // Reads up to limit bytes of the file opened with flags, once it is known to be a plain file:
@@ -159,25 +194,45 @@ bool readRegularFile(const QString &path, QByteArray *bytes)
 
 bool createNewFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd =
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    int reason = fd < 0 ? errno : 0;
-    if (!reason && writeSome(fd, bytes) != bytes.size())
-        reason = errno ? errno : EIO;
-    if (!reason && ::fsync(fd) != 0)
-        reason = errno;
-    if (fd >= 0)
-        ::close(fd);
-    if (reason) {
-        if (error)
-            *error = QString::fromLocal8Bit(std::strerror(reason));
-        if (fd >= 0)
-            ::unlink(name.constData());
-        return false;
+    int fd = -1;
+    int reason = Disk::current().createExclusive(path, &fd);
+    if (!reason) {
+        reason = finishFile(fd, bytes);
+        if (reason)
+            ::unlink(QFile::encodeName(path).constData());
     }
-    syncDirectory(QFileInfo(path).absolutePath());
-    return true;
+    if (!reason)
+        reason = syncDirectory(QFileInfo(path).absolutePath());
+    return succeeded(reason, error);
+}
+
+bool createUniqueFile(const QString &directory, const QString &base, const QString &suffix,
+                      const QString &fallbackBase, const QByteArray &bytes, QString *path,
+                      QString *error)
+{
+    QString stem = base;
+    for (int n = 1; n < 10000; ++n) {
+        const QString name =
+            n == 1 ? stem + suffix : stem + QStringLiteral(" (%1)").arg(n) + suffix;
+        *path = directory + QLatin1Char('/') + name;
+        int fd = -1;
+        const int reason = Disk::current().createExclusive(*path, &fd);
+        if (reason == EEXIST)
+            continue;
+        if (reason == ENAMETOOLONG && stem != fallbackBase) {
+            // Some file systems take far fewer than 255 bytes a name (eCryptfs: 143).
+            stem = fallbackBase;
+            n = 0;
+            continue;
+        }
+        if (reason)
+            return succeeded(reason, error);
+        const int written = finishFile(fd, bytes);
+        if (written)
+            ::unlink(QFile::encodeName(*path).constData());
+        return succeeded(written ? written : syncDirectory(directory), error);
+    }
+    return succeeded(EEXIST, error);
 }
 
 QString safeFileName(const QString &name, const QString &fallback)
@@ -198,35 +253,17 @@ QString safeFileName(const QString &name, const QString &fallback)
 
 bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    const QByteArray name = QFile::encodeName(path);
     struct stat info
     {
     };
-    if (::lstat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
         if (error)
             *error = QStringLiteral("A link, a folder or another kind of file stands in its place; "
                                     "only a plain file is replaced.");
         return false;
     }
-    // Written beside it under a name of its own, then renamed over it: a rename replaces whatever
-    // took the name in the meantime rather than follow it.
-    QTemporaryFile temporary(path + QStringLiteral(".XXXXXX"));
-    if (!temporary.open() || temporary.write(bytes) != bytes.size() || !temporary.flush()) {
-        if (error)
-            *error = temporary.errorString();
-        return false;
-    }
-    temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    if (::fsync(temporary.handle()) != 0 ||
-        ::rename(QFile::encodeName(temporary.fileName()).constData(), name.constData()) != 0) {
-        if (error)
-            *error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    temporary.setAutoRemove(false);
-    syncDirectory(QFileInfo(path).absolutePath());
-    return true;
+    // A rename replaces whatever took the name in the meantime rather than follow it.
+    return replaceThrough(QFileInfo(path).absoluteFilePath(), bytes, false, error);
 }
 
 bool isSameFile(const QString &a, const QString &b)

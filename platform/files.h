@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Text files are in Windows-1252: one byte per character both ways.
 namespace Files {
@@ -9,6 +10,8 @@ namespace Files {
 QString fromWindows1252(const QByteArray &bytes);
 // A character that Windows-1252 lacks is written as '?'.
 QByteArray toWindows1252(const QString &text);
+// The characters of text that Windows-1252 lacks, each once, in the order they come.
+QStringList unstorable(const QString &text);
 
 // The directory that holds the running executable, without a trailing separator.
 QString applicationDirectory();
@@ -16,8 +19,10 @@ QString applicationDirectory();
 // True when an ordinary file (not a directory, not hidden) exists at path.
 bool isOrdinaryFile(const QString &path);
 
-// Writes bytes to path, replacing a file there. Where the directory takes a temporary file the
-// old file stays whole when the write fails. On failure returns false and, if error is given,
+// Writes bytes to path, replacing a file there (a link: the file it leads to), and returns only
+// once they are on the disk: written, synced and closed, the folder synced, each step checked.
+// Where the folder takes a new file the old file stays whole when the write fails; where it does
+// not, an existing file is written in place. On failure returns false and, if error is given,
 // fills it with the reason.
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
@@ -28,21 +33,22 @@ bool readFile(const QString &path, QByteArray *bytes);
 // or a device, which are never followed or opened for what they may lead to.
 bool readRegularFile(const QString &path, QByteArray *bytes);
 
-// Writes bytes as a plain file at path, replacing only a plain file there: a link, a folder or
-// any other kind of file in its place is an error, and nothing outside the path's folder is
-// touched. The old file stays whole when the write fails.
+// Writes bytes as a plain file at path as writeFile does, replacing only a plain file there: a
+// link, a folder or any other kind of file in its place is an error, and nothing outside the
+// path's folder is touched. The old file stays whole when the write fails.
 bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // Creates a new file at path and writes bytes to the disk; never replaces or follows anything
 // already there, a link included.
 bool createNewFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
-// Writes to a file descriptor as much of bytes as it takes; returns how many bytes went (fewer
-// only on an error, errno then saying which).
-qsizetype writeSome(int fd, const QByteArray &bytes);
-
-// Makes the names in a directory (a file created, renamed or removed there) last a power cut.
-void syncDirectory(const QString &directory);
+// Creates a file of its own in directory, named base + suffix, or "base (2)" + suffix, "base (3)"
+// ... whichever is still free at the moment it is created, even where another program or
+// computer takes a name meanwhile; where the file system refuses the name as too long, the same
+// with fallbackBase. path gets the file taken.
+bool createUniqueFile(const QString &directory, const QString &base, const QString &suffix,
+                      const QString &fallbackBase, const QByteArray &bytes, QString *path,
+                      QString *error = nullptr);
 
 // The first limit bytes of the ordinary file at path (a link is followed; a fifo or device is
 // never opened for what it may lead to); false when it cannot be read.

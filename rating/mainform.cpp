@@ -63,6 +63,14 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
                255);
     placeLabel(Label6, "Label6", QStringLiteral("Loading..."), 240, 6600, 1695, 255);
 
+    // Under the meters, where the operator sees it and the clip is not covered.
+    m_savingProblem.setParent(this);
+    placeLabel(m_savingProblem, "savingProblem", SavingProblem, 8640, 5100, 2235, 1200);
+    m_savingProblem.setWordWrap(true);
+    m_savingProblem.setTextFormat(Qt::PlainText);
+    m_savingProblem.setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    m_savingProblem.hide();
+
     setUpMeter(m_meter1, Picture1, "Picture1", 9120, "", m_record.Variable);
     setUpMeter(m_meter2, Picture12, "Picture12", 10080, "2", m_record.Variable2);
 
@@ -226,6 +234,12 @@ void MainForm::stopRun()
     Timer4.stop();
     m_waitingForLength = false;
     m_player.close();
+}
+
+void MainForm::showSavingProblem(const QString &problem)
+{
+    m_savingProblem.setToolTip(problem);
+    m_savingProblem.setVisible(!problem.isEmpty());
 }
 
 void MainForm::reportUnplayable(const QString &reason)

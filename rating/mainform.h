@@ -47,6 +47,10 @@ public:
     // Closing from now on ends the program without asking.
     void endForGood() { m_endingForGood = true; }
 
+    // A warning that the run is not reaching the disk, with its reason; hidden again by an
+    // empty one. The rating goes on either way.
+    void showSavingProblem(const QString &problem);
+
 signals:
     void finishPressed();
     // A sample was stored in row of a table of lastRow rows.
@@ -91,6 +95,7 @@ private:
     // Meter 1 and meter 2, each from the top row (RedPos) to the bottom row (RedNeg).
     std::array<QFrame, LevelMeter::SegmentCount> m_meter1;
     std::array<QFrame, LevelMeter::SegmentCount> m_meter2;
+    QLabel m_savingProblem;
     QTimer Timer1;
     QTimer Timer2;
     QTimer Timer4;
@@ -104,4 +109,7 @@ inline const QString TooLongMessage = QStringLiteral(
 inline const QString NoClipChosen =
     QStringLiteral("No clip was chosen, so there is nothing to play or record. The rating buttons "
                    "still work; to rate a clip, start Dialtrace again and choose one.");
+inline const QString SavingProblem =
+    QStringLiteral("This run is not being saved to disk. The rating goes on; Dialtrace keeps "
+                   "trying.");
 inline const QString EndRunQuestion = QStringLiteral("End this run without saving the results?");

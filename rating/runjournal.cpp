@@ -1,62 +1,100 @@
 #include "runjournal.h"
 
+#include "disk.h"
 #include "files.h"
+#include "scale.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
 
-#include <fcntl.h>
-#include <sys/file.h>
+#include <atomic>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 const QByteArray Magic = "DIALTRACE-JOURNAL 1\n";
+const QByteArray MagicStart = "DIALTRACE-JOURNAL ";
 
-// Written under a name no reader looks at, locked, synced, and only then given its own name:
-// a journal that exists is whole from its first sample on, and always locked by a live run.
-int create(const QString &directory, const QString &name, const QByteArray &bytes)
+// A live run touches its journal at least this often, so that another computer can tell a run
+// that goes on from one that ended, where it cannot see the lock.
+constexpr auto Heartbeat = std::chrono::seconds(60);
+// How soon a journal that could not be saved is tried again, also when no sample comes.
+constexpr auto Retry = std::chrono::seconds(1);
+
+std::atomic<int> Serial{0};
+
+// Written under a name no reader looks at, locked, synced, and only then given its own name,
+// which it never takes from another file: a journal that exists is whole from its first sample
+// on, and always locked by a live run.
+int create(const QString &path, const QByteArray &bytes, int *fd)
 {
-    const QByteArray part = QFile::encodeName(directory + QLatin1Char('/') + name + ".part");
-    const int fd =
-        ::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return -1;
-    const QByteArray final = QFile::encodeName(directory + QLatin1Char('/') + name);
-    if (::flock(fd, LOCK_EX) != 0 || Files::writeSome(fd, bytes) != bytes.size() ||
-        ::fdatasync(fd) != 0 || ::rename(part.constData(), final.constData()) != 0) {
-        ::unlink(part.constData());
-        ::close(fd);
-        return -1;
+    Disk &disk = Disk::current();
+    const QString part = path + QStringLiteral(".part");
+    int error = disk.createExclusive(part, fd);
+    if (error)
+        return error;
+    qsizetype written = 0;
+    error = disk.lockExclusive(*fd);
+    if (!error)
+        error = disk.write(*fd, bytes.constData(), bytes.size(), &written);
+    if (!error)
+        error = disk.syncData(*fd);
+    if (!error)
+        error = Files::renameNoReplace(part, path);
+    if (error) {
+        ::unlink(QFile::encodeName(part).constData());
+        ::close(*fd);
+        *fd = -1;
+        return error;
     }
-    Files::syncDirectory(directory);
-    return fd;
+    // The journal is whole and synced; a folder that cannot be synced only makes its name less
+    // sure to outlive a power cut, which is no reason to give it up.
+    Files::syncDirectory(QFileInfo(path).absolutePath());
+    return 0;
+}
+
+// Letters, digits, dots and dashes: a computer's name as part of a file name.
+QString fileNamePart(const QString &text)
+{
+    QString part = text;
+    for (QChar &c : part) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('.') &&
+            c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    }
+    return part.isEmpty() ? QStringLiteral("computer") : part;
 }
 
 } // namespace
 
+struct RunJournal::File
+{
+    int fd = -1;
+    QString path;
+    qsizetype written = 0; // bytes of the content known to be on the disk
+    bool failing = false;
+};
+
 RunJournal::RunJournal(const QString &directory, const SetupRecord &record, bool twoVariables,
-                       const QDateTime &started)
+                       const QDateTime &started, const QString &computer)
     : m_directory(directory)
 {
-    static int serial = 0;
-    m_name = QStringLiteral("run-%1-%2-%3%4")
-                 .arg(started.toString(QStringLiteral("yyyyMMdd-HHmmsszzz")))
-                 .arg(QCoreApplication::applicationPid())
-                 .arg(++serial)
-                 .arg(QLatin1String(Suffix));
-    const QJsonObject run{{"subject", record.SubjectName},
-                          {"variable", record.Variable},
-                          {"variable2", record.Variable2},
-                          {"date", record.DateText},
-                          {"two", twoVariables},
-                          {"file", record.FileFullPath},
-                          {"started", started.toString(Qt::ISODateWithMs)}};
+    m_stem = QStringLiteral("run-%1-%2")
+                 .arg(started.toString(QStringLiteral("yyyyMMdd-HHmmsszzz")),
+                      QString::number(QCoreApplication::applicationPid()));
+    m_computer = fileNamePart(computer);
+    const QJsonObject run{
+        {"subject", record.SubjectName}, {"variable", record.Variable},
+        {"variable2", record.Variable2}, {"date", record.DateText},
+        {"two", twoVariables},           {"file", record.FileFullPath},
+        {"computer", computer},          {"started", started.toString(Qt::ISODateWithMs)}};
     m_header = Magic + QJsonDocument(run).toJson(QJsonDocument::Compact) + '\n';
     m_writer = std::thread(&RunJournal::write, this);
 }
@@ -75,16 +113,21 @@ void RunJournal::append(int lastRow, int row, qint16 level1, qint16 level2)
 {
     QElapsedTimer clock;
     clock.start();
+    // The table's size travels with every sample: it can grow by a row at the end.
+    pushLine(QByteArray::number(row) + ',' + QByteArray::number(level1) + ',' +
+             QByteArray::number(level2) + ',' + QByteArray::number(lastRow) + '\n');
+    m_longestAppend = std::max(m_longestAppend, clock.nsecsElapsed());
+}
+
+void RunJournal::pushLine(const QByteArray &line)
+{
     {
         std::lock_guard lock(m_mutex);
         if (m_discarded)
             return;
-        // The table's size travels with every sample: it can grow by a row at the end.
-        m_queue.push_back(QByteArray::number(row) + ',' + QByteArray::number(level1) + ',' +
-                          QByteArray::number(level2) + ',' + QByteArray::number(lastRow) + '\n');
+        m_queue.push_back(line);
     }
     m_wake.notify_one();
-    m_longestAppend = std::max(m_longestAppend, clock.nsecsElapsed());
 }
 
 void RunJournal::discard()
@@ -99,6 +142,12 @@ void RunJournal::discard()
     m_wake.notify_one();
 }
 
+void RunJournal::setProblemHandler(std::function<void(const QString &)> handler)
+{
+    std::lock_guard lock(m_mutex);
+    m_problemHandler = std::move(handler);
+}
+
 QString RunJournal::path() const
 {
     std::lock_guard lock(m_mutex);
@@ -111,72 +160,129 @@ void RunJournal::flush()
     m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy && !m_remove; });
 }
 
+QString RunJournal::save(File &file, const QByteArray &content)
+{
+    Disk &disk = Disk::current();
+    if (file.fd >= 0 && !file.failing) {
+        qsizetype written = 0;
+        int error = disk.write(file.fd, content.constData() + file.written,
+                               content.size() - file.written, &written);
+        file.written += written;
+        // Synced every time: a power cut then loses at most the last second.
+        if (!error)
+            error = disk.syncData(file.fd);
+        if (!error)
+            return QString();
+    }
+    // Whole again, as a new file: what the old one holds is no longer known.
+    // '@' never appears in a computer's name: what follows it is the name.
+    const QString path = m_directory + QLatin1Char('/') + m_stem + QLatin1Char('-') +
+                         QString::number(++Serial) + QLatin1Char('@') + m_computer +
+                         QLatin1String(Suffix);
+    int fd = -1;
+    if (const int error = create(path, content, &fd)) {
+        file.failing = true;
+        return QStringLiteral("\"%1\": %2").arg(path, Files::reason(error));
+    }
+    if (file.fd >= 0) {
+        ::unlink(QFile::encodeName(file.path).constData());
+        ::close(file.fd);
+    }
+    file = {fd, path, content.size(), false};
+    return QString();
+}
+
 void RunJournal::write()
 {
-    int fd = -1;
-    // Lines that have not reached the file yet: the journal's rows must follow one another.
-    QByteArray unwritten;
+    File file;
+    QByteArray content = m_header;
+    QString problem;
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_stop || m_remove || !m_queue.empty(); });
+        const bool woken = m_wake.wait_for(lock, problem.isEmpty() ? Heartbeat : Retry, [this] {
+            return m_stop || m_remove || !m_queue.empty();
+        });
         if (m_remove) {
-            const QByteArray path = QFile::encodeName(m_path);
             m_path.clear();
             m_remove = false;
-            unwritten.clear();
             m_busy = true;
             lock.unlock();
-            if (fd >= 0) {
-                ::unlink(path.constData());
-                ::close(fd);
-                fd = -1;
+            if (file.fd >= 0) {
+                ::unlink(QFile::encodeName(file.path).constData());
+                ::close(file.fd);
             }
+            file = {};
+            problem.clear();
             lock.lock();
             m_busy = false;
-        } else if (!m_queue.empty()) {
+        } else if (!m_queue.empty() || !problem.isEmpty()) {
+            const bool fresh = !m_queue.empty();
             for (; !m_queue.empty(); m_queue.pop_front())
-                unwritten += m_queue.front();
+                content += m_queue.front();
             m_busy = true;
+            const auto handler = m_problemHandler;
             lock.unlock();
-            QString created;
-            if (fd < 0) {
-                fd = create(m_directory, m_name, m_header + unwritten);
-                if (fd >= 0) {
-                    created = m_directory + QLatin1Char('/') + m_name;
-                    unwritten.clear();
-                }
-            } else {
-                unwritten.remove(0, Files::writeSome(fd, unwritten));
-                // Synced every time: a power cut then loses at most the last second.
-                ::fdatasync(fd);
-            }
+            const QString before = problem;
+            if (fresh || file.fd < 0 || file.failing)
+                problem = save(file, content);
+            if (problem != before && handler && (problem.isEmpty() || before.isEmpty()))
+                handler(problem);
             lock.lock();
             m_busy = false;
-            if (!created.isEmpty())
-                m_path = created; // a discard meanwhile takes it away on the next turn
+            // A discard meanwhile takes the file away on the next turn.
+            m_path = file.fd >= 0 ? file.path : QString();
+        } else if (!woken && file.fd >= 0) {
+            // Still going on, for whoever can see this file but not its lock.
+            ::futimens(file.fd, nullptr);
         }
         m_idle.notify_all();
         if (m_stop && m_queue.empty() && !m_remove)
             break;
     }
-    if (fd >= 0)
-        ::close(fd);
+    if (file.fd >= 0)
+        ::close(file.fd);
 }
 
 namespace Journal {
 
-std::optional<Run> parse(const QByteArray &bytes)
+QString thisComputer()
 {
-    if (!bytes.startsWith(Magic))
+    return QSysInfo::machineHostName();
+}
+
+QString computerOf(const QString &fileName)
+{
+    const qsizetype at = fileName.lastIndexOf(QLatin1Char('@'));
+    if (at < 0)
+        return fileNamePart(thisComputer());
+    const QString name = fileName.mid(at + 1);
+    return name.left(name.indexOf(QLatin1String(RunJournal::Suffix)));
+}
+
+bool writtenHere(const QString &fileName)
+{
+    return computerOf(fileName) == fileNamePart(thisComputer());
+}
+
+std::optional<Run> parse(const QByteArray &bytes, QString *problem)
+{
+    const auto fail = [problem](const QString &reason) {
+        if (problem)
+            *problem = reason;
         return std::nullopt;
+    };
+    if (!bytes.startsWith(Magic)) {
+        return fail(bytes.startsWith(MagicStart)
+                        ? QStringLiteral("it was written by another version of Dialtrace")
+                        : QStringLiteral("it does not begin as a journal does"));
+    }
     QList<QByteArray> lines = bytes.mid(Magic.size()).split('\n');
     // The last piece has no line end: empty, or a line torn by the crash.
     lines.removeLast();
-    if (lines.isEmpty())
-        return std::nullopt;
-    const QJsonObject json = QJsonDocument::fromJson(lines.takeFirst()).object();
+    const QJsonObject json =
+        lines.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(lines.takeFirst()).object();
     if (json.isEmpty())
-        return std::nullopt;
+        return fail(QStringLiteral("the line describing its run is damaged"));
     Run run;
     run.record.SubjectName = json.value("subject").toString();
     run.record.Variable = json.value("variable").toString();
@@ -185,29 +291,35 @@ std::optional<Run> parse(const QByteArray &bytes)
     run.record.FileFullPath = json.value("file").toString();
     run.twoVariables = json.value("two").toBool();
     run.record.Variable2Enabled = run.twoVariables;
+    run.computer = json.value("computer").toString(thisComputer());
     run.started = QDateTime::fromString(json.value("started").toString(), Qt::ISODateWithMs);
 
     QList<std::pair<int, std::pair<qint16, qint16>>> samples;
     int lastRow = 0;
-    for (const QByteArray &line : lines) {
+    for (const QByteArray &line : std::as_const(lines)) {
+        if (line + '\n' == RecoveredMark) {
+            run.recovered = true;
+            continue;
+        }
         const QList<QByteArray> cells = line.split(',');
         bool ok[4] = {};
         const int row = cells.value(0).toInt(&ok[0]);
         const int l1 = cells.value(1).toInt(&ok[1]);
         const int l2 = cells.value(2).toInt(&ok[2]);
         const int rows = cells.value(3).toInt(&ok[3]);
-        const bool valid = cells.size() == 4 && ok[0] && ok[1] && ok[2] && ok[3] &&
-                           row == samples.size() + 2 && qAbs(l1) <= 5 && qAbs(l2) <= 5 &&
-                           rows >= row && rows <= 10000;
-        if (!valid)
-            break; // what follows a damaged line is not trusted
+        const int previous = samples.isEmpty() ? 1 : samples.last().first;
+        // A damaged line (a disk that lost what it was given, a torn write) is passed over;
+        // the rows after it still follow one another.
+        if (cells.size() != 4 || !ok[0] || !ok[1] || !ok[2] || !ok[3] || row <= previous ||
+            !Scale::contains(l1) || !Scale::contains(l2) || rows < row || rows > 10000) {
+            ++run.damaged;
+            continue;
+        }
         samples.append({row, {qint16(l1), qint16(l2)}});
         lastRow = rows;
     }
-    if (samples.isEmpty())
-        return std::nullopt;
     run.table = RecordTable(lastRow);
-    for (const auto &[row, levels] : samples) {
+    for (const auto &[row, levels] : std::as_const(samples)) {
         run.table.setCell(row, 1, levels.first);
         run.table.setCell(row, 2, levels.second);
     }
@@ -215,71 +327,18 @@ std::optional<Run> parse(const QByteArray &bytes)
     return run;
 }
 
-QList<Orphan> orphans(const QString &directory)
-{
-    QList<Orphan> found;
-    // A journal whose run ended while it was being created still has its first name.
-    const QString suffix = QLatin1String(RunJournal::Suffix);
-    const QStringList names = QDir(directory).entryList(
-        {QStringLiteral("*") + suffix, QStringLiteral("*") + suffix + QStringLiteral(".part")},
-        QDir::Files | QDir::Hidden, QDir::Name);
-    for (const QString &name : names) {
-        const QString path = directory + QLatin1Char('/') + name;
-        const QByteArray encoded = QFile::encodeName(path);
-        const int fd = ::open(encoded.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0)
-            continue;
-        // A run that goes on holds its lock; the kernel lets go of it when the process ends.
-        // A run that took its journal away just now leaves a lockable file with no name.
-        struct stat opened
-        {
-        }, named{};
-        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
-            ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::stat(encoded.constData(), &named) != 0 ||
-            named.st_dev != opened.st_dev || named.st_ino != opened.st_ino) {
-            ::close(fd);
-            continue;
-        }
-        found.append({path, fd});
-    }
-    return found;
-}
-
-QByteArray read(const Orphan &orphan)
-{
-    QFile file;
-    QByteArray bytes;
-    const int fd = ::dup(orphan.lockFd);
-    if (fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        bytes = file.readAll();
-    else if (fd >= 0)
-        ::close(fd);
-    return bytes;
-}
-
-void release(Orphan &orphan, bool remove)
-{
-    // Only the file that was locked goes, whatever took its name since.
-    struct stat opened
-    {
-    }, named{};
-    const QByteArray encoded = QFile::encodeName(orphan.path);
-    if (remove && ::fstat(orphan.lockFd, &opened) == 0 &&
-        ::stat(encoded.constData(), &named) == 0 && named.st_dev == opened.st_dev &&
-        named.st_ino == opened.st_ino)
-        ::unlink(encoded.constData());
-    if (orphan.lockFd >= 0)
-        ::close(orphan.lockFd);
-    orphan.lockFd = -1;
-}
-
 QString recoveredName(const Run &run)
 {
     const QString name = QStringLiteral("Recovered %1 %2 %3")
                              .arg(run.record.SubjectName, run.record.Variable,
                                   run.started.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
-    return Files::safeFileName(name.simplified(), QStringLiteral("Recovered run")) +
-           QStringLiteral(".csv");
+    return Files::safeFileName(name.simplified(), shortRecoveredName(run));
+}
+
+QString shortRecoveredName(const Run &run)
+{
+    return QStringLiteral("Recovered run ") +
+           run.started.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
 }
 
 } // namespace Journal

@@ -6,30 +6,40 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <QStringList>
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
 
+namespace Journal {
+
+// The name of this computer as journals give it.
+QString thisComputer();
+
+} // namespace Journal
+
 // The journal of a run: every stored sample reaches the disk within the second, so that a
 // crash, a power cut or a lost display loses at most the last one. It is an append-only log
 // beside the executable: a line naming the format, a line of JSON with the run's record, then
-// one line "row,level1,level2,rows of the table" per sample. A torn last line is ignored when it is
-// read back.
+// one line "row,level1,level2,rows of the table" per sample. Its name says which computer
+// writes it.
 //
 // The file is written by a thread of its own, so that a slow disk never delays a tick, and is
 // locked (flock) for as long as its run goes on: a journal that can be locked belongs to a
-// process that is gone.
+// process that is gone. The run's lines are few, so they are all kept in memory: where a write
+// or a sync fails, the whole journal is written again as a new file, since after a failed sync
+// the lines already written may be lost even where later ones reach the disk.
 class RunJournal
 {
 public:
     static constexpr char Suffix[] = ".dialtrace-journal";
 
     RunJournal(const QString &directory, const SetupRecord &record, bool twoVariables,
-               const QDateTime &started = QDateTime::currentDateTime());
+               const QDateTime &started = QDateTime::currentDateTime(),
+               const QString &computer = Journal::thisComputer());
     // Leaves the journal on disk: only discard() takes it away.
     ~RunJournal();
     RunJournal(const RunJournal &) = delete;
@@ -41,21 +51,32 @@ public:
     // writer takes the file away.
     void discard();
 
+    // Called on the writer's thread each time saving to disk stops working (the reason) or works
+    // again (empty). Set it before the first append.
+    void setProblemHandler(std::function<void(const QString &problem)> handler);
+
     // Empty until the first sample is written, and again once discarded.
     QString path() const;
-    // Waits until everything appended so far is on disk (for tests and the benchmark).
+    // Waits until the writer has tried to save everything appended so far (for tests and the
+    // benchmark).
     void flush();
     // The longest time an append() took, in nanoseconds: what the tick spent on the journal.
     qint64 longestAppendNanoseconds() const { return m_longestAppend; }
 
 private:
+    struct File;
     void write();
+    // Saves content on the file, or on a new one; the reason it could not, or empty.
+    QString save(File &file, const QByteArray &content);
+    void pushLine(const QByteArray &line);
 
     QString m_directory;
-    QString m_name;
+    QString m_stem;     // the journal's name up to its serial
+    QString m_computer; // as the name gives it
     QByteArray m_header;
     bool m_discarded = false;
     qint64 m_longestAppend = 0;
+    std::function<void(const QString &)> m_problemHandler;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -75,26 +96,30 @@ struct Run
     SetupRecord record;
     bool twoVariables = false;
     QDateTime started;
+    QString computer;
     RecordTable table{0};
     int samples = 0;
+    // Lines that could not be read and were passed over.
+    int damaged = 0;
+    // Saved as a results file already; only its removal failed.
+    bool recovered = false;
 };
 
-// The run a journal holds, or nothing when the bytes are not a journal at all.
-std::optional<Run> parse(const QByteArray &bytes);
+// The run a journal holds, or nothing with the reason when the bytes are not a journal this
+// program can read. Damaged lines are skipped: the samples after them still count.
+std::optional<Run> parse(const QByteArray &bytes, QString *problem = nullptr);
 
-// Journals in directory whose process has ended; each is locked while it is returned so that
-// no other copy recovers it at the same time. Call release() when done with one.
-struct Orphan
-{
-    QString path;
-    int lockFd = -1;
-};
-QList<Orphan> orphans(const QString &directory);
-// The bytes of a locked journal, read through its lock rather than its name.
-QByteArray read(const Orphan &orphan);
-void release(Orphan &orphan, bool remove);
+// The computer a journal's file name names, as file names give it; this one for journals that
+// name none, which only this computer wrote.
+QString computerOf(const QString &fileName);
+bool writtenHere(const QString &fileName);
 
-// "Recovered" with the subject, variable, date and time of the run: a name a person knows.
+// The line that marks a journal as saved, written before it is removed.
+inline constexpr char RecoveredMark[] = "recovered\n";
+
+// "Recovered" with the subject, variable, date and time of the run: a name a person knows,
+// without its extension; and the shorter one for where that name is too long.
 QString recoveredName(const Run &run);
+QString shortRecoveredName(const Run &run);
 
 } // namespace Journal

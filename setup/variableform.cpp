@@ -2,6 +2,7 @@
 
 #include "controls.h"
 #include "dialogs.h"
+#include "files.h"
 #include "twips.h"
 
 #include <QCloseEvent>
@@ -17,6 +18,11 @@ const QString OpenTitle = QStringLiteral("Please Select the Movie or Sound File"
 const QString OpenFilter =
     QStringLiteral("Movie Files (*.avi,*.mpg,*.mpeg,*.wmv)|*.avi;*.mpg;*.mpeg;*.wmv|"
                    "MP3/Wav Sound Files (*.mp3;*.wav)|*.mp3;*.wav|");
+
+// Names the results file cannot hold as typed: said under the field, and "Ok" goes on.
+const QString UnstorableSuffix = QStringLiteral(" will be written as ?");
+constexpr int MostCharactersNamed = 8;
+constexpr int WarningHeight = 240;
 
 // A pasted line break shows as a blank in the box; it must not split a line of the results file.
 QString oneLine(QString text)
@@ -88,8 +94,66 @@ VariableForm::VariableForm(Dialogs &dialogs, QWidget *parent)
     connect(&Command2, &QPushButton::clicked, this, &VariableForm::cancel);
     connect(&Command3, &QPushButton::clicked, this, &VariableForm::help);
 
+    // Top to bottom, as they stand on the form.
+    m_warnings[0].field = &Text1;
+    m_warnings[1].field = &Text2;
+    m_warnings[2].field = &Text4;
+    m_warnings[3].field = &Text3;
+    for (QWidget *control : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        m_designed.append({control, control->geometry()});
+    m_designedSize = size();
+    for (Warning &warning : m_warnings) {
+        warning.label.setParent(this);
+        warning.label.setObjectName(warning.field->objectName() + QStringLiteral("Unstorable"));
+        warning.label.setTextFormat(Qt::PlainText);
+        warning.label.setStyleSheet(QStringLiteral("color: #b00000"));
+        warning.label.hide();
+        connect(warning.field, &QLineEdit::textChanged, this, &VariableForm::showUnstorable);
+    }
+
     setSecondVariableOpen(false);
     Text1.setFocus();
+}
+
+void VariableForm::showUnstorable()
+{
+    const int line = Twips::toPixels(WarningHeight);
+    QList<int> anchors; // where a field with a warning under it ends, as designed
+    for (Warning &warning : m_warnings) {
+        const QStringList characters = Files::unstorable(oneLine(warning.field->text()));
+        warning.label.setVisible(!characters.isEmpty());
+        if (characters.isEmpty())
+            continue;
+        QStringList named = characters.mid(0, MostCharactersNamed);
+        if (characters.size() > MostCharactersNamed)
+            named.append(QStringLiteral("..."));
+        warning.label.setText(named.join(QStringLiteral(", ")) + UnstorableSuffix);
+        for (const auto &[control, place] : std::as_const(m_designed)) {
+            if (control == warning.field)
+                anchors.append(place.bottom());
+        }
+    }
+    for (const auto &[control, place] : std::as_const(m_designed)) {
+        const auto below = std::count_if(anchors.cbegin(), anchors.cend(),
+                                         [top = place.top()](int anchor) { return top > anchor; });
+        control->move(place.left(), place.top() + static_cast<int>(below) * line);
+    }
+    for (Warning &warning : m_warnings) {
+        const QRect field = warning.field->geometry();
+        warning.label.setGeometry(field.left(), field.bottom() + 1, field.width(), line);
+    }
+    const QSize wanted = m_designedSize + QSize(0, static_cast<int>(anchors.size()) * line);
+    if (wanted != size())
+        setFixedSize(wanted);
+}
+
+QString VariableForm::unstorableWarning(const char *field) const
+{
+    for (const Warning &warning : m_warnings) {
+        if (warning.field->objectName() == QLatin1String(field))
+            return warning.label.isHidden() ? QString() : warning.label.text();
+    }
+    return QString();
 }
 
 void VariableForm::setSecondVariableOpen(bool open)

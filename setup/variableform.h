@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <array>
+
 class Dialogs;
 
 // The setup form: subject, one or two variable names and the date, then the clip to play.
@@ -25,6 +27,10 @@ public:
     void cancel();
     void help();
 
+    // The warning under a field (by its name) where its text holds characters the results file
+    // cannot store; empty where none is shown.
+    QString unstorableWarning(const char *field) const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -35,6 +41,9 @@ signals:
 
 private:
     void setSecondVariableOpen(bool open);
+    // Shows a warning under each field whose text the results file cannot hold as typed, and
+    // moves what lies below it down to make room.
+    void showUnstorable();
     QString chooseFile();
 
     Dialogs &m_dialogs;
@@ -53,6 +62,16 @@ private:
     QPushButton Command3;
     QPushButton Command1;
     QPushButton Command2;
+
+    struct Warning
+    {
+        QLineEdit *field = nullptr;
+        QLabel label;
+    };
+    std::array<Warning, 4> m_warnings;
+    // Where each control stands with no warning shown.
+    QList<std::pair<QWidget *, QRect>> m_designed;
+    QSize m_designedSize;
 };
 
 inline const QString ContactAddress = QStringLiteral("dialtrace-support@example.org");

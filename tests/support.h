@@ -4,6 +4,7 @@
 // and a session that drives the real order of screens with those fakes.
 
 #include "dialogs.h"
+#include "disk.h"
 #include "mediaplayer.h"
 #include "runjournal.h"
 #include "screenorder.h"
@@ -19,7 +20,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <cerrno>
 #include <functional>
+
+#include <fcntl.h>
 
 inline SetupRecord makeRecord(bool two, const QString &v1 = "Mood", const QString &v2 = "Stress")
 {
@@ -132,6 +137,50 @@ private:
     // The screen that shows the view owns it from then on and may delete it first.
     QPointer<QWidget> m_view;
     double m_duration = 0.0;
+};
+
+// The disk as the program sees it, failing where a test says; in use while it exists. The
+// journal's writer calls it from its own thread.
+class FailingDisk : public Disk
+{
+public:
+    FailingDisk() { Disk::use(this); }
+    ~FailingDisk() override { Disk::use(nullptr); }
+
+    int lockExclusive(int fd) override
+    {
+        // As on NFS, where a lock is a write lock: a descriptor open for reading only cannot
+        // take it.
+        if ((::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY)
+            return EBADF;
+        return lockError ? lockError.load() : Disk::lockExclusive(fd);
+    }
+    int syncData(int fd) override
+    {
+        // A positive count fails that many syncs; a negative one fails every sync.
+        if (syncFailures != 0) {
+            if (syncFailures > 0)
+                --syncFailures;
+            return EIO;
+        }
+        return Disk::syncData(fd);
+    }
+    int createExclusive(const QString &path, int *fd) override
+    {
+        const QString name = path.section('/', -1);
+        if (name.toUtf8().size() > longestName)
+            return ENAMETOOLONG;
+        if (!refusedNames.isEmpty() && name.startsWith(refusedNames))
+            return EACCES;
+        return Disk::createExclusive(path, fd);
+    }
+    bool isShared(const QString &) override { return shared; }
+
+    std::atomic<int> lockError{0};
+    std::atomic<int> syncFailures{0};
+    std::atomic<int> longestName{255};
+    QString refusedNames; // set before anything runs: files whose names begin so are refused
+    bool shared = false;
 };
 
 // The real order of screens in a temporary application directory, driven as an operator would.

@@ -66,24 +66,38 @@ private slots:
         QTest::addColumn<QString>("kept");       // in the record, shown everywhere
         QTest::addColumn<QByteArray>("written"); // in the results file
         QTest::addColumn<QString>("offered");    // the spreadsheet export's default name
+        QTest::addColumn<QString>("warned");     // under the field, as the name is typed
         QTest::newRow("comma and quotes") << "Smith, \"Jr\" Ann"
                                           << "Smith, \"Jr\" Ann" << QByteArray("Smith, \"Jr\" Ann")
-                                          << "Smith, _Jr_ Ann Smith, _Jr_ Ann.csv";
+                                          << "Smith, _Jr_ Ann Smith, _Jr_ Ann.csv"
+                                          << "";
         QTest::newRow("ampersand") << "R&D"
-                                   << "R&D" << QByteArray("R&D") << "R&D R&D.csv";
+                                   << "R&D" << QByteArray("R&D") << "R&D R&D.csv"
+                                   << "";
         QTest::newRow("markup") << "<i>It</i>"
                                 << "<i>It</i>" << QByteArray("<i>It</i>")
-                                << "_i_It__i_ _i_It__i_.csv";
+                                << "_i_It__i_ _i_It__i_.csv"
+                                << "";
         QTest::newRow("line breaks") << "A\nB\r\nC\u2029D"
-                                     << "A B C D" << QByteArray("A B C D") << "A B C D A B C D.csv";
+                                     << "A B C D" << QByteArray("A B C D") << "A B C D A B C D.csv"
+                                     << "";
         QTest::newRow("outside Windows-1252")
             << "Zoë 😀/中"
-            << "Zoë 😀/中" << QByteArray("Zo\xEB ?/?") << "Zoë 😀_中 Zoë 😀_中.csv";
+            << "Zoë 😀/中" << QByteArray("Zo\xEB ?/?") << "Zoë 😀_中 Zoë 😀_中.csv"
+            << "😀, 中 will be written as ?";
+        QTest::newRow("Greek") << "Χαρά?"
+                               << "Χαρά?" << QByteArray("?????") << "Χαρά_ Χαρά_.csv"
+                               << "Χ, α, ρ, ά will be written as ?";
+        QTest::newRow("%1 stays") << "%1 %2"
+                                  << "%1 %2" << QByteArray("%1 %2") << "%1 %2 %1 %2.csv"
+                                  << "";
         QTest::newRow("only dots") << ".."
-                                   << ".." << QByteArray("..") << "Dialtrace results.csv";
+                                   << ".." << QByteArray("..") << "Dialtrace results.csv"
+                                   << "";
         const QString longName(10000, 'x');
         QTest::newRow("10,000 characters") << longName << longName << QByteArray(10000, 'x')
-                                           << QString(Files::MaxNameBytes, 'x') + ".csv";
+                                           << QString(Files::MaxNameBytes, 'x') + ".csv"
+                                           << "";
     }
     void names()
     {
@@ -93,6 +107,8 @@ private slots:
         Session s;
         MainForm &rating = rateAs(s, typed);
         QCOMPARE(s.order.variableForm()->record().SubjectName, kept);
+        QTEST(s.order.variableForm()->unstorableWarning("Text1"), "warned");
+        QTEST(s.order.variableForm()->unstorableWarning("Text2"), "warned");
         auto *increase = child<QPushButton>(&rating, "Command1");
         QVERIFY(QKeySequence::mnemonic(increase->text()).isEmpty());
         QCOMPARE(increase->text().replace("&&", "&"), "Increase " + kept);

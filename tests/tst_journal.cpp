@@ -187,6 +187,102 @@ private slots:
         QCOMPARE(journals(s.home), QStringList{});
     }
 
+    // A sync that fails once: the whole journal is written again as a new file, and what the
+    // process leaves when it ends without a word holds every sample.
+    void failedSyncRewritesTheJournal()
+    {
+        Session s;
+        FailingDisk disk;
+        auto journal = std::make_unique<RunJournal>(s.home, makeRecord(false), false);
+        journal->append(61, 2, 1, 0);
+        journal->flush();
+        const QString first = journal->path();
+        disk.syncFailures = 1;
+        journal->append(61, 3, -2, 0);
+        journal->flush();
+        QVERIFY(journal->path() != first);
+        QCOMPARE(journals(s.home), QStringList{QFileInfo(journal->path()).fileName()});
+        journal->append(61, 4, 3, 0);
+        journal->flush();
+        journal.reset();
+        s.order.start();
+        const QStringList saved = QDir(s.home).entryList({"Recovered*"});
+        QCOMPARE(saved.size(), 1);
+        QVERIFY(readAll(s.path(saved[0])).contains("\r\n2,1\r\n3,-2\r\n4,3\r\n5,\r\n"));
+    }
+
+    // A disk that takes nothing: the operator is told on the rating screen while the rating
+    // goes on, and the journal is tried again, also when no sample comes, until it works.
+    void savingProblemIsShownAndTheRunGoesOn_data()
+    {
+        QTest::addColumn<bool>("create"); // the journal cannot even be created
+        QTest::newRow("every sync fails") << false;
+        QTest::newRow("no file can be made") << true;
+    }
+    void savingProblemIsShownAndTheRunGoesOn()
+    {
+        QFETCH(bool, create);
+        Session s;
+        FailingDisk disk;
+        if (create)
+            disk.refusedNames = "run-";
+        else
+            disk.syncFailures = -1;
+        MainForm &rating = s.record(false, 30.0, 2);
+        const auto *warning = child<QLabel>(&rating, "savingProblem");
+        s.order.journal()->flush();
+        QTRY_VERIFY(warning->isVisibleTo(&rating));
+        rating.press(Rating::Button::Increase1);
+        rating.recordSample();
+        QVERIFY(rating.isRecording());
+        QCOMPARE(rating.table()->cell(4, 1), std::optional<qint16>(1));
+        QCOMPARE(journals(s.home), QStringList{});
+        disk.refusedNames.clear();
+        disk.syncFailures = 0;
+        QTRY_VERIFY(!warning->isVisibleTo(&rating));
+        s.order.journal()->flush();
+        const auto run = Journal::parse(readAll(s.order.journal()->path()));
+        QVERIFY(run);
+        // Every sample stored so far, the real timer's included.
+        QCOMPARE(run->samples, rating.recordRow() - 1);
+        QVERIFY(run->samples >= 3);
+    }
+
+    // The export reaches the disk, every step checked, before temp.csv goes or the journal is
+    // given up; a failure on the way leaves both.
+    void exportIsCheckedBeforeTheResultsGo_data()
+    {
+        QTest::addColumn<bool>("resultsFile"); // temp.csv could be written at "Finished!"
+        QTest::newRow("temp.csv written") << true;
+        QTest::newRow("temp.csv could not be written") << false;
+    }
+    void exportIsCheckedBeforeTheResultsGo()
+    {
+        QFETCH(bool, resultsFile);
+        Session s;
+        if (!resultsFile)
+            QVERIFY(QDir().mkpath(s.order.resultsFilePath()));
+        s.record(false, 30.0, 2);
+        OutputForm &output = s.finish();
+        s.order.journal()->flush();
+        const int messages = s.dialogs.messages.size();
+        FailingDisk disk;
+        disk.syncFailures = 1;
+        s.dialogs.saveAnswers = {s.path("a.csv"), s.path("b.csv")};
+        child<QPushButton>(&output, "Command3")->click();
+        QCOMPARE(s.dialogs.messages.size(), messages + 1);
+        QVERIFY(s.dialogs.messages.last().contains("could not be saved"));
+        s.order.journal()->flush();
+        QCOMPARE(journals(s.home).size(), resultsFile ? 0 : 1);
+        QCOMPARE(QFileInfo(s.order.resultsFilePath()).isFile(), resultsFile);
+        QVERIFY(!output.areResultsSaved() || resultsFile);
+        child<QPushButton>(&output, "Command3")->click();
+        s.order.journal()->flush();
+        QCOMPARE(journals(s.home), QStringList{});
+        QVERIFY(!QFileInfo(s.order.resultsFilePath()).isFile());
+        QCOMPARE(readAll(s.path("b.csv")), output.resultsBytes());
+    }
+
     // A full disk lets part of a line through: the rest follows it once there is room, and no
     // sample is lost or read as another.
     void fullDiskLosesNothing()

@@ -1,0 +1,151 @@
+#include "disk.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace {
+
+Disk RealDisk;
+Disk *Current = &RealDisk;
+
+// File systems that other computers reach too. Some of them keep locks on each computer
+// (NFS mounted with local_lock or nolock, SMB without byte-range locks, sshfs), so a lock seen
+// free here says nothing about a process on another computer.
+constexpr unsigned long SharedFileSystems[] = {
+    0x6969,     // NFS
+    0x517B,     // SMB
+    0xFF534D42, // CIFS
+    0xFE534D42, // SMB2
+    0x65735546, // FUSE (sshfs and others)
+    0x5346414F, // AFS
+    0x00C36400, // Ceph
+    0x01161970, // GFS2
+    0x7461636F, // OCFS2
+    0x01021997, // 9P
+    0x73757245, // Coda
+    0x0BD00BD0, // Lustre
+};
+
+int errorOr(int result)
+{
+    return result == 0 ? 0 : errno;
+}
+
+} // namespace
+
+int Disk::lockExclusive(int fd)
+{
+    return errorOr(::flock(fd, LOCK_EX | LOCK_NB));
+}
+
+int Disk::syncData(int fd)
+{
+    return errorOr(::fdatasync(fd));
+}
+
+int Disk::write(int fd, const char *data, qsizetype size, qsizetype *written)
+{
+    *written = 0;
+    while (*written < size) {
+        const ssize_t n = ::write(fd, data + *written, static_cast<size_t>(size - *written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A write that takes nothing and says nothing is as good as a full disk.
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
+        *written += n;
+    }
+    return 0;
+}
+
+int Disk::createExclusive(const QString &path, int *fd)
+{
+    *fd = ::open(QFile::encodeName(path).constData(),
+                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    return *fd < 0 ? errno : 0;
+}
+
+bool Disk::isShared(const QString &directory)
+{
+    struct statfs info
+    {
+    };
+    if (::statfs(QFile::encodeName(directory).constData(), &info) != 0)
+        return false;
+    const auto type = static_cast<unsigned long>(info.f_type);
+    for (const unsigned long shared : SharedFileSystems) {
+        if (type == shared)
+            return true;
+    }
+    return false;
+}
+
+Disk &Disk::current()
+{
+    return *Current;
+}
+
+void Disk::use(Disk *disk)
+{
+    Current = disk ? disk : &RealDisk;
+}
+
+namespace Files {
+
+QString reason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+int renameNoReplace(const QString &from, const QString &to)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return errno;
+    // NFS and some others cannot rename without replacing; a link never replaces.
+    if (::link(source.constData(), target.constData()) != 0)
+        return errno;
+    ::unlink(source.constData());
+    return 0;
+}
+
+int syncDirectory(const QString &directory)
+{
+    const int fd =
+        ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = errorOr(::fsync(fd));
+    // Some file systems cannot sync a directory at all: their names are as safe as they get.
+    if (error == EINVAL || error == ENOTSUP)
+        error = 0;
+    ::close(fd);
+    return error;
+}
+
+int finishFile(int fd, const QByteArray &bytes)
+{
+    qsizetype written = 0;
+    int error = Disk::current().write(fd, bytes.constData(), bytes.size(), &written);
+    if (!error)
+        error = Disk::current().syncData(fd);
+    // A network file system may report a failed write only when the file is closed.
+    if (::close(fd) != 0 && !error && errno != EINTR)
+        error = errno;
+    return error;
+}
+
+} // namespace Files

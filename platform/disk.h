@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+// The system calls through which recorded data reaches the disk. Each answers 0 or the errno of
+// its failure. The real calls by default; a test puts in a stand-in that fails where it wants,
+// since a full or failing disk cannot be had on demand.
+class Disk
+{
+public:
+    virtual ~Disk() = default;
+
+    // flock(LOCK_EX | LOCK_NB) on a descriptor open for writing, which NFS needs for it.
+    // EWOULDBLOCK: another open file holds the lock.
+    virtual int lockExclusive(int fd);
+    // fdatasync. After a failure, what was written since the last success may be gone for good,
+    // even though a later call succeeds.
+    virtual int syncData(int fd);
+    // Writes as much of data as it takes; written says how much went, also after a failure.
+    virtual int write(int fd, const char *data, qsizetype size, qsizetype *written);
+    // Makes a new plain file at path, never following or replacing anything there.
+    virtual int createExclusive(const QString &path, int *fd);
+    // Whether other computers may write into directory too (a network file system): a lock
+    // taken there may then be visible on this computer only.
+    virtual bool isShared(const QString &directory);
+
+    static Disk &current();
+    // nullptr puts the real calls back.
+    static void use(Disk *disk);
+};
+
+namespace Files {
+
+// The reason an errno value stands for, as a sentence fragment a person reads.
+QString reason(int error);
+
+// Renames from to to unless to exists (EEXIST then). Where the file system cannot rename that
+// way, the file is linked under its new name and the old name removed.
+int renameNoReplace(const QString &from, const QString &to);
+
+// Makes the names in a directory (a file created, renamed or removed there) last a power cut.
+int syncDirectory(const QString &directory);
+
+// Writes all of bytes to fd, syncs and closes it (fd is closed in any case); the first failure.
+int finishFile(int fd, const QByteArray &bytes);
+
+} // namespace Files

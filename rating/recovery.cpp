@@ -1,0 +1,323 @@
+#include "recovery.h"
+
+#include "disk.h"
+#include "files.h"
+#include "resultsfile.h"
+#include "runjournal.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A fifteen-minute run writes some 20 KB; nothing this large is a journal of a run, and reading
+// it whole at every start could take all the memory there is.
+constexpr qint64 JournalLimit = 8 * 1024 * 1024;
+
+const QString NoticeName = QStringLiteral("unsaved.dialtrace-notice");
+
+struct Report
+{
+    QStringList saved;
+    QStringList failed;
+    QStringList unchecked;
+    QStringList elsewhere;
+    QStringList unreadable;
+};
+
+QString who(const Journal::Run &run)
+{
+    QString variables = QStringLiteral("variable \"") + run.record.Variable + QLatin1Char('"');
+    if (run.twoVariables)
+        variables = QStringLiteral("variables \"") + run.record.Variable +
+                    QStringLiteral("\" and \"") + run.record.Variable2 + QLatin1Char('"');
+    return QStringLiteral("Subject \"") + run.record.SubjectName + QStringLiteral("\", ") +
+           variables + QStringLiteral(": ") + QString::number(run.samples) +
+           (run.samples == 1 ? QStringLiteral(" second stored")
+                             : QStringLiteral(" seconds stored"));
+}
+
+// Up to limit bytes of the file behind fd, from its start.
+int readThrough(int fd, qint64 limit, QByteArray *bytes)
+{
+    bytes->clear();
+    char buffer[65536];
+    while (bytes->size() < limit) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, bytes->size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            break;
+        bytes->append(buffer, n);
+    }
+    return 0;
+}
+
+// Only the file that was locked goes, whatever took its name since.
+void removeLocked(int fd, const QString &path)
+{
+    struct stat opened
+    {
+    }, named{};
+    const QByteArray encoded = QFile::encodeName(path);
+    if (::fstat(fd, &opened) == 0 && ::stat(encoded.constData(), &named) == 0 &&
+        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
+        ::unlink(encoded.constData()) == 0)
+        Files::syncDirectory(QFileInfo(path).absolutePath());
+}
+
+// Marked as saved before it goes, so that a removal that fails never saves it twice.
+void markRecovered(int fd)
+{
+    const qsizetype size = qsizetype(sizeof Journal::RecoveredMark) - 1;
+    qsizetype written = 0;
+    if (::lseek(fd, 0, SEEK_END) >= 0 &&
+        !Disk::current().write(fd, Journal::RecoveredMark, size, &written))
+        Disk::current().syncData(fd);
+}
+
+// Under its own name with the suffix added, never over another file; the name it got.
+QString moveAside(const QString &path, int *error)
+{
+    QString target = path + QLatin1String(Recovery::UnreadableSuffix);
+    for (int n = 2; (*error = Files::renameNoReplace(path, target)) == EEXIST && n < 100; ++n)
+        target = path + QStringLiteral(".%1").arg(n) + QLatin1String(Recovery::UnreadableSuffix);
+    return QFileInfo(target).fileName();
+}
+
+class Recoverer
+{
+public:
+    explicit Recoverer(const QString &directory)
+        : m_directory(directory), m_shared(Disk::current().isShared(directory))
+    {
+    }
+
+    void check(const QString &name);
+    QString text() const;
+
+private:
+    void recover(int fd, const QString &name, const QByteArray &bytes);
+
+    QString m_directory;
+    bool m_shared;
+    Report m_report;
+};
+
+void Recoverer::check(const QString &name)
+{
+    const QString path = m_directory + QLatin1Char('/') + name;
+    const QByteArray encoded = QFile::encodeName(path);
+    if (m_shared && !Journal::writtenHere(name)) {
+        // Its computer's lock may be visible there alone: only its own Dialtrace may judge.
+        struct stat info
+        {
+        };
+        if (::stat(encoded.constData(), &info) == 0 &&
+            QDateTime::currentSecsSinceEpoch() - info.st_mtime > Recovery::StaleAfterSeconds)
+            m_report.elsewhere << QStringLiteral("\"%1\", of computer \"%2\"")
+                                      .arg(name, Journal::computerOf(name));
+        return;
+    }
+    // Open for writing, which a lock on a network file system needs.
+    const int fd = ::open(encoded.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            m_report.unchecked << QStringLiteral("\"%1\": %2").arg(name, Files::reason(errno));
+        return;
+    }
+    struct stat opened
+    {
+    }, named{};
+    const int lock = ::fstat(fd, &opened) != 0  ? errno
+                     : !S_ISREG(opened.st_mode) ? EINVAL
+                                                : Disk::current().lockExclusive(fd);
+    QByteArray bytes;
+    if (lock == EWOULDBLOCK || lock == EAGAIN) {
+        // Its run goes on.
+    } else if (lock) {
+        m_report.unchecked << QStringLiteral("\"%1\": %2").arg(name, Files::reason(lock));
+    } else if (::stat(encoded.constData(), &named) != 0 || named.st_dev != opened.st_dev ||
+               named.st_ino != opened.st_ino) {
+        // Its run took it away just now and left a file with no name.
+    } else if (const int error = readThrough(fd, JournalLimit + 1, &bytes)) {
+        m_report.unchecked << QStringLiteral("\"%1\": %2").arg(name, Files::reason(error));
+    } else {
+        recover(fd, name, bytes);
+    }
+    ::close(fd);
+}
+
+void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_directory + QLatin1Char('/') + name;
+    QString problem;
+    std::optional<Journal::Run> run;
+    if (bytes.size() > JournalLimit) {
+        problem = QStringLiteral("it is larger than the journal of any run");
+    } else if ((run = Journal::parse(bytes, &problem)) && run->samples == 0 && run->damaged > 0) {
+        problem = QStringLiteral("none of its samples can be read");
+        run.reset();
+    }
+    if (!run) {
+        int error = 0;
+        const QString kept = moveAside(path, &error);
+        if (error)
+            m_report.unchecked << QStringLiteral(
+                                      "\"%1\": %2; it could not be moved aside either: %3")
+                                      .arg(name, problem, Files::reason(error));
+        else
+            m_report.unreadable
+                << QStringLiteral("\"%1\": %2. It is kept as \"%3\".").arg(name, problem, kept);
+        return;
+    }
+    // Saved at an earlier start, or a run that had stored nothing: nothing to keep.
+    if (run->recovered || run->samples == 0) {
+        removeLocked(fd, path);
+        return;
+    }
+    QString saved;
+    QString error;
+    const QByteArray results =
+        ResultsFile::bytes(Recording::results(run->record, run->twoVariables, &run->table));
+    if (!Files::createUniqueFile(m_directory, Journal::recoveredName(*run), QStringLiteral(".csv"),
+                                 Journal::shortRecoveredName(*run), results, &saved, &error)) {
+        m_report.failed << who(*run) + QStringLiteral(", not saved: ") + error;
+        return;
+    }
+    markRecovered(fd);
+    removeLocked(fd, path);
+    m_report.saved << who(*run) +
+                          QStringLiteral(", saved as \"%1\".").arg(QFileInfo(saved).fileName());
+}
+
+QString Recoverer::text() const
+{
+    const QString folder = QDir::toNativeSeparators(m_directory);
+    QStringList parts;
+    if (!m_report.saved.isEmpty() || !m_report.failed.isEmpty())
+        parts << QStringLiteral("Dialtrace ended during a run without \"Finished!\".");
+    if (!m_report.saved.isEmpty())
+        parts << QStringLiteral("The results stored up to then are saved beside the program, in ") +
+                     folder + QStringLiteral(":\n\n") + m_report.saved.join(QLatin1Char('\n'));
+    if (!m_report.failed.isEmpty())
+        parts << QStringLiteral("These could not be saved; they are kept, and Dialtrace tries "
+                                "again at its next start:\n\n") +
+                     m_report.failed.join(QLatin1Char('\n'));
+    if (!m_report.unreadable.isEmpty())
+        parts << QStringLiteral("These journals of runs cannot be read, so nothing could be saved "
+                                "from them; each is kept under another name and not read "
+                                "again:\n\n") +
+                     m_report.unreadable.join(QLatin1Char('\n'));
+    if (!m_report.unchecked.isEmpty())
+        parts << QStringLiteral("These journals of runs could not be checked; each is left as it "
+                                "is:\n\n") +
+                     m_report.unchecked.join(QLatin1Char('\n'));
+    if (!m_report.elsewhere.isEmpty())
+        parts << QStringLiteral("These journals were written on other computers, whose runs this "
+                                "one cannot see; each is left as it is, for Dialtrace on that "
+                                "computer to save:\n\n") +
+                     m_report.elsewhere.join(QLatin1Char('\n'));
+    return parts.join(QStringLiteral("\n\n"));
+}
+
+} // namespace
+
+namespace Recovery {
+
+QString recoverInterruptedRuns(const QString &directory)
+{
+    Recoverer recoverer(directory);
+    // A journal whose run ended while it was being created still has its first name.
+    const QString suffix = QLatin1String(RunJournal::Suffix);
+    for (const QString &name : QDir(directory).entryList(
+             {QStringLiteral("*") + suffix, QStringLiteral("*") + suffix + QStringLiteral(".part")},
+             QDir::Files | QDir::Hidden, QDir::Name))
+        recoverer.check(name);
+    QString text = recoverer.text();
+    const QStringList kept = UnsavedResults::takeKept(directory);
+    if (!kept.isEmpty()) {
+        if (!text.isEmpty())
+            text += QStringLiteral("\n\n");
+        text +=
+            QStringLiteral("The results of runs that were never exported were kept when a "
+                           "later run replaced \"%1\", in %2:\n\n")
+                .arg(QLatin1String(ResultsFile::FileName), QDir::toNativeSeparators(directory)) +
+            kept.join(QLatin1Char('\n'));
+    }
+    return text;
+}
+
+} // namespace Recovery
+
+namespace UnsavedResults {
+
+bool keep(const QString &directory, QString *keptName, QString *error)
+{
+    keptName->clear();
+    const QString path = ResultsFile::path(directory);
+    struct stat info
+    {
+    };
+    // Nothing there, or nothing the results file could be written over anyway.
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return true;
+    QByteArray bytes;
+    if (!Files::readRegularFile(path, &bytes)) {
+        *error = QStringLiteral("It cannot be read.");
+        return false;
+    }
+    const QString when = QDateTime::fromSecsSinceEpoch(info.st_mtime)
+                             .toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
+    const QString fallback = QStringLiteral("Unsaved run ") + when;
+    QString base = fallback;
+    ResultsRun run;
+    if (ResultsFile::parse(path, bytes, &run, nullptr))
+        base = Files::safeFileName(QStringLiteral("Unsaved %1 %2 %3")
+                                       .arg(run.subject, run.variables.value(0), when)
+                                       .simplified(),
+                                   fallback);
+    QString kept;
+    if (!Files::createUniqueFile(directory, base, QStringLiteral(".csv"), fallback, bytes, &kept,
+                                 error))
+        return false;
+    *keptName = QFileInfo(kept).fileName();
+    QFile notice(directory + QLatin1Char('/') + NoticeName);
+    if (notice.open(QIODevice::WriteOnly | QIODevice::Append))
+        notice.write(keptName->toUtf8() + '\n');
+    return true;
+}
+
+QStringList takeKept(const QString &directory)
+{
+    // Taken under a name of its own first, so that a name another copy adds meanwhile goes to
+    // a notice of its own rather than be lost.
+    const QString notice = directory + QLatin1Char('/') + NoticeName;
+    const QString taken =
+        notice + QLatin1Char('.') + QString::number(QCoreApplication::applicationPid());
+    if (!QFile::rename(notice, taken))
+        return {};
+    QByteArray bytes;
+    Files::readRegularFile(taken, &bytes);
+    QFile::remove(taken);
+    QStringList names;
+    for (const QByteArray &line : bytes.split('\n')) {
+        const QString name = QString::fromUtf8(line);
+        if (!name.isEmpty() && QFileInfo::exists(directory + QLatin1Char('/') + name))
+            names << QLatin1Char('"') + name + QLatin1Char('"');
+    }
+    return names;
+}
+
+} // namespace UnsavedResults

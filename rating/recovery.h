@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What a start finds left behind: the journals of runs that ended without "Finished!", and the
+// results a later run kept before it replaced them.
+namespace Recovery {
+
+// The journals of ended runs in directory are saved as results files under names of their own;
+// journals that cannot be read are named once and moved aside; journals whose run may go on
+// (locked, or of another computer where locks cannot be trusted) or that cannot be checked are
+// left as they are. Returns what the operator is to be told, or empty when there is nothing.
+QString recoverInterruptedRuns(const QString &directory);
+
+// A journal that cannot be read is kept under its own name with this added, and never read again.
+inline constexpr char UnreadableSuffix[] = ".unreadable";
+
+// A journal of another computer whose run may still go on: so long since it was last touched, a
+// live run having touched it far more often, it is named as left behind.
+constexpr int StaleAfterSeconds = 600;
+
+} // namespace Recovery
+
+// The results of a run that nobody exported, in temp.csv, are kept beside it before the next run
+// replaces them.
+namespace UnsavedResults {
+
+// Keeps the results file of directory, where there is one, under a name of its own beside it:
+// "Unsaved SUBJECT VARIABLE YYYY-MM-DD HH.MM.SS.csv", never over another file, and notes the
+// name for the next start. True where there was nothing to keep or it is kept (keptName then
+// says as what); false with the reason where it could not be kept.
+bool keep(const QString &directory, QString *keptName, QString *error);
+
+// The names kept since they were last taken: each is told once.
+QStringList takeKept(const QString &directory);
+
+} // namespace UnsavedResults

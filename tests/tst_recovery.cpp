@@ -1,0 +1,229 @@
+// What a start finds left behind: journals of ended runs, of runs that go on elsewhere, journals
+// that cannot be read or checked, and the results a later run kept before replacing them.
+
+#include "recordtable.h"
+#include "recovery.h"
+#include "resultsfile.h"
+#include "runjournal.h"
+#include "support.h"
+
+#include <QDir>
+
+#include <utime.h>
+
+namespace {
+
+const QDateTime Started({2026, 12, 6}, {10, 54});
+
+// A journal as a run that ended leaves it: written through the real journal, then let go.
+QString leaveJournal(const QString &dir, const SetupRecord &record, int samples,
+                     const QString &computer = Journal::thisComputer())
+{
+    RunJournal journal(dir, record, false, Started, computer);
+    for (int row = 2; row < samples + 2; ++row)
+        journal.append(61, row, qint16(row % 6), 0);
+    journal.flush();
+    return journal.path();
+}
+
+QStringList files(const QString &dir, const QString &pattern = "*")
+{
+    return QDir(dir).entryList({pattern}, QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// The messages of one start of the program in dir.
+QStringList startIn(Session &host)
+{
+    Session start(&host);
+    start.order.start();
+    return start.dialogs.messages;
+}
+
+} // namespace
+
+class TestRecovery : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Where the lock cannot tell whether the run goes on, the journal is left as it is.
+    void journalsLeftAlone_data()
+    {
+        QTest::addColumn<int>("lockError");
+        QTest::addColumn<QString>("computer");
+        QTest::addColumn<bool>("shared");   // a network folder, where locks may be local
+        QTest::addColumn<bool>("live");     // its run still holds the lock
+        QTest::addColumn<int>("age");       // seconds since the journal was touched
+        QTest::addColumn<QString>("named"); // what the message says, empty: no message
+        QTest::addColumn<bool>("recovered");
+        const QString here = Journal::thisComputer();
+        QTest::newRow("lock fails with EBADF")
+            << EBADF << here << false << false << 0 << "could not be checked" << false;
+        QTest::newRow("lock fails with ENOLCK")
+            << ENOLCK << here << false << false << 0 << "could not be checked" << false;
+        QTest::newRow("another computer's, live")
+            << 0 << "lab-pc-7" << false << true << 0 << "" << false;
+        QTest::newRow("another computer's, network folder, lately touched")
+            << 0 << "lab-pc-7" << true << false << 60 << "" << false;
+        QTest::newRow("another computer's, network folder, long untouched")
+            << 0 << "lab-pc-7" << true << false << 3600 << "\"lab-pc-7\"" << false;
+        QTest::newRow("another computer's, ended, on this computer's disk")
+            << 0 << "lab-pc-7" << false << false << 3600 << "saved as" << true;
+        QTest::newRow("this computer's, ended, network folder")
+            << 0 << here << true << false << 3600 << "saved as" << true;
+    }
+    void journalsLeftAlone()
+    {
+        QFETCH(int, lockError);
+        QFETCH(QString, computer);
+        QFETCH(bool, live);
+        QFETCH(int, age);
+        QFETCH(QString, named);
+        QFETCH(bool, recovered);
+        Session host;
+        FailingDisk disk;
+        QFETCH(bool, shared);
+        disk.shared = shared;
+        std::unique_ptr<RunJournal> running;
+        QString path;
+        if (live) {
+            running = std::make_unique<RunJournal>(host.home, makeRecord(false), false, Started,
+                                                   computer);
+            running->append(61, 2, 1, 0);
+            running->flush();
+            path = running->path();
+        } else {
+            path = leaveJournal(host.home, makeRecord(false), 3, computer);
+        }
+        const QByteArray bytes = readAll(path);
+        const utimbuf touched{time(nullptr) - age, time(nullptr) - age};
+        QCOMPARE(::utime(QFile::encodeName(path).constData(), &touched), 0);
+        disk.lockError = lockError;
+
+        const QStringList messages = startIn(host);
+        QCOMPARE(messages.size(), named.isEmpty() ? 0 : 1);
+        QVERIFY2(messages.value(0).contains(named), qPrintable(messages.value(0)));
+        QCOMPARE(files(host.home, "Recovered*").size(), recovered ? 1 : 0);
+        if (!recovered) {
+            QCOMPARE(readAll(path), bytes);
+            QVERIFY(messages.value(0).contains(QFileInfo(path).fileName()) || named.isEmpty());
+        }
+    }
+
+    // A journal that cannot be read is named once and moved aside, whole, never to be read
+    // again; the start after it says nothing.
+    void unreadableJournalsOnce_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        const QByteArray magic = "DIALTRACE-JOURNAL 1\n";
+        QTest::newRow("damaged description") << magic + "{\"subj\n2,1,0,61\n"
+                                             << "describing its run is damaged";
+        QTest::newRow("newer format")
+            << QByteArray("DIALTRACE-JOURNAL 2\n{}\n") << "another version";
+        QTest::newRow("no sample readable") << magic + "{\"subject\":\"Ann\"}\n2,9,0,61\nxx\n"
+                                            << "none of its samples";
+        QTest::newRow("larger than any run")
+            << magic + "{\"subject\":\"Ann\"}\n" + QByteArray(9 << 20, '\n') << "larger";
+    }
+    void unreadableJournalsOnce()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        Session host;
+        const QString name = "run-20261206-105400000-1-1@elsewhere.dialtrace-journal";
+        QVERIFY(writeAll(host.path(name), bytes));
+        const QStringList first = startIn(host);
+        QCOMPARE(first.size(), 1);
+        QVERIFY2(first[0].contains(name) && first[0].contains(reason), qPrintable(first[0]));
+        QCOMPARE(files(host.home), QStringList{name + Recovery::UnreadableSuffix});
+        QCOMPARE(readAll(host.path(name + Recovery::UnreadableSuffix)), bytes);
+        QCOMPARE(startIn(host), QStringList{});
+    }
+
+    // Damaged lines are passed over: the samples after them are saved too.
+    void damagedLinesAreSkipped()
+    {
+        Session host;
+        const QString path = leaveJournal(host.home, makeRecord(false), 5);
+        QByteArray bytes = readAll(path);
+        // A disk that lost what it was given leaves zeros where the third sample was.
+        const qsizetype third = bytes.indexOf("\n3,3,0,61\n") + 1;
+        bytes.replace(third, 8, QByteArray(8, '\0'));
+        QVERIFY(writeAll(path, bytes));
+        const QStringList messages = startIn(host);
+        QVERIFY2(messages.value(0).contains("4 seconds stored"), qPrintable(messages.value(0)));
+        const QByteArray results = readAll(host.path(files(host.home, "Recovered*").value(0)));
+        QVERIFY(results.contains("\r\n2,2\r\n3,\r\n4,4\r\n5,5\r\n6,0\r\n7,\r\n"));
+    }
+
+    // Saved but not removed at an earlier start: never saved twice.
+    void recoveredJournalIsNotSavedAgain()
+    {
+        Session host;
+        const QString path = leaveJournal(host.home, makeRecord(false), 2);
+        QVERIFY(writeAll(path, readAll(path) + Journal::RecoveredMark));
+        QCOMPARE(startIn(host), QStringList{});
+        QCOMPARE(files(host.home), QStringList{});
+    }
+
+    // A file system that takes short names only gets the short name; names that arg() would
+    // read as markers stay as typed.
+    void namesThatSurvive()
+    {
+        Session host;
+        SetupRecord record = makeRecord(false, "%1");
+        record.SubjectName = "100%2 " + QString(100, 'x');
+        leaveJournal(host.home, record, 2);
+        FailingDisk disk;
+        disk.longestName = 40;
+        const QStringList messages = startIn(host);
+        QVERIFY2(messages.value(0).contains("Subject \"100%2 x") &&
+                     messages.value(0).contains("variable \"%1\": 2 seconds"),
+                 qPrintable(messages.value(0)));
+        QCOMPARE(files(host.home), QStringList{"Recovered run 2026-12-06 10.54.00.csv"});
+        QCOMPARE(startIn(host), QStringList{});
+    }
+
+    // Two runs in a row, the first never exported: it is kept byte for byte beside temp.csv
+    // before the second replaces it, and the next start names it once.
+    void unexportedRunIsKept()
+    {
+        Session first;
+        first.record(false, 30.0, 3, [](MainForm &r, int) { r.press(Rating::Button::Increase1); });
+        first.finish();
+        const QByteArray firstRun = readAll(first.order.resultsFilePath());
+        Session second(&first);
+        second.record(false, 30.0, 2);
+        second.finish();
+        QCOMPARE(second.dialogs.messages, QStringList{});
+        const QStringList kept = files(first.home, "Unsaved Ann Mood *.csv");
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(readAll(first.path(kept[0])), firstRun);
+        QVERIFY(readAll(first.order.resultsFilePath()) != firstRun);
+
+        const QStringList messages = startIn(first);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(kept[0]), qPrintable(messages[0]));
+        QCOMPARE(startIn(first), QStringList{});
+    }
+
+    // Where the earlier run cannot be kept, temp.csv stays as it is and the user is told.
+    void unkeptRunIsNotReplaced()
+    {
+        Session first;
+        first.record(false, 30.0, 3);
+        first.finish();
+        const QByteArray firstRun = readAll(first.order.resultsFilePath());
+        FailingDisk disk;
+        disk.refusedNames = "Unsaved";
+        Session second(&first);
+        second.record(false, 30.0, 2);
+        second.finish();
+        QCOMPARE(second.dialogs.messages.size(), 1);
+        QVERIFY(second.dialogs.messages[0].contains("could not be kept"));
+        QCOMPARE(readAll(first.order.resultsFilePath()), firstRun);
+    }
+};
+
+QTEST_MAIN(TestRecovery)
+#include "tst_recovery.moc"
