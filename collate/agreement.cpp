@@ -84,7 +84,9 @@ Statistic valued(const QString &name, double value)
 
 void setInterval(Statistic &s, double lower, double upper)
 {
-    if (std::isfinite(lower) && std::isfinite(upper)) {
+    // A missing statistic prints its reason alone, and the window reads an interval as two more
+    // columns after a value.
+    if (s.hasValue && std::isfinite(lower) && std::isfinite(upper)) {
         s.lower = lower;
         s.upper = upper;
         s.hasInterval = true;
@@ -121,14 +123,27 @@ QString whyNoStatistics(const Agreement::Table &table)
 
 } // namespace
 
+QString oneLine(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
+            c == QLatin1Char('\v') || c == QLatin1Char('\f') || c == QChar(0x85) ||
+            c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return line;
+}
+
 QString Statistic::line() const
 {
     const QChar tab = QLatin1Char('\t');
+    const QString shownName = oneLine(name);
     if (!hasValue)
-        return name + tab + QStringLiteral("missing: ") + missing;
+        return shownName + tab + QStringLiteral("missing: ") + missing;
     if (isCount)
-        return name + tab + QString::number(static_cast<qint64>(value));
-    QString text = name + tab + fixed(value);
+        return shownName + tab + QString::number(static_cast<qint64>(value));
+    QString text = shownName + tab + fixed(value);
     if (hasInterval)
         text += tab + fixed(lower) + tab + fixed(upper);
     return text;

@@ -40,6 +40,9 @@ void TestCollatePrograms::commandLine_data()
         << "";
     QTest::newRow("r named as given") << QStringList{"@1", "@2", "@3", "@4"} << 0 << "r[@4]\t0.7902"
                                       << "";
+    QTest::newRow("a tab in a name is a blank, %1 stays")
+        << QStringList{"@1", "@2", "@3", "@odd"} << 0 << "r[@dir/tab here %1.csv]\t0.7902"
+        << "";
     QTest::newRow("a bad file among good ones") << QStringList{"@1", "@bad", "@2"} << 0 << "runs\t2"
                                                 << "@bad: line 9: \"7\" is not";
     QTest::newRow("a file without the variable is skipped")
@@ -88,6 +91,8 @@ void TestCollatePrograms::commandLine()
     const QStringList files = writeShroutFleiss(dir);
     write(dir + "/bad.csv", results("Bo", "Mood", {"7"}));
     write(dir + "/two.csv", results("Cy", "Trust,Fear", {"1,2", "2,3"}, 2));
+    const QString odd = dir + "/tab\there %1.csv";
+    QVERIFY(QFile::copy(files[3], odd));
     QVERIFY(QFile::link(files[0], dir + "/link.csv"));
     QVERIFY(QFile::link(files[0], dir + "/link.png"));
     QVERIFY(::link(QFile::encodeName(files[0]).constData(),
@@ -96,6 +101,7 @@ void TestCollatePrograms::commandLine()
         for (int i = 1; i <= 4; ++i)
             text.replace(QStringLiteral("@%1").arg(i), files[i - 1]);
         return text.replace("@bad", dir + "/bad.csv")
+            .replace("@odd", odd)
             .replace("@two", dir + "/two.csv")
             .replace("@dir", dir);
     };

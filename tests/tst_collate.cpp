@@ -209,23 +209,23 @@ void TestCollate::smallCases()
 
 void TestCollate::alignsRowsAndKeepsGaps()
 {
-    // The same subject twice, a comma in a name, runs of different lengths, gaps in the middle
-    // and at the end.
+    // The same subject twice (with a "%1" that arg() would take), a comma, a quote and a tab in
+    // a name, runs of different lengths, gaps in the middle and at the end.
     QList<ResultsRun> runs(3);
     ReadProblem problem;
-    QVERIFY(
-        ResultsFile::parse("a", results("Ann", "Mood", {"1", "", "3", "4"}), &runs[0], &problem));
-    QVERIFY(ResultsFile::parse("b", results("Ann", "Mood", {"3", "-1"}), &runs[1], &problem));
-    QVERIFY(ResultsFile::parse("c", results("Lee, \"Bo\"", "Mood", {"-4", "", ""}), &runs[2],
+    QVERIFY(ResultsFile::parse("a", results("Ann %1", "Mood", {"1", "", "3", "4"}), &runs[0],
+                               &problem));
+    QVERIFY(ResultsFile::parse("b", results("Ann %1", "Mood", {"3", "-1"}), &runs[1], &problem));
+    QVERIFY(ResultsFile::parse("c", results("Lee,\t\"Bo\"", "Mood", {"-4", "", ""}), &runs[2],
                                &problem));
     const Collation collation(runs, QStringLiteral("Mood"));
-    QCOMPARE(collation.tableBytes(),
-             QByteArray("Time,Ann (1.1.2026),Ann (1.1.2026) #2,\"Lee, \"\"Bo\"\" (1.1.2026)\","
-                        "Mean,SD,N\r\n"
-                        "2,1,3,-4,0.0000,3.6056,3\r\n"
-                        "3,,-1,,-1.0000,,1\r\n"
-                        "4,3,,,3.0000,,1\r\n"
-                        "5,4,,,4.0000,,1\r\n"));
+    QCOMPARE(collation.tableBytes(), QByteArray("Time,Ann %1 (1.1.2026),Ann %1 (1.1.2026) #2,"
+                                                "\"Lee, \"\"Bo\"\" (1.1.2026)\","
+                                                "Mean,SD,N\r\n"
+                                                "2,1,3,-4,0.0000,3.6056,3\r\n"
+                                                "3,,-1,,-1.0000,,1\r\n"
+                                                "4,3,,,3.0000,,1\r\n"
+                                                "5,4,,,4.0000,,1\r\n"));
     QCOMPARE(collation.completeSeconds().size(), 1);
 }
 
