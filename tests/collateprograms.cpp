@@ -1,6 +1,7 @@
 #include "collatefiles.h"
 #include "collatewindow.h"
 #include "files.h"
+#include "resultsfile.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -9,10 +10,12 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace CollateFiles;
@@ -74,10 +77,78 @@ void TestCollatePrograms::commandLine_data()
     QTest::newRow("-o over an input through a hard link")
         << QStringList{"-o", "@dir/hard.csv", "@1"} << 2 << ""
         << "overwrite";
+    QTest::newRow("-o onto a results file not among the inputs")
+        << QStringList{"-o", "@4", "@1", "@2", "@3"} << 2 << ""
+        << "@4 is a Dialtrace results file";
+    QTest::newRow("-o onto a results file, even with --force")
+        << QStringList{"--force", "-o", "@4", "@1", "@2"} << 2 << ""
+        << "@4 is a Dialtrace results file";
+    QTest::newRow("--chart onto a results file, even with --force")
+        << QStringList{"--force", "--chart", "@dir/results.png", "@1", "@2"} << 2 << ""
+        << "@dir/results.png is a Dialtrace results file";
+    QTest::newRow("-o onto another file without --force")
+        << QStringList{"-o", "@dir/other.csv", "@1", "@2"} << 2 << ""
+        << "@dir/other.csv exists; --force replaces it";
+    QTest::newRow("--chart onto another file without --force")
+        << QStringList{"--chart", "@dir/other.png", "@1", "@2"} << 2 << ""
+        << "@dir/other.png exists; --force replaces it";
+    QTest::newRow("-o and --chart onto other files with --force")
+        << QStringList{"--force", "-o", "@dir/other.csv", "--chart", "@dir/other.png", "@1", "@2"}
+        << 0 << "runs\t2"
+        << "";
+    QTest::newRow("a refused chart leaves the table unwritten")
+        << QStringList{"-o", "@dir/t.csv", "--chart", "@dir/results.png", "@1", "@2"} << 2 << ""
+        << "results file";
+    QTest::newRow("the same path twice counts once")
+        << QStringList{"@1", "@2", "@1"} << 0 << "runs\t2"
+        << "@1: the same file as @1, counted once";
+    QTest::newRow("a symbolic link to a file given counts once")
+        << QStringList{"@1", "@2", "@3", "@4", "@dir/link.csv"} << 0 << "runs\t4"
+        << "@dir/link.csv: the same file as @1, counted once";
+    QTest::newRow("a hard link to a file given counts once")
+        << QStringList{"@dir/hard.csv", "@1", "@2", "@3", "@4"} << 0
+        << "ICC(3,1)\t0.7148\t0.3425\t0.9459"
+        << "@1: the same file as @dir/hard.csv, counted once";
+    QTest::newRow("another spelling of a path given counts once")
+        << QStringList{"@1", "@2", "@3", "@4", "@dir/../collate/judge2.csv"} << 0 << "runs\t4"
+        << "@dir/../collate/judge2.csv: the same file as @2";
+    QTest::newRow("a symbolic link alone is read")
+        << QStringList{"@dir/link.csv", "@2"} << 0 << "runs\t2"
+        << "";
+    QTest::newRow("a fifo is refused without waiting")
+        << QStringList{"@dir/fifo.csv", "@1", "@2"} << 0 << "runs\t2"
+        << "@dir/fifo.csv: is a named pipe";
+    QTest::newRow("a device is refused") << QStringList{"/dev/zero", "@1", "@2"} << 0 << "runs\t2"
+                                         << "/dev/zero: is a device";
+    QTest::newRow("a file over the size limit is refused")
+        << QStringList{"@dir/big.csv", "@1", "@2"} << 0 << "runs\t2"
+        << "@dir/big.csv: is larger than 1 MiB";
     QTest::newRow("table and chart written")
         << QStringList{"-o", "@dir/t.csv", "--chart", "@dir/c.png", "@1", "@2"} << 0 << "seconds\t6"
         << "";
 }
+
+namespace {
+
+// What a folder holds: each plain file's bytes (or size, when large), and what else is there.
+QMap<QString, QByteArray> contents(const QString &directory)
+{
+    QMap<QString, QByteArray> found;
+    const QDir dir(directory);
+    for (const QFileInfo &entry :
+         dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        QByteArray &bytes = found[entry.fileName()];
+        if (entry.isSymLink() || !entry.isFile())
+            bytes = "not a plain file";
+        else if (entry.size() > ResultsFile::MaxFileBytes)
+            bytes = QByteArray::number(entry.size());
+        else if (!Files::readFile(entry.filePath(), &bytes))
+            qFatal("cannot read %s", qPrintable(entry.filePath()));
+    }
+    return found;
+}
+
+} // namespace
 
 void TestCollatePrograms::commandLine()
 {
@@ -91,8 +162,14 @@ void TestCollatePrograms::commandLine()
     const QStringList files = writeShroutFleiss(dir);
     write(dir + "/bad.csv", results("Bo", "Mood", {"7"}));
     write(dir + "/two.csv", results("Cy", "Trust,Fear", {"1,2", "2,3"}, 2));
+    write(dir + "/other.csv", "notes of another kind\n");
+    write(dir + "/other.png", "not a picture\n");
     const QString odd = dir + "/tab\there %1.csv";
     QVERIFY(QFile::copy(files[3], odd));
+    QVERIFY(QFile::copy(files[3], dir + "/results.png"));
+    write(dir + "/big.csv", results("Di", "Mood", {"1"}));
+    QVERIFY(QFile::resize(dir + "/big.csv", 64 << 20)); // sparse: no disk, no time
+    QVERIFY(::mkfifo(QFile::encodeName(dir + "/fifo.csv").constData(), 0600) == 0);
     QVERIFY(QFile::link(files[0], dir + "/link.csv"));
     QVERIFY(QFile::link(files[0], dir + "/link.png"));
     QVERIFY(::link(QFile::encodeName(files[0]).constData(),
@@ -107,12 +184,11 @@ void TestCollatePrograms::commandLine()
     };
     for (QString &argument : arguments)
         argument = expand(argument);
-    QList<QByteArray> before(files.size());
-    for (qsizetype i = 0; i < files.size(); ++i)
-        QVERIFY(Files::readFile(files[i], &before[i]));
+    const QMap<QString, QByteArray> before = contents(dir);
 
     QProcess process;
     process.start(QStringLiteral(DIALTRACE_COLLATE), arguments);
+    // Well within the time a fifo opened for reading would block.
     QVERIFY(process.waitForFinished(30000));
     const QString stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
     const QString stdErr = QString::fromLocal8Bit(process.readAllStandardError());
@@ -121,17 +197,29 @@ void TestCollatePrograms::commandLine()
     QVERIFY2(stdErr.contains(expand(err)), qPrintable(stdErr));
     if (exitCode == 2)
         QVERIFY2(stdOut.isEmpty(), "wrong usage prints no summary");
-    // The inputs are whole, whatever was asked.
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        QByteArray after;
-        QVERIFY(Files::readFile(files[i], &after));
-        QCOMPARE(after, before[i]);
+
+    // Nothing changes but the outputs of a call that succeeds, and those are whole.
+    QStringList written;
+    for (qsizetype i = 0; exitCode == 0 && i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "-o" || arguments[i] == "--chart")
+            written.append(QFileInfo(arguments[i + 1]).fileName());
     }
-    if (QFile::exists(dir + "/t.csv")) {
-        QByteArray table;
-        QVERIFY(Files::readFile(dir + "/t.csv", &table));
-        QVERIFY(table.startsWith("Time,Judge1 (1.1.2026),Judge2 (1.1.2026),Mean,SD,N\r\n"));
-        QCOMPARE(QImage(dir + "/c.png").size(), QSize(2400, 1500));
+    const QMap<QString, QByteArray> after = contents(dir);
+    QStringList changed;
+    for (const QString &name : QSet<QString>(before.keyBegin(), before.keyEnd()) +
+                                   QSet<QString>(after.keyBegin(), after.keyEnd())) {
+        if (before.value(name, "absent") != after.value(name, "absent"))
+            changed.append(name);
+    }
+    changed.sort();
+    written.sort();
+    QCOMPARE(changed, written);
+    for (const QString &name : std::as_const(written)) {
+        if (name.endsWith(".png"))
+            QCOMPARE(QImage(dir + '/' + name).size(), QSize(2400, 1500));
+        else
+            QVERIFY(
+                after[name].startsWith("Time,Judge1 (1.1.2026),Judge2 (1.1.2026),Mean,SD,N\r\n"));
     }
 }
 
