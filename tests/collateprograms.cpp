@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QMap>
 #include <QProcess>
 #include <QPushButton>
 #include <QSet>
@@ -29,6 +30,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void windowCollatesAndExports();
+    void windowGuards_data();
+    void windowGuards();
 };
 
 void TestCollatePrograms::commandLine_data()
@@ -279,6 +282,80 @@ void TestCollatePrograms::windowCollatesAndExports()
     QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), 1);
     QCOMPARE(window.collation().runs().size(), 1);
     QCOMPARE(window.collation().runs().first().subject, QStringLiteral("Bo"));
+}
+
+void TestCollatePrograms::windowGuards_data()
+{
+    // "@one", "@two" and "@spare" are results files, "@link" a link to @one, "@notes" another
+    // file; the files are added a list at a time, then exported to target with button.
+    QTest::addColumn<QList<QStringList>>("adds");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("files");       // in the list at the end
+    QTest::addColumn<QString>("message"); // a part of the one message; empty: no message
+    QTest::addColumn<bool>("replaced");   // whether the export replaced target
+    QTest::newRow("the same file twice at once")
+        << QList<QStringList>{{"@one", "@one", "@two"}} << ""
+        << "" << 2 << "@one (the same file as @one)" << false;
+    QTest::newRow("a link to a file added before")
+        << QList<QStringList>{{"@one", "@two"}, {"@link"}} << ""
+        << "" << 2 << "@link (the same file as @one)" << false;
+    QTest::newRow("table onto a results file not added")
+        << QList<QStringList>{{"@one", "@two"}} << "exportTableButton"
+        << "@spare" << 2 << "\"@spare\" is a Dialtrace results file" << false;
+    QTest::newRow("chart onto a results file not added")
+        << QList<QStringList>{{"@one", "@two"}} << "exportChartButton"
+        << "@spare" << 2 << "\"@spare\" is a Dialtrace results file" << false;
+    QTest::newRow("table onto another file the dialog confirmed")
+        << QList<QStringList>{{"@one", "@two"}} << "exportTableButton"
+        << "@notes" << 2 << "" << true;
+}
+
+void TestCollatePrograms::windowGuards()
+{
+    QFETCH(QList<QStringList>, adds);
+    QFETCH(QString, button);
+    QFETCH(QString, target);
+    QFETCH(int, files);
+    QFETCH(QString, message);
+    QFETCH(bool, replaced);
+    QTemporaryDir dir;
+    const QMap<QString, QString> paths = {
+        {"@one", write(dir.filePath("one.csv"), results("Ann", "Fear", {"0", "2", "5"}))},
+        {"@two", write(dir.filePath("two.csv"), results("Bo", "Fear", {"1", "2", "4"}))},
+        {"@spare", write(dir.filePath("spare.png"), results("Cy", "Fear", {"3"}))},
+        {"@notes", write(dir.filePath("notes.csv"), "notes of another kind\n")},
+        {"@link", dir.filePath("link.csv")}};
+    QVERIFY(QFile::link(paths["@one"], paths["@link"]));
+    const auto expand = [&](QString text) {
+        for (auto it = paths.begin(); it != paths.end(); ++it)
+            text.replace(it.key(), it.value());
+        return text;
+    };
+    FakeCollateDialogs dialogs;
+    CollateWindow window(dialogs);
+    for (const QStringList &add : adds) {
+        QStringList expanded;
+        for (const QString &token : add)
+            expanded.append(expand(token));
+        window.addFiles(expanded);
+    }
+    QByteArray before;
+    QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &before));
+    if (!button.isEmpty()) {
+        dialogs.common.saveAnswers = {expand(target)};
+        window.findChild<QPushButton *>(button)->click();
+    }
+
+    QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), files);
+    QCOMPARE(window.collation().runs().size(), files);
+    QCOMPARE(dialogs.common.messages.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(dialogs.common.messages[0].contains(expand(message)),
+                 qPrintable(dialogs.common.messages[0]));
+    QByteArray after;
+    QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &after));
+    QCOMPARE(after != before, replaced);
 }
 
 int runCollateProgramTests(int argc, char *argv[])
