@@ -13,6 +13,9 @@ const QString NoVariance = QStringLiteral("no variance");
 const QString NoVarianceBetweenSeconds = QStringLiteral("no variance between seconds");
 const QString NoVarianceInRun = QStringLiteral("no variance in this run");
 const QString NoVarianceInOthers = QStringLiteral("no variance in the mean of the other runs");
+// The denominators of ICC(2,1) and ICC(2,k) estimate the variance of one rating and of the mean
+// of the k ratings under the two-way random model.
+const QString NoTwoWayVariance = QStringLiteral("no variance estimated by the two-way model");
 
 // Levels are whole numbers from -5 to 5, so sums of squares of a real difference are far above
 // this; only rounding stays below it.
@@ -81,7 +84,9 @@ Statistic valued(const QString &name, double value)
 
 void setInterval(Statistic &s, double lower, double upper)
 {
-    if (std::isfinite(lower) && std::isfinite(upper)) {
+    // A missing statistic prints its reason alone, and the window reads an interval as two more
+    // columns after a value.
+    if (s.hasValue && std::isfinite(lower) && std::isfinite(upper)) {
         s.lower = lower;
         s.upper = upper;
         s.hasInterval = true;
@@ -118,14 +123,27 @@ QString whyNoStatistics(const Agreement::Table &table)
 
 } // namespace
 
+QString oneLine(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
+            c == QLatin1Char('\v') || c == QLatin1Char('\f') || c == QChar(0x85) ||
+            c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return line;
+}
+
 QString Statistic::line() const
 {
     const QChar tab = QLatin1Char('\t');
+    const QString shownName = oneLine(name);
     if (!hasValue)
-        return name + tab + QStringLiteral("missing: ") + missing;
+        return shownName + tab + QStringLiteral("missing: ") + missing;
     if (isCount)
-        return name + tab + QString::number(static_cast<qint64>(value));
-    QString text = name + tab + fixed(value);
+        return shownName + tab + QString::number(static_cast<qint64>(value));
+    QString text = shownName + tab + fixed(value);
     if (hasInterval)
         text += tab + fixed(lower) + tab + fixed(upper);
     return text;
@@ -170,12 +188,17 @@ QList<Statistic> intraclass(const Table &table)
     // Two-sided 95 %: the upper 2.5 % point of F.
     constexpr double q = 0.975;
 
+    const double twoWayOne = bms + (k - 1.0) * ems + k * (jms - ems) / n;
+    // Below 0 where the runs differ less in their means than the error leads to expect.
+    const double twoWayMean = bms + (jms - ems) / n;
     Statistic icc11 = valued(names[0], (bms - wms) / (bms + (k - 1.0) * wms));
-    Statistic icc21 = valued(names[1], (bms - ems) / (bms + (k - 1.0) * ems + k * (jms - ems) / n));
+    Statistic icc21 = std::abs(twoWayOne) < Zero ? Statistic::absent(names[1], NoTwoWayVariance)
+                                                 : valued(names[1], (bms - ems) / twoWayOne);
     Statistic icc31 = valued(names[2], (bms - ems) / (bms + (k - 1.0) * ems));
     Statistic icc1k = bms < Zero ? Statistic::absent(names[3], NoVarianceBetweenSeconds)
                                  : valued(names[3], (bms - wms) / bms);
-    Statistic icc2k = valued(names[4], (bms - ems) / (bms + (jms - ems) / n));
+    Statistic icc2k = std::abs(twoWayMean) < Zero ? Statistic::absent(names[4], NoTwoWayVariance)
+                                                  : valued(names[4], (bms - ems) / twoWayMean);
     Statistic icc3k = bms < Zero ? Statistic::absent(names[5], NoVarianceBetweenSeconds)
                                  : valued(names[5], (bms - ems) / bms);
     if (bms + (k - 1.0) * ems < Zero)
@@ -191,8 +214,8 @@ QList<Statistic> intraclass(const Table &table)
         if (icc1k.hasValue)
             setInterval(icc1k, 1.0 - 1.0 / low, 1.0 - 1.0 / high);
     }
+    const double dfError = (n - 1.0) * (k - 1.0);
     if (ems >= Zero) {
-        const double dfError = (n - 1.0) * (k - 1.0);
         const double f = bms / ems;
         const double low = f / FDistribution::quantile(q, n - 1.0, dfError);
         const double high = f * FDistribution::quantile(q, dfError, n - 1.0);
@@ -200,8 +223,10 @@ QList<Statistic> intraclass(const Table &table)
             setInterval(icc31, (low - 1.0) / (low + k - 1.0), (high - 1.0) / (high + k - 1.0));
         if (icc3k.hasValue)
             setInterval(icc3k, 1.0 - 1.0 / low, 1.0 - 1.0 / high);
-
-        // Two-way random model: Satterthwaite's degrees of freedom for the denominator.
+    }
+    // Two-way random model: Satterthwaite's degrees of freedom for the denominator, which start
+    // from ICC(2,1) itself.
+    if (ems >= Zero && icc21.hasValue) {
         const double r = icc21.value;
         const double fj = jms / ems;
         const double a = k * r * fj + n * (1.0 + (k - 1.0) * r) - k * r;
@@ -213,8 +238,9 @@ QList<Statistic> intraclass(const Table &table)
         const double lower = n * (bms - upperF * ems) / (upperF * spread + n * bms);
         const double upper = n * (lowerF * bms - ems) / (spread + n * lowerF * bms);
         setInterval(icc21, lower, upper);
-        setInterval(icc2k, lower * k / (1.0 + lower * (k - 1.0)),
-                    upper * k / (1.0 + upper * (k - 1.0)));
+        if (icc2k.hasValue)
+            setInterval(icc2k, lower * k / (1.0 + lower * (k - 1.0)),
+                        upper * k / (1.0 + upper * (k - 1.0)));
     }
     result << icc11 << icc21 << icc31 << icc1k << icc2k << icc3k;
     return result;

@@ -24,6 +24,10 @@ struct Statistic
     static Statistic absent(const QString &name, const QString &reason);
 };
 
+// text with every tab and line break as a blank: a name on a NAME<TAB>VALUE line or in a
+// heading of the collated table, which a reader splits at tabs and line breaks.
+QString oneLine(const QString &text);
+
 // Agreement between runs over a complete table: rows are targets (seconds), columns raters
 // (runs), every row as long as the others.
 namespace Agreement {

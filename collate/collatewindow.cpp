@@ -35,9 +35,18 @@ const QString ChartFilter =
     QStringLiteral("PNG picture (*.png)|*.png|JPEG picture (*.jpg)|*.jpg;*.jpeg|");
 const QString NotResultsFiles =
     QStringLiteral("These files are not Dialtrace results files and were not added:\n\n%1");
-const QString AlreadyAdded = QStringLiteral("%1: already added");
+const QString AlreadyAdded = QStringLiteral(
+    "These name a file already in the list, by the same or another path or link, and count "
+    "once:\n\n%1");
+const QString SameFileAs = QStringLiteral("%1 (the same file as %2)");
 const QString WouldOverwrite =
     QStringLiteral("\"%1\" is one of the results files being collated. Choose another name.");
+const QString WouldReplaceResults = QStringLiteral(
+    "\"%1\" is a Dialtrace results file, and results files are never written over. Choose "
+    "another name.");
+const QString CannotTell =
+    QStringLiteral("\"%1\" cannot be read to tell whether it is a Dialtrace results file, so it is "
+                   "not written over. Choose another name.");
 const QString CannotSave = QStringLiteral("The file could not be saved as \"%1\".\n\n%2");
 const QString SkippedText = QStringLiteral("Skipped: %1");
 const QStringList RunColumns = {QStringLiteral("Subject"),    QStringLiteral("Date"),
@@ -163,12 +172,13 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
 
 void CollateWindow::addFiles(const QStringList &paths)
 {
+    // A file counted twice would be two raters who always agree.
+    QStringList distinct = paths;
+    QStringList repeated;
+    for (const InputGuard::Repeat &repeat : InputGuard::removeRepeats(&distinct, inputPaths()))
+        repeated.append(SameFileAs.arg(repeat.path, repeat.sameAs));
     QStringList problems;
-    for (const QString &path : paths) {
-        if (InputGuard::isInput(path, inputPaths())) {
-            problems.append(AlreadyAdded.arg(path));
-            continue;
-        }
+    for (const QString &path : std::as_const(distinct)) {
         ResultsRun run;
         ReadProblem problem;
         if (ResultsFile::read(path, &run, &problem))
@@ -177,8 +187,13 @@ void CollateWindow::addFiles(const QStringList &paths)
             problems.append(problem.text());
     }
     collate();
+    QStringList message;
     if (!problems.isEmpty())
-        m_dialogs.message(this, NotResultsFiles.arg(problems.join(QLatin1Char('\n'))));
+        message.append(NotResultsFiles.arg(problems.join(QLatin1Char('\n'))));
+    if (!repeated.isEmpty())
+        message.append(AlreadyAdded.arg(repeated.join(QLatin1Char('\n'))));
+    if (!message.isEmpty())
+        m_dialogs.message(this, message.join(QStringLiteral("\n\n")));
 }
 
 void CollateWindow::chooseFiles()
@@ -318,11 +333,19 @@ QString CollateWindow::exportPath(const QString &fileName, const QString &filter
     const QString path = m_dialogs.saveFile(this, fileName, filter);
     if (path.isEmpty())
         return path;
-    if (InputGuard::isInput(path, inputPaths())) {
-        m_dialogs.message(this, WouldOverwrite.arg(path));
-        return QString();
-    }
-    return path;
+    // The save dialog has asked before replacing any other file.
+    const ResultsFile::Found found = ResultsFile::examine(path);
+    QString refusal;
+    if (InputGuard::isInput(path, inputPaths()))
+        refusal = WouldOverwrite.arg(path);
+    else if (found == ResultsFile::Found::ResultsFile)
+        refusal = WouldReplaceResults.arg(path);
+    else if (found == ResultsFile::Found::Unreadable)
+        refusal = CannotTell.arg(path);
+    if (refusal.isEmpty())
+        return path;
+    m_dialogs.message(this, refusal);
+    return QString();
 }
 
 QStringList CollateWindow::inputPaths() const

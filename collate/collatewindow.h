@@ -21,8 +21,8 @@ class CollateWindow : public QWidget
 public:
     explicit CollateWindow(CollateDialogs &dialogs, QWidget *parent = nullptr);
 
-    // Reads the files and adds those that are results files; the others are named in one
-    // message with their line and reason.
+    // Reads the files and adds those that are results files, each file once however it is
+    // named; the others, and the later names of a file, are named in one message.
     void addFiles(const QStringList &paths);
     void chooseFiles();
     void removeSelectedFiles();
@@ -40,7 +40,8 @@ private:
     void collate();
     void showRuns(const QList<Statistic> &statistics);
     void showStatistics(const QList<Statistic> &statistics);
-    // The path chosen to export to, or empty when cancelled or when it names an input file.
+    // The path chosen to export to, or empty when cancelled or when it names an input file or
+    // a results file.
     QString exportPath(const QString &fileName, const QString &filter);
     QStringList inputPaths() const;
 

@@ -16,8 +16,9 @@ const QString NoCompleteSeconds = QStringLiteral("no second with a value in ever
 QString uniqueHeader(const QString &wanted, QSet<QString> *taken)
 {
     QString header = wanted;
+    // Joined, not put through arg() twice, which would take a "%1" in a name for its own.
     for (int n = 2; taken->contains(header); ++n)
-        header = QStringLiteral("%1 #%2").arg(wanted).arg(n);
+        header = wanted + QStringLiteral(" #") + QString::number(n);
     taken->insert(header);
     return header;
 }
@@ -85,7 +86,7 @@ Collation::Collation(const QList<ResultsRun> &runs, const QString &variable) : m
         }
         collated.meanLevel = sum / static_cast<double>(collated.samples);
         collated.header =
-            uniqueHeader(QStringLiteral("%1 (%2)").arg(run.subject, run.date), &headers);
+            uniqueHeader(oneLine(QStringLiteral("%1 (%2)").arg(run.subject, run.date)), &headers);
         m_lastRow = std::max(m_lastRow, collated.levels.size() - 1);
         m_runs.append(std::move(collated));
     }

@@ -12,25 +12,56 @@
 namespace {
 
 const QString Usage = QStringLiteral(
-    "usage: dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] FILE...\n"
+    "usage: dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] [--force] FILE...\n"
     "       dialtrace-collate [--window [FILE...]]\n"
     "Collates one variable over Dialtrace results files and prints the agreement between the\n"
     "runs, one statistic a line as NAME<TAB>VALUE[<TAB>LOWER<TAB>UPPER].\n"
     "  --variable NAME  the variable to collate (default: the first file's first variable)\n"
     "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
     "  --chart OUT.png  draw the runs, the mean and its band of one SD (.png, .jpg or .jpeg)\n"
+    "  --force          replace an existing OUT file; a results file is never replaced\n"
     "  --window         open the window, with the files given already added\n"
-    "Without a file the window opens. Exit status: 0 collated, 1 nothing could be read or an\n"
-    "output could not be written, 2 wrong usage.\n");
+    "A file given twice, by any path or link, counts once. Without a file the window opens.\n"
+    "Exit status: 0 collated, 1 nothing could be read or an output could not be written,\n"
+    "2 wrong usage, or an output that would replace an input, a results file or (without\n"
+    "--force) another file.\n");
 const QString MissingValue = QStringLiteral("%1 needs a value");
 const QString UnknownOption = QStringLiteral("unknown option %1");
 const QString NoFiles = QStringLiteral("no results file given");
 const QString TwiceTheSame = QStringLiteral("-o and --chart name the same file");
 const QString OverAnInput = QStringLiteral("%1 would overwrite the input file %2");
+const QString OverResults =
+    QStringLiteral("%1 is a Dialtrace results file; it is never replaced, not even with --force");
+const QString OverUnreadable =
+    QStringLiteral("%1 cannot be read to tell whether it is a results file, so it is not replaced");
+const QString OverOther = QStringLiteral("%1 exists; --force replaces it");
+const QString Repeated = QStringLiteral("%1: the same file as %2, counted once");
 const QString WrongChartSuffix = QStringLiteral("--chart must end in .png, .jpg or .jpeg");
 const QString Skipped = QStringLiteral("%1: skipped: %2");
 const QString NoRuns = QStringLiteral("nothing to collate: no file could be read");
 const QString CannotWrite = QStringLiteral("cannot write %1: %2");
+
+// Why output may not be written, or empty when it may.
+QString outputRefusal(const QString &output, const CommandLine::Options &options)
+{
+    if (output.isEmpty())
+        return QString();
+    for (const QString &input : options.files) {
+        if (InputGuard::isInput(output, {input}))
+            return OverAnInput.arg(output, input);
+    }
+    switch (ResultsFile::examine(output)) {
+    case ResultsFile::Found::Nothing:
+        return QString();
+    case ResultsFile::Found::ResultsFile:
+        return OverResults.arg(output);
+    case ResultsFile::Found::Unreadable:
+        return OverUnreadable.arg(output);
+    case ResultsFile::Found::OtherFile:
+        break;
+    }
+    return options.force ? QString() : OverOther.arg(output);
+}
 
 } // namespace
 
@@ -64,6 +95,8 @@ Options parse(const QStringList &arguments)
             value(&options.chart);
         else if (argument.startsWith(QLatin1String("--chart=")))
             options.chart = argument.section(QLatin1Char('='), 1);
+        else if (argument == QLatin1String("--force"))
+            options.force = true;
         else if (argument == QLatin1String("--window"))
             options.window = true;
         else if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
@@ -106,13 +139,10 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
     }
     // Checked before anything is read or written, so that a refused call changes nothing.
     for (const QString &output : {options.table, options.chart}) {
-        if (output.isEmpty())
-            continue;
-        for (const QString &input : options.files) {
-            if (InputGuard::isInput(output, {input})) {
-                err << "dialtrace-collate: " << OverAnInput.arg(output, input) << '\n' << Usage;
-                return WrongUsage;
-            }
+        const QString refusal = outputRefusal(output, options);
+        if (!refusal.isEmpty()) {
+            err << "dialtrace-collate: " << refusal << '\n';
+            return WrongUsage;
         }
     }
     if (!options.table.isEmpty() && !options.chart.isEmpty() &&
@@ -121,8 +151,12 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         return WrongUsage;
     }
 
+    // A file counted twice would be two raters who always agree.
+    QStringList files = options.files;
+    for (const InputGuard::Repeat &repeat : InputGuard::removeRepeats(&files))
+        err << Repeated.arg(repeat.path, repeat.sameAs) << '\n';
     QList<ResultsRun> runs;
-    for (const QString &file : options.files) {
+    for (const QString &file : std::as_const(files)) {
         ResultsRun run;
         ReadProblem problem;
         if (ResultsFile::read(file, &run, &problem)) {

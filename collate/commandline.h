@@ -5,22 +5,24 @@
 
 class QTextStream;
 
-// dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] FILE...
+// dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] [--force] FILE...
 namespace CommandLine {
 
 enum ExitCode
 {
     Success = 0,
     NothingCollated = 1, // no file could be read, or an output could not be written
-    WrongUsage = 2,
+    WrongUsage = 2,      // also an output that would replace an input, a results file, or
+                         // another file without --force
 };
 
 struct Options
 {
     QStringList files;
-    QString variable; // empty: the first file's first variable
-    QString table;    // -o
-    QString chart;    // --chart
+    QString variable;   // empty: the first file's first variable
+    QString table;      // -o
+    QString chart;      // --chart
+    bool force = false; // an existing output other than a results file may be replaced
     bool window = false;
     bool help = false;
     QString error; // why the arguments are wrong usage, empty when they are not

@@ -2,29 +2,34 @@
 
 #include "files.h"
 
-#include <QFile>
-
-#include <sys/stat.h>
-
 namespace InputGuard {
 
 bool isInput(const QString &path, const QStringList &inputs)
 {
-    struct stat target
-    {
-    };
-    const bool exists = ::stat(QFile::encodeName(path).constData(), &target) == 0;
     for (const QString &input : inputs) {
         if (Files::isSameFile(path, input))
             return true;
-        struct stat other
-        {
-        };
-        if (exists && ::stat(QFile::encodeName(input).constData(), &other) == 0 &&
-            other.st_dev == target.st_dev && other.st_ino == target.st_ino)
-            return true;
     }
     return false;
+}
+
+QList<Repeat> removeRepeats(QStringList *paths, const QStringList &earlier)
+{
+    QList<Repeat> repeats;
+    QStringList kept;
+    for (const QString &path : std::as_const(*paths)) {
+        const auto same = [&](const QString &other) { return Files::isSameFile(path, other); };
+        const auto before = std::find_if(earlier.begin(), earlier.end(), same);
+        const auto here = std::find_if(kept.cbegin(), kept.cend(), same);
+        if (before != earlier.end())
+            repeats.append({path, *before});
+        else if (here != kept.cend())
+            repeats.append({path, *here});
+        else
+            kept.append(path);
+    }
+    *paths = kept;
+    return repeats;
 }
 
 } // namespace InputGuard

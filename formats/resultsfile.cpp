@@ -14,7 +14,12 @@ const QString TimePrefix = QStringLiteral("Time,");
 
 const QString NoSuchFile = QStringLiteral("no such file");
 const QString IsDirectory = QStringLiteral("is a folder, not a results file");
-const QString Unreadable = QStringLiteral("cannot be read");
+const QString IsFifo = QStringLiteral("is a named pipe (fifo), not a results file");
+const QString IsSocket = QStringLiteral("is a socket, not a results file");
+const QString IsDevice = QStringLiteral("is a device, not a results file");
+const QString IsOther = QStringLiteral("is not a plain file, so not a results file");
+const QString Unreadable = QStringLiteral("cannot be read: ");
+const QString TooLarge = QStringLiteral("is larger than %1 MiB, which no results file reaches");
 const QString Empty = QStringLiteral("empty file");
 const QString Binary = QStringLiteral("binary data, not a results file");
 const QString WrongFirstLine =
@@ -34,6 +39,51 @@ bool fail(ReadProblem *problem, const QString &path, int line, const QString &re
     if (problem)
         *problem = {path, line, reason};
     return false;
+}
+
+// Why the file did not open as a plain file.
+QString notOpened(const Files::PlainFileReader &file)
+{
+    switch (file.kind()) {
+    case Files::FileKind::Missing:
+        return NoSuchFile;
+    case Files::FileKind::Folder:
+        return IsDirectory;
+    case Files::FileKind::Fifo:
+        return IsFifo;
+    case Files::FileKind::Socket:
+        return IsSocket;
+    case Files::FileKind::Device:
+        return IsDevice;
+    case Files::FileKind::Other:
+        return IsOther;
+    case Files::FileKind::Plain:
+    case Files::FileKind::Unknown:
+        break;
+    }
+    return Unreadable + file.error();
+}
+
+// The first line with its CR LF: the least that tells a results file from another.
+qint64 startBytes()
+{
+    return FirstLine.size() + 2;
+}
+
+// Checks what the file begins with, which may be all of it or only its start.
+bool checkStart(const QString &path, const QByteArray &start, ReadProblem *problem)
+{
+    if (start.isEmpty())
+        return fail(problem, path, 0, Empty);
+    if (start.left(startBytes()).contains('\0'))
+        return fail(problem, path, 0, Binary);
+    const qsizetype end = start.indexOf('\n');
+    QByteArray first = end < 0 ? start : start.left(end);
+    if (first.endsWith('\r'))
+        first.chop(1);
+    if (Files::fromWindows1252(first) != FirstLine)
+        return fail(problem, path, 1, WrongFirstLine.arg(FirstLine));
+    return true;
 }
 
 bool isBlank(const QString &line)
@@ -111,21 +161,48 @@ QStringList splitVariables(const QString &names, int count)
 
 bool read(const QString &path, ResultsRun *run, ReadProblem *problem)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return fail(problem, path, 0, NoSuchFile);
-    if (info.isDir())
-        return fail(problem, path, 0, IsDirectory);
+    static_assert(MaxFileBytes % (1024 * 1024) == 0, "the limit is told in MiB");
+    const QString tooLarge = TooLarge.arg(MaxFileBytes / (1024 * 1024));
+    Files::PlainFileReader file;
+    if (!file.open(path))
+        return fail(problem, path, 0, notOpened(file));
+    // The first line decides before anything more is read, so that a large file of another kind
+    // costs one short read.
     QByteArray bytes;
-    if (!Files::readFile(path, &bytes))
-        return fail(problem, path, 0, Unreadable);
+    if (!file.read(startBytes(), &bytes))
+        return fail(problem, path, 0, Unreadable + file.error());
+    if (!checkStart(path, bytes, problem))
+        return false;
+    if (file.size() > MaxFileBytes)
+        return fail(problem, path, 0, tooLarge);
+    // One byte past the limit tells a file that grew since it was opened.
+    if (!file.read(MaxFileBytes + 1 - bytes.size(), &bytes))
+        return fail(problem, path, 0, Unreadable + file.error());
+    if (bytes.size() > MaxFileBytes)
+        return fail(problem, path, 0, tooLarge);
     return parse(path, bytes, run, problem);
+}
+
+Found examine(const QString &path)
+{
+    Files::PlainFileReader file;
+    if (!file.open(path)) {
+        if (file.kind() == Files::FileKind::Missing)
+            return QFileInfo(path).isSymLink() ? Found::OtherFile : Found::Nothing;
+        return file.kind() == Files::FileKind::Plain || file.kind() == Files::FileKind::Unknown
+                   ? Found::Unreadable
+                   : Found::OtherFile;
+    }
+    QByteArray start;
+    if (!file.read(startBytes(), &start))
+        return Found::Unreadable;
+    return checkStart(path, start, nullptr) ? Found::ResultsFile : Found::OtherFile;
 }
 
 bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadProblem *problem)
 {
-    if (bytes.isEmpty())
-        return fail(problem, path, 0, Empty);
+    if (!checkStart(path, bytes, problem))
+        return false;
     if (bytes.contains('\0'))
         return fail(problem, path, 0, Binary);
 
@@ -140,8 +217,6 @@ bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadPr
         return Files::fromWindows1252(raw);
     };
 
-    if (line(0) != FirstLine)
-        return fail(problem, path, 1, WrongFirstLine.arg(FirstLine));
     if (lines.size() < 8)
         return fail(problem, path, static_cast<int>(lines.size()) + 1, TooShort);
     const QString created = line(1);

@@ -52,11 +52,29 @@ inline QString path(const QString &applicationDirectory)
 // The first line of every results file.
 QByteArray firstLine();
 
+// The most a results file is read: a clip of 901 seconds with two variables makes about 12 KB,
+// and names typed on the setup screen add little, so a file larger than this is something else
+// (a video, a disk image, a log that grew) and is refused without reading it whole.
+inline constexpr qint64 MaxFileBytes = 1024 * 1024;
+
 QByteArray bytes(const ResultsRun &run);
 
 // Reads the file at path into run; false with problem filled in when it is not a results file.
-// Lines may also end in LF alone, as after a spreadsheet program saved the file.
+// Lines may also end in LF alone, as after a spreadsheet program saved the file. Only a plain
+// file is read (a link to one is followed), its first line before anything else, and no more
+// than MaxFileBytes of it.
 bool read(const QString &path, ResultsRun *run, ReadProblem *problem);
+
+// What stands at path, told from the first line alone: nothing else is read, and nothing but a
+// plain file is opened. A name taken by a link that leads nowhere is OtherFile.
+enum class Found
+{
+    Nothing,
+    ResultsFile,
+    OtherFile,
+    Unreadable, // a plain file that cannot be read, which may be a results file
+};
+Found examine(const QString &path);
 
 // The same on bytes already in memory; path only names the run and the problem.
 bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadProblem *problem);

@@ -64,3 +64,48 @@ QString safeFileName(const QString &name, const QString &fallback);
 bool isSameFile(const QString &a, const QString &b);
 
 } // namespace Files
+
+namespace Files {
+
+// What a path leads to, a link followed.
+enum class FileKind
+{
+    Missing,
+    Plain,
+    Folder,
+    Fifo,
+    Socket,
+    Device,
+    Other,
+    Unknown, // it could not be examined: error() of the reader says why
+};
+
+// A plain file read in steps, for a reader that looks at the beginning of a file before it takes
+// more. Only a plain file is opened (a link to one is followed), and never in a way that could
+// block: a fifo, socket, device or folder is refused before anything is opened or read.
+class PlainFileReader
+{
+public:
+    PlainFileReader() = default;
+    ~PlainFileReader();
+    PlainFileReader(const PlainFileReader &) = delete;
+    PlainFileReader &operator=(const PlainFileReader &) = delete;
+
+    // False unless path leads to a plain file that is now open; kind() then tells what is there,
+    // and error() why a plain file could not be opened.
+    bool open(const QString &path);
+    FileKind kind() const { return m_kind; }
+    // In bytes, as the file was when it was opened.
+    qint64 size() const { return m_size; }
+    // Appends up to count more bytes, fewer only at the end of the file; false on a read error.
+    bool read(qint64 count, QByteArray *bytes);
+    const QString &error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    FileKind m_kind = FileKind::Missing;
+    qint64 m_size = 0;
+    QString m_error;
+};
+
+} // namespace Files

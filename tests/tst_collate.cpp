@@ -21,11 +21,24 @@ Collation collateCells(const QList<QStringList> &runs)
         ReadProblem problem;
         const QString path = QStringLiteral("run%1.csv").arg(i + 1);
         if (!ResultsFile::parse(path, results(path, QStringLiteral("Mood"), runs[i]), &run,
-                                  &problem))
+                                &problem))
             qFatal("%s", qPrintable(problem.text()));
         read.append(run);
     }
     return Collation(read, QStringLiteral("Mood"));
+}
+
+// What this process has read through system calls so far, in bytes.
+qint64 bytesReadSoFar()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        qFatal("cannot read /proc/self/io");
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar: "))
+            return line.mid(7).toLongLong();
+    }
+    qFatal("no rchar in /proc/self/io");
 }
 
 QString lineOf(const QList<Statistic> &statistics, const QString &name)
@@ -167,6 +180,13 @@ void TestCollate::smallCases_data()
         << "ICC(1,1)\tmissing: fewer than two seconds with a value in every run";
     QTest::newRow("no second in common") << QList<QStringList>{{"1", ""}, {"", "4"}} << "alpha"
                                          << "alpha\tmissing: no second with a value in every run";
+    // The denominators of the two-way model are 0 here: once they gave -inf.
+    QTest::newRow("ICC(2,1) of [[1,0],[0,1]]")
+        << QList<QStringList>{{"1", "0"}, {"0", "1"}} << "ICC(2,1)"
+        << "ICC(2,1)\tmissing: no variance estimated by the two-way model";
+    QTest::newRow("ICC(2,k) of [[-1,1],[0,0]]")
+        << QList<QStringList>{{"-1", "0"}, {"1", "0"}} << "ICC(2,k)"
+        << "ICC(2,k)\tmissing: no variance estimated by the two-way model";
     QTest::newRow("seconds counts only complete seconds")
         << QList<QStringList>{{"1", "", "3", "0"}, {"2", "4", "1"}} << "seconds"
         << "seconds\t2";
@@ -181,28 +201,31 @@ void TestCollate::smallCases()
     QStringList names;
     for (const CollatedRun &run : collation.runs())
         names.append(run.path);
-    QCOMPARE(lineOf(collation.statistics(names), name), line);
+    const QList<Statistic> statistics = collation.statistics(names);
+    QCOMPARE(lineOf(statistics, name), line);
+    for (const Statistic &s : statistics)
+        QVERIFY2(!s.line().contains("inf") && !s.line().contains("nan"), qPrintable(s.line()));
 }
 
 void TestCollate::alignsRowsAndKeepsGaps()
 {
-    // The same subject twice, a comma in a name, runs of different lengths, gaps in the middle
-    // and at the end.
+    // The same subject twice (with a "%1" that arg() would take), a comma, a quote and a tab in
+    // a name, runs of different lengths, gaps in the middle and at the end.
     QList<ResultsRun> runs(3);
     ReadProblem problem;
-    QVERIFY(
-        ResultsFile::parse("a", results("Ann", "Mood", {"1", "", "3", "4"}), &runs[0], &problem));
-    QVERIFY(ResultsFile::parse("b", results("Ann", "Mood", {"3", "-1"}), &runs[1], &problem));
-    QVERIFY(ResultsFile::parse("c", results("Lee, \"Bo\"", "Mood", {"-4", "", ""}), &runs[2],
-                                 &problem));
+    QVERIFY(ResultsFile::parse("a", results("Ann %1", "Mood", {"1", "", "3", "4"}), &runs[0],
+                               &problem));
+    QVERIFY(ResultsFile::parse("b", results("Ann %1", "Mood", {"3", "-1"}), &runs[1], &problem));
+    QVERIFY(ResultsFile::parse("c", results("Lee,\t\"Bo\"", "Mood", {"-4", "", ""}), &runs[2],
+                               &problem));
     const Collation collation(runs, QStringLiteral("Mood"));
-    QCOMPARE(collation.tableBytes(),
-             QByteArray("Time,Ann (1.1.2026),Ann (1.1.2026) #2,\"Lee, \"\"Bo\"\" (1.1.2026)\","
-                        "Mean,SD,N\r\n"
-                        "2,1,3,-4,0.0000,3.6056,3\r\n"
-                        "3,,-1,,-1.0000,,1\r\n"
-                        "4,3,,,3.0000,,1\r\n"
-                        "5,4,,,4.0000,,1\r\n"));
+    QCOMPARE(collation.tableBytes(), QByteArray("Time,Ann %1 (1.1.2026),Ann %1 (1.1.2026) #2,"
+                                                "\"Lee, \"\"Bo\"\" (1.1.2026)\","
+                                                "Mean,SD,N\r\n"
+                                                "2,1,3,-4,0.0000,3.6056,3\r\n"
+                                                "3,,-1,,-1.0000,,1\r\n"
+                                                "4,3,,,3.0000,,1\r\n"
+                                                "5,4,,,4.0000,,1\r\n"));
     QCOMPARE(collation.completeSeconds().size(), 1);
 }
 
@@ -223,6 +246,9 @@ void TestCollate::readsGoodFiles_data()
         << results("Ann", "Fear, anger", {"5"}) << QStringList{"Fear, anger"} << 2;
     QTest::newRow("no rows after the placeholder")
         << results("Ann", "Mood", {}) << QStringList{"Mood"} << 1;
+    QByteArray full = two;
+    full.append(ResultsFile::MaxFileBytes - full.size(), '\n');
+    QTest::newRow("blank lines up to the size limit") << full << QStringList{"Trust", "Fear"} << 3;
 }
 
 void TestCollate::readsGoodFiles()
@@ -230,9 +256,11 @@ void TestCollate::readsGoodFiles()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, variables);
     QFETCH(int, lastRow);
+    QTemporaryDir dir;
     ResultsRun run;
     ReadProblem problem;
-    QVERIFY2(ResultsFile::parse("f", bytes, &run, &problem), qPrintable(problem.text()));
+    QVERIFY2(ResultsFile::read(write(dir.filePath("f.csv"), bytes), &run, &problem),
+             qPrintable(problem.text()));
     QCOMPARE(run.variables, variables);
     QCOMPARE(run.subject, QStringLiteral("Ann"));
     QCOMPARE(run.lastRow(), lastRow);
@@ -242,35 +270,53 @@ void TestCollate::readsGoodFiles()
 void TestCollate::rejectsBadFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes"); // empty with a kind: see below
-    QTest::addColumn<QString>("kind");     // "bytes", "folder" or "missing"
+    QTest::addColumn<QString>("kind"); // "bytes", "64 MiB" (bytes, then zeros), "folder", "missing"
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<qint64>("mostRead"); // bytes the reading may take; 0: not measured
     const QByteArray good = results("Ann", "Mood", {"1", "2", "3"});
     const auto with = [&](const QByteArray &from, const QByteArray &to) {
         return QByteArray(good).replace(from, to);
     };
-    QTest::newRow("wrong first line") << with("Orvan", "Other") << "bytes" << 1 << "first line";
-    QTest::newRow("level 6") << with("\n3,2", "\n3,6") << "bytes" << 10 << "\"6\" is not";
-    QTest::newRow("level -6") << with("\n3,2", "\n3,-6") << "bytes" << 10 << "\"-6\" is not";
-    QTest::newRow("plus sign") << with("\n3,2", "\n3,+2") << "bytes" << 10 << "\"+2\" is not";
-    QTest::newRow("fraction") << with("\n3,2", "\n3,2.5") << "bytes" << 10 << "\"2.5\" is not";
-    QTest::newRow("rows out of order")
-        << with("\n3,2\r\n4,3", "\n4,3\r\n3,2") << "bytes" << 10 << "expected row number 3";
-    QTest::newRow("a row left out")
-        << with("\n3,2\r\n", "\n") << "bytes" << 10 << "expected row number 3, found \"4\"";
+    QTest::newRow("wrong first line")
+        << with("Orvan", "Other") << "bytes" << 1 << "first line" << qint64(0);
+    QTest::newRow("level 6") << with("\n3,2", "\n3,6") << "bytes" << 10 << "\"6\" is not"
+                             << qint64(0);
+    QTest::newRow("level -6") << with("\n3,2", "\n3,-6") << "bytes" << 10 << "\"-6\" is not"
+                              << qint64(0);
+    QTest::newRow("plus sign") << with("\n3,2", "\n3,+2") << "bytes" << 10 << "\"+2\" is not"
+                               << qint64(0);
+    QTest::newRow("fraction") << with("\n3,2", "\n3,2.5") << "bytes" << 10 << "\"2.5\" is not"
+                              << qint64(0);
+    QTest::newRow("rows out of order") << with("\n3,2\r\n4,3", "\n4,3\r\n3,2") << "bytes" << 10
+                                       << "expected row number 3" << qint64(0);
+    QTest::newRow("a row left out") << with("\n3,2\r\n", "\n") << "bytes" << 10
+                                    << "expected row number 3, found \"4\"" << qint64(0);
     QTest::newRow("two cells in a one-variable file")
-        << with("\n3,2", "\n3,2,1") << "bytes" << 10 << "expected 2 fields";
-    QTest::newRow("placeholder not 1,0") << with("\n1,0\r", "\n1,1\r") << "bytes" << 8 << "1,0";
+        << with("\n3,2", "\n3,2,1") << "bytes" << 10 << "expected 2 fields" << qint64(0);
+    QTest::newRow("placeholder not 1,0")
+        << with("\n1,0\r", "\n1,1\r") << "bytes" << 8 << "1,0" << qint64(0);
     QTest::newRow("no created line")
-        << with("Created on", "Made on") << "bytes" << 2 << "Created on";
+        << with("Created on", "Made on") << "bytes" << 2 << "Created on" << qint64(0);
     QTest::newRow("cut off in the header")
-        << good.left(good.indexOf("Time")) << "bytes" << 6 << "ends before";
+        << good.left(good.indexOf("Time")) << "bytes" << 6 << "ends before" << qint64(0);
     QTest::newRow("blank line among rows")
-        << with("\n3,2\r\n", "\n\r\n3,2\r\n") << "bytes" << 10 << "blank line";
-    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << "bytes" << 0 << "binary";
-    QTest::newRow("empty") << QByteArray() << "bytes" << 0 << "empty";
-    QTest::newRow("a folder") << QByteArray() << "folder" << 0 << "folder";
-    QTest::newRow("missing") << QByteArray() << "missing" << 0 << "no such file";
+        << with("\n3,2\r\n", "\n\r\n3,2\r\n") << "bytes" << 10 << "blank line" << qint64(0);
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << "bytes" << 0 << "binary"
+                            << qint64(0);
+    QTest::newRow("empty") << QByteArray() << "bytes" << 0 << "empty" << qint64(0);
+    QTest::newRow("a folder") << QByteArray() << "folder" << 0 << "folder" << qint64(0);
+    QTest::newRow("missing") << QByteArray() << "missing" << 0 << "no such file" << qint64(0);
+    // Once read whole, /dev/zero never ends.
+    QTest::newRow("a device") << QByteArray() << "/dev/zero" << 0 << "device" << qint64(4096);
+    QTest::newRow("a large file of another kind costs one short read")
+        << QByteArray("A log of another program, line after line, that grew and grew\r\n")
+        << "64 MiB" << 1 << "first line" << qint64(4096);
+    QTest::newRow("a large file with a results file's first line")
+        << good << "64 MiB" << 0 << "larger than 1 MiB" << ResultsFile::MaxFileBytes + 4096;
+    QTest::newRow("one byte over the size limit")
+        << good + QByteArray(ResultsFile::MaxFileBytes + 1 - good.size(), '\n') << "bytes" << 0
+        << "larger than" << qint64(0);
 }
 
 void TestCollate::rejectsBadFiles()
@@ -279,15 +325,23 @@ void TestCollate::rejectsBadFiles()
     QFETCH(QString, kind);
     QFETCH(int, line);
     QFETCH(QString, reason);
+    QFETCH(qint64, mostRead);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("run.csv"));
-    if (kind == QLatin1String("bytes"))
+    QString path = dir.filePath(QStringLiteral("run.csv"));
+    if (kind == QLatin1String("bytes") || kind == QLatin1String("64 MiB"))
         write(path, bytes);
+    if (kind == QLatin1String("64 MiB"))
+        QVERIFY(QFile::resize(path, 64 << 20)); // sparse: no disk, no time
     else if (kind == QLatin1String("folder"))
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("run.csv")));
+    else if (kind.startsWith(QLatin1Char('/')))
+        path = kind;
     ResultsRun run;
     ReadProblem problem;
+    const qint64 readBefore = bytesReadSoFar();
     QVERIFY(!ResultsFile::read(path, &run, &problem));
+    const qint64 read = bytesReadSoFar() - readBefore;
+    QVERIFY2(mostRead == 0 || read <= mostRead, qPrintable(QString::number(read)));
     QCOMPARE(problem.path, path);
     QCOMPARE(problem.line, line);
     QVERIFY2(problem.reason.contains(reason), qPrintable(problem.reason));
