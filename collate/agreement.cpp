@@ -197,8 +197,11 @@ QList<Statistic> intraclass(const Table &table)
     Statistic icc31 = valued(names[2], (bms - ems) / (bms + (k - 1.0) * ems));
     Statistic icc1k = bms < Zero ? Statistic::absent(names[3], NoVarianceBetweenSeconds)
                                  : valued(names[3], (bms - wms) / bms);
-    Statistic icc2k = std::abs(twoWayMean) < Zero ? Statistic::absent(names[4], NoTwoWayVariance)
-                                                  : valued(names[4], (bms - ems) / twoWayMean);
+    // Like the other averaged ones, nothing to average without variance between seconds; and a
+    // variance the model estimates below 0 is none either.
+    Statistic icc2k = bms < Zero          ? Statistic::absent(names[4], NoVarianceBetweenSeconds)
+                      : twoWayMean < Zero ? Statistic::absent(names[4], NoTwoWayVariance)
+                                          : valued(names[4], (bms - ems) / twoWayMean);
     Statistic icc3k = bms < Zero ? Statistic::absent(names[5], NoVarianceBetweenSeconds)
                                  : valued(names[5], (bms - ems) / bms);
     if (bms + (k - 1.0) * ems < Zero)

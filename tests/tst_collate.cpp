@@ -186,7 +186,15 @@ void TestCollate::smallCases_data()
         << "ICC(2,1)\tmissing: no variance estimated by the two-way model";
     QTest::newRow("ICC(2,k) of [[-1,1],[0,0]]")
         << QList<QStringList>{{"-1", "0"}, {"1", "0"}} << "ICC(2,k)"
+        << "ICC(2,k)\tmissing: no variance between seconds";
+    // Seconds differ, but less than the error: the model's variance of a mean is below 0, and
+    // the ratio would be 2.67.
+    QTest::newRow("ICC(2,k) of [[-2,-1],[0,-2]]")
+        << QList<QStringList>{{"-2", "0"}, {"-1", "-2"}} << "ICC(2,k)"
         << "ICC(2,k)\tmissing: no variance estimated by the two-way model";
+    QTest::newRow("ICC(2,k) of [[1,0],[0,1]], no variance between seconds")
+        << QList<QStringList>{{"1", "0"}, {"0", "1"}} << "ICC(2,k)"
+        << "ICC(2,k)\tmissing: no variance between seconds";
     QTest::newRow("seconds counts only complete seconds")
         << QList<QStringList>{{"1", "", "3", "0"}, {"2", "4", "1"}} << "seconds"
         << "seconds\t2";
