@@ -1,6 +1,7 @@
 #include "screenorder.h"
 
 #include "dialogs.h"
+#include "eventlog.h"
 #include "files.h"
 #include "form1.h"
 #include "instructionsform.h"
@@ -76,7 +77,7 @@ void ScreenOrder::showRatingScreen()
     const SetupRecord &record = m_variableForm->record();
     m_journal =
         std::make_unique<RunJournal>(m_applicationDirectory, record, record.Variable2Enabled);
-    m_mainForm = new MainForm(record, m_player, m_dialogs);
+    m_mainForm = new MainForm(record, m_player, m_dialogs, m_clock);
     m_journal->setProblemHandler([this](const QString &problem) {
         // From the journal's thread: the screen hears of it on its own.
         QMetaObject::invokeMethod(
@@ -87,10 +88,13 @@ void ScreenOrder::showRatingScreen()
             },
             Qt::QueuedConnection);
     });
+    RunJournal *journal = m_journal.get();
     connect(m_mainForm, &MainForm::sampleStored, this,
-            [journal = m_journal.get()](int lastRow, int row, qint16 level1, qint16 level2) {
-                journal->append(lastRow, row, level1, level2);
-            });
+            [journal](int lastRow, const RunEvent &sample) { journal->append(lastRow, sample); });
+    connect(m_mainForm, &MainForm::eventLogged, this,
+            [journal](const RunEvent &event) { journal->append(event); });
+    connect(m_mainForm, &MainForm::recordingStarted, this,
+            [journal](qint64 origin) { journal->startRecording(origin); });
     connect(m_mainForm, &MainForm::finishPressed, this, &ScreenOrder::finishRun);
     connect(m_mainForm, &MainForm::closeAllRequested, this, &ScreenOrder::closeAll);
     m_mainForm->show();
@@ -100,6 +104,11 @@ void ScreenOrder::showRatingScreen()
 QString ScreenOrder::resultsFilePath() const
 {
     return ResultsFile::path(m_applicationDirectory);
+}
+
+QString ScreenOrder::eventLogPath() const
+{
+    return EventLog::pathBeside(resultsFilePath());
 }
 
 void ScreenOrder::finishRun()
@@ -114,31 +123,39 @@ void ScreenOrder::finishRun()
     connect(m_outputForm, &OutputForm::closeAllRequested, this, &ScreenOrder::closeAll);
     m_outputForm->show();
 
-    rating.stopRun();
+    rating.finish();
     m_outputForm->setCounts(rating.state());
     m_outputForm->setTable(rating.table());
-    const QByteArray bytes = ResultsFile::bytes(
-        Recording::results(m_variableForm->record(), rating.state().TwoVariables, rating.table()));
-    m_outputForm->setResultsBytes(bytes);
+    const bool two = rating.state().TwoVariables;
+    const QByteArray bytes =
+        ResultsFile::bytes(Recording::results(m_variableForm->record(), two, rating.table()));
+    const QByteArray events = EventLog::bytes(rating.events(), two);
+    m_outputForm->setResultsBytes(bytes, events);
     connect(m_outputForm, &OutputForm::resultsExported, this, [this] { m_journal->discard(); });
+    const auto written = [](const QString &path, const QByteArray &wanted, QString *error) {
+        QByteArray readBack;
+        if (!Files::replaceRegularFile(path, wanted, error))
+            return false;
+        if (Files::readRegularFile(path, &readBack) && readBack == wanted)
+            return true;
+        *error = QStringLiteral("What was written does not read back the same.");
+        return false;
+    };
     // temp.csv may hold a run nobody exported: it is kept beside it before it is replaced, and
-    // where that cannot be done it is not replaced at all.
+    // where that cannot be done it is not replaced at all. Its event log goes with it, so that
+    // neither file is ever left beside the other run's.
     QString error;
     QString kept;
     if (!UnsavedResults::keep(m_applicationDirectory, &kept, &error)) {
         error = QStringLiteral("It holds the results of an earlier run that were never exported, "
                                "and they could not be kept under another name: ") +
                 error;
-    } else {
-        QByteArray readBack;
-        if (Files::replaceRegularFile(resultsFilePath(), bytes, &error) &&
-            Files::readRegularFile(resultsFilePath(), &readBack) && readBack == bytes) {
-            // The results file holds the run now; until then the journal stands in for it.
-            m_journal->discard();
-            return;
-        }
-        if (error.isEmpty())
-            error = QStringLiteral("What was written does not read back the same.");
+    } else if (Files::removeRegularFile(eventLogPath(), &error) &&
+               written(resultsFilePath(), bytes, &error) &&
+               written(eventLogPath(), events, &error)) {
+        // The results file holds the run now; until then the journal stands in for it.
+        m_journal->discard();
+        return;
     }
     m_dialogs.message(m_outputForm,
                       QStringLiteral("The results could not be saved as \"%1\".\n\n%2\n\n"

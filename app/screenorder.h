@@ -29,14 +29,18 @@ public:
     // Saves the runs that a crash interrupted, then shows the splash.
     void start();
 
+    // The monotonic clock the run's events are stamped on (tests give their own).
+    void setClock(RunEvents::Clock clock) { m_clock = std::move(clock); }
+
     Form1 *splash() const { return m_splash; }
     VariableForm *variableForm() const { return m_variableForm; }
     InstructionsForm *instructionsForm() const { return m_instructionsForm; }
     MainForm *mainForm() const { return m_mainForm; }
     OutputForm *outputForm() const { return m_outputForm; }
 
-    // The path of the results file written at "Finished!".
+    // The path of the results file written at "Finished!", and of the event log beside it.
     QString resultsFilePath() const;
+    QString eventLogPath() const;
     bool isEnded() const { return m_ended; }
     // The run's journal on disk: null before the rating screen.
     RunJournal *journal() const { return m_journal.get(); }
@@ -59,6 +63,7 @@ private:
     QString m_applicationDirectory;
     bool m_ended = false;
     std::unique_ptr<RunJournal> m_journal;
+    RunEvents::Clock m_clock;
 
     // Screens delete themselves when closed, except the setup form and the rating screen,
     // which stay loaded, hidden, until the program ends: the record and the run live there.

@@ -27,6 +27,7 @@ public:
     void setUrl(const QString &) override {}
     double duration() const override { return m_seconds; }
     void close() override {}
+    double position() const override { return -1.0; }
 
 private:
     QPointer<QWidget> m_view;

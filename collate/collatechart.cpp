@@ -3,6 +3,7 @@
 #include "collation.h"
 #include "files.h"
 #include "picture.h"
+#include "scale.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -22,8 +23,8 @@ const QString MeanLegend = QStringLiteral("Mean");
 const QString BandLegend = QStringLiteral("Mean \u00B1 1 SD");
 const QString RunsLegend = QStringLiteral("Runs (%1)");
 
-constexpr int LowestLevel = -5;
-constexpr int HighestLevel = 5;
+constexpr int LowestLevel = Scale::Bottom;
+constexpr int HighestLevel = Scale::Top;
 const QColor RunColour(70, 110, 170);
 const QColor MeanColour(200, 40, 30);
 const QColor BandColour(230, 120, 60, 70);
@@ -72,7 +73,7 @@ void CollateChart::render(QPainter &painter, const QRect &area) const
         painter.restore();
         return;
     }
-    const double lastSecond = static_cast<double>(std::max<qsizetype>(m_collation.lastRow(), 2));
+    const double lastSecond = std::max(m_collation.seconds(m_collation.lastRow()), 1.0);
     const auto x = [&](double second) { return plot.left() + second / lastSecond * plot.width(); };
     const auto y = [&](double level) {
         return plot.bottom() - (level - LowestLevel) / (HighestLevel - LowestLevel) * plot.height();
@@ -133,7 +134,7 @@ void CollateChart::render(QPainter &painter, const QRect &area) const
             if (run.levels[row] == ResultsRun::Gap)
                 flush();
             else
-                stretch.append(QPointF(x(row), y(run.levels[row])));
+                stretch.append(QPointF(x(m_collation.seconds(row)), y(run.levels[row])));
         }
         flush();
     }
@@ -155,8 +156,9 @@ void CollateChart::render(QPainter &painter, const QRect &area) const
             flushBand();
             continue;
         }
-        upper.append(QPointF(x(row), y(m_collation.mean(row) + m_collation.sd(row))));
-        lower.append(QPointF(x(row), y(m_collation.mean(row) - m_collation.sd(row))));
+        const double at = x(m_collation.seconds(row));
+        upper.append(QPointF(at, y(m_collation.mean(row) + m_collation.sd(row))));
+        lower.append(QPointF(at, y(m_collation.mean(row) - m_collation.sd(row))));
     }
     flushBand();
 
@@ -164,7 +166,7 @@ void CollateChart::render(QPainter &painter, const QRect &area) const
     painter.setBrush(Qt::NoBrush);
     for (qsizetype row = 2; row <= m_collation.lastRow(); ++row) {
         if (m_collation.hasMean(row))
-            stretch.append(QPointF(x(row), y(m_collation.mean(row))));
+            stretch.append(QPointF(x(m_collation.seconds(row)), y(m_collation.mean(row))));
         else
             flush();
     }

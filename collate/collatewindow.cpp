@@ -3,6 +3,7 @@
 #include "collatedialogs.h"
 #include "files.h"
 #include "inputguard.h"
+#include "rebin.h"
 
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -14,6 +15,8 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -24,6 +27,11 @@ const QString WindowTitle = QStringLiteral("Dialtrace Collate");
 const QString AddText = QStringLiteral("Add files...");
 const QString RemoveText = QStringLiteral("Remove");
 const QString VariableText = QStringLiteral("Variable:");
+const QString RateText = QStringLiteral("Moments a second:");
+const QString RowsText = QStringLiteral("the seconds of the results files");
+const QString NoRate =
+    QStringLiteral("The runs cannot be collated at a rate of their own:\n\n%1\n\n"
+                   "They are collated by the seconds of their results files.");
 const QString ExportTableText = QStringLiteral("Export table...");
 const QString ExportChartText = QStringLiteral("Export chart...");
 const QString ChooseTitle = QStringLiteral("Add results files");
@@ -120,6 +128,11 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
     m_fileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_variableBox = new QComboBox(this);
     m_variableBox->setObjectName(QStringLiteral("variableBox"));
+    m_rateBox = new QSpinBox(this);
+    m_rateBox->setObjectName(QStringLiteral("rateBox"));
+    m_rateBox->setRange(0, Rebin::HighestRate);
+    m_rateBox->setSpecialValueText(RowsText);
+    m_rateBox->setToolTip(QStringLiteral("From the event log beside each results file"));
     m_exportTableButton = new QPushButton(ExportTableText, this);
     m_exportTableButton->setObjectName(QStringLiteral("exportTableButton"));
     m_exportChartButton = new QPushButton(ExportChartText, this);
@@ -140,6 +153,8 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
     side->addWidget(m_fileList, 1);
     side->addWidget(new QLabel(VariableText, this));
     side->addWidget(m_variableBox);
+    side->addWidget(new QLabel(RateText, this));
+    side->addWidget(m_rateBox);
     side->addWidget(m_skippedLabel);
     side->addWidget(m_exportTableButton);
     side->addWidget(m_exportChartButton);
@@ -165,6 +180,7 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
     connect(addButton, &QPushButton::clicked, this, &CollateWindow::chooseFiles);
     connect(m_removeButton, &QPushButton::clicked, this, &CollateWindow::removeSelectedFiles);
     connect(m_variableBox, &QComboBox::textActivated, this, &CollateWindow::chooseVariable);
+    connect(m_rateBox, &QSpinBox::valueChanged, this, &CollateWindow::chooseRate);
     connect(m_exportTableButton, &QPushButton::clicked, this, &CollateWindow::exportTable);
     connect(m_exportChartButton, &QPushButton::clicked, this, &CollateWindow::exportChart);
     collate();
@@ -260,6 +276,12 @@ void CollateWindow::dropEvent(QDropEvent *event)
     addFiles(paths);
 }
 
+void CollateWindow::chooseRate(int rate)
+{
+    m_rate = rate;
+    collate();
+}
+
 void CollateWindow::collate()
 {
     const QStringList variables = variablesOf(m_files);
@@ -270,7 +292,19 @@ void CollateWindow::collate()
     m_variableBox->clear();
     m_variableBox->addItems(variables);
     m_variableBox->setCurrentText(m_variable);
-    m_collation = Collation(m_files, m_variable);
+    QList<ResultsRun> runs = m_files;
+    for (ResultsRun &run : runs) {
+        ReadProblem problem;
+        if (m_rate > 0 && !Rebin::resample(&run, m_rate, &problem)) {
+            m_dialogs.message(this, NoRate.arg(problem.text()));
+            m_rate = 0;
+            const QSignalBlocker quiet(m_rateBox);
+            m_rateBox->setValue(0);
+            runs = m_files;
+            break;
+        }
+    }
+    m_collation = Collation(runs, m_variable, m_rate);
 
     m_fileList->clear();
     for (const ResultsRun &run : std::as_const(m_files)) {

@@ -11,6 +11,7 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 // The window over the collation: files in, one variable chosen, the runs, their mean and the
@@ -27,6 +28,8 @@ public:
     void chooseFiles();
     void removeSelectedFiles();
     void chooseVariable(const QString &variable);
+    // Moments a second from the runs' event logs; 0 for the seconds of the results files.
+    void chooseRate(int rate);
     void exportTable();
     void exportChart();
 
@@ -48,12 +51,14 @@ private:
     CollateDialogs &m_dialogs;
     QList<ResultsRun> m_files;
     QString m_variable;
+    int m_rate = 0;
     Collation m_collation;
     CollateChart m_chart{m_collation};
 
     QListWidget *m_fileList = nullptr;
     QPushButton *m_removeButton = nullptr;
     QComboBox *m_variableBox = nullptr;
+    QSpinBox *m_rateBox = nullptr;
     QPushButton *m_exportTableButton = nullptr;
     QPushButton *m_exportChartButton = nullptr;
     QWidget *m_chartView = nullptr;

@@ -62,7 +62,8 @@ QStringList variablesOf(const QList<ResultsRun> &runs)
     return names;
 }
 
-Collation::Collation(const QList<ResultsRun> &runs, const QString &variable) : m_variable(variable)
+Collation::Collation(const QList<ResultsRun> &runs, const QString &variable, int rate)
+    : m_variable(variable), m_rate(rate)
 {
     QSet<QString> headers;
     for (const ResultsRun &run : runs) {
@@ -114,6 +115,24 @@ Collation::Collation(const QList<ResultsRun> &runs, const QString &variable) : m
     }
 }
 
+double Collation::seconds(qsizetype row) const
+{
+    return m_rate > 0 ? static_cast<double>(row - 1) / m_rate : static_cast<double>(row);
+}
+
+QString Collation::timeLabel(qsizetype row) const
+{
+    if (m_rate == 0)
+        return QString::number(row);
+    // 0.25, 0.5, 1: as short as the moment allows, at most four decimals.
+    QString text = QString::number(seconds(row), 'f', 4);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
 Agreement::Table Collation::completeSeconds() const
 {
     Agreement::Table table;
@@ -132,8 +151,10 @@ Agreement::Table Collation::completeSeconds() const
 QList<Statistic> Collation::statistics(const QStringList &names) const
 {
     const Agreement::Table table = completeSeconds();
-    QList<Statistic> result = {Statistic::count(QStringLiteral("runs"), m_runs.size()),
-                               Statistic::count(QStringLiteral("seconds"), table.size())};
+    QList<Statistic> result = {
+        Statistic::count(QStringLiteral("runs"), m_runs.size()),
+        Statistic::count(m_rate > 0 ? QStringLiteral("moments") : QStringLiteral("seconds"),
+                         table.size())};
     QList<Statistic> agreement = Agreement::intraclass(table);
     agreement.append(Agreement::alpha(table));
     agreement.append(Agreement::correlations(table, names));
@@ -158,7 +179,7 @@ QByteArray Collation::tableBytes() const
     QByteArray out = Files::toWindows1252(header.join(comma)) + "\r\n";
     out.reserve(out.size() + (m_lastRow - 1) * (m_runs.size() * 3 + 24));
     for (qsizetype row = 2; row <= m_lastRow; ++row) {
-        QByteArray line = QByteArray::number(row);
+        QByteArray line = timeLabel(row).toLatin1();
         for (const CollatedRun &run : m_runs) {
             line += ',';
             const qint8 level = row < run.levels.size() ? run.levels[row] : ResultsRun::Gap;

@@ -31,7 +31,9 @@ class Collation
 {
 public:
     Collation() = default;
-    Collation(const QList<ResultsRun> &runs, const QString &variable);
+    // rate: 0 where the levels are the rows of the results files (row N is second N); otherwise
+    // they were resampled at that many a second, the first moment at index 2.
+    Collation(const QList<ResultsRun> &runs, const QString &variable, int rate = 0);
 
     const QString &variable() const { return m_variable; }
     const QList<CollatedRun> &runs() const { return m_runs; }
@@ -39,6 +41,10 @@ public:
 
     // The highest row of any run; the table goes from row 2 to here.
     qsizetype lastRow() const { return m_lastRow; }
+    int rate() const { return m_rate; }
+    // The moment a row stands for, in seconds, and as the table writes it.
+    double seconds(qsizetype row) const;
+    QString timeLabel(qsizetype row) const;
     // Per row over the runs with a sample there: N, the mean (N >= 1), the sample SD (N >= 2).
     int count(qsizetype row) const { return row < m_count.size() ? m_count[row] : 0; }
     bool hasMean(qsizetype row) const { return count(row) >= 1; }
@@ -61,6 +67,7 @@ private:
     QList<CollatedRun> m_runs;
     QList<SkippedRun> m_skipped;
     qsizetype m_lastRow = 1;
+    int m_rate = 0;
     QList<int> m_count;
     QList<double> m_mean;
     QList<double> m_sd;

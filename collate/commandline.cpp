@@ -4,6 +4,7 @@
 #include "collation.h"
 #include "files.h"
 #include "inputguard.h"
+#include "rebin.h"
 #include "resultsfile.h"
 
 #include <QFileInfo>
@@ -12,11 +13,14 @@
 namespace {
 
 const QString Usage = QStringLiteral(
-    "usage: dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] [--force] FILE...\n"
+    "usage: dialtrace-collate [--variable NAME] [--rate HZ] [-o OUT.csv] [--chart OUT.png]\n"
+    "                         [--force] FILE...\n"
     "       dialtrace-collate [--window [FILE...]]\n"
     "Collates one variable over Dialtrace results files and prints the agreement between the\n"
     "runs, one statistic a line as NAME<TAB>VALUE[<TAB>LOWER<TAB>UPPER].\n"
     "  --variable NAME  the variable to collate (default: the first file's first variable)\n"
+    "  --rate HZ        collate HZ moments a second (1 to 50) from the event log beside each\n"
+    "                   results file, instead of its seconds\n"
     "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
     "  --chart OUT.png  draw the runs, the mean and its band of one SD (.png, .jpg or .jpeg)\n"
     "  --force          replace an existing OUT file; a results file is never replaced\n"
@@ -36,6 +40,7 @@ const QString OverUnreadable =
     QStringLiteral("%1 cannot be read to tell whether it is a results file, so it is not replaced");
 const QString OverOther = QStringLiteral("%1 exists; --force replaces it");
 const QString Repeated = QStringLiteral("%1: the same file as %2, counted once");
+const QString WrongRate = QStringLiteral("--rate takes a whole number from %1 to %2");
 const QString WrongChartSuffix = QStringLiteral("--chart must end in .png, .jpg or .jpeg");
 const QString Skipped = QStringLiteral("%1: skipped: %2");
 const QString NoRuns = QStringLiteral("nothing to collate: no file could be read");
@@ -95,7 +100,18 @@ Options parse(const QStringList &arguments)
             value(&options.chart);
         else if (argument.startsWith(QLatin1String("--chart=")))
             options.chart = argument.section(QLatin1Char('='), 1);
-        else if (argument == QLatin1String("--force"))
+        else if (argument == QLatin1String("--rate") ||
+                 argument.startsWith(QLatin1String("--rate="))) {
+            QString rate = argument.section(QLatin1Char('='), 1);
+            if (!argument.contains(QLatin1Char('=')))
+                value(&rate);
+            bool number = false;
+            options.rate = rate.toInt(&number);
+            if (options.error.isEmpty() &&
+                (!number || options.rate < Rebin::LowestRate || options.rate > Rebin::HighestRate))
+                options.error = WrongRate.arg(QString::number(Rebin::LowestRate),
+                                              QString::number(Rebin::HighestRate));
+        } else if (argument == QLatin1String("--force"))
             options.force = true;
         else if (argument == QLatin1String("--window"))
             options.window = true;
@@ -159,16 +175,21 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
     for (const QString &file : std::as_const(files)) {
         ResultsRun run;
         ReadProblem problem;
-        if (ResultsFile::read(file, &run, &problem)) {
-            runs.append(std::move(run));
-        } else {
+        if (!ResultsFile::read(file, &run, &problem)) {
             err << problem.text() << '\n';
+            continue;
         }
+        // Every run at the rate, or none: a run left at its seconds would not line up.
+        if (options.rate > 0 && !Rebin::resample(&run, options.rate, &problem)) {
+            err << "dialtrace-collate: " << problem.text() << '\n';
+            return NothingCollated;
+        }
+        runs.append(std::move(run));
     }
     const QString variable = !options.variable.isEmpty() ? options.variable
                              : runs.isEmpty()            ? QString()
                                                          : runs.first().variables.value(0);
-    const Collation collation(runs, variable);
+    const Collation collation(runs, variable, options.rate);
     for (const SkippedRun &skipped : collation.skipped()) {
         err << Skipped.arg(skipped.path, skipped.reason) << '\n';
     }

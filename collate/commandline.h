@@ -23,6 +23,7 @@ struct Options
     QString table;      // -o
     QString chart;      // --chart
     bool force = false; // an existing output other than a results file may be replaced
+    int rate = 0;       // --rate: moments a second from the event logs; 0: the results' rows
     bool window = false;
     bool help = false;
     QString error; // why the arguments are wrong usage, empty when they are not

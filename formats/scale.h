@@ -6,7 +6,7 @@ namespace Scale {
 constexpr int Top = 5;
 constexpr int Bottom = -5;
 
-constexpr bool contains(int level)
+constexpr bool contains(long long level)
 {
     return level >= Bottom && level <= Top;
 }

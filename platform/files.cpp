@@ -192,6 +192,19 @@ bool readRegularFile(const QString &path, QByteArray *bytes)
     return readPlainFile(path, O_RDONLY | O_NOFOLLOW, -1, bytes);
 }
 
+bool removeRegularFile(const QString &path, QString *error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::lstat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return true;
+    if (::unlink(name.constData()) != 0)
+        return succeeded(errno, error);
+    return succeeded(syncDirectory(QFileInfo(path).absolutePath()), error);
+}
+
 bool createNewFile(const QString &path, const QByteArray &bytes, QString *error)
 {
     int fd = -1;
@@ -206,31 +219,38 @@ bool createNewFile(const QString &path, const QByteArray &bytes, QString *error)
     return succeeded(reason, error);
 }
 
-bool createUniqueFile(const QString &directory, const QString &base, const QString &suffix,
-                      const QString &fallbackBase, const QByteArray &bytes, QString *path,
-                      QString *error)
+bool createUniqueFiles(const QString &directory, const QString &base, const QString &fallbackBase,
+                       const NamedBytes &files, QStringList *paths, QString *error)
 {
     QString stem = base;
     for (int n = 1; n < 10000; ++n) {
-        const QString name =
-            n == 1 ? stem + suffix : stem + QStringLiteral(" (%1)").arg(n) + suffix;
-        *path = directory + QLatin1Char('/') + name;
-        int fd = -1;
-        const int reason = Disk::current().createExclusive(*path, &fd);
-        if (reason == EEXIST)
-            continue;
+        const QString name = n == 1 ? stem : stem + QStringLiteral(" (%1)").arg(n);
+        paths->clear();
+        int reason = 0;
+        for (const auto &[suffix, bytes] : files) {
+            const QString path = directory + QLatin1Char('/') + name + suffix;
+            int fd = -1;
+            reason = Disk::current().createExclusive(path, &fd);
+            if (reason)
+                break;
+            paths->append(path);
+            reason = finishFile(fd, bytes);
+            if (reason)
+                break;
+        }
+        if (!reason)
+            return succeeded(syncDirectory(directory), error);
+        // Only what this call made goes: a name taken meanwhile belongs to someone else.
+        for (const QString &made : std::as_const(*paths))
+            ::unlink(QFile::encodeName(made).constData());
+        paths->clear();
         if (reason == ENAMETOOLONG && stem != fallbackBase) {
             // Some file systems take far fewer than 255 bytes a name (eCryptfs: 143).
             stem = fallbackBase;
             n = 0;
-            continue;
-        }
-        if (reason)
+        } else if (reason != EEXIST) {
             return succeeded(reason, error);
-        const int written = finishFile(fd, bytes);
-        if (written)
-            ::unlink(QFile::encodeName(*path).constData());
-        return succeeded(written ? written : syncDirectory(directory), error);
+        }
     }
     return succeeded(EEXIST, error);
 }

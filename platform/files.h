@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 // Text files are in Windows-1252: one byte per character both ways.
 namespace Files {
 
@@ -38,17 +40,22 @@ bool readRegularFile(const QString &path, QByteArray *bytes);
 // path's folder is touched. The old file stays whole when the write fails.
 bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// Removes the plain file at path, where there is one; a link or anything else there is left, and
+// a name with nothing behind it is no failure. The folder is synced after.
+bool removeRegularFile(const QString &path, QString *error = nullptr);
+
 // Creates a new file at path and writes bytes to the disk; never replaces or follows anything
 // already there, a link included.
 bool createNewFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
-// Creates a file of its own in directory, named base + suffix, or "base (2)" + suffix, "base (3)"
-// ... whichever is still free at the moment it is created, even where another program or
-// computer takes a name meanwhile; where the file system refuses the name as too long, the same
-// with fallbackBase. path gets the file taken.
-bool createUniqueFile(const QString &directory, const QString &base, const QString &suffix,
-                      const QString &fallbackBase, const QByteArray &bytes, QString *path,
-                      QString *error = nullptr);
+// Creates files of their own in directory, one per suffix, all named base + suffix, or
+// "base (2)" + suffix, "base (3)" ... for the first stem whose names are all still free at the
+// moment they are created, even where another program or computer takes a name meanwhile; where
+// the file system refuses the names as too long, the same with fallbackBase. paths gets the
+// files made, in the order of the suffixes. All or none are made.
+using NamedBytes = QList<std::pair<QString, QByteArray>>; // suffix and bytes
+bool createUniqueFiles(const QString &directory, const QString &base, const QString &fallbackBase,
+                       const NamedBytes &files, QStringList *paths, QString *error = nullptr);
 
 // The first limit bytes of the ordinary file at path (a link is followed; a fifo or device is
 // never opened for what it may lead to); false when it cannot be read.

@@ -17,9 +17,6 @@
 
 namespace {
 
-constexpr int lowestLevel = -5;
-constexpr int highestLevel = 5;
-
 // Tags every line with the series it draws, so lines() can tell the runs of one series apart
 // from those of the other without relying on colour or name, which the user may make equal.
 const char *const seriesProperty = "levelChartSeries";
@@ -94,7 +91,8 @@ void addSeries(QChart *chart, const ChartSeries &series, int index, const QStrin
 
 } // namespace
 
-LevelChart::LevelChart(QWidget *parent) : QWidget(parent)
+LevelChart::LevelChart(int lowestLevel, int highestLevel, QWidget *parent)
+    : QWidget(parent), m_lowestLevel(lowestLevel), m_highestLevel(highestLevel)
 {
     m_view = new QChartView(this);
     m_view->setRenderHint(QPainter::Antialiasing);
@@ -184,8 +182,8 @@ QChart *LevelChart::buildChart() const
     chart->addAxis(rowAxis, Qt::AlignBottom);
 
     auto *levelAxis = new QValueAxis;
-    levelAxis->setRange(lowestLevel, highestLevel);
-    levelAxis->setTickCount(highestLevel - lowestLevel + 1);
+    levelAxis->setRange(m_lowestLevel, m_highestLevel);
+    levelAxis->setTickCount(m_highestLevel - m_lowestLevel + 1);
     levelAxis->setLabelFormat(QStringLiteral("%d"));
     levelAxis->setMinorGridLineVisible(false);
     chart->addAxis(levelAxis, Qt::AlignLeft);

@@ -15,13 +15,13 @@ class QLineSeries;
 using ChartSeries = std::vector<std::optional<int>>;
 
 // A two-dimensional line chart of recorded levels: rows in ascending order along the horizontal
-// axis, the level (-5 to +5) on the vertical axis, no vertical grid lines, no plot-area border,
-// no title.
+// axis, the level on the vertical axis (the scale the caller gives), no vertical grid lines, no
+// plot-area border, no title.
 class LevelChart : public QWidget
 {
     Q_OBJECT
 public:
-    explicit LevelChart(QWidget *parent = nullptr);
+    LevelChart(int lowestLevel, int highestLevel, QWidget *parent = nullptr);
     ~LevelChart() override;
 
     // Replaces the data. Both series have the same number of rows.
@@ -52,5 +52,7 @@ private:
     QString m_name1;
     QString m_name2;
     bool m_secondListed = true;
+    int m_lowestLevel;
+    int m_highestLevel;
     QChartView *m_view = nullptr;
 };

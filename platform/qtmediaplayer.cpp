@@ -69,6 +69,8 @@ QtMediaPlayer::QtMediaPlayer(QObject *parent) : MediaPlayer(parent)
             [this](QMediaPlayer::MediaStatus status) {
                 // A backend may mark a file it cannot read as invalid without an error. When an
                 // error does come it names the cause better, so give it the chance to arrive.
+                if (m_active && status == QMediaPlayer::EndOfMedia)
+                    emit endReached();
                 if (m_active && status == QMediaPlayer::InvalidMedia) {
                     QMetaObject::invokeMethod(
                         this,
@@ -134,15 +136,20 @@ void QtMediaPlayer::buildView()
         child->setContextMenuPolicy(Qt::NoContextMenu);
 
     connect(m_playPause, &QPushButton::clicked, this, [this] {
-        if (m_player->playbackState() == QMediaPlayer::PlayingState)
+        if (m_player->playbackState() == QMediaPlayer::PlayingState) {
             m_player->pause();
-        else if (m_active)
+            emit controlUsed(Control::Pause, position());
+        } else if (m_active) {
             m_player->play();
+            emit controlUsed(Control::Play, position());
+        }
     });
     // Actions cover dragging, clicks on the groove and keys, but not our own setValue calls,
     // so following the position never seeks.
-    connect(m_seek, &QAbstractSlider::actionTriggered, this,
-            [this] { m_player->setPosition(m_seek->sliderPosition()); });
+    connect(m_seek, &QAbstractSlider::actionTriggered, this, [this] {
+        m_player->setPosition(m_seek->sliderPosition());
+        emit controlUsed(Control::Seek, secondsFromMilliseconds(m_seek->sliderPosition()));
+    });
 
     updateControls();
 }
@@ -190,6 +197,11 @@ void QtMediaPlayer::close()
     m_player->stop();
     m_player->setSource(QUrl());
     updateControls();
+}
+
+double QtMediaPlayer::position() const
+{
+    return m_active ? secondsFromMilliseconds(m_player->position()) : -1.0;
 }
 
 bool QtMediaPlayer::isPlaying() const

@@ -26,6 +26,7 @@ public:
     void setUrl(const QString &path) override;
     double duration() const override;
     void close() override;
+    double position() const override;
 
     // For tests: whether the player is playing now.
     bool isPlaying() const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scale.h"
+
 #include <QColor>
 
 #include <array>
@@ -9,7 +11,8 @@
 // indexes 4 and 5.
 namespace LevelMeter {
 
-constexpr int SegmentCount = 10;
+// One segment a step each way from 0.
+constexpr int SegmentCount = 2 * Scale::Top;
 
 // The level a segment stands for: +5 at the top row down to +1, then -1 down to -5.
 constexpr int segmentLevel(int index)

@@ -3,11 +3,13 @@
 #include "controls.h"
 #include "dialogs.h"
 #include "mediaplayer.h"
+#include "ratinginput.h"
 #include "setuprecord.h"
 #include "twips.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 
 using namespace std::chrono_literals;
 
@@ -26,11 +28,12 @@ constexpr int SegmentHeight = 375;
 } // namespace
 
 MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dialogs,
-                   QWidget *parent)
-    : QWidget(parent), m_record(record), m_player(player), m_dialogs(dialogs), Command1(this),
-      Command2(this), Command4(this), Command5(this), Command3(this), Label1(this), Label2(this),
-      Label3(this), Label4(this), Label7(this), Label5(this), Label8(this), Label6(this),
-      Picture1(this), Picture12(this), Timer1(this), Timer2(this), Timer4(this), TimeItself(this)
+                   RunEvents::Clock clock, QWidget *parent)
+    : QWidget(parent), m_record(record), m_player(player), m_dialogs(dialogs),
+      m_events(std::move(clock)), Command1(this), Command2(this), Command4(this), Command5(this),
+      Command3(this), Label1(this), Label2(this), Label3(this), Label4(this), Label7(this),
+      Label5(this), Label8(this), Label6(this), Picture1(this), Picture12(this), Timer1(this),
+      Timer2(this), Timer4(this), TimeItself(this)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Orvan Dialtrace"));
@@ -79,6 +82,14 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     connect(&Command4, &QPushButton::clicked, this, [this] { press(Rating::Button::Increase2); });
     connect(&Command5, &QPushButton::clicked, this, [this] { press(Rating::Button::Decrease2); });
     connect(&Command3, &QPushButton::clicked, this, &MainForm::finishPressed);
+    // One hand per variable: arrows and the wheel for the first, W and S and the wheel's tilt
+    // for the second.
+    Command1.setToolTip(QStringLiteral("Up arrow, or the mouse wheel turned up"));
+    Command2.setToolTip(QStringLiteral("Down arrow, or the mouse wheel turned down"));
+    Command4.setToolTip(QStringLiteral("W, or the mouse wheel tilted right"));
+    Command5.setToolTip(QStringLiteral("S, or the mouse wheel tilted left"));
+    connect(new RatingInput(*this, m_record.Variable2Enabled), &RatingInput::pressRequested, this,
+            &MainForm::press);
 
     // The one-second timers are precise so that a fifteen-minute recording does not drift from
     // one sample a second.
@@ -104,6 +115,15 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
             lengthKnown(seconds);
     });
     connect(&m_player, &MediaPlayer::errorOccurred, this, &MainForm::reportUnplayable);
+    connect(&m_player, &MediaPlayer::controlUsed, this,
+            [this](MediaPlayer::Control control, double seconds) {
+                const RunEvent::Kind kind =
+                    control == MediaPlayer::Control::Play    ? RunEvent::Kind::Play
+                    : control == MediaPlayer::Control::Pause ? RunEvent::Kind::Pause
+                                                             : RunEvent::Kind::Seek;
+                emit eventLogged(m_events.add(kind, m_state, mediaMilliseconds(seconds)));
+            });
+    connect(&m_player, &MediaPlayer::endReached, this, [this] { log(RunEvent::Kind::End); });
 
     // Load.
     RecordRow = 1;
@@ -156,16 +176,49 @@ void MainForm::setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments
     }
 }
 
-void MainForm::press(Rating::Button button)
+void MainForm::press(Rating::Button button, RunEvent::Source source)
 {
     Rating::press(m_state, button);
     // Show the new level at once rather than on the next refresh.
     refreshMeters();
+    const bool increase =
+        button == Rating::Button::Increase1 || button == Rating::Button::Increase2;
+    const int variable =
+        button == Rating::Button::Increase1 || button == Rating::Button::Decrease1 ? 1 : 2;
+    QElapsedTimer logging;
+    logging.start();
+    log(increase ? RunEvent::Kind::Increase : RunEvent::Kind::Decrease, variable, 0, source);
+    m_longestPressLog = std::max(m_longestPressLog, logging.nsecsElapsed());
 }
 
 void MainForm::fallBack()
 {
+    const RatingState before = m_state;
     Rating::fallBack(m_state);
+    // One line per level that moved, each with the levels just after its own step.
+    if (m_state.Level1 != before.Level1) {
+        RatingState partway = m_state;
+        partway.Level2 = before.Level2;
+        log(RunEvent::Kind::FallBack, 1, 0, RunEvent::Source::None, partway);
+    }
+    if (m_state.Level2 != before.Level2)
+        log(RunEvent::Kind::FallBack, 2);
+}
+
+RunEvent MainForm::log(RunEvent::Kind kind, int variable, int row, RunEvent::Source source,
+                       const std::optional<RatingState> &levels)
+{
+    const RunEvent event =
+        m_events.add(kind, levels.value_or(m_state), mediaMilliseconds(m_player.position()),
+                     variable, row, source);
+    if (kind != RunEvent::Kind::Sample)
+        emit eventLogged(event);
+    return event;
+}
+
+qint64 MainForm::mediaMilliseconds(double seconds) const
+{
+    return seconds < 0.0 ? RunEvent::NoMedia : qRound64(seconds * 1000.0);
 }
 
 void MainForm::refreshMeters()
@@ -202,6 +255,7 @@ void MainForm::lengthKnown(double seconds)
     // From here on the recording's tick does the fall-back too, after the sample.
     Timer1.stop();
     TimeItself.start();
+    emit recordingStarted(m_events.startRecording());
 }
 
 void MainForm::recordSample()
@@ -211,7 +265,7 @@ void MainForm::recordSample()
     Label6.setText(Recording::lengthCaption(seconds));
     const bool last =
         Recording::recordSample(*m_table, RecordRow, seconds, m_state.Level1, m_state.Level2);
-    emit sampleStored(m_table->lastRow(), RecordRow, m_state.Level1, m_state.Level2);
+    emit sampleStored(m_table->lastRow(), log(RunEvent::Kind::Sample, 0, RecordRow));
     // Store, then fall back: within a second the sample always sees that second's presses, so
     // a single press is never undone before it reaches the data, whatever the timers' jitter.
     fallBack();
@@ -226,6 +280,12 @@ void MainForm::endRecording()
     TimeItself.stop();
     // The fall-back goes on alone, as before the recording.
     Timer1.start();
+}
+
+void MainForm::finish()
+{
+    log(RunEvent::Kind::Finished);
+    stopRun();
 }
 
 void MainForm::stopRun()

@@ -3,6 +3,7 @@
 #include "levelmeter.h"
 #include "ratingstate.h"
 #include "recordtable.h"
+#include "runevents.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -25,7 +26,7 @@ class MainForm : public QWidget
     Q_OBJECT
 public:
     MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dialogs,
-             QWidget *parent = nullptr);
+             RunEvents::Clock clock = {}, QWidget *parent = nullptr);
 
     const RatingState &state() const { return m_state; }
     // Null until the clip's length is known.
@@ -34,14 +35,23 @@ public:
     bool isRecording() const { return TimeItself.isActive(); }
     bool isWaitingForLength() const { return m_waitingForLength; }
 
-    // Handlers: the four rating buttons, Timer1, Timer2, Timer4's first tick, TimeItself.
-    void press(Rating::Button button);
+    // Every event of the run so far, on its own clock.
+    QList<RunEvent> events() const { return m_events.events(); }
+    // The longest time a press spent on the event log (stamping it, the playing position, the
+    // journal's queue), in nanoseconds.
+    qint64 longestPressLogNanoseconds() const { return m_longestPressLog; }
+
+    // Handlers: the four rating buttons (or their keys and the wheel), Timer1, Timer2, Timer4's
+    // first tick, TimeItself.
+    void press(Rating::Button button, RunEvent::Source source = RunEvent::Source::Button);
     void fallBack();
     void refreshMeters();
     void checkLength();
     void recordSample();
 
-    // "Finished!" stops the recording and closes the player; the screen stays loaded.
+    // "Finished!": the run's last event, then stopRun().
+    void finish();
+    // Stops the recording and closes the player; the screen stays loaded.
     void stopRun();
 
     // Closing from now on ends the program without asking.
@@ -53,8 +63,12 @@ public:
 
 signals:
     void finishPressed();
-    // A sample was stored in row of a table of lastRow rows.
-    void sampleStored(int lastRow, int row, qint16 level1, qint16 level2);
+    // The recording started at origin, on the clock the events are stamped on.
+    void recordingStarted(qint64 origin);
+    // A sample was stored in its row of a table of lastRow rows.
+    void sampleStored(int lastRow, const RunEvent &sample);
+    // Any other event, stamped on the same clock.
+    void eventLogged(const RunEvent &event);
     void closeAllRequested();
 
 protected:
@@ -62,6 +76,11 @@ protected:
 
 private:
     void lengthKnown(double seconds);
+    // Stamps an event now, with the levels as they stand or as given, and hands it on.
+    RunEvent log(RunEvent::Kind kind, int variable = 0, int row = 0,
+                 RunEvent::Source source = RunEvent::Source::None,
+                 const std::optional<RatingState> &levels = std::nullopt);
+    qint64 mediaMilliseconds(double seconds) const;
     void endRecording();
     void reportUnplayable(const QString &reason);
     void setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments, QFrame &frame,
@@ -71,6 +90,8 @@ private:
     MediaPlayer &m_player;
     Dialogs &m_dialogs;
     RatingState m_state;
+    RunEvents m_events;
+    qint64 m_longestPressLog = 0;
     std::optional<RecordTable> m_table;
     qint16 RecordRow = 1;
     bool m_waitingForLength = false;

@@ -1,6 +1,7 @@
 #include "recovery.h"
 
 #include "disk.h"
+#include "eventlog.h"
 #include "files.h"
 #include "resultsfile.h"
 #include "runjournal.h"
@@ -187,19 +188,24 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
         removeLocked(fd, path);
         return;
     }
-    QString saved;
+    QStringList saved;
     QString error;
-    const QByteArray results =
-        ResultsFile::bytes(Recording::results(run->record, run->twoVariables, &run->table));
-    if (!Files::createUniqueFile(m_directory, Journal::recoveredName(*run), QStringLiteral(".csv"),
-                                 Journal::shortRecoveredName(*run), results, &saved, &error)) {
+    Files::NamedBytes files = {
+        {QStringLiteral(".csv"),
+         ResultsFile::bytes(Recording::results(run->record, run->twoVariables, &run->table))}};
+    // A journal of an earlier version has no times to make an event log of.
+    if (!run->events.isEmpty())
+        files.append(
+            {QStringLiteral(".events.csv"), EventLog::bytes(run->events, run->twoVariables)});
+    if (!Files::createUniqueFiles(m_directory, Journal::recoveredName(*run),
+                                  Journal::shortRecoveredName(*run), files, &saved, &error)) {
         m_report.failed << who(*run) + QStringLiteral(", not saved: ") + error;
         return;
     }
     markRecovered(fd);
     removeLocked(fd, path);
-    m_report.saved << who(*run) +
-                          QStringLiteral(", saved as \"%1\".").arg(QFileInfo(saved).fileName());
+    m_report.saved << who(*run) + QStringLiteral(", saved as \"%1\".")
+                                      .arg(QFileInfo(saved.first()).fileName());
 }
 
 QString Recoverer::text() const
@@ -278,6 +284,10 @@ bool keep(const QString &directory, QString *keptName, QString *error)
         *error = QStringLiteral("It cannot be read.");
         return false;
     }
+    Files::NamedBytes files = {{QStringLiteral(".csv"), bytes}};
+    QByteArray events;
+    if (Files::readRegularFile(EventLog::pathBeside(path), &events))
+        files.append({QStringLiteral(".events.csv"), events});
     const QString when = QDateTime::fromSecsSinceEpoch(info.st_mtime)
                              .toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
     const QString fallback = QStringLiteral("Unsaved run ") + when;
@@ -288,11 +298,10 @@ bool keep(const QString &directory, QString *keptName, QString *error)
                                        .arg(run.subject, run.variables.value(0), when)
                                        .simplified(),
                                    fallback);
-    QString kept;
-    if (!Files::createUniqueFile(directory, base, QStringLiteral(".csv"), fallback, bytes, &kept,
-                                 error))
+    QStringList kept;
+    if (!Files::createUniqueFiles(directory, base, fallback, files, &kept, error))
         return false;
-    *keptName = QFileInfo(kept).fileName();
+    *keptName = QFileInfo(kept.first()).fileName();
     QFile notice(directory + QLatin1Char('/') + NoticeName);
     if (notice.open(QIODevice::WriteOnly | QIODevice::Append))
         notice.write(keptName->toUtf8() + '\n');

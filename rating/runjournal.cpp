@@ -1,5 +1,7 @@
 #include "runjournal.h"
 
+#include "runevents.h"
+
 #include "disk.h"
 #include "files.h"
 #include "scale.h"
@@ -12,6 +14,7 @@
 #include <QJsonObject>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <atomic>
 
 #include <sys/stat.h>
@@ -19,8 +22,9 @@
 
 namespace {
 
-const QByteArray Magic = "DIALTRACE-JOURNAL 1\n";
-const QByteArray MagicStart = "DIALTRACE-JOURNAL ";
+using Journal::EventMark;
+using Journal::Magic;
+using Journal::OriginMark;
 
 // A live run touches its journal at least this often, so that another computer can tell a run
 // that goes on from one that ended, where it cannot see the lock.
@@ -60,18 +64,6 @@ int create(const QString &path, const QByteArray &bytes, int *fd)
     return 0;
 }
 
-// Letters, digits, dots and dashes: a computer's name as part of a file name.
-QString fileNamePart(const QString &text)
-{
-    QString part = text;
-    for (QChar &c : part) {
-        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('.') &&
-            c != QLatin1Char('-'))
-            c = QLatin1Char('_');
-    }
-    return part.isEmpty() ? QStringLiteral("computer") : part;
-}
-
 } // namespace
 
 struct RunJournal::File
@@ -89,7 +81,7 @@ RunJournal::RunJournal(const QString &directory, const SetupRecord &record, bool
     m_stem = QStringLiteral("run-%1-%2")
                  .arg(started.toString(QStringLiteral("yyyyMMdd-HHmmsszzz")),
                       QString::number(QCoreApplication::applicationPid()));
-    m_computer = fileNamePart(computer);
+    m_computer = Journal::fileNamePart(computer);
     const QJsonObject run{
         {"subject", record.SubjectName}, {"variable", record.Variable},
         {"variable2", record.Variable2}, {"date", record.DateText},
@@ -109,14 +101,32 @@ RunJournal::~RunJournal()
     m_writer.join();
 }
 
-void RunJournal::append(int lastRow, int row, qint16 level1, qint16 level2)
+void RunJournal::append(int lastRow, const RunEvent &sample)
 {
     QElapsedTimer clock;
     clock.start();
     // The table's size travels with every sample: it can grow by a row at the end.
-    pushLine(QByteArray::number(row) + ',' + QByteArray::number(level1) + ',' +
-             QByteArray::number(level2) + ',' + QByteArray::number(lastRow) + '\n');
+    pushLine(QByteArray::number(sample.row) + ',' + QByteArray::number(sample.level1) + ',' +
+             QByteArray::number(sample.level2) + ',' + QByteArray::number(lastRow) + ',' +
+             QByteArray::number(sample.time) + ',' +
+             (sample.media == RunEvent::NoMedia ? QByteArray() : QByteArray::number(sample.media)) +
+             '\n');
     m_longestAppend = std::max(m_longestAppend, clock.nsecsElapsed());
+}
+
+void RunJournal::append(const RunEvent &event)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray line = EventLog::line(event, true);
+    line.chop(2); // its CR LF
+    pushLine(EventMark + line + '\n');
+    m_longestAppend = std::max(m_longestAppend, clock.nsecsElapsed());
+}
+
+void RunJournal::startRecording(qint64 origin)
+{
+    pushLine(OriginMark + QByteArray::number(origin) + '\n');
 }
 
 void RunJournal::pushLine(const QByteArray &line)
@@ -242,103 +252,3 @@ void RunJournal::write()
     if (file.fd >= 0)
         ::close(file.fd);
 }
-
-namespace Journal {
-
-QString thisComputer()
-{
-    return QSysInfo::machineHostName();
-}
-
-QString computerOf(const QString &fileName)
-{
-    const qsizetype at = fileName.lastIndexOf(QLatin1Char('@'));
-    if (at < 0)
-        return fileNamePart(thisComputer());
-    const QString name = fileName.mid(at + 1);
-    return name.left(name.indexOf(QLatin1String(RunJournal::Suffix)));
-}
-
-bool writtenHere(const QString &fileName)
-{
-    return computerOf(fileName) == fileNamePart(thisComputer());
-}
-
-std::optional<Run> parse(const QByteArray &bytes, QString *problem)
-{
-    const auto fail = [problem](const QString &reason) {
-        if (problem)
-            *problem = reason;
-        return std::nullopt;
-    };
-    if (!bytes.startsWith(Magic)) {
-        return fail(bytes.startsWith(MagicStart)
-                        ? QStringLiteral("it was written by another version of Dialtrace")
-                        : QStringLiteral("it does not begin as a journal does"));
-    }
-    QList<QByteArray> lines = bytes.mid(Magic.size()).split('\n');
-    // The last piece has no line end: empty, or a line torn by the crash.
-    lines.removeLast();
-    const QJsonObject json =
-        lines.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(lines.takeFirst()).object();
-    if (json.isEmpty())
-        return fail(QStringLiteral("the line describing its run is damaged"));
-    Run run;
-    run.record.SubjectName = json.value("subject").toString();
-    run.record.Variable = json.value("variable").toString();
-    run.record.Variable2 = json.value("variable2").toString();
-    run.record.DateText = json.value("date").toString();
-    run.record.FileFullPath = json.value("file").toString();
-    run.twoVariables = json.value("two").toBool();
-    run.record.Variable2Enabled = run.twoVariables;
-    run.computer = json.value("computer").toString(thisComputer());
-    run.started = QDateTime::fromString(json.value("started").toString(), Qt::ISODateWithMs);
-
-    QList<std::pair<int, std::pair<qint16, qint16>>> samples;
-    int lastRow = 0;
-    for (const QByteArray &line : std::as_const(lines)) {
-        if (line + '\n' == RecoveredMark) {
-            run.recovered = true;
-            continue;
-        }
-        const QList<QByteArray> cells = line.split(',');
-        bool ok[4] = {};
-        const int row = cells.value(0).toInt(&ok[0]);
-        const int l1 = cells.value(1).toInt(&ok[1]);
-        const int l2 = cells.value(2).toInt(&ok[2]);
-        const int rows = cells.value(3).toInt(&ok[3]);
-        const int previous = samples.isEmpty() ? 1 : samples.last().first;
-        // A damaged line (a disk that lost what it was given, a torn write) is passed over;
-        // the rows after it still follow one another.
-        if (cells.size() != 4 || !ok[0] || !ok[1] || !ok[2] || !ok[3] || row <= previous ||
-            !Scale::contains(l1) || !Scale::contains(l2) || rows < row || rows > 10000) {
-            ++run.damaged;
-            continue;
-        }
-        samples.append({row, {qint16(l1), qint16(l2)}});
-        lastRow = rows;
-    }
-    run.table = RecordTable(lastRow);
-    for (const auto &[row, levels] : std::as_const(samples)) {
-        run.table.setCell(row, 1, levels.first);
-        run.table.setCell(row, 2, levels.second);
-    }
-    run.samples = static_cast<int>(samples.size());
-    return run;
-}
-
-QString recoveredName(const Run &run)
-{
-    const QString name = QStringLiteral("Recovered %1 %2 %3")
-                             .arg(run.record.SubjectName, run.record.Variable,
-                                  run.started.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
-    return Files::safeFileName(name.simplified(), shortRecoveredName(run));
-}
-
-QString shortRecoveredName(const Run &run)
-{
-    return QStringLiteral("Recovered run ") +
-           run.started.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
-}
-
-} // namespace Journal

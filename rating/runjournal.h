@@ -1,5 +1,6 @@
 #pragma once
 
+#include "eventlog.h"
 #include "recordtable.h"
 #include "setuprecord.h"
 
@@ -21,11 +22,12 @@ QString thisComputer();
 
 } // namespace Journal
 
-// The journal of a run: every stored sample reaches the disk within the second, so that a
-// crash, a power cut or a lost display loses at most the last one. It is an append-only log
-// beside the executable: a line naming the format, a line of JSON with the run's record, then
-// one line "row,level1,level2,rows of the table" per sample. Its name says which computer
-// writes it.
+// The journal of a run: every stored sample and every event reaches the disk within the
+// second, so that a crash, a power cut or a lost display loses at most the last one. It is an
+// append-only log beside the executable: a line naming the format, a line of JSON with the run's
+// record, then one line per sample, "row,level1,level2,rows of the table,time,media", one per
+// other event, "E," and the fields of the event log, and "O,time" where the recording started;
+// times are on the clock the events were stamped on. Its name says which computer writes it.
 //
 // The file is written by a thread of its own, so that a slow disk never delays a tick, and is
 // locked (flock) for as long as its run goes on: a journal that can be locked belongs to a
@@ -45,8 +47,10 @@ public:
     RunJournal(const RunJournal &) = delete;
     RunJournal &operator=(const RunJournal &) = delete;
 
-    // The first sample creates the file.
-    void append(int lastRow, int row, qint16 level1, qint16 level2);
+    // The first line creates the file.
+    void append(int lastRow, const RunEvent &sample);
+    void append(const RunEvent &event);
+    void startRecording(qint64 origin);
     // The run's results are safe elsewhere, or the user gave them up. Returns at once: the
     // writer takes the file away.
     void discard();
@@ -99,6 +103,8 @@ struct Run
     QString computer;
     RecordTable table{0};
     int samples = 0;
+    // Every event, samples included, on the run's own clock.
+    QList<RunEvent> events;
     // Lines that could not be read and were passed over.
     int damaged = 0;
     // Saved as a results file already; only its removal failed.
@@ -114,8 +120,15 @@ std::optional<Run> parse(const QByteArray &bytes, QString *problem = nullptr);
 QString computerOf(const QString &fileName);
 bool writtenHere(const QString &fileName);
 
-// The line that marks a journal as saved, written before it is removed.
+// The lines of the format: its first, the mark of an event other than a sample, the mark of
+// the recording's start, and the mark of a journal saved already, written before it is removed.
+inline constexpr char Magic[] = "DIALTRACE-JOURNAL 1\n";
+inline constexpr char EventMark[] = "E,";
+inline constexpr char OriginMark[] = "O,";
 inline constexpr char RecoveredMark[] = "recovered\n";
+
+// Letters, digits, dots and dashes: a computer's name as part of a file name.
+QString fileNamePart(const QString &text);
 
 // "Recovered" with the subject, variable, date and time of the run: a name a person knows,
 // without its extension; and the shorter one for where that name is too long.

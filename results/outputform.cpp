@@ -2,12 +2,14 @@
 
 #include "controls.h"
 #include "dialogs.h"
+#include "eventlog.h"
 #include "exports.h"
 #include "files.h"
 #include "picture.h"
 #include "ratingstate.h"
 #include "recordtable.h"
 #include "resultsfile.h"
+#include "scale.h"
 #include "setuprecord.h"
 #include "twips.h"
 
@@ -40,9 +42,9 @@ OutputForm::OutputForm(const SetupRecord &record, Dialogs &dialogs,
                        QWidget *parent)
     : QWidget(parent), m_record(record), m_dialogs(dialogs),
       m_applicationDirectory(applicationDirectory), m_clipSeconds(std::move(clipSeconds)),
-      MSChart1(this), Label3(this), TimesClickedPos(this), Label4(this), TimesClickedNeg(this),
-      Label2(this), Label5(this), Label6(this), Label7(this), Command1(this), Command3(this),
-      Command2(this), Picture1(this)
+      MSChart1(Scale::Bottom, Scale::Top, this), Label3(this), TimesClickedPos(this), Label4(this),
+      TimesClickedNeg(this), Label2(this), Label5(this), Label6(this), Label7(this), Command1(this),
+      Command3(this), Command2(this), Picture1(this)
 {
     setObjectName(QStringLiteral("OutputForm"));
     setWindowTitle(QStringLiteral("Output"));
@@ -134,50 +136,70 @@ void OutputForm::exportSpreadsheet()
 {
     const QString path = m_dialogs.saveFile(
         this, Exports::defaultName(m_record, QStringLiteral(".csv")), Exports::SpreadsheetFilter);
-    if (path.isEmpty() || refusedAsResultsFile(path))
+    const QString eventsPath = EventLog::pathBeside(path);
+    if (path.isEmpty() || refusedAsResultsFile(path) || refusedAsResultsFile(eventsPath))
         return;
-    const QString resultsPath = resultsFilePath();
+    // The save dialog asked about the results file alone: an event log of its name without it
+    // is someone else's.
+    if (!QFileInfo::exists(path) && QFileInfo::exists(eventsPath) &&
+        !m_dialogs.confirm(this, QStringLiteral("\"%1\" already exists. Replace it with the "
+                                                "event log of this run?")
+                                     .arg(QDir::toNativeSeparators(eventsPath))))
+        return;
 
-    // The bytes this run wrote, from memory: the file may be gone, or may by now hold another
+    // The bytes this run wrote, from memory: the files may be gone, or may by now hold another
     // run's results (a second copy of the program, or a write that failed at "Finished!").
-    const QByteArray &bytes = m_resultsBytes;
     QString error;
-    QByteArray written;
-    const bool copied = Files::writeFile(path, bytes, &error) && Files::readFile(path, &written) &&
-                        written == bytes;
-    if (!copied) {
-        if (error.isEmpty())
-            error = QStringLiteral("The copy does not match the results.");
+    QString failed = path;
+    const auto copied = [&error](const QString &to, const QByteArray &bytes) {
+        QByteArray written;
+        if (!Files::writeFile(to, bytes, &error))
+            return false;
+        if (Files::readFile(to, &written) && written == bytes)
+            return true;
+        error = QStringLiteral("The copy does not match the results.");
+        return false;
+    };
+    if (!copied(path, m_resultsBytes) || !copied(failed = eventsPath, m_eventBytes)) {
         m_dialogs.message(this, QStringLiteral("The results could not be saved as \"%1\".\n\n%2")
-                                    .arg(QDir::toNativeSeparators(path), error));
+                                    .arg(QDir::toNativeSeparators(failed), error));
         return;
     }
     m_exported = true;
     emit resultsExported();
-    // Only this run's results file goes, and not when it is the copy just made; one that holds
-    // anything else stays.
-    QByteArray onDisk;
-    if (!Files::isSameFile(path, resultsPath) && Files::readRegularFile(resultsPath, &onDisk) &&
-        onDisk == bytes)
-        QFile::remove(resultsPath);
+    // Only this run's files go, and not when they are the copies just made; files that hold
+    // anything else stay.
+    for (const auto &[kept, bytes] :
+         {std::pair{resultsFilePath(), &m_resultsBytes},
+          std::pair{EventLog::pathBeside(resultsFilePath()), &m_eventBytes}}) {
+        QByteArray onDisk;
+        if (!Files::isSameFile(path, kept) && !Files::isSameFile(eventsPath, kept) &&
+            Files::readRegularFile(kept, &onDisk) && onDisk == *bytes)
+            Files::removeRegularFile(kept);
+    }
 }
 
 bool OutputForm::refusedAsResultsFile(const QString &path)
 {
-    // Either export over the results file, by its name, a link or any other path to it, would
-    // lose it. Once an export has taken it away, that path is as good as any other.
-    const QString resultsPath = resultsFilePath();
-    if (!QFileInfo::exists(resultsPath) || !Files::isSameFile(path, resultsPath))
-        return false;
-    m_dialogs.message(this, ResultsFileChosen);
-    return true;
+    // An export over the results file or its event log, by its name, a link or any other path
+    // to it, would lose it. Once an export has taken it away, that path is as good as any other.
+    for (const QString &kept : {resultsFilePath(), EventLog::pathBeside(resultsFilePath())}) {
+        if (QFileInfo::exists(kept) && Files::isSameFile(path, kept)) {
+            m_dialogs.message(this, keptFileChosen(QFileInfo(kept).fileName()));
+            return true;
+        }
+    }
+    return false;
 }
 
 bool OutputForm::areResultsSaved() const
 {
-    QByteArray onDisk;
+    QByteArray results;
+    QByteArray events;
     return m_exported ||
-           (Files::readRegularFile(resultsFilePath(), &onDisk) && onDisk == m_resultsBytes);
+           (Files::readRegularFile(resultsFilePath(), &results) && results == m_resultsBytes &&
+            Files::readRegularFile(EventLog::pathBeside(resultsFilePath()), &events) &&
+            events == m_eventBytes);
 }
 
 void OutputForm::closeAll()

@@ -18,9 +18,13 @@ struct SetupRecord;
 // of the chart picture and of the results file.
 inline const QString UnsavedQuestion =
     QStringLiteral("The results have not been saved to a file. Close and lose them?");
-inline const QString ResultsFileChosen = QStringLiteral(
-    "\"temp.csv\" is where Dialtrace keeps the results of the last run. Please choose another "
-    "name.");
+inline QString keptFileChosen(const QString &name)
+{
+    return QLatin1Char('"') + name +
+           QStringLiteral("\" is where Dialtrace keeps the results of the last run. Please choose "
+                          "another name.");
+}
+inline const QString ResultsFileChosen = keptFileChosen(QStringLiteral("temp.csv"));
 
 class OutputForm : public QWidget
 {
@@ -33,11 +37,17 @@ public:
     void setCounts(const RatingState &state);
     // Null gives an empty chart: the clip's length never arrived.
     void setTable(const RecordTable *table);
-    // The results file's bytes, kept for the spreadsheet export.
-    void setResultsBytes(const QByteArray &bytes) { m_resultsBytes = bytes; }
+    // The bytes of the results file and of its event log, kept for the spreadsheet export.
+    void setResultsBytes(const QByteArray &results, const QByteArray &events)
+    {
+        m_resultsBytes = results;
+        m_eventBytes = events;
+    }
     const QByteArray &resultsBytes() const { return m_resultsBytes; }
-    // Whether the results are safe in a file: an exported copy, or the results file while it
-    // still holds this run's bytes (another copy of the program may have replaced it).
+    const QByteArray &eventBytes() const { return m_eventBytes; }
+    // Whether the results are safe in a file: an exported copy, or the results file and its
+    // event log while they still hold this run's bytes (another copy of the program may have
+    // replaced them).
     bool areResultsSaved() const;
 
     // Closing from now on ends the program without asking.
@@ -60,7 +70,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // Says so and returns true where path is the results file.
+    // Says so and returns true where path is the results file or its event log.
     bool refusedAsResultsFile(const QString &path);
 
     const SetupRecord &m_record;
@@ -68,6 +78,7 @@ private:
     QString m_applicationDirectory;
     std::function<double()> m_clipSeconds;
     QByteArray m_resultsBytes;
+    QByteArray m_eventBytes;
     bool m_exported = false;
     bool m_endingForGood = false;
 

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,6 +37,18 @@ inline SetupRecord makeRecord(bool two, const QString &v1 = "Mood", const QStrin
     r.DateText = "6.12.2026";
     r.FileFullPath = "/clips/clip.avi";
     return r;
+}
+
+// A stored sample as the rating screen hands it to the journal, a second a row.
+inline RunEvent sample(int row, int level1, int level2)
+{
+    RunEvent event;
+    event.kind = RunEvent::Kind::Sample;
+    event.row = row;
+    event.level1 = level1;
+    event.level2 = level2;
+    event.time = (row - 1) * 1000;
+    return event;
 }
 
 inline QByteArray readAll(const QString &path)
@@ -112,15 +125,22 @@ class FakeMediaPlayer : public MediaPlayer
 {
 public:
     ~FakeMediaPlayer() override { delete m_view.data(); }
+    // A picture with a position slider, as the real player's.
     QWidget *view() override
     {
-        if (!m_view)
+        if (!m_view) {
             m_view = new QWidget;
+            auto *seek = new QSlider(Qt::Horizontal, m_view);
+            seek->setObjectName("seek");
+            seek->setRange(0, 1000);
+            seek->setValue(500);
+        }
         return m_view;
     }
     void setUrl(const QString &path) override { url = path; }
     double duration() const override { return m_duration; }
     void close() override { ++closeCalls; }
+    double position() const override { return playing; }
 
     // As the real player does: the length arrives some time after setUrl.
     void arrive(double seconds)
@@ -129,9 +149,17 @@ public:
         emit durationChanged(seconds);
     }
     void fail(const QString &reason) { emit errorOccurred(reason); }
+    // The subject uses the player's controls; a seek moves the position.
+    void use(Control control, double seconds)
+    {
+        if (control == Control::Seek)
+            playing = seconds;
+        emit controlUsed(control, seconds);
+    }
 
     QString url;
     int closeCalls = 0;
+    double playing = -1.0; // the position it reports; negative: none
 
 private:
     // The screen that shows the view owns it from then on and may delete it first.
@@ -190,6 +218,7 @@ struct Session
     explicit Session(const Session *sameFolder = nullptr)
         : home(sameFolder ? sameFolder->home : dir.path()), order(dialogs, player, home)
     {
+        order.setClock([this] { return now; });
     }
     ~Session() { order.closeAll(); }
 
@@ -219,16 +248,19 @@ struct Session
         child<QPushButton>(order.instructionsForm(), "Command1")->click();
         return *order.mainForm();
     }
-    // The clip's length arrives at Timer4's first tick; then as many recording ticks.
+    // The clip's length arrives at Timer4's first tick; then as many recording ticks, a second
+    // apart on the run's clock.
     MainForm &record(bool two, double seconds, int ticks,
                      const std::function<void(MainForm &, int)> &beforeTick = {})
     {
         MainForm &rating = toRating(two);
         player.arrive(seconds);
         rating.checkLength();
+        const qint64 started = now;
         for (int tick = 1; tick <= ticks; ++tick) {
             if (beforeTick)
                 beforeTick(rating, tick);
+            now = started + tick * 1000;
             rating.recordSample();
         }
         return rating;
@@ -242,6 +274,7 @@ struct Session
 
     QTemporaryDir dir;
     QString home;
+    qint64 now = 0; // the run's monotonic clock, in milliseconds
     FakeDialogs dialogs;
     FakeMediaPlayer player;
     ScreenOrder order;

@@ -1,6 +1,7 @@
 #include "collatefiles.h"
 #include "collation.h"
 #include "fdistribution.h"
+#include "rebin.h"
 #include "resultsfile.h"
 
 #include <QApplication>
@@ -28,19 +29,6 @@ Collation collateCells(const QList<QStringList> &runs)
     return Collation(read, QStringLiteral("Mood"));
 }
 
-// What this process has read through system calls so far, in bytes.
-qint64 bytesReadSoFar()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly))
-        qFatal("cannot read /proc/self/io");
-    for (const QByteArray &line : io.readAll().split('\n')) {
-        if (line.startsWith("rchar: "))
-            return line.mid(7).toLongLong();
-    }
-    qFatal("no rchar in /proc/self/io");
-}
-
 QString lineOf(const QList<Statistic> &statistics, const QString &name)
 {
     for (const Statistic &s : statistics) {
@@ -63,10 +51,8 @@ private slots:
     void smallCases_data();
     void smallCases();
     void alignsRowsAndKeepsGaps();
-    void readsGoodFiles_data();
-    void readsGoodFiles();
-    void rejectsBadFiles_data();
-    void rejectsBadFiles();
+    void rebin_data();
+    void rebin();
 };
 
 void TestCollate::fQuantile_data()
@@ -237,122 +223,46 @@ void TestCollate::alignsRowsAndKeepsGaps()
     QCOMPARE(collation.completeSeconds().size(), 1);
 }
 
-void TestCollate::readsGoodFiles_data()
+void TestCollate::rebin_data()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("variables");
-    QTest::addColumn<int>("lastRow");
-    const QByteArray two = results("Ann", "Trust,Fear", {"1,-1", ",2"}, 2);
-    QTest::newRow("two variables") << two << QStringList{"Trust", "Fear"} << 3;
-    QTest::newRow("LF line ends and trailing blank lines")
-        << QByteArray(two).replace("\r\n", "\n") + "\n \n"
-        << QStringList{"Trust", "Fear"} << 3;
-    QTest::newRow("extra commas go to the second name")
-        << results("Ann", "Trust,Fear, anger", {"1,-1"}, 2) << QStringList{"Trust", "Fear, anger"}
-        << 2;
-    QTest::newRow("one variable keeps its commas")
-        << results("Ann", "Fear, anger", {"5"}) << QStringList{"Fear, anger"} << 2;
-    QTest::newRow("no rows after the placeholder")
-        << results("Ann", "Mood", {}) << QStringList{"Mood"} << 1;
-    QByteArray full = two;
-    full.append(ResultsFile::MaxFileBytes - full.size(), '\n');
-    QTest::newRow("blank lines up to the size limit") << full << QStringList{"Trust", "Fear"} << 3;
+    // Events as "time kind level1 level2", "s" a sample; the levels at every moment after.
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("variable");
+    QTest::addColumn<QString>("levels");
+    QTest::newRow("an event at a moment counts at it")
+        << QStringList{"250 + 1 0", "1000 s 1 0", "1000 f 0 0"} << 4 << 1 << "1 1 1 0";
+    QTest::newRow("0 before the first event, nothing after the last sample")
+        << QStringList{"1000 s 0 0", "1200 + 1 0", "2000 s 1 0", "2600 + 2 0"} << 2 << 1
+        << "0 0 1 1";
+    QTest::newRow("before the recording counts too")
+        << QStringList{"-300 + 1 0", "1000 s 1 0"} << 1 << 1 << "1";
+    QTest::newRow("the second variable")
+        << QStringList{"100 + 0 -1", "600 + 0 -2", "1000 s 0 -2"} << 2 << 2 << "-1 -2";
+    QTest::newRow("a third of a second, in whole milliseconds")
+        << QStringList{"333 + 1 0", "666 + 2 0", "1000 s 3 0"} << 3 << 1 << "1 2 3";
 }
 
-void TestCollate::readsGoodFiles()
+void TestCollate::rebin()
 {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, variables);
-    QFETCH(int, lastRow);
-    QTemporaryDir dir;
-    ResultsRun run;
-    ReadProblem problem;
-    QVERIFY2(ResultsFile::read(write(dir.filePath("f.csv"), bytes), &run, &problem),
-             qPrintable(problem.text()));
-    QCOMPARE(run.variables, variables);
-    QCOMPARE(run.subject, QStringLiteral("Ann"));
-    QCOMPARE(run.lastRow(), lastRow);
-    QCOMPARE(run.levels.value(0).value(1, 0), ResultsRun::Gap); // the placeholder row
-}
-
-void TestCollate::rejectsBadFiles_data()
-{
-    QTest::addColumn<QByteArray>("bytes"); // empty with a kind: see below
-    QTest::addColumn<QString>("kind"); // "bytes", "64 MiB" (bytes, then zeros), "folder", "missing"
-    QTest::addColumn<int>("line");
-    QTest::addColumn<QString>("reason");
-    QTest::addColumn<qint64>("mostRead"); // bytes the reading may take; 0: not measured
-    const QByteArray good = results("Ann", "Mood", {"1", "2", "3"});
-    const auto with = [&](const QByteArray &from, const QByteArray &to) {
-        return QByteArray(good).replace(from, to);
-    };
-    QTest::newRow("wrong first line")
-        << with("Orvan", "Other") << "bytes" << 1 << "first line" << qint64(0);
-    QTest::newRow("level 6") << with("\n3,2", "\n3,6") << "bytes" << 10 << "\"6\" is not"
-                             << qint64(0);
-    QTest::newRow("level -6") << with("\n3,2", "\n3,-6") << "bytes" << 10 << "\"-6\" is not"
-                              << qint64(0);
-    QTest::newRow("plus sign") << with("\n3,2", "\n3,+2") << "bytes" << 10 << "\"+2\" is not"
-                               << qint64(0);
-    QTest::newRow("fraction") << with("\n3,2", "\n3,2.5") << "bytes" << 10 << "\"2.5\" is not"
-                              << qint64(0);
-    QTest::newRow("rows out of order") << with("\n3,2\r\n4,3", "\n4,3\r\n3,2") << "bytes" << 10
-                                       << "expected row number 3" << qint64(0);
-    QTest::newRow("a row left out") << with("\n3,2\r\n", "\n") << "bytes" << 10
-                                    << "expected row number 3, found \"4\"" << qint64(0);
-    QTest::newRow("two cells in a one-variable file")
-        << with("\n3,2", "\n3,2,1") << "bytes" << 10 << "expected 2 fields" << qint64(0);
-    QTest::newRow("placeholder not 1,0")
-        << with("\n1,0\r", "\n1,1\r") << "bytes" << 8 << "1,0" << qint64(0);
-    QTest::newRow("no created line")
-        << with("Created on", "Made on") << "bytes" << 2 << "Created on" << qint64(0);
-    QTest::newRow("cut off in the header")
-        << good.left(good.indexOf("Time")) << "bytes" << 6 << "ends before" << qint64(0);
-    QTest::newRow("blank line among rows")
-        << with("\n3,2\r\n", "\n\r\n3,2\r\n") << "bytes" << 10 << "blank line" << qint64(0);
-    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << "bytes" << 0 << "binary"
-                            << qint64(0);
-    QTest::newRow("empty") << QByteArray() << "bytes" << 0 << "empty" << qint64(0);
-    QTest::newRow("a folder") << QByteArray() << "folder" << 0 << "folder" << qint64(0);
-    QTest::newRow("missing") << QByteArray() << "missing" << 0 << "no such file" << qint64(0);
-    // Once read whole, /dev/zero never ends.
-    QTest::newRow("a device") << QByteArray() << "/dev/zero" << 0 << "device" << qint64(4096);
-    QTest::newRow("a large file of another kind costs one short read")
-        << QByteArray("A log of another program, line after line, that grew and grew\r\n")
-        << "64 MiB" << 1 << "first line" << qint64(4096);
-    QTest::newRow("a large file with a results file's first line")
-        << good << "64 MiB" << 0 << "larger than 1 MiB" << ResultsFile::MaxFileBytes + 4096;
-    QTest::newRow("one byte over the size limit")
-        << good + QByteArray(ResultsFile::MaxFileBytes + 1 - good.size(), '\n') << "bytes" << 0
-        << "larger than" << qint64(0);
-}
-
-void TestCollate::rejectsBadFiles()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, kind);
-    QFETCH(int, line);
-    QFETCH(QString, reason);
-    QFETCH(qint64, mostRead);
-    QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("run.csv"));
-    if (kind == QLatin1String("bytes") || kind == QLatin1String("64 MiB"))
-        write(path, bytes);
-    if (kind == QLatin1String("64 MiB"))
-        QVERIFY(QFile::resize(path, 64 << 20)); // sparse: no disk, no time
-    else if (kind == QLatin1String("folder"))
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("run.csv")));
-    else if (kind.startsWith(QLatin1Char('/')))
-        path = kind;
-    ResultsRun run;
-    ReadProblem problem;
-    const qint64 readBefore = bytesReadSoFar();
-    QVERIFY(!ResultsFile::read(path, &run, &problem));
-    const qint64 read = bytesReadSoFar() - readBefore;
-    QVERIFY2(mostRead == 0 || read <= mostRead, qPrintable(QString::number(read)));
-    QCOMPARE(problem.path, path);
-    QCOMPARE(problem.line, line);
-    QVERIFY2(problem.reason.contains(reason), qPrintable(problem.reason));
+    QFETCH(QStringList, events);
+    QFETCH(int, rate);
+    QFETCH(int, variable);
+    QList<RunEvent> log;
+    for (const QString &text : events) {
+        const QStringList part = text.split(' ');
+        log.append({part[0].toLongLong(), RunEvent::NoMedia,
+                    part[1] == "s"   ? RunEvent::Kind::Sample
+                    : part[1] == "+" ? RunEvent::Kind::Increase
+                                     : RunEvent::Kind::FallBack,
+                    0, part[2].toInt(), part[3].toInt(), 0, RunEvent::Source::None});
+    }
+    const QList<qint8> grid = Rebin::levels(log, variable, rate);
+    QStringList levels;
+    for (qsizetype i = 2; i < grid.size(); ++i)
+        levels << QString::number(grid[i]);
+    QTEST(levels.join(' '), "levels");
+    QCOMPARE(grid.mid(0, 2), QList<qint8>(2, ResultsRun::Gap));
 }
 
 // The command line and the window are in collateprograms.cpp.

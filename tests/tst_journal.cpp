@@ -114,7 +114,7 @@ private slots:
         qint16 row = 1;
         for (int tick = 1; tick <= 4; ++tick) {
             Recording::recordSample(table, row, 30.0, qint16(-tick), qint16(tick));
-            journal->append(61, row, qint16(-tick), qint16(tick));
+            journal->append(61, sample(row, qint16(-tick), qint16(tick)));
         }
         journal->flush();
         // Its run still goes on: no other copy touches the journal.
@@ -194,19 +194,19 @@ private slots:
         Session s;
         FailingDisk disk;
         auto journal = std::make_unique<RunJournal>(s.home, makeRecord(false), false);
-        journal->append(61, 2, 1, 0);
+        journal->append(61, sample(2, 1, 0));
         journal->flush();
         const QString first = journal->path();
         disk.syncFailures = 1;
-        journal->append(61, 3, -2, 0);
+        journal->append(61, sample(3, -2, 0));
         journal->flush();
         QVERIFY(journal->path() != first);
         QCOMPARE(journals(s.home), QStringList{QFileInfo(journal->path()).fileName()});
-        journal->append(61, 4, 3, 0);
+        journal->append(61, sample(4, 3, 0));
         journal->flush();
         journal.reset();
         s.order.start();
-        const QStringList saved = QDir(s.home).entryList({"Recovered*"});
+        const QStringList saved = QDir(s.home).entryList({"Recovered*[0-9].csv"});
         QCOMPARE(saved.size(), 1);
         QVERIFY(readAll(s.path(saved[0])).contains("\r\n2,1\r\n3,-2\r\n4,3\r\n5,\r\n"));
     }
@@ -289,7 +289,7 @@ private slots:
     {
         Session s;
         RunJournal journal(s.home, makeRecord(false), false);
-        journal.append(61, 2, 1, 0);
+        journal.append(61, sample(2, 1, 0));
         journal.flush();
         const qint64 size = QFileInfo(journal.path()).size();
         ::signal(SIGXFSZ, SIG_IGN);
@@ -297,11 +297,11 @@ private slots:
         ::getrlimit(RLIMIT_FSIZE, &limit);
         const rlimit full{rlim_t(size + 3), limit.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &full);
-        journal.append(61, 3, -3, 0);
+        journal.append(61, sample(3, -3, 0));
         journal.flush();
         ::setrlimit(RLIMIT_FSIZE, &limit);
         QCOMPARE(QFileInfo(journal.path()).size(), size + 3);
-        journal.append(61, 4, 5, 0);
+        journal.append(61, sample(4, 5, 0));
         journal.flush();
         const auto run = Journal::parse(readAll(journal.path()));
         QVERIFY(run);

@@ -21,7 +21,7 @@ QString leaveJournal(const QString &dir, const SetupRecord &record, int samples,
 {
     RunJournal journal(dir, record, false, Started, computer);
     for (int row = 2; row < samples + 2; ++row)
-        journal.append(61, row, qint16(row % 6), 0);
+        journal.append(61, sample(row, qint16(row % 6), 0));
     journal.flush();
     return journal.path();
 }
@@ -88,7 +88,7 @@ private slots:
         if (live) {
             running = std::make_unique<RunJournal>(host.home, makeRecord(false), false, Started,
                                                    computer);
-            running->append(61, 2, 1, 0);
+            running->append(61, sample(2, 1, 0));
             running->flush();
             path = running->path();
         } else {
@@ -102,7 +102,8 @@ private slots:
         const QStringList messages = startIn(host);
         QCOMPARE(messages.size(), named.isEmpty() ? 0 : 1);
         QVERIFY2(messages.value(0).contains(named), qPrintable(messages.value(0)));
-        QCOMPARE(files(host.home, "Recovered*").size(), recovered ? 1 : 0);
+        // The results and the event log beside them.
+        QCOMPARE(files(host.home, "Recovered*").size(), recovered ? 2 : 0);
         if (!recovered) {
             QCOMPARE(readAll(path), bytes);
             QVERIFY(messages.value(0).contains(QFileInfo(path).fileName()) || named.isEmpty());
@@ -147,12 +148,14 @@ private slots:
         const QString path = leaveJournal(host.home, makeRecord(false), 5);
         QByteArray bytes = readAll(path);
         // A disk that lost what it was given leaves zeros where the third sample was.
-        const qsizetype third = bytes.indexOf("\n3,3,0,61\n") + 1;
-        bytes.replace(third, 8, QByteArray(8, '\0'));
+        const qsizetype third = bytes.indexOf("\n3,3,0,61,") + 1;
+        QVERIFY(third > 0);
+        bytes.replace(third, bytes.indexOf('\n', third) - third, QByteArray(8, '\0'));
         QVERIFY(writeAll(path, bytes));
         const QStringList messages = startIn(host);
         QVERIFY2(messages.value(0).contains("4 seconds stored"), qPrintable(messages.value(0)));
-        const QByteArray results = readAll(host.path(files(host.home, "Recovered*").value(0)));
+        const QByteArray results =
+            readAll(host.path(files(host.home, "Recovered*[0-9].csv").value(0)));
         QVERIFY(results.contains("\r\n2,2\r\n3,\r\n4,4\r\n5,5\r\n6,0\r\n7,\r\n"));
     }
 
@@ -175,12 +178,13 @@ private slots:
         record.SubjectName = "100%2 " + QString(100, 'x');
         leaveJournal(host.home, record, 2);
         FailingDisk disk;
-        disk.longestName = 40;
+        disk.longestName = 50;
         const QStringList messages = startIn(host);
         QVERIFY2(messages.value(0).contains("Subject \"100%2 x") &&
                      messages.value(0).contains("variable \"%1\": 2 seconds"),
                  qPrintable(messages.value(0)));
-        QCOMPARE(files(host.home), QStringList{"Recovered run 2026-12-06 10.54.00.csv"});
+        QCOMPARE(files(host.home), (QStringList{"Recovered run 2026-12-06 10.54.00.csv",
+                                                "Recovered run 2026-12-06 10.54.00.events.csv"}));
         QCOMPARE(startIn(host), QStringList{});
     }
 
@@ -192,13 +196,16 @@ private slots:
         first.record(false, 30.0, 3, [](MainForm &r, int) { r.press(Rating::Button::Increase1); });
         first.finish();
         const QByteArray firstRun = readAll(first.order.resultsFilePath());
+        const QByteArray firstEvents = readAll(first.order.eventLogPath());
+        QVERIFY(firstEvents.contains(",increase,1,1,"));
         Session second(&first);
         second.record(false, 30.0, 2);
         second.finish();
         QCOMPARE(second.dialogs.messages, QStringList{});
-        const QStringList kept = files(first.home, "Unsaved Ann Mood *.csv");
+        const QStringList kept = files(first.home, "Unsaved Ann Mood *[0-9].csv");
         QCOMPARE(kept.size(), 1);
         QCOMPARE(readAll(first.path(kept[0])), firstRun);
+        QCOMPARE(readAll(first.path(EventLog::pathBeside(kept[0]))), firstEvents);
         QVERIFY(readAll(first.order.resultsFilePath()) != firstRun);
 
         const QStringList messages = startIn(first);

@@ -30,6 +30,7 @@ PROCEED = (312, 472, 153, 25)
 INCREASE_1, DECREASE_2, FINISHED = (224, 368, 153, 49), (400, 424, 153, 49), (608, 424, 113, 49)
 STORED_VALUE = (16, 384, 73, 17)  # "Loading..." until the first sample
 EXPORT_IMAGE, EXPORT_CSV, CLOSE = (480, 544, 89, 25), (576, 544, 89, 25), (728, 544, 89, 25)
+PLAY_PAUSE, PICTURE = (16, 336, 80, 25), (16, 8, 537, 320)  # the player's, on the rating screen
 CLIP_SECONDS, SAMPLES = 4.4, 4
 
 
@@ -87,7 +88,8 @@ def pixels(win, left, top, width, height):
 
 
 class Run:
-    def __init__(self, program, source_dir, work):
+    def __init__(self, program, source_dir, work, eventcheck):
+        self.eventcheck = eventcheck
         self.work = Path(work)
         self.app_dir = self.work / "app"
         self.app_dir.mkdir()
@@ -158,6 +160,13 @@ class Run:
         self.wait_gone(dialog)
         return poll(lambda: (self.work / name).is_file() and self.work / name, name)
 
+    def check_events(self, results, *options):
+        """The event log beside results keeps every rule (dialtrace-eventcheck)."""
+        found = subprocess.run([self.eventcheck, results, "--on-time", *options],
+                               capture_output=True, text=True)
+        check(found.returncode == 0, f"event log of {results.name}: {found.stdout.strip()}")
+        return (results.parent / (results.stem + ".events.csv")).read_text()
+
     def wait_exit(self):
         poll(lambda: self.process.poll() is not None, "dialtrace to end")
         check(self.process.returncode == 0, f"dialtrace ended with {self.process.returncode}")
@@ -189,8 +198,15 @@ def whole_run(run):
     run.start()
     rating = run.to_rating("Ann Lee", "Joy", "2024-05-01", clip, two=True)
     first = run.wait_first_sample(rating)
+    # Buttons, keys and the wheel for both variables, and the player paused and played again.
     click(rating, *INCREASE_1, times=3)
     click(rating, *DECREASE_2, times=2)
+    type_keys(rating, None, "Up", "Up", "s")
+    # Wheel up, and tilted left.
+    sh("xdotool", "mousemove", "--window", rating[0], PICTURE[0] + 200, PICTURE[1] + 150,
+       "click", 4, "click", 6)
+    click(rating, *PLAY_PAUSE)
+    click(rating, *PLAY_PAUSE)
     time.sleep(max(0.0, first + SAMPLES + 1.5 - time.monotonic()))
     click(rating, *FINISHED)
     output = run.wait_for(OUTPUT)
@@ -200,8 +216,12 @@ def whole_run(run):
                          " ", "1,0,0"])
     check(all(None not in r for r in levels[:SAMPLES]), f"samples missing: {levels[:SAMPLES]}")
     check(all(r == [None, None] for r in levels[SAMPLES:]), "rows after the clip not empty")
-    check_response([r[0] for r in levels[:SAMPLES]], 3, "variable 1")
-    check_response([r[1] for r in levels[:SAMPLES]], -2, "variable 2")
+    check(any(r[0] > 0 for r in levels[:SAMPLES]) and any(r[1] != 0 for r in levels[:SAMPLES]),
+          f"the presses are not in the samples: {levels[:SAMPLES]}")
+    events = run.check_events(run.results, "--counts", "6,0,0,4")
+    for wanted in (",increase,1,", ",key", ",wheel", ",button", ",pause,", ",play,", ",finished,"):
+        check(wanted in events, f"no {wanted} in the event log")
+    log = run.results.with_name("temp.events.csv").read_bytes()
 
     image = run.export(output, EXPORT_IMAGE, "Ann Lee Joy.jpg")
     kind, width, height = sh("identify", "-format", "%m %w %h", image).split()
@@ -210,7 +230,10 @@ def whole_run(run):
           f"chart picture {kind} {width}x{height}")
     sheet = run.export(output, EXPORT_CSV, "Ann Lee Joy.csv")
     check(sheet.read_bytes() == data, "the exported CSV differs from temp.csv")
-    poll(lambda: not run.results.exists(), "temp.csv to go after the export")
+    check(sheet.with_name("Ann Lee Joy.events.csv").read_bytes() == log,
+          "the exported event log differs from temp.events.csv")
+    poll(lambda: not run.results.exists() and not run.results.with_name("temp.events.csv").exists(),
+         "temp.csv and its event log to go after the export")
     click(output, *CLOSE)
     run.wait_exit()
 
@@ -223,12 +246,14 @@ def whole_run(run):
 
 
 def journal_rows(app_dir):
-    """The samples in the run's journal: (row, level1, rows of the table), whole lines only."""
+    """The samples in the run's journal: (row, level1, level2, rows of the table), whole lines
+    only; its other events and marks are left out."""
     found = list(app_dir.glob("*.dialtrace-journal"))
     if len(found) != 1:
         return []
     lines = found[0].read_bytes().split(b"\n")[2:-1]
-    return [tuple(int(x) for x in line.split(b",")) for line in lines]
+    return [tuple(int(x) for x in line.split(b",")[:4]) for line in lines
+            if line[:1].isdigit() and line.count(b",") == 5]
 
 
 def expected_results(subject, variable, date, samples):
@@ -259,6 +284,8 @@ def interrupted(run, how):
     poll(lambda: journal_rows(run.app_dir), "the journal's first sample")
     click(rating, *INCREASE_1, times=3)
     poll(lambda: len(journal_rows(run.app_dir)) >= 6, "six samples in the journal")
+    type_keys(rating, None, "Up")
+    poll(lambda: len(journal_rows(run.app_dir)) >= 7, "a seventh sample in the journal")
     if how == "display":
         private.kill()
         private.wait()
@@ -267,14 +294,16 @@ def interrupted(run, how):
         run.process.send_signal({"kill": 9, "term": 15}[how])
     poll(lambda: run.process.poll() is not None, "dialtrace to end")
     samples = journal_rows(run.app_dir)
-    check_response([level for _, level, _, _ in samples], 3, "journal")
+    check_response([level for _, level, _, _ in samples[:6]], 3, "journal")
 
     run.start()
     message = run.wait_for(APP)
-    recovered = list(run.app_dir.glob("Recovered Cy Calm *.csv"))
+    recovered = list(run.app_dir.glob("Recovered Cy Calm *[0-9].csv"))
     check(len(recovered) == 1, f"recovered files: {recovered}")
     check(recovered[0].read_bytes() == expected_results("Cy", "Calm", "today", samples),
           "the recovered file differs from the journal's samples")
+    events = run.check_events(recovered[0])
+    check(",key" in events and ",button" in events, "the presses are not in the event log")
     check(not list(run.app_dir.glob("*.dialtrace-journal")), "the journal is still there")
     type_keys(message, None, "Return")
     poll(lambda: [w for w in run.screens() if w[1] == APP and w[4:6] == SIZES[APP]], "the splash")
@@ -290,13 +319,14 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     parser.add_argument("--source-dir", required=True)
+    parser.add_argument("--eventcheck", required=True)
     parser.add_argument("case", choices=sorted(CASES))
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
         print("no DISPLAY: run under an X server, as the README's test command does")
         return 1
     work = tempfile.mkdtemp(prefix=f"dialtrace-{args.case}-")
-    run = Run(args.program, args.source_dir, work)
+    run = Run(args.program, args.source_dir, work, args.eventcheck)
     try:
         CASES[args.case](run)
     except Exception:

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "resultsfile.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// One moment of a run: a press, a fall-back, a stored sample, the subject's use of the player,
+// the clip's end or "Finished!".
+struct RunEvent
+{
+    enum class Kind
+    {
+        Increase,
+        Decrease,
+        FallBack,
+        Sample,
+        Play,
+        Pause,
+        Seek,
+        End,
+        Finished
+    };
+    enum class Source
+    {
+        None,
+        Button,
+        Key,
+        Wheel
+    };
+    static constexpr qint64 NoMedia = -1;
+
+    // Milliseconds on the run's own clock: 0 is the moment the recording started, so the first
+    // sample comes about 1000 later and whatever came before it is negative.
+    qint64 time = 0;
+    // The clip's playing position in milliseconds, NoMedia where the player reported none; for a
+    // seek the position sought.
+    qint64 media = NoMedia;
+    Kind kind = Kind::Sample;
+    int variable = 0; // 1 or 2 for presses and fall-backs, 0 otherwise
+    // Both levels just after this event's own change.
+    int level1 = 0;
+    int level2 = 0;
+    int row = 0; // for a sample, the results file's row it went to; 0 otherwise
+    Source source = Source::None;
+
+    bool operator==(const RunEvent &other) const;
+};
+
+// The event log beside a results file: ASCII, CR LF line ends, a header line, then one line per
+// event in time order: time_ms,media_ms,event,variable,level1,level2,row,source. Fields that do
+// not apply are empty; level2 is empty in a one-variable run.
+namespace EventLog {
+
+QByteArray header();
+
+// One line, CR LF included.
+QByteArray line(const RunEvent &event, bool twoVariables);
+QByteArray bytes(const QList<RunEvent> &events, bool twoVariables);
+
+// The event log of the results file at resultsPath: NAME.events.csv beside NAME.csv (a name
+// without ".csv" gets ".events.csv" added).
+QString pathBeside(const QString &resultsPath);
+
+// The events of the file at path; false with problem filled in when it is not an event log.
+bool read(const QString &path, QList<RunEvent> *events, ReadProblem *problem);
+bool parse(const QString &path, const QByteArray &bytes, QList<RunEvent> *events,
+           ReadProblem *problem);
+
+// One line of the log without its line end, or nothing where it is not an event.
+std::optional<RunEvent> parseLine(const QByteArray &line);
+
+// The names the file gives each kind and source.
+QByteArray kindName(RunEvent::Kind kind);
+QByteArray sourceName(RunEvent::Source source);
+
+} // namespace EventLog

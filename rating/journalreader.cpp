@@ -1,0 +1,161 @@
+#include "runjournal.h"
+
+#include "files.h"
+#include "runevents.h"
+#include "scale.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSysInfo>
+
+#include <algorithm>
+
+namespace Journal {
+
+namespace {
+
+// "row,level1,level2,rows of the table[,time,media]" after a sample of an earlier row: the sample
+// and the table's rows then. Journals of earlier versions have no time.
+std::optional<std::pair<RunEvent, int>> parseSample(const QByteArray &line, int previousRow)
+{
+    const QList<QByteArray> cells = line.split(',');
+    if (cells.size() != 4 && cells.size() != 6)
+        return std::nullopt;
+    bool ok[6] = {true, true, true, true, true, true};
+    RunEvent sample;
+    sample.row = cells[0].toInt(&ok[0]);
+    sample.level1 = cells[1].toInt(&ok[1]);
+    sample.level2 = cells[2].toInt(&ok[2]);
+    const int rows = cells[3].toInt(&ok[3]);
+    if (cells.size() == 6) {
+        sample.time = cells[4].toLongLong(&ok[4]);
+        if (!cells[5].isEmpty())
+            sample.media = cells[5].toLongLong(&ok[5]);
+    }
+    if (!std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) ||
+        sample.row <= previousRow || !Scale::contains(sample.level1) ||
+        !Scale::contains(sample.level2) || rows < sample.row || rows > 10000)
+        return std::nullopt;
+    return std::pair{sample, rows};
+}
+
+} // namespace
+
+// Letters, digits, dots and dashes: a computer's name as part of a file name.
+QString fileNamePart(const QString &text)
+{
+    QString part = text;
+    for (QChar &c : part) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('.') &&
+            c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    }
+    return part.isEmpty() ? QStringLiteral("computer") : part;
+}
+
+QString thisComputer()
+{
+    return QSysInfo::machineHostName();
+}
+
+QString computerOf(const QString &fileName)
+{
+    const qsizetype at = fileName.lastIndexOf(QLatin1Char('@'));
+    if (at < 0)
+        return fileNamePart(thisComputer());
+    const QString name = fileName.mid(at + 1);
+    return name.left(name.indexOf(QLatin1String(RunJournal::Suffix)));
+}
+
+bool writtenHere(const QString &fileName)
+{
+    return computerOf(fileName) == fileNamePart(thisComputer());
+}
+
+std::optional<Run> parse(const QByteArray &bytes, QString *problem)
+{
+    const auto fail = [problem](const QString &reason) {
+        if (problem)
+            *problem = reason;
+        return std::nullopt;
+    };
+    if (!bytes.startsWith(Magic)) {
+        return fail(bytes.startsWith("DIALTRACE-JOURNAL ")
+                        ? QStringLiteral("it was written by another version of Dialtrace")
+                        : QStringLiteral("it does not begin as a journal does"));
+    }
+    QList<QByteArray> lines = bytes.mid(qsizetype(sizeof Magic) - 1).split('\n');
+    // The last piece has no line end: empty, or a line torn by the crash.
+    lines.removeLast();
+    const QJsonObject json =
+        lines.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(lines.takeFirst()).object();
+    if (json.isEmpty())
+        return fail(QStringLiteral("the line describing its run is damaged"));
+    Run run;
+    run.record.SubjectName = json.value("subject").toString();
+    run.record.Variable = json.value("variable").toString();
+    run.record.Variable2 = json.value("variable2").toString();
+    run.record.DateText = json.value("date").toString();
+    run.record.FileFullPath = json.value("file").toString();
+    run.twoVariables = json.value("two").toBool();
+    run.record.Variable2Enabled = run.twoVariables;
+    run.computer = json.value("computer").toString(thisComputer());
+    run.started = QDateTime::fromString(json.value("started").toString(), Qt::ISODateWithMs);
+
+    QList<RunEvent> events;
+    QList<std::pair<int, std::pair<qint16, qint16>>> samples;
+    int lastRow = 0;
+    int previousRow = 1;
+    qint64 origin = 0;
+    bool ok = false;
+    for (const QByteArray &line : std::as_const(lines)) {
+        if (line + '\n' == RecoveredMark) {
+            run.recovered = true;
+        } else if (line.startsWith(OriginMark)) {
+            origin = line.mid(qsizetype(sizeof OriginMark) - 1).toLongLong(&ok);
+            run.damaged += ok ? 0 : 1;
+        } else if (line.startsWith(EventMark)) {
+            const auto event = EventLog::parseLine(line.mid(qsizetype(sizeof EventMark) - 1));
+            if (event)
+                events.append(*event);
+            else
+                ++run.damaged;
+        } else if (const auto sample = parseSample(line, previousRow)) {
+            // A journal of an earlier version has no times: its samples make no event log.
+            if (line.count(',') == 5)
+                events.append(sample->first);
+            lastRow = sample->second;
+            previousRow = sample->first.row;
+            samples.append(
+                {previousRow, {qint16(sample->first.level1), qint16(sample->first.level2)}});
+            ++run.samples;
+        } else {
+            // A damaged line (a disk that lost what it was given, a torn write) is passed over;
+            // the lines after it still count.
+            ++run.damaged;
+        }
+    }
+    run.table = RecordTable(lastRow);
+    for (const auto &[row, levels] : std::as_const(samples)) {
+        run.table.setCell(row, 1, levels.first);
+        run.table.setCell(row, 2, levels.second);
+    }
+    run.events = RunEvents::onRunClock(events, origin);
+    return run;
+}
+
+QString recoveredName(const Run &run)
+{
+    const QString name = QStringLiteral("Recovered %1 %2 %3")
+                             .arg(run.record.SubjectName, run.record.Variable,
+                                  run.started.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
+    return Files::safeFileName(name.simplified(), shortRecoveredName(run));
+}
+
+QString shortRecoveredName(const Run &run)
+{
+    return QStringLiteral("Recovered run ") +
+           run.started.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
+}
+
+} // namespace Journal

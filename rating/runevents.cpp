@@ -1,0 +1,42 @@
+#include "runevents.h"
+
+RunEvents::RunEvents(Clock clock) : m_clock(std::move(clock))
+{
+    m_elapsed.start();
+    if (!m_clock)
+        m_clock = [this] { return m_elapsed.elapsed(); };
+}
+
+qint64 RunEvents::startRecording()
+{
+    m_origin = m_clock();
+    return m_origin;
+}
+
+RunEvent RunEvents::add(RunEvent::Kind kind, const RatingState &state, qint64 media, int variable,
+                        int row, RunEvent::Source source)
+{
+    RunEvent event;
+    event.time = m_clock();
+    event.media = media;
+    event.kind = kind;
+    event.variable = variable;
+    event.level1 = state.Level1;
+    event.level2 = state.Level2;
+    event.row = row;
+    event.source = source;
+    m_stamped.append(event);
+    return event;
+}
+
+QList<RunEvent> RunEvents::events() const
+{
+    return onRunClock(m_stamped, m_origin);
+}
+
+QList<RunEvent> RunEvents::onRunClock(QList<RunEvent> events, qint64 origin)
+{
+    for (RunEvent &event : events)
+        event.time -= origin;
+    return events;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "eventlog.h"
+#include "ratingstate.h"
+
+#include <QElapsedTimer>
+#include <QList>
+
+#include <functional>
+
+// The events of a run as they happen, stamped on a monotonic clock when they are handled.
+class RunEvents
+{
+public:
+    // Milliseconds on a monotonic clock; where none is given, the time since this was made.
+    using Clock = std::function<qint64()>;
+    explicit RunEvents(Clock clock = {});
+
+    // The recording starts now: the moment the run's clock calls 0. Returns it on the clock.
+    qint64 startRecording();
+    qint64 origin() const { return m_origin; }
+
+    // Stamps an event now with the levels as they stand after it; the event as it was stamped,
+    // on the clock (the run's clock may not have its 0 yet).
+    RunEvent add(RunEvent::Kind kind, const RatingState &state, qint64 media, int variable = 0,
+                 int row = 0, RunEvent::Source source = RunEvent::Source::None);
+
+    // Every event so far, on the run's clock.
+    QList<RunEvent> events() const;
+
+    // Events stamped on a clock whose recording started at origin, on the run's clock.
+    static QList<RunEvent> onRunClock(QList<RunEvent> events, qint64 origin);
+
+private:
+    Clock m_clock;
+    QElapsedTimer m_elapsed;
+    qint64 m_origin = 0;
+    QList<RunEvent> m_stamped;
+};

@@ -1,0 +1,195 @@
+#include "collatefiles.h"
+#include "collatewindow.h"
+#include "eventlog.h"
+#include "files.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace CollateFiles;
+
+// The window, with fake dialogs.
+class TestCollateWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void collatesAndExports();
+    void rate();
+    void guards_data();
+    void guards();
+};
+
+// The window offers the rate too; a run without an event log keeps all at their seconds.
+void TestCollateWindow::rate()
+{
+    QTemporaryDir dir;
+    const QString logged = write(dir.filePath("one.csv"), results("Bo", "Fear", {"2"}));
+    const QString unlogged = write(dir.filePath("two.csv"), results("Cy", "Fear", {"-1"}));
+    write(EventLog::pathBeside(logged),
+          EventLog::bytes({{1000, RunEvent::NoMedia, RunEvent::Kind::Sample, 0, 2, 0, 2,
+                            RunEvent::Source::None}},
+                          false));
+    FakeCollateDialogs dialogs;
+    CollateWindow window(dialogs);
+    window.addFiles({logged, unlogged});
+    auto *rate = window.findChild<QSpinBox *>("rateBox");
+    rate->setValue(4);
+    QCOMPARE(dialogs.common.messages.size(), 1);
+    QVERIFY(dialogs.common.messages[0].contains(unlogged + ": no event log"));
+    QCOMPARE(rate->value(), 0);
+    QCOMPARE(window.collation().rate(), 0);
+
+    window.findChild<QListWidget *>("fileList")->setCurrentRow(1);
+    window.findChild<QPushButton *>("removeButton")->click();
+    rate->setValue(4);
+    QCOMPARE(window.collation().rate(), 4);
+    QCOMPARE(window.collation().timeLabel(window.collation().lastRow()), QStringLiteral("1"));
+    QCOMPARE(window.collation().mean(2), 0.0);
+    QCOMPARE(window.collation().mean(5), 2.0);
+}
+
+void TestCollateWindow::collatesAndExports()
+{
+    QTemporaryDir dir;
+    const QString two =
+        write(dir.filePath("two.csv"), results("Ann", "Trust,Fear", {"1,-2", "3,4"}, 2));
+    const QString one = write(dir.filePath("one.csv"), results("Bo", "Fear", {"0", "2", "5"}));
+    const QString bad = write(dir.filePath("bad.csv"), results("Cy", "Fear", {"1", "9"}));
+    FakeCollateDialogs dialogs;
+    CollateWindow window(dialogs);
+    dialogs.openFilesAnswers = {{two, bad, one}};
+    window.findChild<QPushButton *>("addButton")->click();
+
+    // The bad file is named with its line; the others are listed.
+    QCOMPARE(dialogs.common.messages.size(), 1);
+    QVERIFY2(dialogs.common.messages[0].contains(bad + ": line 10:"),
+             qPrintable(dialogs.common.messages[0]));
+    QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), 2);
+    auto *variables = window.findChild<QComboBox *>("variableBox");
+    QCOMPARE(variables->currentText(), QStringLiteral("Trust")); // the first file's first
+    QCOMPARE(window.collation().runs().size(), 1);
+    QVERIFY(window.findChild<QLabel *>("skippedLabel")->text().contains("one.csv"));
+
+    variables->setCurrentText("Fear");
+    emit variables->textActivated("Fear");
+    auto *runTable = window.findChild<QTableWidget *>("runTable");
+    QCOMPARE(runTable->rowCount(), 2);
+    QCOMPARE(runTable->item(1, 0)->text(), QStringLiteral("Bo"));
+    QCOMPARE(runTable->item(1, 3)->text(), QStringLiteral("3")); // seconds with a sample
+
+    const QString table = dir.filePath("table.csv");
+    const QString chart = dir.filePath("chart.jpg");
+    dialogs.common.saveAnswers = {table, chart, one};
+    window.findChild<QPushButton *>("exportTableButton")->click();
+    window.findChild<QPushButton *>("exportChartButton")->click();
+    QByteArray bytes;
+    QVERIFY(Files::readFile(table, &bytes));
+    QCOMPARE(bytes, QByteArray("Time,Ann (1.1.2026),Bo (1.1.2026),Mean,SD,N\r\n"
+                               "2,-2,0,-1.0000,1.4142,2\r\n3,4,2,3.0000,1.4142,2\r\n"
+                               "4,,5,5.0000,,1\r\n"));
+    const QImage picture(chart);
+    QCOMPARE(picture.size(), QSize(2400, 1500));
+
+    // An export over an input is refused and the input stays as it was.
+    QByteArray input;
+    QVERIFY(Files::readFile(one, &input));
+    window.findChild<QPushButton *>("exportTableButton")->click();
+    QCOMPARE(dialogs.common.messages.size(), 2);
+    QByteArray after;
+    QVERIFY(Files::readFile(one, &after));
+    QCOMPARE(after, input);
+
+    window.findChild<QListWidget *>("fileList")->setCurrentRow(0);
+    window.findChild<QPushButton *>("removeButton")->click();
+    QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), 1);
+    QCOMPARE(window.collation().runs().size(), 1);
+    QCOMPARE(window.collation().runs().first().subject, QStringLiteral("Bo"));
+}
+
+void TestCollateWindow::guards_data()
+{
+    // "@one", "@two" and "@spare" are results files, "@link" a link to @one, "@notes" another
+    // file; the files are added a list at a time, then exported to target with button.
+    QTest::addColumn<QList<QStringList>>("adds");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("files");       // in the list at the end
+    QTest::addColumn<QString>("message"); // a part of the one message; empty: no message
+    QTest::addColumn<bool>("replaced");   // whether the export replaced target
+    QTest::newRow("the same file twice at once")
+        << QList<QStringList>{{"@one", "@one", "@two"}} << ""
+        << "" << 2 << "@one (the same file as @one)" << false;
+    QTest::newRow("a link to a file added before")
+        << QList<QStringList>{{"@one", "@two"}, {"@link"}} << ""
+        << "" << 2 << "@link (the same file as @one)" << false;
+    QTest::newRow("table onto a results file not added")
+        << QList<QStringList>{{"@one", "@two"}} << "exportTableButton"
+        << "@spare" << 2 << "\"@spare\" is a Dialtrace results file" << false;
+    QTest::newRow("chart onto a results file not added")
+        << QList<QStringList>{{"@one", "@two"}} << "exportChartButton"
+        << "@spare" << 2 << "\"@spare\" is a Dialtrace results file" << false;
+    QTest::newRow("table onto another file the dialog confirmed")
+        << QList<QStringList>{{"@one", "@two"}} << "exportTableButton"
+        << "@notes" << 2 << "" << true;
+}
+
+void TestCollateWindow::guards()
+{
+    QFETCH(QList<QStringList>, adds);
+    QFETCH(QString, button);
+    QFETCH(QString, target);
+    QFETCH(int, files);
+    QFETCH(QString, message);
+    QFETCH(bool, replaced);
+    QTemporaryDir dir;
+    const QMap<QString, QString> paths = {
+        {"@one", write(dir.filePath("one.csv"), results("Ann", "Fear", {"0", "2", "5"}))},
+        {"@two", write(dir.filePath("two.csv"), results("Bo", "Fear", {"1", "2", "4"}))},
+        {"@spare", write(dir.filePath("spare.png"), results("Cy", "Fear", {"3"}))},
+        {"@notes", write(dir.filePath("notes.csv"), "notes of another kind\n")},
+        {"@link", dir.filePath("link.csv")}};
+    QVERIFY(QFile::link(paths["@one"], paths["@link"]));
+    const auto expand = [&](QString text) {
+        for (auto it = paths.begin(); it != paths.end(); ++it)
+            text.replace(it.key(), it.value());
+        return text;
+    };
+    FakeCollateDialogs dialogs;
+    CollateWindow window(dialogs);
+    for (const QStringList &add : adds) {
+        QStringList expanded;
+        for (const QString &token : add)
+            expanded.append(expand(token));
+        window.addFiles(expanded);
+    }
+    QByteArray before;
+    QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &before));
+    if (!button.isEmpty()) {
+        dialogs.common.saveAnswers = {expand(target)};
+        window.findChild<QPushButton *>(button)->click();
+    }
+
+    QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), files);
+    QCOMPARE(window.collation().runs().size(), files);
+    QCOMPARE(dialogs.common.messages.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(dialogs.common.messages[0].contains(expand(message)),
+                 qPrintable(dialogs.common.messages[0]));
+    QByteArray after;
+    QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &after));
+    QCOMPARE(after != before, replaced);
+}
+
+int runCollateWindowTests(int argc, char *argv[])
+{
+    TestCollateWindow window;
+    return QTest::qExec(&window, argc, argv);
+}
+
+#include "collatewindowtests.moc"

@@ -1,0 +1,206 @@
+// The files Dialtrace writes and reads: each written file reads back as it was, and a file that
+// is not what it should be is refused with its line and reason, read no further than needed.
+
+#include "collatefiles.h"
+#include "eventlog.h"
+#include "resultsfile.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace CollateFiles;
+
+namespace {
+
+// What this process has read through system calls so far, in bytes.
+qint64 bytesReadSoFar()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        qFatal("cannot read /proc/self/io");
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar: "))
+            return line.mid(7).toLongLong();
+    }
+    qFatal("no rchar in /proc/self/io");
+}
+
+} // namespace
+
+class TestFormats : public QObject
+{
+    Q_OBJECT
+private slots:
+    // The results file reads back as it was written, whatever the names hold; so does the log.
+    void roundTrip_data()
+    {
+        QTest::addColumn<QStringList>("variables");
+        QTest::addColumn<QString>("subject");
+        QTest::newRow("one variable") << QStringList{"Mood"} << "Ann";
+        QTest::newRow("two variables") << QStringList{"Mood", "Stress"} << "Ann";
+        QTest::newRow("quotes and a comma in the subject")
+            << QStringList{"Mood"} << "Smith, \"Jr\"";
+        QTest::newRow("a comma in the second variable")
+            << QStringList{"Mood", "Fear, anger"} << "Bo";
+        QTest::newRow("an empty second variable") << QStringList{"Mood", ""} << "";
+    }
+    void roundTrip()
+    {
+        QFETCH(QStringList, variables);
+        QFETCH(QString, subject);
+        ResultsRun written;
+        written.subject = subject;
+        written.date = "6.12.2026";
+        written.variables = variables;
+        for (int v = 0; v < variables.size(); ++v) {
+            // Rows 2 to 6 with a gap at 4 and empty rows after the last sample.
+            written.levels.append({ResultsRun::Gap, ResultsRun::Gap, qint8(-5 + v), 5,
+                                   ResultsRun::Gap, 0, 1, ResultsRun::Gap, ResultsRun::Gap});
+        }
+        ResultsRun read;
+        ReadProblem problem;
+        QVERIFY2(ResultsFile::parse("f", ResultsFile::bytes(written), &read, &problem),
+                 qPrintable(problem.text()));
+        QCOMPARE(read.subject, written.subject);
+        QCOMPARE(read.variables, written.variables);
+        QCOMPARE(read.levels, written.levels);
+
+        QList<RunEvent> events = {
+            {-12, RunEvent::NoMedia, RunEvent::Kind::Increase, 1, 1, 0, 0, RunEvent::Source::Key},
+            {1000, 999, RunEvent::Kind::Sample, 0, 1, 0, 2, RunEvent::Source::None},
+            {1000, 999, RunEvent::Kind::FallBack, 1, 0, 0, 0, RunEvent::Source::None}};
+        if (variables.size() == 2)
+            events.append(
+                {1500, 0, RunEvent::Kind::Decrease, 2, 0, -1, 0, RunEvent::Source::Wheel});
+        QList<RunEvent> back;
+        QVERIFY(
+            EventLog::parse("e", EventLog::bytes(events, variables.size() == 2), &back, &problem));
+        QCOMPARE(back, events);
+    }
+    void readsGoodFiles_data();
+    void readsGoodFiles();
+    void rejectsBadFiles_data();
+    void rejectsBadFiles();
+};
+
+void TestFormats::readsGoodFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("variables");
+    QTest::addColumn<int>("lastRow");
+    const QByteArray two = results("Ann", "Trust,Fear", {"1,-1", ",2"}, 2);
+    QTest::newRow("two variables") << two << QStringList{"Trust", "Fear"} << 3;
+    QTest::newRow("LF line ends and trailing blank lines")
+        << QByteArray(two).replace("\r\n", "\n") + "\n \n"
+        << QStringList{"Trust", "Fear"} << 3;
+    QTest::newRow("extra commas go to the second name")
+        << results("Ann", "Trust,Fear, anger", {"1,-1"}, 2) << QStringList{"Trust", "Fear, anger"}
+        << 2;
+    QTest::newRow("one variable keeps its commas")
+        << results("Ann", "Fear, anger", {"5"}) << QStringList{"Fear, anger"} << 2;
+    QTest::newRow("no rows after the placeholder")
+        << results("Ann", "Mood", {}) << QStringList{"Mood"} << 1;
+    QByteArray full = two;
+    full.append(ResultsFile::MaxFileBytes - full.size(), '\n');
+    QTest::newRow("blank lines up to the size limit") << full << QStringList{"Trust", "Fear"} << 3;
+}
+
+void TestFormats::readsGoodFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, variables);
+    QFETCH(int, lastRow);
+    QTemporaryDir dir;
+    ResultsRun run;
+    ReadProblem problem;
+    QVERIFY2(ResultsFile::read(write(dir.filePath("f.csv"), bytes), &run, &problem),
+             qPrintable(problem.text()));
+    QCOMPARE(run.variables, variables);
+    QCOMPARE(run.subject, QStringLiteral("Ann"));
+    QCOMPARE(run.lastRow(), lastRow);
+    QCOMPARE(run.levels.value(0).value(1, 0), ResultsRun::Gap); // the placeholder row
+}
+
+void TestFormats::rejectsBadFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // empty with a kind: see below
+    QTest::addColumn<QString>("kind"); // "bytes", "64 MiB" (bytes, then zeros), "folder", "missing"
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<qint64>("mostRead"); // bytes the reading may take; 0: not measured
+    const QByteArray good = results("Ann", "Mood", {"1", "2", "3"});
+    const auto with = [&](const QByteArray &from, const QByteArray &to) {
+        return QByteArray(good).replace(from, to);
+    };
+    QTest::newRow("wrong first line")
+        << with("Orvan", "Other") << "bytes" << 1 << "first line" << qint64(0);
+    QTest::newRow("level 6") << with("\n3,2", "\n3,6") << "bytes" << 10 << "\"6\" is not"
+                             << qint64(0);
+    QTest::newRow("level -6") << with("\n3,2", "\n3,-6") << "bytes" << 10 << "\"-6\" is not"
+                              << qint64(0);
+    QTest::newRow("plus sign") << with("\n3,2", "\n3,+2") << "bytes" << 10 << "\"+2\" is not"
+                               << qint64(0);
+    QTest::newRow("fraction") << with("\n3,2", "\n3,2.5") << "bytes" << 10 << "\"2.5\" is not"
+                              << qint64(0);
+    QTest::newRow("rows out of order") << with("\n3,2\r\n4,3", "\n4,3\r\n3,2") << "bytes" << 10
+                                       << "expected row number 3" << qint64(0);
+    QTest::newRow("a row left out") << with("\n3,2\r\n", "\n") << "bytes" << 10
+                                    << "expected row number 3, found \"4\"" << qint64(0);
+    QTest::newRow("two cells in a one-variable file")
+        << with("\n3,2", "\n3,2,1") << "bytes" << 10 << "expected 2 fields" << qint64(0);
+    QTest::newRow("placeholder not 1,0")
+        << with("\n1,0\r", "\n1,1\r") << "bytes" << 8 << "1,0" << qint64(0);
+    QTest::newRow("no created line")
+        << with("Created on", "Made on") << "bytes" << 2 << "Created on" << qint64(0);
+    QTest::newRow("cut off in the header")
+        << good.left(good.indexOf("Time")) << "bytes" << 6 << "ends before" << qint64(0);
+    QTest::newRow("blank line among rows")
+        << with("\n3,2\r\n", "\n\r\n3,2\r\n") << "bytes" << 10 << "blank line" << qint64(0);
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << "bytes" << 0 << "binary"
+                            << qint64(0);
+    QTest::newRow("empty") << QByteArray() << "bytes" << 0 << "empty" << qint64(0);
+    QTest::newRow("a folder") << QByteArray() << "folder" << 0 << "folder" << qint64(0);
+    QTest::newRow("missing") << QByteArray() << "missing" << 0 << "no such file" << qint64(0);
+    // Once read whole, /dev/zero never ends.
+    QTest::newRow("a device") << QByteArray() << "/dev/zero" << 0 << "device" << qint64(4096);
+    QTest::newRow("a large file of another kind costs one short read")
+        << QByteArray("A log of another program, line after line, that grew and grew\r\n")
+        << "64 MiB" << 1 << "first line" << qint64(4096);
+    QTest::newRow("a large file with a results file's first line")
+        << good << "64 MiB" << 0 << "larger than 1 MiB" << ResultsFile::MaxFileBytes + 4096;
+    QTest::newRow("one byte over the size limit")
+        << good + QByteArray(ResultsFile::MaxFileBytes + 1 - good.size(), '\n') << "bytes" << 0
+        << "larger than" << qint64(0);
+}
+
+void TestFormats::rejectsBadFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, kind);
+    QFETCH(int, line);
+    QFETCH(QString, reason);
+    QFETCH(qint64, mostRead);
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("run.csv"));
+    if (kind == QLatin1String("bytes") || kind == QLatin1String("64 MiB"))
+        write(path, bytes);
+    if (kind == QLatin1String("64 MiB"))
+        QVERIFY(QFile::resize(path, 64 << 20)); // sparse: no disk, no time
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("run.csv")));
+    else if (kind.startsWith(QLatin1Char('/')))
+        path = kind;
+    ResultsRun run;
+    ReadProblem problem;
+    const qint64 readBefore = bytesReadSoFar();
+    QVERIFY(!ResultsFile::read(path, &run, &problem));
+    const qint64 read = bytesReadSoFar() - readBefore;
+    QVERIFY2(mostRead == 0 || read <= mostRead, qPrintable(QString::number(read)));
+    QCOMPARE(problem.path, path);
+    QCOMPARE(problem.line, line);
+    QVERIFY2(problem.reason.contains(reason), qPrintable(problem.reason));
+}
+
+QTEST_APPLESS_MAIN(TestFormats)
+#include "tst_formats.moc"
