@@ -121,9 +121,13 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
                     control == MediaPlayer::Control::Play    ? RunEvent::Kind::Play
                     : control == MediaPlayer::Control::Pause ? RunEvent::Kind::Pause
                                                              : RunEvent::Kind::Seek;
+                recordSample();
                 emit eventLogged(m_events.add(kind, m_state, mediaMilliseconds(seconds)));
             });
-    connect(&m_player, &MediaPlayer::endReached, this, [this] { log(RunEvent::Kind::End); });
+    connect(&m_player, &MediaPlayer::endReached, this, [this] {
+        recordSample();
+        log(RunEvent::Kind::End);
+    });
 
     // Load.
     RecordRow = 1;
@@ -178,6 +182,7 @@ void MainForm::setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments
 
 void MainForm::press(Rating::Button button, RunEvent::Source source)
 {
+    recordSample();
     Rating::press(m_state, button);
     // Show the new level at once rather than on the next refresh.
     refreshMeters();
@@ -210,7 +215,7 @@ RunEvent MainForm::log(RunEvent::Kind kind, int variable, int row, RunEvent::Sou
 {
     const RunEvent event =
         m_events.add(kind, levels.value_or(m_state), mediaMilliseconds(m_player.position()),
-                     variable, row, source);
+                     variable, row, source, m_sampleMoment);
     if (kind != RunEvent::Kind::Sample)
         emit eventLogged(event);
     return event;
@@ -255,10 +260,25 @@ void MainForm::lengthKnown(double seconds)
     // From here on the recording's tick does the fall-back too, after the sample.
     Timer1.stop();
     TimeItself.start();
-    emit recordingStarted(m_events.startRecording());
+    const qint64 origin = m_events.startRecording();
+    m_nextSample = origin + 1000;
+    emit recordingStarted(origin);
 }
 
 void MainForm::recordSample()
+{
+    // Every second that is due, each as of its own moment on the run's clock, however late the
+    // timer: since every press first takes the seconds due before it, nothing handled after a
+    // second's moment is in that second's sample.
+    while (TimeItself.isActive() && m_events.now() >= m_nextSample) {
+        m_sampleMoment = m_nextSample;
+        m_nextSample += 1000;
+        takeSample();
+        m_sampleMoment.reset();
+    }
+}
+
+void MainForm::takeSample()
 {
     Label5.setText(QString::number(m_table->lastRow()));
     const double seconds = m_player.duration();
@@ -284,6 +304,7 @@ void MainForm::endRecording()
 
 void MainForm::finish()
 {
+    recordSample();
     log(RunEvent::Kind::Finished);
     stopRun();
 }

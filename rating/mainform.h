@@ -42,7 +42,7 @@ public:
     qint64 longestPressLogNanoseconds() const { return m_longestPressLog; }
 
     // Handlers: the four rating buttons (or their keys and the wheel), Timer1, Timer2, Timer4's
-    // first tick, TimeItself.
+    // first tick, TimeItself (which takes every second that is due by now on the run's clock).
     void press(Rating::Button button, RunEvent::Source source = RunEvent::Source::Button);
     void fallBack();
     void refreshMeters();
@@ -76,6 +76,8 @@ protected:
 
 private:
     void lengthKnown(double seconds);
+    // One second's sample and its fall-back, both at the second's moment.
+    void takeSample();
     // Stamps an event now, with the levels as they stand or as given, and hands it on.
     RunEvent log(RunEvent::Kind kind, int variable = 0, int row = 0,
                  RunEvent::Source source = RunEvent::Source::None,
@@ -92,6 +94,9 @@ private:
     RatingState m_state;
     RunEvents m_events;
     qint64 m_longestPressLog = 0;
+    // On the run's clock: when the next sample is due, and while one is taken, its moment.
+    qint64 m_nextSample = 0;
+    std::optional<qint64> m_sampleMoment;
     std::optional<RecordTable> m_table;
     qint16 RecordRow = 1;
     bool m_waitingForLength = false;

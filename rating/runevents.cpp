@@ -14,10 +14,13 @@ qint64 RunEvents::startRecording()
 }
 
 RunEvent RunEvents::add(RunEvent::Kind kind, const RatingState &state, qint64 media, int variable,
-                        int row, RunEvent::Source source)
+                        int row, RunEvent::Source source, std::optional<qint64> at)
 {
     RunEvent event;
-    event.time = m_clock();
+    event.time = at.value_or(m_clock());
+    // A timer a moment early would put a second's sample after an event handled just before it.
+    if (!m_stamped.isEmpty())
+        event.time = std::max(event.time, m_stamped.last().time);
     event.media = media;
     event.kind = kind;
     event.variable = variable;

@@ -7,6 +7,7 @@
 #include <QList>
 
 #include <functional>
+#include <optional>
 
 // The events of a run as they happen, stamped on a monotonic clock when they are handled.
 class RunEvents
@@ -20,10 +21,15 @@ public:
     qint64 startRecording();
     qint64 origin() const { return m_origin; }
 
-    // Stamps an event now with the levels as they stand after it; the event as it was stamped,
-    // on the clock (the run's clock may not have its 0 yet).
+    // The time on the clock.
+    qint64 now() const { return m_clock(); }
+
+    // Stamps an event now, or at the moment given, with the levels as they stand after it; the
+    // event as it was stamped, on the clock (the run's clock may not have its 0 yet). No event is
+    // stamped before the one before it.
     RunEvent add(RunEvent::Kind kind, const RatingState &state, qint64 media, int variable = 0,
-                 int row = 0, RunEvent::Source source = RunEvent::Source::None);
+                 int row = 0, RunEvent::Source source = RunEvent::Source::None,
+                 std::optional<qint64> at = std::nullopt);
 
     // Every event so far, on the run's clock.
     QList<RunEvent> events() const;

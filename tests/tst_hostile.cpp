@@ -32,6 +32,7 @@ MainForm &rateAs(Session &s, const QString &name)
     child<QPushButton>(s.order.instructionsForm(), "Command1")->click();
     s.player.arrive(30.0);
     s.order.mainForm()->checkLength();
+    s.now += 1000;
     s.order.mainForm()->recordSample();
     return *s.order.mainForm();
 }

@@ -47,6 +47,7 @@ private slots:
             if (second % 3 == 0)
                 rating.press(Rating::Button::Increase1);
             fire(&rating, "Timer1");
+            s.now += 1000;
             fire(&rating, "TimeItself");
         }
         QString stored;
@@ -233,6 +234,7 @@ private slots:
         s.order.journal()->flush();
         QTRY_VERIFY(warning->isVisibleTo(&rating));
         rating.press(Rating::Button::Increase1);
+        s.now += 1000;
         rating.recordSample();
         QVERIFY(rating.isRecording());
         QCOMPARE(rating.table()->cell(4, 1), std::optional<qint16>(1));

@@ -170,6 +170,7 @@ private slots:
         QCOMPARE(text(&rating, "Label5"), QStringLiteral("Loading..."));
         s.player.arrive(61.0);
         rating.checkLength();
+        s.now += 1000;
         rating.recordSample();
         QCOMPARE(text(&rating, "Label5"), QStringLiteral("70"));
         QCOMPARE(text(&rating, "Label6"), QStringLiteral("61"));
