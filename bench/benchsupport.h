@@ -8,7 +8,7 @@
 #include "splashwatch.h"
 #include "stats.h"
 
-#include "qtmediaplayer.h"
+#include "gstmediaplayer.h"
 #include "runjournal.h"
 #include "screenorder.h"
 #include "startup.h"

@@ -5,7 +5,7 @@
 int childIdle(const QString &clip)
 {
     QTemporaryDir directory;
-    QtMediaPlayer player;
+    GstMediaPlayer player;
     Session session(player, directory.path());
     if (!session.toRatingScreen(clip)) {
         answer("error", QStringLiteral("the rating screen did not open"));
@@ -37,7 +37,7 @@ int childDemo(const QString &clip, int presses)
 {
     answer("memory_1_started", memoryBreakdown());
     QTemporaryDir directory;
-    QtMediaPlayer player;
+    GstMediaPlayer player;
     Session session(player, directory.path());
     if (!session.toRatingScreen(clip)) {
         answer("error", QStringLiteral("the rating screen did not open"));

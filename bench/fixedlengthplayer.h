@@ -26,6 +26,7 @@ public:
     }
     void setUrl(const QString &) override {}
     double duration() const override { return m_seconds; }
+    double position() const override { return -1.0; }
     void close() override {}
 
 private:

@@ -1,22 +1,17 @@
 #include "framewatch.h"
 
-#include "mediaplayer.h"
-
-#include <QVideoSink>
-#include <QVideoWidget>
+#include "gstmediaplayer.h"
 
 #include <algorithm>
 
 FrameWatch::FrameWatch(MediaPlayer &player, const QElapsedTimer &clock) : m_clock(clock)
 {
-    auto *video = player.view() ? player.view()->findChild<QVideoWidget *>() : nullptr;
-    QVideoSink *sink = video ? video->videoSink() : nullptr;
-    if (!sink)
+    auto *pictures = qobject_cast<GstMediaPlayer *>(&player);
+    if (!pictures)
         return;
     m_watching = true;
-    // The context object lives on the interface thread: a frame announced on another thread is
-    // stamped when the interface thread takes it, which is when it can reach the screen.
-    connect(sink, &QVideoSink::videoFrameChanged, this,
+    // Handed over on the interface thread, which is when the picture can reach the screen.
+    connect(pictures, &GstMediaPlayer::pictureShown, this,
             [this] { m_shown.push_back(m_clock.nsecsElapsed()); });
 }
 

@@ -13,6 +13,13 @@ class MediaPlayer : public QObject
 public:
     using QObject::QObject;
 
+    enum class Control
+    {
+        Play,
+        Pause,
+        Seek
+    };
+
     // The picture with the player's own transport controls, to be placed in a screen.
     virtual QWidget *view() = 0;
 
@@ -23,6 +30,9 @@ public:
     // length after close().
     virtual double duration() const = 0;
 
+    // The playing position in seconds, or a negative number when the player reports none.
+    virtual double position() const = 0;
+
     // Stops playback and releases the clip.
     virtual void close() = 0;
 
@@ -31,4 +41,9 @@ signals:
     void durationChanged(double seconds);
     // The clip cannot be played: a sentence a person can read, naming the cause.
     void errorOccurred(const QString &reason);
+    // The subject or operator used the player's own controls; seconds is the position then (for
+    // Seek, the new one).
+    void controlUsed(MediaPlayer::Control control, double seconds);
+    // The clip reached its end.
+    void endReached();
 };

@@ -115,6 +115,7 @@ public:
     }
     void setUrl(const QString &path) override { url = path; }
     double duration() const override { return m_duration; }
+    double position() const override { return -1.0; }
     void close() override { ++closeCalls; }
 
     // As the real player does: the length arrives some time after setUrl.

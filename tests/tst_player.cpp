@@ -1,8 +1,8 @@
 // The real player on clips made here with ffmpeg, and a recording on a real clip with the
 // real timers.
 
+#include "gstmediaplayer.h"
 #include "mainform.h"
-#include "qtmediaplayer.h"
 #include "support.h"
 
 #include <QElapsedTimer>
@@ -48,7 +48,7 @@ private slots:
         QFETCH(double, seconds);
         QTemporaryDir dir;
         QVERIFY(makeClip(dir.filePath(name), seconds, name.endsWith(".avi")));
-        QtMediaPlayer player;
+        GstMediaPlayer player;
         QSignalSpy errors(&player, &MediaPlayer::errorOccurred);
         player.setUrl(dir.filePath(name));
         QTRY_VERIFY_WITH_TIMEOUT(player.isPlaying(), LoadTimeoutMs);
@@ -65,7 +65,7 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(writeAll(dir.filePath("text.avi"), QByteArray(4000, 'x')));
-        QtMediaPlayer player;
+        GstMediaPlayer player;
         QSignalSpy errors(&player, &MediaPlayer::errorOccurred);
         player.setUrl(dir.filePath("text.avi"));
         QVERIFY(errors.wait(LoadTimeoutMs));
@@ -83,7 +83,7 @@ private slots:
         SetupRecord record = makeRecord(false);
         record.FileFullPath = dir.filePath("clip.wav");
         FakeDialogs dialogs;
-        QtMediaPlayer player;
+        GstMediaPlayer player;
         MainForm form(record, player, dialogs);
         form.show();
         QTRY_VERIFY_WITH_TIMEOUT(form.isRecording(), LoadTimeoutMs);
