@@ -33,6 +33,7 @@ GstMediaPlayer::GstMediaPlayer(QObject *parent) : MediaPlayer(parent)
     gst_init_check(nullptr, nullptr, nullptr);
     m_pictures = std::make_unique<PictureSink>();
     m_pipeline = Playbin::create(m_pictures->filter(), m_pictures->sink());
+    m_seeker = std::make_unique<Playbin::Seeker>(m_pipeline);
     if (m_pipeline) {
         GstBus *bus = gst_element_get_bus(m_pipeline);
         gst_bus_set_sync_handler(bus, &GstMediaPlayerBus::message, this, nullptr);
@@ -181,6 +182,7 @@ void GstMediaPlayer::stopPipeline()
     m_active = false;
     m_playing = false;
     m_progress.stop();
+    m_seeker->cancel();
     // Synchronous: once it returns no streaming thread runs, so no picture or message of this
     // clip can come after the ones already posted, which the generation then turns away.
     if (m_pipeline)
@@ -258,8 +260,11 @@ void GstMediaPlayer::playOrPause()
         gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
         emit controlUsed(Control::Pause, position());
     } else {
+        // Before playing on: at the end the sinks would report the end again at once. Nothing
+        // is decoding, so the seek does not wait.
         if (m_atEnd)
-            seek(0, true);
+            gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
+        m_atEnd = false;
         m_playing = true;
         gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
         emit controlUsed(Control::Play, position());
@@ -267,15 +272,12 @@ void GstMediaPlayer::playOrPause()
     updateControls();
 }
 
-void GstMediaPlayer::seek(qint64 milliseconds, bool accurate)
+void GstMediaPlayer::seek(qint64 milliseconds, bool exact)
 {
     if (!m_active)
         return;
-    const auto flags = GstSeekFlags(
-        GST_SEEK_FLAG_FLUSH |
-        (accurate ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_NEAREST));
-    if (gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME, flags, milliseconds * GST_MSECOND))
-        m_atEnd = false;
+    m_atEnd = false;
+    m_seeker->request(milliseconds, exact);
 }
 
 void GstMediaPlayer::queryLengthAndSeeking()

@@ -9,6 +9,9 @@
 #include <atomic>
 #include <memory>
 
+namespace Playbin {
+class Seeker;
+}
 class PictureSink;
 class PictureView;
 class PlayerControls;
@@ -52,7 +55,7 @@ private:
     void handleMessage(GstMessage *message);
     void stopPipeline();
     void playOrPause();
-    void seek(qint64 milliseconds, bool accurate);
+    void seek(qint64 milliseconds, bool exact);
     void queryLengthAndSeeking();
     void updateControls();
     void setDuration(double seconds);
@@ -62,6 +65,7 @@ private:
     void failClip(const QString &reason);
 
     GstElement *m_pipeline = nullptr;
+    std::unique_ptr<Playbin::Seeker> m_seeker;
     // Deleted after the pipeline is stopped: its streaming threads call into it.
     std::unique_ptr<PictureSink> m_pictures;
     // The view usually ends up owned by a screen, which may delete it before or after us.

@@ -3,6 +3,7 @@
 #include <gst/gst.h>
 
 #include <cstring>
+#include <mutex>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -57,6 +58,68 @@ void setUpElement(GstElement *, GstElement *element, gpointer)
 } // namespace
 
 namespace Playbin {
+
+struct Seeker::State
+{
+    std::mutex mutex;
+    // Guarded by mutex.
+    qint64 milliseconds = 0;
+    bool exact = false;
+    bool pending = false;
+    bool running = false;
+};
+
+namespace {
+
+void carryOutSeeks(GstElement *pipeline, gpointer data)
+{
+    auto &state = **static_cast<std::shared_ptr<Seeker::State> *>(data);
+    for (;;) {
+        std::unique_lock lock(state.mutex);
+        if (!state.pending) {
+            state.running = false;
+            return;
+        }
+        state.pending = false;
+        const qint64 milliseconds = state.milliseconds;
+        const auto flags =
+            GstSeekFlags(GST_SEEK_FLAG_FLUSH |
+                         (state.exact ? GST_SEEK_FLAG_ACCURATE
+                                      : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_NEAREST));
+        lock.unlock();
+        gst_element_seek_simple(pipeline, GST_FORMAT_TIME, flags, milliseconds * GST_MSECOND);
+    }
+}
+
+void releaseState(gpointer data)
+{
+    delete static_cast<std::shared_ptr<Seeker::State> *>(data);
+}
+
+} // namespace
+
+Seeker::Seeker(GstElement *pipeline) : m_pipeline(pipeline), m_state(std::make_shared<State>()) {}
+
+void Seeker::request(qint64 milliseconds, bool exact)
+{
+    if (!m_pipeline)
+        return;
+    std::lock_guard lock(m_state->mutex);
+    m_state->milliseconds = milliseconds;
+    m_state->exact = exact;
+    m_state->pending = true;
+    if (m_state->running)
+        return;
+    m_state->running = true;
+    gst_element_call_async(m_pipeline, &carryOutSeeks, new std::shared_ptr<State>(m_state),
+                           &releaseState);
+}
+
+void Seeker::cancel()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->pending = false;
+}
 
 GstElement *create(GstElement *videoFilter, GstElement *videoSink)
 {
