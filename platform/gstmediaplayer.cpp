@@ -14,7 +14,9 @@
 
 using namespace std::chrono_literals;
 
+namespace {
 Q_LOGGING_CATEGORY(playerLog, "dialtrace.player", QtWarningMsg)
+} // namespace
 
 struct GstMediaPlayerBus
 {
@@ -120,6 +122,7 @@ void GstMediaPlayer::setUrl(const QString &path)
     m_errorReported = false;
     m_atEnd = false;
     m_seekable = false;
+    m_shownSize = QSize();
     setDuration(0.0);
 
     if (path.isEmpty()) {

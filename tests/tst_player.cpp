@@ -8,6 +8,7 @@
 #include "support.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSlider>
@@ -23,23 +24,24 @@ namespace {
 // Loading goes through GStreamer's type finding and preroll, which is slow on a loaded machine.
 constexpr int LoadTimeoutMs = 20000;
 
-// A sine tone; with a picture of that size where one is given, plain red when asked, so that a
-// screenshot tells the picture from the black around it.
+// A sine tone, with a picture of that size where one is given (plain red when asked, so that a
+// screenshot tells the picture from the black around it), coded as the extension suggests.
 bool makeClip(const QString &path, double seconds, QSize picture = {}, bool red = false)
 {
     const QString length = QString::number(seconds);
     const QString size = QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height());
+    const QMap<QString, QStringList> codecs = {{"avi", {"-c:v", "mpeg4", "-c:a", "pcm_s16le"}},
+                                               {"mpg", {"-c:v", "mpeg2video", "-c:a", "mp2"}},
+                                               {"wmv", {"-c:v", "wmv2", "-c:a", "wmav2"}},
+                                               {"mp3", {"-c:a", "libmp3lame"}},
+                                               {"wav", {"-c:a", "pcm_s16le"}}};
     QStringList arguments = {"-v", "error", "-y", "-nostdin"};
     if (picture.isValid())
-        arguments += {"-f",
-                      "lavfi",
-                      "-i",
+        arguments += {"-f", "lavfi", "-i",
                       (red ? "color=c=red:rate=10:size=" : "testsrc=rate=25:size=") + size +
-                          ":duration=" + length,
-                      "-c:v",
-                      "mpeg4"};
-    arguments += {"-f", "lavfi", "-i", "sine=frequency=440:duration=" + length, "-c:a", "pcm_s16le",
-                  "-t", length,  path};
+                          ":duration=" + length};
+    arguments += {"-f", "lavfi", "-i", "sine=frequency=440:duration=" + length};
+    arguments += codecs.value(QFileInfo(path).suffix()) + QStringList{"-t", length, path};
     QProcess ffmpeg;
     ffmpeg.start(QStandardPaths::findExecutable("ffmpeg"), arguments);
     return ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0;
@@ -135,15 +137,19 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<double>("seconds");
-        QTest::newRow("video") << "clip.avi" << 2.4;
-        QTest::newRow("sound") << "clip.wav" << 3.2;
+        // The kinds of file the setup form offers.
+        QTest::newRow("AVI, MPEG-4") << "clip.avi" << 2.4;
+        QTest::newRow("MPEG-2 program stream") << "clip.mpg" << 2.4;
+        QTest::newRow("Windows Media") << "clip.wmv" << 2.4;
+        QTest::newRow("WAV") << "clip.wav" << 3.2;
+        QTest::newRow("MP3") << "clip.mp3" << 3.2;
     }
     void playsByItself()
     {
         QFETCH(QString, name);
         QFETCH(double, seconds);
         QTemporaryDir dir;
-        const bool video = name.endsWith(".avi");
+        const bool video = !name.endsWith(".wav") && !name.endsWith(".mp3");
         QVERIFY(makeClip(dir.filePath(name), seconds, video ? QSize(160, 120) : QSize()));
         GstMediaPlayer player;
         QSignalSpy errors(&player, &MediaPlayer::errorOccurred);
