@@ -69,9 +69,14 @@ PlayerControls::PlayerControls(QWidget *parent) : QWidget(parent)
 void PlayerControls::setState(bool loaded, bool playing, qint64 position, qint64 length,
                               bool seekable)
 {
-    m_playPause->setText(playing ? tr("Pause") : tr("Play"));
-    m_playPause->setIcon(
-        style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    // Called four times a second while playing: a new icon would repaint the button and lay
+    // the controls out again each time.
+    if (m_playPause->icon().isNull() || playing != m_showsPause) {
+        m_showsPause = playing;
+        m_playPause->setText(playing ? tr("Pause") : tr("Play"));
+        m_playPause->setIcon(
+            style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    }
     m_playPause->setEnabled(loaded);
 
     const qint64 end = loaded ? qMax<qint64>(length, 0) : 0;

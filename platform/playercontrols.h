@@ -31,4 +31,5 @@ private:
     QPushButton *m_playPause = nullptr;
     QSlider *m_seek = nullptr;
     QLabel *m_time = nullptr;
+    bool m_showsPause = false;
 };
