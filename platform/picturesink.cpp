@@ -100,6 +100,8 @@ struct PictureSinkCallbacks
 
 PictureSink::PictureSink(QObject *parent) : QObject(parent)
 {
+    if (!gst_is_initialized())
+        return;
     GstElement *size = gst_element_factory_make("capsfilter", "size");
     // Scaled first, in the decoder's format: only a picture of the size shown is converted.
     m_filter = chain("scale", {gst_element_factory_make("videoscale", "scale"), size});

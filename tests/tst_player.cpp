@@ -18,6 +18,7 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <functional>
 
 namespace {
 
@@ -64,14 +65,38 @@ QSize capsSize(GstPad *pad, QString *format)
     return size;
 }
 
+// How many of this process's threads run at a lower priority than the interface thread.
+int threadsBelowInterfaceThread()
+{
+    const auto nice = [](const QString &stat) {
+        // The fields after the name, which is in parentheses and may hold blanks.
+        const QByteArray text = readAll(stat);
+        return text.mid(text.lastIndexOf(')') + 2).split(' ').value(16).toInt();
+    };
+    const int own = nice(QStringLiteral("/proc/thread-self/stat"));
+    int below = 0;
+    for (const QString &task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs))
+        below += nice(QStringLiteral("/proc/self/task/%1/stat").arg(task)) > own;
+    return below;
+}
+
+void forEachElement(GstElement *bin, const std::function<void(GstElement *)> &visit)
+{
+    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(bin));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        visit(GST_ELEMENT(g_value_get_object(&item)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+}
+
 // The largest picture that any element of the pipeline took in to change its colour format.
 QSize largestConverted(GstElement *pipeline)
 {
     QSize largest;
-    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(pipeline));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
-        auto *element = GST_ELEMENT(g_value_get_object(&item));
+    forEachElement(pipeline, [&](GstElement *element) {
         GstPad *in = gst_element_get_static_pad(element, "sink");
         GstPad *out = gst_element_get_static_pad(element, "src");
         QString inFormat, outFormat;
@@ -82,22 +107,17 @@ QSize largestConverted(GstElement *pipeline)
         for (GstPad *pad : {in, out})
             if (pad)
                 gst_object_unref(pad);
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(elements);
+    });
     return largest;
 }
 
-// The loudest 16-bit sample that reached the pad.
-GstPadProbeReturn listen(GstPad *pad, GstPadProbeInfo *info, gpointer loudest)
+// The loudest sample that reached the pad: the clip's samples are 16-bit, and nothing on their
+// way to a sink that takes any format changes that.
+GstPadProbeReturn listen(GstPad *, GstPadProbeInfo *info, gpointer loudest)
 {
-    GstCaps *caps = gst_pad_get_current_caps(pad);
-    const char *format =
-        caps ? gst_structure_get_string(gst_caps_get_structure(caps, 0), "format") : nullptr;
     GstMapInfo map;
     GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    if (format && qstrcmp(format, "S16LE") == 0 && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+    if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
         int peak = 0;
         for (gsize i = 0; i + 1 < map.size; i += 2)
             peak = qMax(peak, qAbs(int(qint16(map.data[i] | (map.data[i + 1] << 8)))));
@@ -105,8 +125,6 @@ GstPadProbeReturn listen(GstPad *pad, GstPadProbeInfo *info, gpointer loudest)
         store->store(qMax(store->load(), peak));
         gst_buffer_unmap(buffer, &map);
     }
-    if (caps)
-        gst_caps_unref(caps);
     return GST_PAD_PROBE_OK;
 }
 
@@ -115,15 +133,9 @@ GstPadProbeReturn listen(GstPad *pad, GstPadProbeInfo *info, gpointer loudest)
 bool hasOwnVolume(GstElement *bin)
 {
     bool found = false;
-    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(bin));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
-        found = found || g_object_class_find_property(G_OBJECT_GET_CLASS(g_value_get_object(&item)),
-                                                      "volume");
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(elements);
+    forEachElement(bin, [&](GstElement *element) {
+        found = found || g_object_class_find_property(G_OBJECT_GET_CLASS(element), "volume");
+    });
     return found;
 }
 
@@ -164,6 +176,8 @@ private slots:
         QCOMPARE(lengths.last().at(0).toDouble(), length);
         QTRY_VERIFY_WITH_TIMEOUT(player.position() > 0.0, LoadTimeoutMs);
         QVERIFY(player.position() <= length);
+        // Decoding never competes with a press on equal terms.
+        QVERIFY(threadsBelowInterfaceThread() > 0);
         player.close();
         QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), LoadTimeoutMs);
         QCOMPARE(player.duration(), length);
@@ -236,18 +250,12 @@ private slots:
             1.0, qMin(double(area.width()) / clip.width(), double(area.height()) / clip.height()));
         const QSize expected = (QSizeF(clip) * scale).toSize();
         const QSize made = shown.last().at(0).value<QImage>().size();
-        QVERIFY2(qAbs(made.width() - expected.width()) <= 1 &&
-                     qAbs(made.height() - expected.height()) <= 1,
-                 qPrintable(QStringLiteral("%1x%2 made, %3x%4 expected")
-                                .arg(made.width())
-                                .arg(made.height())
-                                .arg(expected.width())
-                                .arg(expected.height())));
+        // Within a pixel: the scaler rounds the other side as it sees fit.
+        const QSize off = made - expected;
+        QVERIFY2(qAbs(off.width()) <= 1 && qAbs(off.height()) <= 1,
+                 qPrintable(QStringLiteral("%1x%2").arg(made.width()).arg(made.height())));
         QCOMPARE(player.pictureSink().madeOnInterfaceThread(), 0);
-        const QSize converted = largestConverted(player.pipeline());
-        QVERIFY2(converted == made, qPrintable(QStringLiteral("converted at %1x%2")
-                                                   .arg(converted.width())
-                                                   .arg(converted.height())));
+        QCOMPARE(largestConverted(player.pipeline()), made);
 
         // On screen: red where the picture is, at its own size in the middle, black around it.
         const QRect at = video->pictureRect();
@@ -274,7 +282,6 @@ private slots:
         std::atomic<int> loudest{0};
         GstPad *input = gst_element_get_static_pad(sound, "sink");
         gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_BUFFER, &listen, &loudest, nullptr);
-        gst_object_unref(input);
         player.setUrl(dir.filePath("clip.wav"));
         QTRY_VERIFY_WITH_TIMEOUT(player.position() > 0.5, LoadTimeoutMs);
         gdouble volume = 0.0;
@@ -285,10 +292,10 @@ private slots:
         // ffmpeg's tone peaks at an eighth of full scale; half of that, where the volume is
         // applied to the samples rather than by the sound device.
         const int full = 32767 / 8;
-        const bool ownVolume = hasOwnVolume(sound);
-        QVERIFY2(ownVolume ? loudest > full * 0.9 : qAbs(loudest - full / 2) < full / 10,
+        QVERIFY2(hasOwnVolume(sound) ? loudest > full * 0.9 : qAbs(loudest - full / 2) < full / 10,
                  qPrintable(QString::number(loudest)));
         player.close();
+        gst_object_unref(input);
         gst_object_unref(sound);
     }
 
@@ -303,8 +310,8 @@ private slots:
         view->show();
         auto *playPause = child<QPushButton>(view, "playPause");
         auto *seek = child<QSlider>(view, "seek");
-        for (QWidget *control : {static_cast<QWidget *>(playPause), static_cast<QWidget *>(seek)})
-            QCOMPARE(control->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(playPause->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(seek->focusPolicy(), Qt::NoFocus);
         QSignalSpy used(&player, &MediaPlayer::controlUsed);
         QSignalSpy ended(&player, &MediaPlayer::endReached);
         player.setUrl(dir.filePath("clip.wav"));
