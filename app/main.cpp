@@ -1,6 +1,6 @@
 #include "dialogs.h"
 #include "files.h"
-#include "qtmediaplayer.h"
+#include "gstmediaplayer.h"
 #include "screenorder.h"
 #include "startup.h"
 
@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
     Startup::prepareApplication();
 
     QtDialogs dialogs;
-    QtMediaPlayer player;
+    GstMediaPlayer player;
     ScreenOrder screens(dialogs, player, Files::applicationDirectory());
     QObject::connect(&screens, &ScreenOrder::ended, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

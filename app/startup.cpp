@@ -10,10 +10,10 @@ namespace Startup {
 
 void prepareEnvironment()
 {
-    // Nothing here draws through OpenGL or Vulkan, yet the video widget would load a whole GL
-    // stack and GStreamer's device probe every Vulkan driver (software ones bring LLVM along):
-    // some 90 MB for nothing. Video frames are then converted on the CPU, which research clips
-    // do not notice. Settings the user made win.
+    // Nothing here draws through OpenGL or Vulkan: the player's pictures are finished by
+    // GStreamer in software and painted like any widget. A GL or Vulkan stack (software
+    // drivers bring LLVM along) would cost some 50 MB each for nothing, so none is let in, even
+    // by a plug-in. Settings the user made win.
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     if (!qEnvironmentVariableIsSet("VK_ICD_FILENAMES") &&

@@ -152,7 +152,7 @@ void progress(const QString &text)
     std::fflush(stderr);
 }
 
-bool makeClip(const QString &path, double seconds, QString *error, bool fullHdVideo)
+bool makeClip(const QString &path, double seconds, QString *error, QSize video, int rate)
 {
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
     if (ffmpeg.isEmpty()) {
@@ -160,17 +160,17 @@ bool makeClip(const QString &path, double seconds, QString *error, bool fullHdVi
         return false;
     }
     const QString tone = QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1");
-    const QString picture = QStringLiteral("testsrc2=size=1920x1080:rate=30:duration=%1");
+    const QString picture = QStringLiteral("testsrc2=size=%1x%2:rate=%3:duration=%4");
     QStringList arguments = {"-y", "-hide_banner", "-loglevel", "error"};
-    if (fullHdVideo)
+    if (video.isValid())
         arguments << "-f"
                   << "lavfi"
-                  << "-i" << picture.arg(seconds);
+                  << "-i" << picture.arg(video.width()).arg(video.height()).arg(rate).arg(seconds);
     arguments << "-f"
               << "lavfi"
               << "-i" << tone.arg(seconds);
     // Codecs after every input: before one they would name its decoder.
-    if (fullHdVideo)
+    if (video.isValid())
         arguments << "-c:v"
                   << "libx264"
                   << "-preset"
@@ -181,13 +181,31 @@ bool makeClip(const QString &path, double seconds, QString *error, bool fullHdVi
               << "pcm_s16le" << path;
     QProcess process;
     process.start(ffmpeg, arguments);
-    if (!process.waitForFinished(120000) || process.exitCode() != 0) {
+    // A 2160p clip takes a few minutes to encode on two cores.
+    if (!process.waitForFinished(900000) || process.exitCode() != 0) {
         *error =
             QStringLiteral("ffmpeg could not make %1: %2")
                 .arg(path, QString::fromLocal8Bit(process.readAllStandardError()).simplified());
         return false;
     }
     return true;
+}
+
+double frameRate(const QString &clip)
+{
+    const QString ffprobe = QStandardPaths::findExecutable(QStringLiteral("ffprobe"));
+    if (ffprobe.isEmpty())
+        return 0.0;
+    QProcess process;
+    process.start(ffprobe, {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                            "stream=avg_frame_rate", "-of", "csv=p=0", clip});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return 0.0;
+    // A fraction such as 30000/1001.
+    const QList<QByteArray> parts = process.readAllStandardOutput().trimmed().split('/');
+    const double numerator = parts.value(0).toDouble();
+    const double denominator = parts.size() > 1 ? parts.value(1).toDouble() : 1.0;
+    return denominator > 0.0 ? numerator / denominator : 0.0;
 }
 
 // CPU time and peak memory belong to a whole process, so each is measured in a fresh one.

@@ -8,7 +8,7 @@
 #include "splashwatch.h"
 #include "stats.h"
 
-#include "qtmediaplayer.h"
+#include "gstmediaplayer.h"
 #include "runjournal.h"
 #include "screenorder.h"
 #include "startup.h"
@@ -58,13 +58,15 @@ QString memoryBreakdown();
 QString ms(double value);
 void printTable(const QList<Figure> &figures);
 void progress(const QString &text);
-// A sine tone, with a 1920x1080 H.264 picture where asked.
 // CPU time and peak memory belong to a whole process, so each is measured in a fresh one: this
 // program started again with arguments, answering "key value" lines on its standard output.
 QMap<QString, QString> runChild(const QStringList &arguments, int timeoutMilliseconds,
                                 bool verbose);
 void answer(const char *key, const QString &value);
-bool makeClip(const QString &path, double seconds, QString *error, bool fullHdVideo = false);
+// A sine tone, with an H.264 picture of that size and rate where a size is given.
+bool makeClip(const QString &path, double seconds, QString *error, QSize video = {}, int rate = 30);
+// Frames a second of a clip's first picture stream as ffprobe reads it; 0 when unknown.
+double frameRate(const QString &clip);
 
 // Records that a widget has been painted: visible alone says nothing about the screen.
 class PaintWatch : public QObject

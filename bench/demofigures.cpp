@@ -1,10 +1,11 @@
 #include "benchsupport.h"
 #include "figures.h"
+#include "framewatch.h"
 
 int childIdle(const QString &clip)
 {
     QTemporaryDir directory;
-    QtMediaPlayer player;
+    GstMediaPlayer player;
     Session session(player, directory.path());
     if (!session.toRatingScreen(clip)) {
         answer("error", QStringLiteral("the rating screen did not open"));
@@ -36,7 +37,7 @@ int childDemo(const QString &clip, int presses)
 {
     answer("memory_1_started", memoryBreakdown());
     QTemporaryDir directory;
-    QtMediaPlayer player;
+    GstMediaPlayer player;
     Session session(player, directory.path());
     if (!session.toRatingScreen(clip)) {
         answer("error", QStringLiteral("the rating screen did not open"));
@@ -54,6 +55,7 @@ int childDemo(const QString &clip, int presses)
     auto *recording = rating.findChild<QTimer *>(QStringLiteral("TimeItself"));
     TickWatch ticks;
     recording->installEventFilter(&ticks);
+    const FrameWatch frames(player, ticks.clock);
     const double cpuBefore = cpuSecondsSoFar();
     QElapsedTimer playing;
     playing.start();
@@ -129,6 +131,15 @@ int childDemo(const QString &clip, int presses)
     recording->removeEventFilter(&ticks);
     const Stats::Schedule schedule = Stats::schedule(ticks.ticks, 1000.0, 5);
     answer("tick_max_ms", QString::number(schedule.largestError, 'f', 2));
+    // Pictures shown from the first tick for as long as the clip surely still plays: it
+    // started about two ticks before and ends about one tick before the recording does.
+    const double window = std::max(5.0, player.duration() - 4.0);
+    if (frames.isWatching() && !ticks.ticks.empty()) {
+        const qint64 from = ticks.ticks.front();
+        answer("frames_shown",
+               QString::number(frames.countBetween(from, from + qint64(window * 1e9))));
+        answer("frames_window_s", QString::number(window, 'f', 1));
+    }
     answer("journal_max_us",
            QString::number(double(session.order.journal()->longestAppendNanoseconds()) / 1000.0,
                            'f', 1));
@@ -189,91 +200,4 @@ Figure waitingCostsNothing(bool verbose, const QString &workDirectory)
     figure.measured = parts.join(QStringLiteral("; "));
     figure.pass = worst <= 1.0;
     return figure;
-}
-
-QList<Figure> demoRun(const QString &clip, bool verbose, const QString &label,
-                      double memoryTargetMegabytes)
-{
-    Figure press{QStringLiteral("press to meter (%1)").arg(label),
-                 {},
-                 QStringLiteral("<= 16 ms every press"),
-                 false,
-                 false};
-    Figure memory{QStringLiteral("memory (%1)").arg(label),
-                  {},
-                  QStringLiteral("peak RSS <= %1 MB").arg(memoryTargetMegabytes),
-                  false,
-                  false};
-    Figure ticks{QStringLiteral("recording ticks (%1)").arg(label),
-                 {},
-                 QStringLiteral("max error <= 5 ms"),
-                 false,
-                 false};
-    Figure cpu{QStringLiteral("CPU while playing (%1)").arg(label),
-               {},
-               QStringLiteral("<= 60 % of one core"),
-               false,
-               false};
-    Figure pressLog{QStringLiteral("a press on the event log (%1)").arg(label),
-                    {},
-                    QStringLiteral("< 0.2 ms every press"),
-                    false,
-                    false};
-    const QList<Figure *> all = {&press, &pressLog, &memory, &ticks, &cpu};
-    const auto none = [&](const QString &why) {
-        for (Figure *f : all)
-            f->measured = QStringLiteral("not measured: ") + why;
-        return QList<Figure>{press, pressLog, memory, ticks, cpu};
-    };
-    if (!QFileInfo::exists(clip))
-        return none(QStringLiteral("no clip at ") + clip);
-    progress(
-        QStringLiteral("whole run on %1 with 200 presses").arg(QDir::toNativeSeparators(clip)));
-    const auto values = runChild({QStringLiteral("--child-demo"), clip}, 240000, verbose);
-    if (verbose) {
-        for (auto it = values.begin(); it != values.end(); ++it) {
-            if (it.key().startsWith(QLatin1String("memory_")))
-                progress(it.key() + QStringLiteral(": ") + it.value());
-        }
-    }
-    if (values.contains(QStringLiteral("error")))
-        return none(values.value(QStringLiteral("error")));
-    for (Figure *f : all)
-        f->measuredAtAll = true;
-    const auto value = [&](const char *key) { return values.value(QLatin1String(key)); };
-    const double pressMax = value("press_max_ms").toDouble();
-    const int counted = value("press_count").toInt();
-    const int unpainted = value("press_unpainted").toInt();
-    press.measured = QStringLiteral("max %1, median %2 (%3 presses in %4 s of playback)")
-                         .arg(ms(pressMax), ms(value("press_median_ms").toDouble()))
-                         .arg(counted)
-                         .arg(value("press_seconds"));
-    if (value("press_while_playing") != QLatin1String("1"))
-        press.measured += QStringLiteral(" - the clip had stopped before the last press");
-    if (unpainted > 0)
-        press.measured += QStringLiteral(", %1 never painted within 1 s").arg(unpainted);
-    press.pass = counted >= 200 && unpainted == 0 && pressMax <= 16.0;
-    const double logMicroseconds = value("press_log_max_us").toDouble();
-    pressLog.measured = QStringLiteral("max %1 us").arg(value("press_log_max_us"));
-    pressLog.pass = logMicroseconds < 200.0;
-
-    const double megabytes = value("vmhwm_kb").toDouble() / 1024.0;
-    const int recorded = value("recorded_ticks").toInt();
-    memory.measured =
-        QStringLiteral("VmHWM %1 MB (%2 ticks recorded, ended %3)")
-            .arg(QString::number(megabytes, 'f', 1))
-            .arg(recorded)
-            .arg(value("ended") == QLatin1String("1") ? QStringLiteral("cleanly")
-                                                      : QStringLiteral("NOT cleanly"));
-    memory.pass = megabytes > 0 && megabytes <= memoryTargetMegabytes &&
-                  recorded >= value("clip_seconds").toInt() - 1;
-
-    const double tickMax = value("tick_max_ms").toDouble();
-    ticks.measured = QStringLiteral("max %1; journal at most %2 us of a tick")
-                         .arg(ms(tickMax), value("journal_max_us"));
-    ticks.pass = tickMax <= 5.0;
-    const double percent = value("cpu_percent").toDouble();
-    cpu.measured = QStringLiteral("%1 % of one core").arg(QString::number(percent, 'f', 1));
-    cpu.pass = percent <= 60.0;
-    return {press, pressLog, memory, ticks, cpu};
 }

@@ -12,10 +12,11 @@ Figure startUp(const QString &executable, bool verbose);
 QList<Figure> finishingAndExport(const QString &workDirectory);
 Figure tickSchedule(const QString &clip, double clipSeconds, const QString &workDirectory);
 Figure waitingCostsNothing(bool verbose, const QString &workDirectory);
-// A whole run with 200 presses in a fresh process: press to meter, peak memory, the recording's
-// tick error and the CPU share while the clip plays. label names the clip in the figures.
-QList<Figure> demoRun(const QString &clip, bool verbose, const QString &label,
-                      double memoryTargetMegabytes);
+// Whole runs with 200 presses, each in a fresh process, on the demo clip and on three H.264
+// clips made here (1080p at 30 and 60 fps, 2160p at 30 fps): press to meter, the recording's
+// tick error, the CPU share while the clip plays, peak memory, and the pictures shown a second.
+// The made clips are kept in clipFolder and used again when a run finds them there.
+QList<Figure> clipFigures(const QString &demo, const QString &clipFolder, bool verbose);
 // The child processes that the memory and CPU figures measure on their own.
 int childIdle(const QString &clip);
 int childDemo(const QString &clip, int presses);

@@ -10,8 +10,11 @@ void usage()
 {
     std::fprintf(
         stderr,
-        "usage: dialtrace-bench [--quick] [--verbose] [--keep] [--dialtrace PATH] [--demo PATH]\n"
+        "usage: dialtrace-bench [--quick] [--clips] [--clip-folder DIR] [--verbose] [--keep]\n"
+        "                       [--dialtrace PATH] [--demo PATH]\n"
         "  --quick          a 15 s clip for the tick schedule instead of 60 s\n"
+        "  --clips          only the whole runs on the demo clip and the three H.264 clips\n"
+        "  --clip-folder DIR make the H.264 clips in DIR once and use them from there after\n"
         "  --verbose        pass on the programs' diagnostics and the memory at each step\n"
         "  --keep           keep the working directory (clips, temp.csv, exported pictures)\n"
         "  --dialtrace PATH the program to time at start-up (default: beside this one)\n"
@@ -35,6 +38,12 @@ void ensureDisplay(int argc, char *argv[])
     std::fprintf(stderr, "dialtrace-bench: no DISPLAY and no xvfb-run; run it under an X server\n");
 }
 
+bool allPass(const QList<Figure> &figures)
+{
+    return std::all_of(figures.begin(), figures.end(),
+                       [](const Figure &f) { return f.measuredAtAll && f.pass; });
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -48,6 +57,8 @@ int main(int argc, char *argv[])
 
     QStringList arguments = QCoreApplication::arguments().mid(1);
     bool quick = false;
+    bool clipsOnly = false;
+    QString clipFolder;
     bool verbose = false;
     bool keep = false;
     QString dialtrace = QCoreApplication::applicationDirPath() + QStringLiteral("/dialtrace");
@@ -63,6 +74,10 @@ int main(int argc, char *argv[])
         };
         if (option == QLatin1String("--quick"))
             quick = true;
+        else if (option == QLatin1String("--clips"))
+            clipsOnly = true;
+        else if (option == QLatin1String("--clip-folder"))
+            clipFolder = value();
         else if (option == QLatin1String("--verbose"))
             verbose = true;
         else if (option == QLatin1String("--keep"))
@@ -100,19 +115,23 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    if (clipFolder.isEmpty())
+        clipFolder = work.path();
     QList<Figure> figures;
+    if (clipsOnly) {
+        figures.append(clipFigures(demo, clipFolder, verbose));
+        std::printf("\nDialtrace benchmark, the clips only, on %ld cores\n\n",
+                    sysconf(_SC_NPROCESSORS_ONLN));
+        printTable(figures);
+        return allPass(figures) ? 0 : 1;
+    }
     progress(QStringLiteral("start-up of %1, 5 starts").arg(dialtrace));
     const Figure start = startUp(dialtrace, verbose);
     progress(QStringLiteral("finishing and image export on a 900 s table, 5 runs"));
     const QList<Figure> finishing = finishingAndExport(work.path());
     progress(QStringLiteral("recording tick schedule over a %1 s clip").arg(tickSeconds));
     figures.append(tickSchedule(tickClip, tickSeconds, work.path()));
-    figures.append(demoRun(demo, verbose, QStringLiteral("demo clip"), 150.0));
-    const QString fullHd = work.path() + QStringLiteral("/full-hd.avi");
-    progress(QStringLiteral("making a 20 s 1920x1080 H.264 clip"));
-    if (!makeClip(fullHd, 20.0, &error, true))
-        progress(error); // its figures then read "not measured"
-    figures.append(demoRun(fullHd, verbose, QStringLiteral("1080p H.264"), 250.0));
+    figures.append(clipFigures(demo, clipFolder, verbose));
     figures.append(waitingCostsNothing(verbose, work.path()));
     figures.append(hugeInstructions(verbose, work.path()));
     figures.append(start);
@@ -122,9 +141,5 @@ int main(int argc, char *argv[])
     std::printf("\nDialtrace benchmark%s on %ld cores\n\n", quick ? " (quick)" : "",
                 sysconf(_SC_NPROCESSORS_ONLN));
     printTable(figures);
-    for (const Figure &f : figures) {
-        if (!f.measuredAtAll || !f.pass)
-            return 1;
-    }
-    return 0;
+    return allPass(figures) ? 0 : 1;
 }

@@ -10,7 +10,7 @@ Figure tickSchedule(const QString &clip, double clipSeconds, const QString &work
                   false};
     const int window = clipSeconds >= 60 ? 10 : 5;
     figure.target.replace(QStringLiteral("10"), QString::number(window));
-    QtMediaPlayer player;
+    GstMediaPlayer player;
     const QString directory = workDirectory + QStringLiteral("/ticks");
     QDir().mkpath(directory);
     Session session(player, directory);

@@ -30,11 +30,11 @@ public:
     // length after close().
     virtual double duration() const = 0;
 
-    // Stops playback and releases the clip.
-    virtual void close() = 0;
-
     // The playing position in seconds, or a negative number when the player reports none.
     virtual double position() const = 0;
+
+    // Stops playback and releases the clip.
+    virtual void close() = 0;
 
 signals:
     // Emitted whenever the length changes, 0 included.

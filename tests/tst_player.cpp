@@ -1,32 +1,142 @@
 // The real player on clips made here with ffmpeg, and a recording on a real clip with the
 // real timers.
 
+#include "gstmediaplayer.h"
 #include "mainform.h"
-#include "qtmediaplayer.h"
+#include "picturesink.h"
+#include "pictureview.h"
 #include "support.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QStandardPaths>
+#include <QWheelEvent>
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <functional>
 
 namespace {
 
 // Loading goes through GStreamer's type finding and preroll, which is slow on a loaded machine.
 constexpr int LoadTimeoutMs = 20000;
 
-bool makeClip(const QString &path, double seconds, bool picture)
+// A sine tone, with a picture of that size where one is given (plain red when asked, so that a
+// screenshot tells the picture from the black around it), coded as the extension suggests.
+bool makeClip(const QString &path, double seconds, QSize picture = {}, bool red = false)
 {
     const QString length = QString::number(seconds);
+    const QString size = QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height());
+    const QMap<QString, QStringList> codecs = {{"avi", {"-c:v", "mpeg4", "-c:a", "pcm_s16le"}},
+                                               {"mpg", {"-c:v", "mpeg2video", "-c:a", "mp2"}},
+                                               {"wmv", {"-c:v", "wmv2", "-c:a", "wmav2"}},
+                                               {"mp3", {"-c:a", "libmp3lame"}},
+                                               {"wav", {"-c:a", "pcm_s16le"}}};
     QStringList arguments = {"-v", "error", "-y", "-nostdin"};
-    if (picture)
-        arguments += {"-f",   "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=" + length,
-                      "-c:v", "mpeg4"};
-    arguments += {"-f", "lavfi", "-i", "sine=frequency=440:duration=" + length, "-c:a", "pcm_s16le",
-                  "-t", length,  path};
+    if (picture.isValid())
+        arguments += {"-f", "lavfi", "-i",
+                      (red ? "color=c=red:rate=10:size=" : "testsrc=rate=25:size=") + size +
+                          ":duration=" + length};
+    arguments += {"-f", "lavfi", "-i", "sine=frequency=440:duration=" + length};
+    arguments += codecs.value(QFileInfo(path).suffix()) + QStringList{"-t", length, path};
     QProcess ffmpeg;
     ffmpeg.start(QStandardPaths::findExecutable("ffmpeg"), arguments);
     return ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0;
+}
+
+QSize capsSize(GstPad *pad, QString *format)
+{
+    QSize size;
+    if (GstCaps *caps = gst_pad_get_current_caps(pad)) {
+        const GstStructure *s = gst_caps_get_structure(caps, 0);
+        int width = 0;
+        int height = 0;
+        if (gst_structure_has_name(s, "video/x-raw") && gst_structure_get_int(s, "width", &width) &&
+            gst_structure_get_int(s, "height", &height)) {
+            size = QSize(width, height);
+            *format = QString::fromUtf8(gst_structure_get_string(s, "format"));
+        }
+        gst_caps_unref(caps);
+    }
+    return size;
+}
+
+// How many of this process's threads run at a lower priority than the interface thread.
+int threadsBelowInterfaceThread()
+{
+    const auto nice = [](const QString &stat) {
+        // The fields after the name, which is in parentheses and may hold blanks.
+        const QByteArray text = readAll(stat);
+        return text.mid(text.lastIndexOf(')') + 2).split(' ').value(16).toInt();
+    };
+    const int own = nice(QStringLiteral("/proc/thread-self/stat"));
+    int below = 0;
+    for (const QString &task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs))
+        below += nice(QStringLiteral("/proc/self/task/%1/stat").arg(task)) > own;
+    return below;
+}
+
+void forEachElement(GstElement *bin, const std::function<void(GstElement *)> &visit)
+{
+    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(bin));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        visit(GST_ELEMENT(g_value_get_object(&item)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+}
+
+// The largest picture that any element of the pipeline took in to change its colour format.
+QSize largestConverted(GstElement *pipeline)
+{
+    QSize largest;
+    forEachElement(pipeline, [&](GstElement *element) {
+        GstPad *in = gst_element_get_static_pad(element, "sink");
+        GstPad *out = gst_element_get_static_pad(element, "src");
+        QString inFormat, outFormat;
+        const QSize size = in && out ? capsSize(in, &inFormat) : QSize();
+        if (size.isValid() && capsSize(out, &outFormat).isValid() && inFormat != outFormat &&
+            size.width() * size.height() > largest.width() * largest.height())
+            largest = size;
+        for (GstPad *pad : {in, out})
+            if (pad)
+                gst_object_unref(pad);
+    });
+    return largest;
+}
+
+// The loudest sample that reached the pad: the clip's samples are 16-bit, and nothing on their
+// way to a sink that takes any format changes that.
+GstPadProbeReturn listen(GstPad *, GstPadProbeInfo *info, gpointer loudest)
+{
+    GstMapInfo map;
+    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        int peak = 0;
+        for (gsize i = 0; i + 1 < map.size; i += 2)
+            peak = qMax(peak, qAbs(int(qint16(map.data[i] | (map.data[i + 1] << 8)))));
+        auto *store = static_cast<std::atomic<int> *>(loudest);
+        store->store(qMax(store->load(), peak));
+        gst_buffer_unmap(buffer, &map);
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+// Whether an element inside the bin turns the volume down itself, so that the samples reaching
+// it are still at full strength.
+bool hasOwnVolume(GstElement *bin)
+{
+    bool found = false;
+    forEachElement(bin, [&](GstElement *element) {
+        found = found || g_object_class_find_property(G_OBJECT_GET_CLASS(element), "volume");
+    });
+    return found;
 }
 
 } // namespace
@@ -39,39 +149,209 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<double>("seconds");
-        QTest::newRow("video") << "clip.avi" << 2.4;
-        QTest::newRow("sound") << "clip.wav" << 3.2;
+        // The kinds of file the setup form offers.
+        QTest::newRow("AVI, MPEG-4") << "clip.avi" << 2.4;
+        QTest::newRow("MPEG-2 program stream") << "clip.mpg" << 2.4;
+        QTest::newRow("Windows Media") << "clip.wmv" << 2.4;
+        QTest::newRow("WAV") << "clip.wav" << 3.2;
+        QTest::newRow("MP3") << "clip.mp3" << 3.2;
     }
     void playsByItself()
     {
         QFETCH(QString, name);
         QFETCH(double, seconds);
         QTemporaryDir dir;
-        QVERIFY(makeClip(dir.filePath(name), seconds, name.endsWith(".avi")));
-        QtMediaPlayer player;
+        const bool video = !name.endsWith(".wav") && !name.endsWith(".mp3");
+        QVERIFY(makeClip(dir.filePath(name), seconds, video ? QSize(160, 120) : QSize()));
+        GstMediaPlayer player;
         QSignalSpy errors(&player, &MediaPlayer::errorOccurred);
+        QSignalSpy lengths(&player, &MediaPlayer::durationChanged);
         player.setUrl(dir.filePath(name));
         QTRY_VERIFY_WITH_TIMEOUT(player.isPlaying(), LoadTimeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(player.duration() > 0.0, LoadTimeoutMs);
         const double length = player.duration();
         QVERIFY2(qAbs(length - seconds) <= 0.05 * seconds, qPrintable(QString::number(length)));
+        // The rating screen waits for the signal, not for the value.
+        QVERIFY(!lengths.isEmpty());
+        QCOMPARE(lengths.last().at(0).toDouble(), length);
+        QTRY_VERIFY_WITH_TIMEOUT(player.position() > 0.0, LoadTimeoutMs);
+        QVERIFY(player.position() <= length);
+        // Decoding never competes with a press on equal terms.
+        QVERIFY(threadsBelowInterfaceThread() > 0);
         player.close();
         QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), LoadTimeoutMs);
         QCOMPARE(player.duration(), length);
+        QVERIFY(player.position() < 0.0);
         QCOMPARE(errors.count(), 0);
     }
 
-    void textFileGivesOneError()
+    void unplayableGivesOneError_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        // GStreamer words the first one itself.
+        QTest::newRow("text file") << "text.avi" << QString();
+        QTest::newRow("missing file") << "none.avi"
+                                      << "The file does not exist.";
+        QTest::newRow("folder") << "folder.avi"
+                                << "The path names a folder or device, not a file.";
+        QTest::newRow("no path") << ""
+                                 << "No file was chosen.";
+    }
+    void unplayableGivesOneError()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
         QVERIFY(writeAll(dir.filePath("text.avi"), QByteArray(4000, 'x')));
-        QtMediaPlayer player;
+        QVERIFY(QDir(dir.path()).mkdir("folder.avi"));
+        GstMediaPlayer player;
         QSignalSpy errors(&player, &MediaPlayer::errorOccurred);
-        player.setUrl(dir.filePath("text.avi"));
+        player.setUrl(name.isEmpty() ? QString() : dir.filePath(name));
+        // Reported later, so that whoever called setUrl can still connect.
+        QCOMPARE(errors.count(), 0);
         QVERIFY(errors.wait(LoadTimeoutMs));
         QTest::qWait(300);
         QCOMPARE(errors.count(), 1);
+        const QString said = errors.first().at(0).toString();
+        if (!reason.isEmpty())
+            QCOMPARE(said, reason);
+        QVERIFY2(said.at(0).isUpper() && said.endsWith('.'), qPrintable(said));
         QCOMPARE(player.duration(), 0.0);
+        QVERIFY(!player.isPlaying());
+    }
+
+    // Pictures are made at the size shown, off the interface thread, scaled before their colours
+    // are converted; the view draws them at that size, centred on black, never enlarged.
+    void pictureFitsTheArea_data()
+    {
+        QTest::addColumn<QSize>("clip");
+        QTest::newRow("small: its own size") << QSize(320, 240);
+        QTest::newRow("wide: shrunk to the width") << QSize(1920, 1080);
+        QTest::newRow("tall: shrunk to the height") << QSize(240, 720);
+    }
+    void pictureFitsTheArea()
+    {
+        QFETCH(QSize, clip);
+        QTemporaryDir dir;
+        QVERIFY(makeClip(dir.filePath("clip.avi"), 2.0, clip, true));
+        GstMediaPlayer player;
+        QWidget *view = player.view();
+        view->resize(537, 353);
+        view->show();
+        QSignalSpy shown(&player, &GstMediaPlayer::pictureShown);
+        player.setUrl(dir.filePath("clip.avi"));
+        QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 3, LoadTimeoutMs);
+
+        auto *video = child<PictureView>(view, "video");
+        const QSize area = video->size();
+        // The clip's aspect kept within the area, never larger than the clip.
+        const double scale = qMin(
+            1.0, qMin(double(area.width()) / clip.width(), double(area.height()) / clip.height()));
+        const QSize expected = (QSizeF(clip) * scale).toSize();
+        const QSize made = shown.last().at(0).value<QImage>().size();
+        // Within a pixel: the scaler rounds the other side as it sees fit.
+        const QSize off = made - expected;
+        QVERIFY2(qAbs(off.width()) <= 1 && qAbs(off.height()) <= 1,
+                 qPrintable(QStringLiteral("%1x%2").arg(made.width()).arg(made.height())));
+        QCOMPARE(player.pictureSink().madeOnInterfaceThread(), 0);
+        QCOMPARE(largestConverted(player.pipeline()), made);
+
+        // On screen: red where the picture is, at its own size in the middle, black around it.
+        const QRect at = video->pictureRect();
+        QCOMPARE(at.size(), made);
+        QVERIFY(qAbs(at.center().x() - video->rect().center().x()) <= 1);
+        QVERIFY(qAbs(at.center().y() - video->rect().center().y()) <= 1);
+        const QImage screen = video->grab().toImage();
+        const auto red = [&](QPoint p) { return qRed(screen.pixel(p)) > 180; };
+        const auto black = [&](QPoint p) { return qGray(screen.pixel(p)) < 20; };
+        QVERIFY(red(at.center()) && red(at.topLeft() + QPoint(2, 2)) &&
+                red(at.bottomRight() - QPoint(2, 2)));
+        for (const QPoint &outside : {at.topLeft() - QPoint(2, 2), at.bottomRight() + QPoint(2, 2)})
+            QVERIFY(!video->rect().contains(outside) || black(outside));
+    }
+
+    void soundIsHeardAtHalfVolume()
+    {
+        QTemporaryDir dir;
+        QVERIFY(makeClip(dir.filePath("clip.wav"), 2.0));
+        GstMediaPlayer player;
+        GstElement *sound = nullptr;
+        g_object_get(player.pipeline(), "audio-sink", &sound, nullptr);
+        QVERIFY(sound);
+        std::atomic<int> loudest{0};
+        GstPad *input = gst_element_get_static_pad(sound, "sink");
+        gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_BUFFER, &listen, &loudest, nullptr);
+        player.setUrl(dir.filePath("clip.wav"));
+        QTRY_VERIFY_WITH_TIMEOUT(player.position() > 0.5, LoadTimeoutMs);
+        gdouble volume = 0.0;
+        gboolean muted = TRUE;
+        g_object_get(player.pipeline(), "volume", &volume, "mute", &muted, nullptr);
+        QCOMPARE(volume, 0.5);
+        QVERIFY(!muted);
+        // ffmpeg's tone peaks at an eighth of full scale; half of that, where the volume is
+        // applied to the samples rather than by the sound device.
+        const int full = 32767 / 8;
+        QVERIFY2(hasOwnVolume(sound) ? loudest > full * 0.9 : qAbs(loudest - full / 2) < full / 10,
+                 qPrintable(QString::number(loudest)));
+        player.close();
+        gst_object_unref(input);
+        gst_object_unref(sound);
+    }
+
+    // What the controls do, and what they report; the wheel and the keyboard are the rating
+    // screen's.
+    void controlsReportWhatTheUserDid()
+    {
+        QTemporaryDir dir;
+        QVERIFY(makeClip(dir.filePath("clip.wav"), 3.0));
+        GstMediaPlayer player;
+        QWidget *view = player.view();
+        view->show();
+        auto *playPause = child<QPushButton>(view, "playPause");
+        auto *seek = child<QSlider>(view, "seek");
+        QCOMPARE(playPause->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(seek->focusPolicy(), Qt::NoFocus);
+        QSignalSpy used(&player, &MediaPlayer::controlUsed);
+        QSignalSpy ended(&player, &MediaPlayer::endReached);
+        player.setUrl(dir.filePath("clip.wav"));
+        QTRY_VERIFY_WITH_TIMEOUT(player.isPlaying() && seek->isEnabled(), LoadTimeoutMs);
+
+        playPause->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), LoadTimeoutMs);
+        QCOMPARE(used.count(), 1);
+        QCOMPARE(used.last().at(0).value<MediaPlayer::Control>(), MediaPlayer::Control::Pause);
+        QCOMPARE(playPause->text(), QStringLiteral("Play"));
+
+        // Left unaccepted, a wheel event goes on to the screen.
+        const int before = seek->value();
+        QWheelEvent wheel(QPointF(5, 5), seek->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(seek, &wheel);
+        QVERIFY(!wheel.isAccepted());
+        QCOMPARE(seek->value(), before);
+
+        // A drag to 2 s and its release: one seek reported, at the new position.
+        seek->setSliderDown(true);
+        seek->setSliderPosition(2000);
+        seek->triggerAction(QAbstractSlider::SliderMove);
+        seek->setSliderDown(false);
+        QCOMPARE(used.count(), 2);
+        QCOMPARE(used.last().at(0).value<MediaPlayer::Control>(), MediaPlayer::Control::Seek);
+        QCOMPARE(used.last().at(1).toDouble(), 2.0);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(player.position() - 2.0) < 0.1, LoadTimeoutMs);
+
+        playPause->click();
+        QCOMPARE(used.last().at(0).value<MediaPlayer::Control>(), MediaPlayer::Control::Play);
+        QVERIFY(ended.wait(LoadTimeoutMs));
+        QTRY_COMPARE(playPause->text(), QStringLiteral("Play"));
+        QVERIFY(!player.isPlaying());
+        // Play at the end starts the clip again.
+        playPause->click();
+        QTRY_VERIFY_WITH_TIMEOUT(player.isPlaying(), LoadTimeoutMs);
+        QVERIFY(player.position() < 1.0);
+        QCOMPARE(used.count(), 4);
+        QCOMPARE(player.duration(), 3.0);
     }
 
     // As many samples as the clip has whole seconds; five presses at the start hold the level
@@ -79,11 +359,11 @@ private slots:
     void recordsOnARealClip()
     {
         QTemporaryDir dir;
-        QVERIFY(makeClip(dir.filePath("clip.wav"), 3.5, false));
+        QVERIFY(makeClip(dir.filePath("clip.wav"), 3.5));
         SetupRecord record = makeRecord(false);
         record.FileFullPath = dir.filePath("clip.wav");
         FakeDialogs dialogs;
-        QtMediaPlayer player;
+        GstMediaPlayer player;
         MainForm form(record, player, dialogs);
         form.show();
         QTRY_VERIFY_WITH_TIMEOUT(form.isRecording(), LoadTimeoutMs);

@@ -1,0 +1,169 @@
+#include "benchsupport.h"
+#include "figures.h"
+
+namespace {
+
+// A clip the whole run plays, and what it must achieve on this machine.
+struct ClipCase
+{
+    QString label;
+    QString fileName;
+    // Made by ffmpeg at this size and rate; an invalid size names a clip given by the caller.
+    QSize size;
+    int rate = 0;
+    double pressMaxMs = 0.0;
+    double tickMaxMs = 0.0;
+    double cpuPercent = 0.0;
+    double memoryMegabytes = 0.0;
+    // Pictures shown a second, in per cent of the clip's own rate.
+    double framesPercent = 0.0;
+};
+
+QList<Figure> clipRun(const ClipCase &c, const QString &clip, bool verbose)
+{
+    Figure press{QStringLiteral("press to meter (%1)").arg(c.label),
+                 {},
+                 QStringLiteral("<= %1 ms every press").arg(c.pressMaxMs),
+                 false,
+                 false};
+    Figure ticks{QStringLiteral("recording ticks (%1)").arg(c.label),
+                 {},
+                 QStringLiteral("max error <= %1 ms").arg(c.tickMaxMs),
+                 false,
+                 false};
+    Figure cpu{QStringLiteral("CPU while playing (%1)").arg(c.label),
+               {},
+               QStringLiteral("<= %1 % of one core").arg(c.cpuPercent),
+               false,
+               false};
+    Figure memory{QStringLiteral("memory (%1)").arg(c.label),
+                  {},
+                  QStringLiteral("peak RSS <= %1 MB").arg(c.memoryMegabytes),
+                  false,
+                  false};
+    Figure frames{QStringLiteral("frames shown (%1)").arg(c.label),
+                  {},
+                  c.framesPercent >= 99.0
+                      ? QStringLiteral("all (>= 99 % of the clip's rate)")
+                      : QStringLiteral(">= %1 % of the clip's rate").arg(c.framesPercent),
+                  false,
+                  false};
+    Figure pressLog{QStringLiteral("a press on the event log (%1)").arg(c.label),
+                    {},
+                    QStringLiteral("< 0.2 ms every press"),
+                    false,
+                    false};
+    const QList<Figure *> all = {&press, &pressLog, &ticks, &cpu, &memory, &frames};
+    const auto collect = [&] { return QList<Figure>{press, pressLog, ticks, cpu, memory, frames}; };
+    const auto none = [&](const QString &why) {
+        for (Figure *f : all)
+            f->measured = QStringLiteral("not measured: ") + why;
+        return collect();
+    };
+    if (!QFileInfo::exists(clip))
+        return none(QStringLiteral("no clip at ") + clip);
+    const double rate = c.rate > 0 ? c.rate : frameRate(clip);
+    progress(
+        QStringLiteral("whole run on %1 with 200 presses").arg(QDir::toNativeSeparators(clip)));
+    const auto values = runChild({QStringLiteral("--child-demo"), clip}, 300000, verbose);
+    if (verbose) {
+        for (auto it = values.begin(); it != values.end(); ++it) {
+            if (it.key().startsWith(QLatin1String("memory_")))
+                progress(it.key() + QStringLiteral(": ") + it.value());
+        }
+    }
+    if (values.contains(QStringLiteral("error")))
+        return none(values.value(QStringLiteral("error")));
+    for (Figure *f : all)
+        f->measuredAtAll = true;
+    const auto value = [&](const char *key) { return values.value(QLatin1String(key)); };
+
+    const double pressMax = value("press_max_ms").toDouble();
+    const int counted = value("press_count").toInt();
+    const int unpainted = value("press_unpainted").toInt();
+    press.measured = QStringLiteral("max %1, median %2 (%3 presses in %4 s of playback)")
+                         .arg(ms(pressMax), ms(value("press_median_ms").toDouble()))
+                         .arg(counted)
+                         .arg(value("press_seconds"));
+    const bool playing = value("press_while_playing") == QLatin1String("1");
+    if (!playing)
+        press.measured += QStringLiteral(" - the clip had stopped before the last press");
+    if (unpainted > 0)
+        press.measured += QStringLiteral(", %1 never painted within 1 s").arg(unpainted);
+    press.pass = playing && counted >= 200 && unpainted == 0 && pressMax <= c.pressMaxMs;
+    pressLog.measured = QStringLiteral("max %1 us").arg(value("press_log_max_us"));
+    pressLog.pass = value("press_log_max_us").toDouble() < 200.0;
+
+    const double tickMax = value("tick_max_ms").toDouble();
+    const int recorded = value("recorded_ticks").toInt();
+    ticks.measured = QStringLiteral("max %1 over %2 ticks; journal at most %3 us of a tick")
+                         .arg(ms(tickMax))
+                         .arg(recorded)
+                         .arg(value("journal_max_us"));
+    ticks.pass = tickMax <= c.tickMaxMs && recorded >= value("clip_seconds").toInt() - 1;
+
+    const double percent = value("cpu_percent").toDouble();
+    cpu.measured = QStringLiteral("%1 % of one core").arg(QString::number(percent, 'f', 1));
+    cpu.pass = percent <= c.cpuPercent;
+
+    const double megabytes = value("vmhwm_kb").toDouble() / 1024.0;
+    memory.measured =
+        QStringLiteral("VmHWM %1 MB (ended %2)")
+            .arg(QString::number(megabytes, 'f', 1))
+            .arg(value("ended") == QLatin1String("1") ? QStringLiteral("cleanly")
+                                                      : QStringLiteral("NOT cleanly"));
+    memory.pass = megabytes > 0 && megabytes <= c.memoryMegabytes;
+
+    const double window = value("frames_window_s").toDouble();
+    if (!values.contains(QStringLiteral("frames_shown")) || window <= 0.0 || rate <= 0.0) {
+        frames.measuredAtAll = false;
+        frames.measured = QStringLiteral("not measured: the player shows no count of its pictures"
+                                         ", or the clip's rate is unknown");
+    } else {
+        const double shown = value("frames_shown").toDouble() / window;
+        const double share = 100.0 * shown / rate;
+        frames.measured = QStringLiteral("%1 of %2 a second (%3 %) over %4 s")
+                              .arg(QString::number(shown, 'f', 1), QString::number(rate, 'f', 1),
+                                   QString::number(share, 'f', 1), value("frames_window_s"));
+        frames.pass = share >= c.framesPercent;
+    }
+    return collect();
+}
+
+} // namespace
+
+QList<Figure> clipFigures(const QString &demo, const QString &clipFolder, bool verbose)
+{
+    // Targets on this two-core machine: press to meter (ms), tick error (ms), CPU (% of a
+    // core), peak memory (MB), pictures shown (% of the clip's rate).
+    // clang-format off
+    const ClipCase cases[] = {
+        {QStringLiteral("demo clip"), demo, {}, 0, 4.0, 2.0, 10.0, 110.0, 99.0},
+        {QStringLiteral("1080p 30 fps"), QStringLiteral("1080p30.avi"), {1920, 1080}, 30,
+         8.0, 2.0, 35.0, 150.0, 95.0},
+        {QStringLiteral("1080p 60 fps"), QStringLiteral("1080p60.avi"), {1920, 1080}, 60,
+         8.0, 2.0, 60.0, 150.0, 90.0},
+        {QStringLiteral("2160p 30 fps"), QStringLiteral("2160p30.avi"), {3840, 2160}, 30,
+         12.0, 5.0, 120.0, 250.0, 80.0},
+    };
+    // clang-format on
+    QList<Figure> figures;
+    for (const ClipCase &c : cases) {
+        QString clip = c.fileName;
+        if (c.size.isValid()) {
+            clip = clipFolder + QLatin1Char('/') + c.fileName;
+            // A clip made by an earlier run is used again; it gets its name only once whole.
+            if (!QFileInfo::exists(clip)) {
+                progress(QStringLiteral("making a 20 s %1 H.264 clip with sound").arg(c.label));
+                const QString part = clipFolder + QStringLiteral("/part-") + c.fileName;
+                QString error;
+                if (!makeClip(part, 20.0, &error, c.size, c.rate))
+                    progress(error); // its figures then read "not measured"
+                else if (!QFile::rename(part, clip))
+                    progress(QStringLiteral("could not name the clip ") + clip);
+            }
+        }
+        figures.append(clipRun(c, clip, verbose));
+    }
+    return figures;
+}
