@@ -13,6 +13,7 @@
 #include "runjournal.h"
 #include "variableform.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 
@@ -26,6 +27,7 @@ ScreenOrder::ScreenOrder(Dialogs &dialogs, MediaPlayer &player, const QString &a
 ScreenOrder::~ScreenOrder()
 {
     // The rating screen holds the player's picture; it goes before the player does.
+    delete m_studyForm;
     delete m_outputForm;
     delete m_mainForm;
     delete m_instructionsForm;
@@ -51,10 +53,98 @@ void ScreenOrder::handOverFromSplash()
     disconnect(m_splash, &Form1::closeAllRequested, this, &ScreenOrder::closeAll);
     m_splash->hide();
     m_variableForm = new VariableForm(m_dialogs);
-    connect(m_variableForm, &VariableForm::recordReady, this, &ScreenOrder::showInstructions);
+    if (m_study)
+        m_variableForm->setStudy(m_study->variables,
+                                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    connect(m_variableForm, &VariableForm::recordReady, this, &ScreenOrder::recordReady);
     connect(m_variableForm, &VariableForm::closeAllRequested, this, &ScreenOrder::closeAll);
     m_variableForm->show();
     m_splash->close();
+}
+
+void ScreenOrder::setStudy(const Study &study, QRandomGenerator *random)
+{
+    m_study = study;
+    m_random = random;
+}
+
+void ScreenOrder::recordReady()
+{
+    m_runRecord = m_variableForm->record();
+    if (m_study && !beginSession()) {
+        closeAll();
+        return;
+    }
+    showInstructions();
+}
+
+bool ScreenOrder::beginSession()
+{
+    const QString participant = m_runRecord.SubjectName;
+    auto unfinished = StudySession::unfinished(*m_study, participant);
+    if (unfinished && m_dialogs.confirm(nullptr, goOnQuestion(participant, unfinished->doneCount(),
+                                                              unfinished->clipCount()))) {
+        m_session = std::move(unfinished);
+        return true;
+    }
+    QString error;
+    m_session = StudySession::begin(*m_study, participant, m_runRecord.DateText, *m_random, &error);
+    if (!m_session)
+        m_dialogs.message(
+            nullptr,
+            QStringLiteral("The study cannot begin for \"%1\".\n\n%2").arg(participant, error));
+    return m_session.has_value();
+}
+
+void ScreenOrder::showStudyStep()
+{
+    if (m_ended)
+        return;
+    dropRun();
+    // A closed results screen deletes itself; the next clip's comes anew.
+    m_outputForm = nullptr;
+    const int next = m_session->next();
+    const bool last = next < 0;
+    m_studyForm = new StudyForm(last ? ThankYouText : m_session->stepText(next),
+                                last ? CloseText : StartText);
+    m_studyForm->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_studyForm, &StudyForm::closeAllRequested, this, &ScreenOrder::closeAll);
+    if (last)
+        connect(m_studyForm, &StudyForm::pressed, this, &ScreenOrder::closeAll);
+    else
+        connect(m_studyForm, &StudyForm::pressed, this, [this, next] { startClip(next); });
+    m_studyForm->show();
+    if (m_instructionsForm)
+        m_instructionsForm->close();
+}
+
+void ScreenOrder::startClip(int index)
+{
+    m_clip = index;
+    m_runRecord.FileFullPath = m_study->clipPath(m_session->record().clips[index].clip);
+    QString error;
+    // The record only tells when the clip started: the clip goes on without it.
+    if (!m_session->start(index, &error))
+        m_dialogs.message(nullptr,
+                          QStringLiteral("The session record \"%1\" could not be "
+                                         "updated.\n\n%2")
+                              .arg(QDir::toNativeSeparators(m_session->recordPath()), error));
+    showRatingScreen();
+}
+
+void ScreenOrder::dropRun()
+{
+    if (m_journal)
+        m_journal->discard();
+    m_journal.reset();
+    if (m_mainForm) {
+        m_mainForm->endForGood();
+        m_mainForm->stopRun();
+        // The player's picture outlives the screen: the next clip's screen takes it.
+        m_player.view()->hide();
+        m_player.view()->setParent(nullptr);
+        delete m_mainForm;
+    }
 }
 
 void ScreenOrder::showInstructions()
@@ -64,7 +154,7 @@ void ScreenOrder::showInstructions()
     m_instructionsForm = new InstructionsForm(m_variableForm->record(), m_applicationDirectory);
     m_instructionsForm->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_instructionsForm, &InstructionsForm::proceedPressed, this,
-            &ScreenOrder::showRatingScreen);
+            m_study ? &ScreenOrder::showStudyStep : &ScreenOrder::showRatingScreen);
     connect(m_instructionsForm, &InstructionsForm::closeAllRequested, this, &ScreenOrder::closeAll);
     m_instructionsForm->show();
 }
@@ -73,10 +163,16 @@ void ScreenOrder::showRatingScreen()
 {
     if (m_ended || m_mainForm)
         return;
-    m_instructionsForm->hide();
-    const SetupRecord &record = m_variableForm->record();
+    QWidget *before = m_study ? static_cast<QWidget *>(m_studyForm) : m_instructionsForm;
+    before->hide();
+    const SetupRecord &record = m_runRecord;
+    Journal::StudyPlace place;
+    if (m_study)
+        place = {m_study->resultsFolder, m_session->resultsName(m_clip), m_session->recordPath(),
+                 m_clip};
     m_journal =
-        std::make_unique<RunJournal>(m_applicationDirectory, record, record.Variable2Enabled);
+        std::make_unique<RunJournal>(m_applicationDirectory, record, record.Variable2Enabled,
+                                     QDateTime::currentDateTime(), Journal::thisComputer(), place);
     m_mainForm = new MainForm(record, m_player, m_dialogs, m_clock);
     m_journal->setProblemHandler([this](const QString &problem) {
         // From the journal's thread: the screen hears of it on its own.
@@ -98,7 +194,7 @@ void ScreenOrder::showRatingScreen()
     connect(m_mainForm, &MainForm::finishPressed, this, &ScreenOrder::finishRun);
     connect(m_mainForm, &MainForm::closeAllRequested, this, &ScreenOrder::closeAll);
     m_mainForm->show();
-    m_instructionsForm->close();
+    before->close();
 }
 
 QString ScreenOrder::resultsFilePath() const
@@ -117,51 +213,61 @@ void ScreenOrder::finishRun()
         return;
     MainForm &rating = *m_mainForm;
     rating.hide();
-    m_outputForm = new OutputForm(m_variableForm->record(), m_dialogs, m_applicationDirectory,
-                                  [player = &m_player] { return player->duration(); });
-    m_outputForm->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_outputForm, &OutputForm::closeAllRequested, this, &ScreenOrder::closeAll);
-    m_outputForm->show();
+    const auto showResults = [this] {
+        m_outputForm = new OutputForm(m_runRecord, m_dialogs, m_applicationDirectory,
+                                      [player = &m_player] { return player->duration(); });
+        m_outputForm->setAttribute(Qt::WA_DeleteOnClose);
+        // In a study its Close goes on to the next clip.
+        connect(m_outputForm, &OutputForm::closeAllRequested, this,
+                m_study ? &ScreenOrder::showStudyStep : &ScreenOrder::closeAll);
+        connect(m_outputForm, &OutputForm::resultsExported, this,
+                [journal = m_journal.get()] { journal->discard(); });
+        m_outputForm->show();
+    };
+    if (!m_study || m_study->showResults)
+        showResults();
 
     rating.finish();
-    m_outputForm->setCounts(rating.state());
-    m_outputForm->setTable(rating.table());
     const bool two = rating.state().TwoVariables;
     const QByteArray bytes =
-        ResultsFile::bytes(Recording::results(m_variableForm->record(), two, rating.table()));
+        ResultsFile::bytes(Recording::results(m_runRecord, two, rating.table()));
     const QByteArray events = EventLog::bytes(rating.events(), two);
-    m_outputForm->setResultsBytes(bytes, events);
-    connect(m_outputForm, &OutputForm::resultsExported, this, [this] { m_journal->discard(); });
-    const auto written = [](const QString &path, const QByteArray &wanted, QString *error) {
-        QByteArray readBack;
-        if (!Files::replaceRegularFile(path, wanted, error))
-            return false;
-        if (Files::readRegularFile(path, &readBack) && readBack == wanted)
-            return true;
-        *error = QStringLiteral("What was written does not read back the same.");
-        return false;
-    };
-    // temp.csv may hold a run nobody exported: it is kept beside it before it is replaced, and
-    // where that cannot be done it is not replaced at all. Its event log goes with it, so that
-    // neither file is ever left beside the other run's.
+    QString where;
     QString error;
-    QString kept;
-    if (!UnsavedResults::keep(m_applicationDirectory, &kept, &error)) {
-        error = QStringLiteral("It holds the results of an earlier run that were never exported, "
-                               "and they could not be kept under another name: ") +
-                error;
-    } else if (Files::removeRegularFile(eventLogPath(), &error) &&
-               written(resultsFilePath(), bytes, &error) &&
-               written(eventLogPath(), events, &error)) {
-        // The results file holds the run now; until then the journal stands in for it.
-        m_journal->discard();
-        return;
+    const bool saved = saveResults(bytes, events, &where, &error);
+    // Results that are in no file stay on the screen, for an export.
+    if (!saved && !m_outputForm)
+        showResults();
+    if (m_outputForm) {
+        m_outputForm->setCounts(rating.state());
+        m_outputForm->setTable(rating.table());
+        m_outputForm->setResultsBytes(bytes, events);
+        if (saved && m_study)
+            m_outputForm->setResultsSaved();
     }
-    m_dialogs.message(m_outputForm,
-                      QStringLiteral("The results could not be saved as \"%1\".\n\n%2\n\n"
-                                     "They are kept until you close this window: use \"Export "
-                                     "to Excel\" to save them elsewhere.")
-                          .arg(QDir::toNativeSeparators(resultsFilePath()), error));
+    if (saved) {
+        // The results are in their files now; until then the journal stands in for them.
+        m_journal->discard();
+    } else {
+        m_dialogs.message(m_outputForm,
+                          QStringLiteral("The results could not be saved in \"%1\".\n\n%2\n\n"
+                                         "They are kept until you close this window: use \"Export "
+                                         "to Excel\" to save them elsewhere.")
+                              .arg(QDir::toNativeSeparators(where), error));
+    }
+    if (!m_outputForm)
+        showStudyStep();
+}
+
+bool ScreenOrder::saveResults(const QByteArray &results, const QByteArray &events, QString *where,
+                              QString *error)
+{
+    if (m_study) {
+        *where = m_study->resultsFolder;
+        return m_session->finish(m_clip, results, events, error);
+    }
+    *where = resultsFilePath();
+    return UnsavedResults::writeLastRun(m_applicationDirectory, results, events, error);
 }
 
 void ScreenOrder::recoverInterruptedRuns()
@@ -187,7 +293,7 @@ void ScreenOrder::closeAll()
     if (m_outputForm)
         m_outputForm->endForGood();
     for (QWidget *screen : std::initializer_list<QWidget *>{
-             m_outputForm, m_mainForm, m_instructionsForm, m_variableForm, m_splash}) {
+             m_studyForm, m_outputForm, m_mainForm, m_instructionsForm, m_variableForm, m_splash}) {
         if (screen)
             screen->close();
     }

@@ -4,12 +4,16 @@
 #include "instructionsform.h"
 #include "mainform.h"
 #include "outputform.h"
+#include "studyform.h"
+#include "studysession.h"
 #include "variableform.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QRandomGenerator>
 
 #include <memory>
+#include <optional>
 
 class Dialogs;
 class MediaPlayer;
@@ -17,7 +21,9 @@ class RunJournal;
 
 // The order of screens: splash, setup form, file choice, instructions, rating screen, results
 // screen, one way only. Each screen says what it wants; this decides what is shown next and
-// closes every screen where a run ends.
+// closes every screen where a run ends. In a study the clips come from the study: after the
+// instructions, each clip's own small screen, its rating screen and, where the study wants it, its
+// results screen, then "Thank you!".
 class ScreenOrder : public QObject
 {
     Q_OBJECT
@@ -31,12 +37,16 @@ public:
 
     // The monotonic clock the run's events are stamped on (tests give their own).
     void setClock(RunEvents::Clock clock) { m_clock = std::move(clock); }
+    // Runs a study (before start()); its shuffles draw from random (tests give a seeded one).
+    void setStudy(const Study &study, QRandomGenerator *random = QRandomGenerator::global());
 
     Form1 *splash() const { return m_splash; }
     VariableForm *variableForm() const { return m_variableForm; }
     InstructionsForm *instructionsForm() const { return m_instructionsForm; }
     MainForm *mainForm() const { return m_mainForm; }
     OutputForm *outputForm() const { return m_outputForm; }
+    StudyForm *studyForm() const { return m_studyForm; }
+    const std::optional<StudySession> &session() const { return m_session; }
 
     // The path of the results file written at "Finished!", and of the event log beside it.
     QString resultsFilePath() const;
@@ -50,6 +60,8 @@ public:
     void showRatingScreen();
     void finishRun();
     void closeAll();
+    // In a study: the next clip's own screen, or "Thank you!" after the last.
+    void showStudyStep();
 
 signals:
     // Every screen is closed: the program ends.
@@ -57,6 +69,16 @@ signals:
 
 private:
     void recoverInterruptedRuns();
+    void recordReady();
+    // A participant's session: the one they left unfinished, where they want to go on with it,
+    // or a new one.
+    bool beginSession();
+    void startClip(int index);
+    // Where the results of a run went: temp.csv, or the study's results folder.
+    bool saveResults(const QByteArray &results, const QByteArray &events, QString *where,
+                     QString *error);
+    // The screens of a finished clip go before the next clip's come.
+    void dropRun();
 
     Dialogs &m_dialogs;
     MediaPlayer &m_player;
@@ -64,6 +86,12 @@ private:
     bool m_ended = false;
     std::unique_ptr<RunJournal> m_journal;
     RunEvents::Clock m_clock;
+    // The record each run reads: the setup form's, with the clip of a study's run.
+    SetupRecord m_runRecord;
+    std::optional<Study> m_study;
+    QRandomGenerator *m_random = nullptr;
+    std::optional<StudySession> m_session;
+    int m_clip = -1;
 
     // Screens delete themselves when closed, except the setup form and the rating screen,
     // which stay loaded, hidden, until the program ends: the record and the run live there.
@@ -72,4 +100,11 @@ private:
     QPointer<InstructionsForm> m_instructionsForm;
     QPointer<MainForm> m_mainForm;
     QPointer<OutputForm> m_outputForm;
+    QPointer<StudyForm> m_studyForm;
 };
+
+inline QString goOnQuestion(const QString &participant, int done, int all)
+{
+    return QStringLiteral("%1 has done %2 of %3 clips. Go on with the %4 left?")
+        .arg(participant, QString::number(done), QString::number(all), QString::number(all - done));
+}

@@ -8,6 +8,29 @@
 
 namespace Startup {
 
+std::optional<Study> study(const QStringList &arguments, QString *message)
+{
+    QString path;
+    if (arguments.size() == 2 && arguments[0] == QLatin1String("--study"))
+        path = arguments[1];
+    else if (arguments.size() == 1 && arguments[0].startsWith(QLatin1String("--study=")))
+        path = arguments[0].mid(8);
+    if (path.isEmpty()) {
+        *message = arguments.isEmpty()
+                       ? QString()
+                       : QStringLiteral("Dialtrace was started with \"%1\", which it does not "
+                                        "understand. To run a study: dialtrace --study FILE")
+                             .arg(arguments.join(QLatin1Char(' ')));
+        return std::nullopt;
+    }
+    QStringList problems;
+    const auto found = StudyFile::read(path, &problems);
+    if (!found)
+        *message = QStringLiteral("The study file \"%1\" cannot be used:\n\n").arg(path) +
+                   problems.join(QLatin1Char('\n'));
+    return found;
+}
+
 void prepareEnvironment()
 {
     // Nothing here draws through OpenGL or Vulkan: the player's pictures are finished by

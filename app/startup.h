@@ -1,7 +1,18 @@
 #pragma once
 
+#include "studyfile.h"
+
+#include <QStringList>
+
+#include <optional>
+
 // How the process is set up around its QApplication; the benchmark measures the same set-up.
 namespace Startup {
+
+// The study the command line names (--study FILE), read and checked; nothing with what to tell
+// the user where it cannot be used or the command line is wrong. Without arguments: no study, no
+// message.
+std::optional<Study> study(const QStringList &arguments, QString *message);
 
 // Before the QApplication exists.
 void prepareEnvironment();

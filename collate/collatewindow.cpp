@@ -1,6 +1,7 @@
 #include "collatewindow.h"
 
 #include "collatedialogs.h"
+#include "collatetables.h"
 #include "files.h"
 #include "inputguard.h"
 #include "rebin.h"
@@ -26,6 +27,9 @@ namespace {
 const QString WindowTitle = QStringLiteral("Dialtrace Collate");
 const QString AddText = QStringLiteral("Add files...");
 const QString RemoveText = QStringLiteral("Remove");
+const QString StudyText = QStringLiteral("Open study...");
+const QString StudyFilter = QStringLiteral("Study files (*.json)|*.json|");
+const QString NoStudy = QStringLiteral("The study file \"%1\" cannot be used:\n\n%2");
 const QString VariableText = QStringLiteral("Variable:");
 const QString RateText = QStringLiteral("Moments a second:");
 const QString RowsText = QStringLiteral("the seconds of the results files");
@@ -57,11 +61,6 @@ const QString CannotTell =
                    "not written over. Choose another name.");
 const QString CannotSave = QStringLiteral("The file could not be saved as \"%1\".\n\n%2");
 const QString SkippedText = QStringLiteral("Skipped: %1");
-const QStringList RunColumns = {QStringLiteral("Subject"),    QStringLiteral("Date"),
-                                QStringLiteral("Variable"),   QStringLiteral("Seconds"),
-                                QStringLiteral("Mean level"), QStringLiteral("r with the others")};
-const QStringList StatisticColumns = {QStringLiteral("Statistic"), QStringLiteral("Value"),
-                                      QStringLiteral("95 % CI")};
 
 // Paints the chart; the chart itself knows nothing of widgets.
 class ChartView : public QWidget
@@ -83,34 +82,6 @@ private:
     const CollateChart &m_chart;
 };
 
-QTableWidget *makeTable(const QStringList &columns, const QString &name, QWidget *parent)
-{
-    auto *table = new QTableWidget(0, static_cast<int>(columns.size()), parent);
-    table->setObjectName(name);
-    table->setHorizontalHeaderLabels(columns);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->verticalHeader()->setVisible(false);
-    // Compact rows, so that every statistic fits without scrolling.
-    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    table->horizontalHeader()->setStretchLastSection(true);
-    return table;
-}
-
-void setCell(QTableWidget *table, int row, int column, const QString &text)
-{
-    auto *item = new QTableWidgetItem(text);
-    if (column > 0 && !text.isEmpty() && (text[0].isDigit() || text[0] == QLatin1Char('-')))
-        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    table->setItem(row, column, item);
-}
-
-// "0.7143" or the reason it is missing, without the name the summary line starts with.
-QString valueText(const Statistic &s)
-{
-    return s.line().section(QLatin1Char('\t'), 1, 1);
-}
-
 } // namespace
 
 CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
@@ -121,6 +92,11 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
 
     auto *addButton = new QPushButton(AddText, this);
     addButton->setObjectName(QStringLiteral("addButton"));
+    auto *studyButton = new QPushButton(StudyText, this);
+    studyButton->setObjectName(QStringLiteral("studyButton"));
+    m_clipBox = new QComboBox(this);
+    m_clipBox->setObjectName(QStringLiteral("clipBox"));
+    m_clipBox->hide();
     m_removeButton = new QPushButton(RemoveText, this);
     m_removeButton->setObjectName(QStringLiteral("removeButton"));
     m_fileList = new QListWidget(this);
@@ -142,14 +118,16 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
     m_skippedLabel->setWordWrap(true);
     m_chartView = new ChartView(m_chart, this);
     m_chartView->setObjectName(QStringLiteral("chart"));
-    m_runTable = makeTable(RunColumns, QStringLiteral("runTable"), this);
-    m_statisticsTable = makeTable(StatisticColumns, QStringLiteral("statisticsTable"), this);
+    m_runTable = CollateTables::runs(this);
+    m_statisticsTable = CollateTables::statistics(this);
 
     auto *side = new QVBoxLayout;
     auto *fileButtons = new QHBoxLayout;
     fileButtons->addWidget(addButton);
     fileButtons->addWidget(m_removeButton);
     side->addLayout(fileButtons);
+    side->addWidget(studyButton);
+    side->addWidget(m_clipBox);
     side->addWidget(m_fileList, 1);
     side->addWidget(new QLabel(VariableText, this));
     side->addWidget(m_variableBox);
@@ -179,6 +157,8 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
 
     connect(addButton, &QPushButton::clicked, this, &CollateWindow::chooseFiles);
     connect(m_removeButton, &QPushButton::clicked, this, &CollateWindow::removeSelectedFiles);
+    connect(studyButton, &QPushButton::clicked, this, &CollateWindow::chooseStudy);
+    connect(m_clipBox, &QComboBox::activated, this, &CollateWindow::chooseClip);
     connect(m_variableBox, &QComboBox::textActivated, this, &CollateWindow::chooseVariable);
     connect(m_rateBox, &QSpinBox::valueChanged, this, &CollateWindow::chooseRate);
     connect(m_exportTableButton, &QPushButton::clicked, this, &CollateWindow::exportTable);
@@ -218,6 +198,41 @@ void CollateWindow::chooseFiles()
         m_dialogs.openFiles(this, {ChooseTitle, QString(), ResultsFilter, {}});
     if (!paths.isEmpty())
         addFiles(paths);
+}
+
+void CollateWindow::chooseStudy()
+{
+    const QString path =
+        m_dialogs.openFile(this, {StudyText, QStringLiteral("json"), StudyFilter, QString()});
+    if (!path.isEmpty())
+        openStudy(path);
+}
+
+void CollateWindow::openStudy(const QString &path)
+{
+    QStringList problems;
+    const auto study = StudyFile::read(path, &problems);
+    if (!study) {
+        m_dialogs.message(this, NoStudy.arg(path, problems.join(QLatin1Char('\n'))));
+        return;
+    }
+    m_studyClips = StudyRuns::collect(*study, &problems);
+    m_clipBox->clear();
+    for (const StudyClip &clip : std::as_const(m_studyClips))
+        m_clipBox->addItem(
+            QStringLiteral("%1 (%2 runs)").arg(clip.name, QString::number(clip.files.size())));
+    m_clipBox->show();
+    m_variable = study->variables.value(0);
+    chooseClip(0);
+    if (!problems.isEmpty())
+        m_dialogs.message(this, problems.join(QLatin1Char('\n')));
+}
+
+void CollateWindow::chooseClip(int index)
+{
+    m_clipBox->setCurrentIndex(index);
+    m_files.clear();
+    addFiles(m_studyClips.value(index).files);
 }
 
 void CollateWindow::removeSelectedFiles()
@@ -324,42 +339,9 @@ void CollateWindow::collate()
     for (const CollatedRun &run : m_collation.runs())
         names.append(run.header);
     const QList<Statistic> statistics = m_collation.statistics(names);
-    showRuns(statistics);
-    showStatistics(statistics);
+    CollateTables::showRuns(m_runTable, m_collation, statistics);
+    CollateTables::showStatistics(m_statisticsTable, m_collation, statistics);
     m_chartView->update();
-}
-
-void CollateWindow::showRuns(const QList<Statistic> &statistics)
-{
-    const QList<CollatedRun> &runs = m_collation.runs();
-    m_runTable->setRowCount(static_cast<int>(runs.size()));
-    // The correlations close the summary, one per run in the same order.
-    const qsizetype first = statistics.size() - runs.size();
-    for (int row = 0; row < runs.size(); ++row) {
-        const CollatedRun &run = runs[row];
-        setCell(m_runTable, row, 0, run.subject);
-        setCell(m_runTable, row, 1, run.date);
-        setCell(m_runTable, row, 2, m_collation.variable());
-        setCell(m_runTable, row, 3, QString::number(run.samples));
-        setCell(m_runTable, row, 4, QString::number(run.meanLevel, 'f', 2));
-        setCell(m_runTable, row, 5, valueText(statistics[first + row]));
-        m_runTable->item(row, 0)->setToolTip(run.path);
-    }
-}
-
-void CollateWindow::showStatistics(const QList<Statistic> &statistics)
-{
-    // The correlations are in the table of runs.
-    const qsizetype shown = statistics.size() - m_collation.runs().size();
-    m_statisticsTable->setRowCount(static_cast<int>(shown));
-    for (int row = 0; row < shown; ++row) {
-        const Statistic &s = statistics[row];
-        setCell(m_statisticsTable, row, 0, s.name);
-        setCell(m_statisticsTable, row, 1, valueText(s));
-        const QStringList parts = s.line().split(QLatin1Char('\t'));
-        setCell(m_statisticsTable, row, 2,
-                s.hasInterval ? QStringLiteral("%1 to %2").arg(parts[2], parts[3]) : QString());
-    }
 }
 
 QString CollateWindow::exportPath(const QString &fileName, const QString &filter)

@@ -3,6 +3,7 @@
 #include "collatechart.h"
 #include "collation.h"
 #include "resultsfile.h"
+#include "studyruns.h"
 
 #include <QWidget>
 
@@ -26,6 +27,10 @@ public:
     // named; the others, and the later names of a file, are named in one message.
     void addFiles(const QStringList &paths);
     void chooseFiles();
+    // The runs of a study, clip by clip: the clip box chooses which clip's runs are collated.
+    void openStudy(const QString &path);
+    void chooseStudy();
+    void chooseClip(int index);
     void removeSelectedFiles();
     void chooseVariable(const QString &variable);
     // Moments a second from the runs' event logs; 0 for the seconds of the results files.
@@ -41,8 +46,6 @@ protected:
 
 private:
     void collate();
-    void showRuns(const QList<Statistic> &statistics);
-    void showStatistics(const QList<Statistic> &statistics);
     // The path chosen to export to, or empty when cancelled or when it names an input file or
     // a results file.
     QString exportPath(const QString &fileName, const QString &filter);
@@ -59,6 +62,8 @@ private:
     QPushButton *m_removeButton = nullptr;
     QComboBox *m_variableBox = nullptr;
     QSpinBox *m_rateBox = nullptr;
+    QComboBox *m_clipBox = nullptr;
+    QList<StudyClip> m_studyClips;
     QPushButton *m_exportTableButton = nullptr;
     QPushButton *m_exportChartButton = nullptr;
     QWidget *m_chartView = nullptr;

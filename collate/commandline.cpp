@@ -6,7 +6,9 @@
 #include "inputguard.h"
 #include "rebin.h"
 #include "resultsfile.h"
+#include "studyruns.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -15,10 +17,15 @@ namespace {
 const QString Usage = QStringLiteral(
     "usage: dialtrace-collate [--variable NAME] [--rate HZ] [-o OUT.csv] [--chart OUT.png]\n"
     "                         [--force] FILE...\n"
+    "       dialtrace-collate --study FILE [--variable NAME] [--rate HZ] [-o FOLDER]\n"
+    "                         [--chart FOLDER] [--force]\n"
     "       dialtrace-collate [--window [FILE...]]\n"
     "Collates one variable over Dialtrace results files and prints the agreement between the\n"
     "runs, one statistic a line as NAME<TAB>VALUE[<TAB>LOWER<TAB>UPPER].\n"
     "  --variable NAME  the variable to collate (default: the first file's first variable)\n"
+    "  --study FILE     collate every clip of a study over its participants (practice left\n"
+    "                   out), each summary line led by the clip's name and a tab; -o and\n"
+    "                   --chart then name folders for a table and a chart per clip\n"
     "  --rate HZ        collate HZ moments a second (1 to 50) from the event log beside each\n"
     "                   results file, instead of its seconds\n"
     "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
@@ -46,12 +53,24 @@ const QString Skipped = QStringLiteral("%1: skipped: %2");
 const QString NoRuns = QStringLiteral("nothing to collate: no file could be read");
 const QString CannotWrite = QStringLiteral("cannot write %1: %2");
 
+const QString StudyAndFiles = QStringLiteral("--study takes no results files: it finds its own");
+const QString NoStudyRuns = QStringLiteral("%1: no runs yet");
+
+// One collation: its files, where its outputs go, and what its summary lines begin with.
+struct Job
+{
+    QStringList files;
+    QString table;
+    QString chart;
+    QString prefix;
+};
+
 // Why output may not be written, or empty when it may.
-QString outputRefusal(const QString &output, const CommandLine::Options &options)
+QString outputRefusal(const QString &output, const Job &job, const CommandLine::Options &options)
 {
     if (output.isEmpty())
         return QString();
-    for (const QString &input : options.files) {
+    for (const QString &input : job.files) {
         if (InputGuard::isInput(output, {input}))
             return OverAnInput.arg(output, input);
     }
@@ -66,6 +85,87 @@ QString outputRefusal(const QString &output, const CommandLine::Options &options
         break;
     }
     return options.force ? QString() : OverOther.arg(output);
+}
+
+using CommandLine::NothingCollated;
+using CommandLine::Success;
+
+// Collates the job's files and writes its outputs; the exit status.
+int collate(const Job &job, QString variable, int rate, QTextStream &out, QTextStream &err)
+{
+    // A file counted twice would be two raters who always agree.
+    QStringList files = job.files;
+    for (const InputGuard::Repeat &repeat : InputGuard::removeRepeats(&files))
+        err << Repeated.arg(repeat.path, repeat.sameAs) << '\n';
+    QList<ResultsRun> runs;
+    for (const QString &file : std::as_const(files)) {
+        ResultsRun run;
+        ReadProblem problem;
+        if (!ResultsFile::read(file, &run, &problem)) {
+            err << problem.text() << '\n';
+            continue;
+        }
+        // Every run at the rate, or none: a run left at its seconds would not line up.
+        if (rate > 0 && !Rebin::resample(&run, rate, &problem)) {
+            err << "dialtrace-collate: " << problem.text() << '\n';
+            return NothingCollated;
+        }
+        runs.append(std::move(run));
+    }
+    if (variable.isEmpty() && !runs.isEmpty())
+        variable = runs.first().variables.value(0);
+    const Collation collation(runs, variable, rate);
+    for (const SkippedRun &skipped : collation.skipped()) {
+        err << Skipped.arg(skipped.path, skipped.reason) << '\n';
+    }
+    if (collation.runs().isEmpty()) {
+        err << "dialtrace-collate: " << NoRuns << '\n';
+        return NothingCollated;
+    }
+    // The paths as given on the command line, which the runs keep.
+    QStringList runNames;
+    for (const CollatedRun &run : collation.runs())
+        runNames.append(run.path);
+    for (const Statistic &statistic : collation.statistics(runNames))
+        out << job.prefix << statistic.line() << '\n';
+    out.flush();
+
+    int status = Success;
+    QString error;
+    if (!job.table.isEmpty() && !Files::writeFile(job.table, collation.tableBytes(), &error)) {
+        err << "dialtrace-collate: " << CannotWrite.arg(job.table, error) << '\n';
+        status = NothingCollated;
+    }
+    if (!job.chart.isEmpty() && !CollateChart(collation).writePicture(job.chart, &error)) {
+        err << "dialtrace-collate: " << CannotWrite.arg(job.chart, error) << '\n';
+        status = NothingCollated;
+    }
+    return status;
+}
+
+// A job per clip of the study that has runs, its outputs in the folders -o and --chart name.
+QList<Job> studyJobs(const Study &study, const QString &variable,
+                     const CommandLine::Options &options, QTextStream &err)
+{
+    QStringList problems;
+    QList<Job> jobs;
+    for (const StudyClip &clip : StudyRuns::collect(study, &problems)) {
+        if (clip.files.isEmpty()) {
+            err << NoStudyRuns.arg(clip.name) << '\n';
+            continue;
+        }
+        const QString name =
+            Files::safeFileName(clip.name + QLatin1Char(' ') + variable, clip.name);
+        const auto in = [&name](const QString &folder, const char *suffix) {
+            return folder.isEmpty() ? QString()
+                                    : QDir(folder).filePath(name + QLatin1String(suffix));
+        };
+        jobs.append({clip.files, in(options.table, ".csv"), in(options.chart, ".png"),
+                     clip.name + QLatin1Char('\t')});
+    }
+    for (const QString &problem : std::as_const(problems))
+        err << problem << '\n';
+    return jobs;
 }
 
 } // namespace
@@ -111,7 +211,11 @@ Options parse(const QStringList &arguments)
                 (!number || options.rate < Rebin::LowestRate || options.rate > Rebin::HighestRate))
                 options.error = WrongRate.arg(QString::number(Rebin::LowestRate),
                                               QString::number(Rebin::HighestRate));
-        } else if (argument == QLatin1String("--force"))
+        } else if (argument == QLatin1String("--study"))
+            value(&options.study);
+        else if (argument.startsWith(QLatin1String("--study=")))
+            options.study = argument.section(QLatin1Char('='), 1);
+        else if (argument == QLatin1String("--force"))
             options.force = true;
         else if (argument == QLatin1String("--window"))
             options.window = true;
@@ -123,13 +227,16 @@ Options parse(const QStringList &arguments)
             return options;
     }
     const bool outputs = !options.table.isEmpty() || !options.chart.isEmpty();
-    if (options.files.isEmpty() && !options.window && (outputs || !options.variable.isEmpty()))
+    if (!options.study.isEmpty() && !options.files.isEmpty())
+        options.error = StudyAndFiles;
+    else if (options.files.isEmpty() && options.study.isEmpty() && !options.window &&
+             (outputs || !options.variable.isEmpty()))
         options.error = NoFiles;
     else if (options.window && outputs)
         options.error = UnknownOption.arg(QStringLiteral("-o or --chart with --window"));
     else if (!options.table.isEmpty() && options.table == options.chart)
         options.error = TwiceTheSame;
-    if (!options.chart.isEmpty() && options.error.isEmpty()) {
+    if (!options.chart.isEmpty() && options.study.isEmpty() && options.error.isEmpty()) {
         const QString suffix = QFileInfo(options.chart).suffix().toLower();
         if (suffix != QLatin1String("png") && suffix != QLatin1String("jpg") &&
             suffix != QLatin1String("jpeg"))
@@ -153,70 +260,43 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         out << Usage;
         return Success;
     }
+    QList<Job> jobs = {{options.files, options.table, options.chart, QString()}};
+    QString variable = options.variable;
+    if (!options.study.isEmpty()) {
+        QStringList problems;
+        const auto study = StudyFile::read(options.study, &problems);
+        if (!study) {
+            err << "dialtrace-collate: " << options.study << ": " << problems.join(' ') << '\n';
+            return NothingCollated;
+        }
+        if (variable.isEmpty())
+            variable = study->variables.value(0);
+        jobs = studyJobs(*study, variable, options, err);
+    }
     // Checked before anything is read or written, so that a refused call changes nothing.
-    for (const QString &output : {options.table, options.chart}) {
-        const QString refusal = outputRefusal(output, options);
-        if (!refusal.isEmpty()) {
-            err << "dialtrace-collate: " << refusal << '\n';
+    for (const Job &job : std::as_const(jobs)) {
+        for (const QString &output : {job.table, job.chart}) {
+            const QString refusal = outputRefusal(output, job, options);
+            if (!refusal.isEmpty()) {
+                err << "dialtrace-collate: " << refusal << '\n';
+                return WrongUsage;
+            }
+        }
+        if (!job.table.isEmpty() && !job.chart.isEmpty() &&
+            Files::isSameFile(job.table, job.chart)) {
+            err << "dialtrace-collate: " << TwiceTheSame << '\n' << Usage;
             return WrongUsage;
         }
     }
-    if (!options.table.isEmpty() && !options.chart.isEmpty() &&
-        Files::isSameFile(options.table, options.chart)) {
-        err << "dialtrace-collate: " << TwiceTheSame << '\n' << Usage;
-        return WrongUsage;
+    int status = jobs.isEmpty() ? NothingCollated : Success;
+    bool collated = false;
+    for (const Job &job : std::as_const(jobs)) {
+        const int done = collate(job, variable, options.rate, out, err);
+        collated = collated || done != NothingCollated;
+        status = std::max(status, done);
     }
-
-    // A file counted twice would be two raters who always agree.
-    QStringList files = options.files;
-    for (const InputGuard::Repeat &repeat : InputGuard::removeRepeats(&files))
-        err << Repeated.arg(repeat.path, repeat.sameAs) << '\n';
-    QList<ResultsRun> runs;
-    for (const QString &file : std::as_const(files)) {
-        ResultsRun run;
-        ReadProblem problem;
-        if (!ResultsFile::read(file, &run, &problem)) {
-            err << problem.text() << '\n';
-            continue;
-        }
-        // Every run at the rate, or none: a run left at its seconds would not line up.
-        if (options.rate > 0 && !Rebin::resample(&run, options.rate, &problem)) {
-            err << "dialtrace-collate: " << problem.text() << '\n';
-            return NothingCollated;
-        }
-        runs.append(std::move(run));
-    }
-    const QString variable = !options.variable.isEmpty() ? options.variable
-                             : runs.isEmpty()            ? QString()
-                                                         : runs.first().variables.value(0);
-    const Collation collation(runs, variable, options.rate);
-    for (const SkippedRun &skipped : collation.skipped()) {
-        err << Skipped.arg(skipped.path, skipped.reason) << '\n';
-    }
-    if (collation.runs().isEmpty()) {
-        err << "dialtrace-collate: " << NoRuns << '\n';
-        return NothingCollated;
-    }
-    // The paths as given on the command line, which the runs keep.
-    QStringList runNames;
-    for (const CollatedRun &run : collation.runs())
-        runNames.append(run.path);
-    for (const Statistic &statistic : collation.statistics(runNames))
-        out << statistic.line() << '\n';
-    out.flush();
-
-    int status = Success;
-    QString error;
-    if (!options.table.isEmpty() &&
-        !Files::writeFile(options.table, collation.tableBytes(), &error)) {
-        err << "dialtrace-collate: " << CannotWrite.arg(options.table, error) << '\n';
-        status = NothingCollated;
-    }
-    if (!options.chart.isEmpty() && !CollateChart(collation).writePicture(options.chart, &error)) {
-        err << "dialtrace-collate: " << CannotWrite.arg(options.chart, error) << '\n';
-        status = NothingCollated;
-    }
-    return status;
+    // In a study, clips that nobody has rated yet do not stop the others.
+    return !options.study.isEmpty() && collated ? Success : status;
 }
 
 } // namespace CommandLine

@@ -24,6 +24,7 @@ struct Options
     QString chart;      // --chart
     bool force = false; // an existing output other than a results file may be replaced
     int rate = 0;       // --rate: moments a second from the event logs; 0: the results' rows
+    QString study;      // --study: every clip of the study; -o and --chart then name folders
     bool window = false;
     bool help = false;
     QString error; // why the arguments are wrong usage, empty when they are not
@@ -36,8 +37,9 @@ Options parse(const QStringList &arguments);
 inline bool wantsWindow(const Options &options)
 {
     return options.error.isEmpty() && !options.help &&
-           (options.window || (options.files.isEmpty() && options.table.isEmpty() &&
-                               options.chart.isEmpty() && options.variable.isEmpty()));
+           (options.window ||
+            (options.files.isEmpty() && options.table.isEmpty() && options.chart.isEmpty() &&
+             options.variable.isEmpty() && options.study.isEmpty()));
 }
 
 QString usage();

@@ -101,6 +101,9 @@ std::optional<Run> parse(const QByteArray &bytes, QString *problem)
     run.record.Variable2Enabled = run.twoVariables;
     run.computer = json.value("computer").toString(thisComputer());
     run.started = QDateTime::fromString(json.value("started").toString(), Qt::ISODateWithMs);
+    const QJsonObject study = json.value("study").toObject();
+    run.study = {study.value("folder").toString(), study.value("name").toString(),
+                 study.value("record").toString(), study.value("index").toInt(-1)};
 
     QList<RunEvent> events;
     QList<std::pair<int, std::pair<qint16, qint16>>> samples;

@@ -5,6 +5,7 @@
 #include "files.h"
 #include "resultsfile.h"
 #include "runjournal.h"
+#include "sessionrecord.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -95,6 +96,27 @@ QString moveAside(const QString &path, int *error)
     for (int n = 2; (*error = Files::renameNoReplace(path, target)) == EEXIST && n < 100; ++n)
         target = path + QStringLiteral(".%1").arg(n) + QLatin1String(Recovery::UnreadableSuffix);
     return QFileInfo(target).fileName();
+}
+
+// The study's session record says the run was saved from its journal, and where.
+bool markInRecord(const Journal::StudyPlace &study, const QStringList &saved, QString *error)
+{
+    QByteArray bytes;
+    if (!Files::readRegularFile(study.record, &bytes)) {
+        *error = QStringLiteral("it cannot be read");
+        return false;
+    }
+    auto record = SessionFile::parse(bytes);
+    if (!record || study.index < 0 || study.index >= record->clips.size()) {
+        *error = QStringLiteral("it does not hold this run");
+        return false;
+    }
+    SessionRecord::Clip &clip = record->clips[study.index];
+    clip.state = SessionRecord::State::Recovered;
+    clip.files.clear();
+    for (const QString &path : saved)
+        clip.files.append(QFileInfo(path).fileName());
+    return Files::replaceRegularFile(study.record, SessionFile::bytes(*record), error);
 }
 
 class Recoverer
@@ -197,15 +219,26 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
     if (!run->events.isEmpty())
         files.append(
             {QStringLiteral(".events.csv"), EventLog::bytes(run->events, run->twoVariables)});
-    if (!Files::createUniqueFiles(m_directory, Journal::recoveredName(*run),
+    // A study's run goes to the study's results folder, under the study's name for it.
+    const Journal::StudyPlace &study = run->study;
+    const bool inStudy = !study.folder.isEmpty();
+    const QString folder = inStudy ? study.folder : m_directory;
+    if (!Files::createUniqueFiles(folder,
+                                  inStudy ? study.name + QStringLiteral(" (recovered)")
+                                          : Journal::recoveredName(*run),
                                   Journal::shortRecoveredName(*run), files, &saved, &error)) {
         m_report.failed << who(*run) + QStringLiteral(", not saved: ") + error;
         return;
     }
     markRecovered(fd);
     removeLocked(fd, path);
-    m_report.saved << who(*run) + QStringLiteral(", saved as \"%1\".")
-                                      .arg(QFileInfo(saved.first()).fileName());
+    QString line =
+        who(*run) + QStringLiteral(", saved as \"%1\"")
+                        .arg(QDir::toNativeSeparators(
+                            inStudy ? saved.first() : QFileInfo(saved.first()).fileName()));
+    if (inStudy && !markInRecord(study, saved, &error))
+        line += QStringLiteral(" (its session record could not be updated: %1)").arg(error);
+    m_report.saved << line + QLatin1Char('.');
 }
 
 QString Recoverer::text() const
@@ -306,6 +339,33 @@ bool keep(const QString &directory, QString *keptName, QString *error)
     if (notice.open(QIODevice::WriteOnly | QIODevice::Append))
         notice.write(keptName->toUtf8() + '\n');
     return true;
+}
+
+bool writeLastRun(const QString &directory, const QByteArray &results, const QByteArray &events,
+                  QString *error)
+{
+    const QString resultsPath = ResultsFile::path(directory);
+    const QString eventsPath = EventLog::pathBeside(resultsPath);
+    const auto written = [error](const QString &path, const QByteArray &wanted) {
+        QByteArray readBack;
+        if (!Files::replaceRegularFile(path, wanted, error))
+            return false;
+        if (Files::readRegularFile(path, &readBack) && readBack == wanted)
+            return true;
+        *error = QStringLiteral("What was written does not read back the same.");
+        return false;
+    };
+    // The event log goes with its results file, so that neither is ever left beside the other
+    // run's.
+    QString kept;
+    if (!keep(directory, &kept, error)) {
+        *error = QStringLiteral("It holds the results of an earlier run that were never "
+                                "exported, and they could not be kept under another name: ") +
+                 *error;
+        return false;
+    }
+    return Files::removeRegularFile(eventsPath, error) && written(resultsPath, results) &&
+           written(eventsPath, events);
 }
 
 QStringList takeKept(const QString &directory)

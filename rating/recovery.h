@@ -35,4 +35,10 @@ bool keep(const QString &directory, QString *keptName, QString *error);
 // The names kept since they were last taken: each is told once.
 QStringList takeKept(const QString &directory);
 
+// Writes the results of the last run into directory as temp.csv and its event log beside it,
+// each synced and read back, having first kept what temp.csv held. Where that cannot be kept,
+// temp.csv is left as it is. False with the reason where the run is not safe in both files.
+bool writeLastRun(const QString &directory, const QByteArray &results, const QByteArray &events,
+                  QString *error);
+
 } // namespace UnsavedResults

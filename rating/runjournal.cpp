@@ -75,18 +75,24 @@ struct RunJournal::File
 };
 
 RunJournal::RunJournal(const QString &directory, const SetupRecord &record, bool twoVariables,
-                       const QDateTime &started, const QString &computer)
+                       const QDateTime &started, const QString &computer,
+                       const Journal::StudyPlace &study)
     : m_directory(directory)
 {
     m_stem = QStringLiteral("run-%1-%2")
                  .arg(started.toString(QStringLiteral("yyyyMMdd-HHmmsszzz")),
                       QString::number(QCoreApplication::applicationPid()));
     m_computer = Journal::fileNamePart(computer);
-    const QJsonObject run{
+    QJsonObject run{
         {"subject", record.SubjectName}, {"variable", record.Variable},
         {"variable2", record.Variable2}, {"date", record.DateText},
         {"two", twoVariables},           {"file", record.FileFullPath},
         {"computer", computer},          {"started", started.toString(Qt::ISODateWithMs)}};
+    if (!study.folder.isEmpty())
+        run.insert("study", QJsonObject{{"folder", study.folder},
+                                        {"name", study.name},
+                                        {"record", study.record},
+                                        {"index", study.index}});
     m_header = Magic + QJsonDocument(run).toJson(QJsonDocument::Compact) + '\n';
     m_writer = std::thread(&RunJournal::write, this);
 }

@@ -20,6 +20,17 @@ namespace Journal {
 // The name of this computer as journals give it.
 QString thisComputer();
 
+// Where a study keeps a run's results, so that a run that ends without "Finished!" is saved
+// there: its results folder, its name for the run's files, its session record and the run's
+// place in it. An empty folder: not a study's run.
+struct StudyPlace
+{
+    QString folder;
+    QString name;
+    QString record;
+    int index = -1;
+};
+
 } // namespace Journal
 
 // The journal of a run: every stored sample and every event reaches the disk within the
@@ -41,7 +52,8 @@ public:
 
     RunJournal(const QString &directory, const SetupRecord &record, bool twoVariables,
                const QDateTime &started = QDateTime::currentDateTime(),
-               const QString &computer = Journal::thisComputer());
+               const QString &computer = Journal::thisComputer(),
+               const Journal::StudyPlace &study = {});
     // Leaves the journal on disk: only discard() takes it away.
     ~RunJournal();
     RunJournal(const RunJournal &) = delete;
@@ -101,6 +113,7 @@ struct Run
     bool twoVariables = false;
     QDateTime started;
     QString computer;
+    StudyPlace study;
     RecordTable table{0};
     int samples = 0;
     // Every event, samples included, on the run's own clock.

@@ -50,6 +50,9 @@ public:
     // replaced them).
     bool areResultsSaved() const;
 
+    // The results are safe in files of their own (a study's): closing asks nothing.
+    void setResultsSaved() { m_exported = true; }
+
     // Closing from now on ends the program without asking.
     void endForGood() { m_endingForGood = true; }
 

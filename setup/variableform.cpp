@@ -183,14 +183,42 @@ QString VariableForm::chooseFile()
     return m_dialogs.openFile(nullptr, request);
 }
 
+void VariableForm::setStudy(const QStringList &variables, const QString &today)
+{
+    m_study = true;
+    const bool two = variables.size() == 2;
+    setSecondVariableOpen(two);
+    Check1.setChecked(two);
+    Check1.setEnabled(false);
+    Text2.setText(variables.value(0));
+    Text4.setText(variables.value(1));
+    // Greyed, so that nobody tries to change what the study fixed.
+    for (QLineEdit *fixed : {&Text2, &Text4}) {
+        fixed->setReadOnly(true);
+        fixed->setEnabled(false);
+    }
+    // Locked, yet in use: the second variable's box keeps the light fill of an open one.
+    m_secondVariable = two;
+    Text3.setText(today);
+    Text1.setFocus();
+}
+
 void VariableForm::ok()
 {
+    if (m_study && Text1.text().trimmed().isEmpty()) {
+        m_dialogs.message(this, ParticipantNeeded);
+        return;
+    }
     m_record.SubjectName = oneLine(Text1.text());
     m_record.Variable = oneLine(Text2.text());
     m_record.DateText = oneLine(Text3.text());
-    m_record.Variable2Enabled = !Text4.isReadOnly();
-    m_record.Variable2 = oneLine(Text4.text());
+    m_record.Variable2Enabled = m_study ? m_secondVariable : !Text4.isReadOnly();
+    m_record.Variable2 = m_record.Variable2Enabled ? oneLine(Text4.text()) : QString();
     hide();
+    if (m_study) {
+        emit recordReady();
+        return;
+    }
 
     QString path = chooseFile();
     if (path.isEmpty()) {

@@ -21,6 +21,11 @@ public:
 
     const SetupRecord &record() const { return m_record; }
 
+    // For a study: its variables filled in and locked (the box for two variables set to match and
+    // not to be changed), the date filled in with today's, changeable, a participant's name or
+    // number required, and no clip to choose: the study names them.
+    void setStudy(const QStringList &variables, const QString &today);
+
     // Handlers of Check1, Command1 "Ok", Command2 "Cancel" and Command3 "Help".
     void toggleSecondVariable();
     void ok();
@@ -48,6 +53,8 @@ private:
 
     Dialogs &m_dialogs;
     SetupRecord m_record;
+    bool m_study = false;
+    bool m_secondVariable = false; // in a study, where the box cannot tell
 
     QLabel Label1;
     QLineEdit Text1;
@@ -74,4 +81,6 @@ private:
     QSize m_designedSize;
 };
 
+inline const QString ParticipantNeeded =
+    QStringLiteral("Please type the participant's name or number.");
 inline const QString ContactAddress = QStringLiteral("dialtrace-support@example.org");

@@ -3,6 +3,7 @@
 #include "eventlog.h"
 #include "files.h"
 #include "resultsfile.h"
+#include "sessionrecord.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -28,9 +29,48 @@ class TestCollatePrograms : public QObject
 {
     Q_OBJECT
 private slots:
+    void study();
     void commandLine_data();
     void commandLine();
 };
+
+// A study collated clip by clip over its participants, the practice clip left out.
+void TestCollatePrograms::study()
+{
+    QTemporaryDir dir;
+    for (const char *clip : {"a.avi", "b.avi", "practice.avi"})
+        write(dir.filePath(clip), "a clip");
+    write(dir.filePath("study.json"), R"({"title": "T", "variables": ["Mood"], "practice":
+        "practice.avi", "clips": ["a.avi", "b.avi"], "results": "out"})");
+    QVERIFY(QDir(dir.path()).mkdir("out"));
+    for (const QString participant : {"P1", "P2"}) {
+        SessionRecord record{"T", participant, "today", {}};
+        for (const QString clip : {"practice.avi", "a.avi", "b.avi"}) {
+            const QString name = participant + ' ' + clip;
+            const int level = participant == "P1" ? 1 : 3;
+            write(dir.filePath("out/" + name + ".csv"),
+                  results(participant, "Mood", {QString::number(level), "2", "-1"}));
+            record.clips.append({clip, SessionRecord::State::Done, {name + ".csv"}, {}, {}});
+        }
+        // The second clip of P2 was never rated.
+        if (participant == "P2")
+            record.clips[2].state = SessionRecord::State::NotYet;
+        write(dir.filePath("out/" + participant + " session 1.json"), SessionFile::bytes(record));
+    }
+    QVERIFY(QDir(dir.path()).mkdir("tables"));
+    QProcess process;
+    process.start(QStringLiteral(DIALTRACE_COLLATE),
+                  {"--study", dir.filePath("study.json"), "-o", dir.filePath("tables")});
+    QVERIFY(process.waitForFinished(30000));
+    const QStringList out = QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n');
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    QVERIFY2(out.contains("a\truns\t2") && out.contains("b\truns\t1"), qPrintable(out.join('\n')));
+    QVERIFY(out.contains("a\tseconds\t3"));
+    QVERIFY(!out.join('\n').contains("practice"));
+    QVERIFY(
+        readAll(dir.filePath("tables/a Mood.csv")).startsWith("Time,P1 (1.1.2026),P2 (1.1.2026),"));
+    QVERIFY(QFile::exists(dir.filePath("tables/b Mood.csv")));
+}
 
 void TestCollatePrograms::commandLine_data()
 {

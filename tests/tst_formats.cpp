@@ -4,6 +4,7 @@
 #include "collatefiles.h"
 #include "eventlog.h"
 #include "resultsfile.h"
+#include "studyfile.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -78,6 +79,66 @@ private slots:
             EventLog::parse("e", EventLog::bytes(events, variables.size() == 2), &back, &problem));
         QCOMPARE(back, events);
     }
+    // A study file that breaks a rule is refused with every problem, each naming its field.
+    void studyRefusals_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QStringList>("problems"); // a part of each problem, in order
+        const QByteArray clips = R"("clips": ["a.avi"])";
+        QTest::newRow("JSON broken on line 4")
+            << QByteArray("{\n\"variables\": [\"A\"],\n\"clips\": [\"a.avi\"\n}")
+            << QStringList{"Line 4"};
+        QTest::newRow("not an object") << QByteArray("[1]") << QStringList{"one object"};
+        QTest::newRow("nothing required")
+            << QByteArray("{}")
+            << QStringList{"\"variables\": is missing", "\"clips\": is missing"};
+        QTest::newRow("three variables") << R"({"variables": ["A", "B", "C"], )" + clips + "}"
+                                         << QStringList{"\"variables\": must name one or two"};
+        QTest::newRow("a variable that is no text") << R"({"variables": [1], )" + clips + "}"
+                                                    << QStringList{"\"variables\": must hold text"};
+        QTest::newRow("no clips") << QByteArray(R"({"variables": ["A"], "clips": []})")
+                                  << QStringList{"\"clips\": must list from 1 to 100"};
+        QByteArray many = R"({"variables": ["A"], "clips": [)";
+        for (int i = 0; i < 101; ++i)
+            many += QByteArray(i ? ", " : "") + "\"a.avi\"";
+        QTest::newRow("101 clips") << many + "]}" << QStringList{"must list from 1 to 100"};
+        QTest::newRow("a clip that is not there")
+            << QByteArray(R"({"variables": ["A"], "clips": ["a.avi", "gone.avi"]})")
+            << QStringList{"\"clips\": \"gone.avi\" is not there"};
+        QTest::newRow("a practice clip that is a folder")
+            << R"({"variables": ["A"], )" + clips + R"(, "practice": "sub"})"
+            << QStringList{"\"practice\": \"sub\" is not a file"};
+        QTest::newRow("an order of its own")
+            << R"({"variables": ["A"], )" + clips + R"(, "order": "random"})"
+            << QStringList{"\"order\": must be \"as listed\" or \"shuffled\""};
+        QTest::newRow("showResults as text")
+            << R"({"variables": ["A"], )" + clips + R"(, "showResults": "yes"})"
+            << QStringList{"\"showResults\": must be true or false"};
+        QTest::newRow("a misspelt field")
+            << R"({"variables": ["A"], )" + clips + R"(, "showresults": true})"
+            << QStringList{"\"showresults\": is not a field"};
+        QTest::newRow("results in a file")
+            << R"({"variables": ["A"], )" + clips + R"(, "results": "a.avi"})"
+            << QStringList{"\"results\": \"a.avi\" is a file"};
+        QTest::newRow("every problem at once")
+            << QByteArray(R"({"variables": [], "clips": ["gone.avi"], "order": 3})")
+            << QStringList{"\"variables\"", "\"clips\"", "\"order\": must be text",
+                           "\"order\": must be \"as"};
+    }
+    void studyRefusals()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QStringList, problems);
+        QTemporaryDir dir;
+        write(dir.filePath("a.avi"), "a clip");
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        QStringList found;
+        QVERIFY(!StudyFile::parse(dir.filePath("study.json"), json, &found));
+        QCOMPARE(found.size(), problems.size());
+        for (int i = 0; i < problems.size(); ++i)
+            QVERIFY2(found[i].contains(problems[i]), qPrintable(found.join('\n')));
+    }
+
     void readsGoodFiles_data();
     void readsGoodFiles();
     void rejectsBadFiles_data();

@@ -105,12 +105,12 @@ class Run:
            f"sine=duration={seconds}", "-c:v", "mjpeg", "-c:a", "pcm_s16le", "-shortest", path)
         return path
 
-    def start(self):
+    def start(self, *arguments):
         env = dict(os.environ, QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=str(self.work / "config"))
         self.log = open(self.work / "dialtrace.log", "wb")
         # Started from elsewhere, so that the files beside the executable are the ones used.
-        self.process = subprocess.Popen([self.app_dir / "dialtrace"], cwd=self.work, env=env,
-                                        stdout=self.log, stderr=subprocess.STDOUT)
+        self.process = subprocess.Popen([self.app_dir / "dialtrace", *arguments], cwd=self.work,
+                                        env=env, stdout=self.log, stderr=subprocess.STDOUT)
 
     def screens(self):
         check(self.process.poll() is None, f"dialtrace ended with status {self.process.returncode}")
@@ -315,12 +315,12 @@ CASES.update({f"interrupted_{how}": lambda run, how=how: interrupted(run, how)
               for how in ("kill", "term", "display")})
 
 
-def main():
+def main(cases):
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     parser.add_argument("--source-dir", required=True)
     parser.add_argument("--eventcheck", required=True)
-    parser.add_argument("case", choices=sorted(CASES))
+    parser.add_argument("case", choices=sorted(cases))
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
         print("no DISPLAY: run under an X server, as the README's test command does")
@@ -328,7 +328,7 @@ def main():
     work = tempfile.mkdtemp(prefix=f"dialtrace-{args.case}-")
     run = Run(args.program, args.source_dir, work, args.eventcheck)
     try:
-        CASES[args.case](run)
+        cases[args.case](run)
     except Exception:
         traceback.print_exc()
         subprocess.run(["import", "-silent", "-window", "root", f"{work}/failure.png"])
@@ -343,4 +343,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(CASES))

@@ -1,0 +1,90 @@
+#include "collatetables.h"
+
+#include <QHeaderView>
+#include <QTableWidget>
+
+namespace {
+
+const QStringList RunColumns = {QStringLiteral("Subject"),    QStringLiteral("Date"),
+                                QStringLiteral("Variable"),   QStringLiteral("Seconds"),
+                                QStringLiteral("Mean level"), QStringLiteral("r with the others")};
+const QStringList StatisticColumns = {QStringLiteral("Statistic"), QStringLiteral("Value"),
+                                      QStringLiteral("95 % CI")};
+
+QTableWidget *makeTable(const QStringList &columns, const QString &name, QWidget *parent)
+{
+    auto *table = new QTableWidget(0, static_cast<int>(columns.size()), parent);
+    table->setObjectName(name);
+    table->setHorizontalHeaderLabels(columns);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->setVisible(false);
+    // Compact rows, so that every statistic fits without scrolling.
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
+    return table;
+}
+
+void setCell(QTableWidget *table, int row, int column, const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    if (column > 0 && !text.isEmpty() && (text[0].isDigit() || text[0] == QLatin1Char('-')))
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    table->setItem(row, column, item);
+}
+
+// "0.7143" or the reason it is missing, without the name the summary line starts with.
+QString valueText(const Statistic &s)
+{
+    return s.line().section(QLatin1Char('\t'), 1, 1);
+}
+
+} // namespace
+
+namespace CollateTables {
+
+QTableWidget *runs(QWidget *parent)
+{
+    return makeTable(RunColumns, QStringLiteral("runTable"), parent);
+}
+
+QTableWidget *statistics(QWidget *parent)
+{
+    return makeTable(StatisticColumns, QStringLiteral("statisticsTable"), parent);
+}
+
+void showRuns(QTableWidget *table, const Collation &collation, const QList<Statistic> &statistics)
+{
+    const QList<CollatedRun> &runs = collation.runs();
+    table->setRowCount(static_cast<int>(runs.size()));
+    // The correlations close the summary, one per run in the same order.
+    const qsizetype first = statistics.size() - runs.size();
+    for (int row = 0; row < runs.size(); ++row) {
+        const CollatedRun &run = runs[row];
+        setCell(table, row, 0, run.subject);
+        setCell(table, row, 1, run.date);
+        setCell(table, row, 2, collation.variable());
+        setCell(table, row, 3, QString::number(run.samples));
+        setCell(table, row, 4, QString::number(run.meanLevel, 'f', 2));
+        setCell(table, row, 5, valueText(statistics[first + row]));
+        table->item(row, 0)->setToolTip(run.path);
+    }
+}
+
+void showStatistics(QTableWidget *table, const Collation &collation,
+                    const QList<Statistic> &statistics)
+{
+    // The correlations are in the table of runs.
+    const qsizetype shown = statistics.size() - collation.runs().size();
+    table->setRowCount(static_cast<int>(shown));
+    for (int row = 0; row < shown; ++row) {
+        const Statistic &s = statistics[row];
+        setCell(table, row, 0, s.name);
+        setCell(table, row, 1, valueText(s));
+        const QStringList parts = s.line().split(QLatin1Char('\t'));
+        setCell(table, row, 2,
+                s.hasInterval ? QStringLiteral("%1 to %2").arg(parts[2], parts[3]) : QString());
+    }
+}
+
+} // namespace CollateTables

@@ -1,0 +1,235 @@
+// Studies: a participant's way through many clips, the files in one results folder, the session
+// record, going on after a crash, and several computers writing into one folder.
+
+#include "eventlog.h"
+#include "outputform.h"
+#include "resultsfile.h"
+#include "runjournal.h"
+#include "sessionrecord.h"
+#include "studyfile.h"
+#include "support.h"
+
+#include <QDate>
+#include <QDir>
+#include <QSignalSpy>
+
+namespace {
+
+// A study of made clips (they need only exist: the player is a fake) and its results folder.
+struct StudyFolder
+{
+    explicit StudyFolder(bool showResults = false)
+    {
+        for (const char *clip : {"practice.avi", "a.avi", "b.avi", "c.avi"})
+            writeAll(dir.filePath(clip), "a clip");
+        const QByteArray json =
+            R"({"title": "Debate", "variables": ["Mood"], "clips": ["a.avi", "b.avi", "c.avi"],
+                "order": "shuffled", "practice": "practice.avi", "showResults": )" +
+            QByteArray(showResults ? "true" : "false") + "}";
+        QStringList problems;
+        study = *StudyFile::parse(dir.filePath("study.json"), json, &problems);
+    }
+    QString results(const QString &name = QString()) const
+    {
+        return study.resultsFolder + (name.isEmpty() ? QString() : '/' + name);
+    }
+    SessionRecord record(const QString &name) const
+    {
+        return *SessionFile::parse(readAll(results(name)));
+    }
+    QStringList files(const QString &pattern) const
+    {
+        return QDir(results()).entryList({pattern}, QDir::Files, QDir::Name);
+    }
+
+    QTemporaryDir dir;
+    Study study;
+};
+
+// Up to the setup form of a study, with the participant typed; "Ok" pressed.
+void typeParticipant(Session &s, const StudyFolder &folder, QRandomGenerator *random,
+                     const QString &participant)
+{
+    s.order.setStudy(folder.study, random);
+    VariableForm &form = s.toSetupForm();
+    child<QLineEdit>(&form, "Text1")->setText(participant);
+    child<QPushButton>(&form, "Command1")->click();
+}
+
+// The clip's screen's "Start", a second of rating, "Finished!": the clip the player was given.
+QString rateClip(Session &s)
+{
+    child<QPushButton>(s.order.studyForm(), "Command1")->click();
+    MainForm &rating = *s.order.mainForm();
+    s.player.arrive(4.0);
+    rating.checkLength();
+    rating.press(Rating::Button::Increase1);
+    rating.recordSample();
+    child<QPushButton>(&rating, "Command3")->click();
+    return QFileInfo(s.player.url).fileName();
+}
+
+QString stepText(const Session &s)
+{
+    return s.order.studyForm() ? text(s.order.studyForm(), "Label1") : QString();
+}
+
+} // namespace
+
+class TestStudy : public QObject
+{
+    Q_OBJECT
+private slots:
+    // From the setup form to "Thank you!": the screens in order, the files named as the study
+    // names them, the session record true to what happened.
+    void aParticipantsWay_data()
+    {
+        QTest::addColumn<bool>("showResults");
+        QTest::newRow("straight on") << false;
+        QTest::newRow("with the results screen") << true;
+    }
+    void aParticipantsWay()
+    {
+        QFETCH(bool, showResults);
+        StudyFolder folder(showResults);
+        QRandomGenerator random(7);
+        Session s;
+        s.order.setStudy(folder.study, &random);
+        VariableForm &form = s.toSetupForm();
+        QCOMPARE(child<QLineEdit>(&form, "Text2")->text(), QStringLiteral("Mood"));
+        QVERIFY(child<QLineEdit>(&form, "Text2")->isReadOnly());
+        QVERIFY(!child<QCheckBox>(&form, "Check1")->isEnabled());
+        QCOMPARE(child<QLineEdit>(&form, "Text3")->text(),
+                 QDate::currentDate().toString("yyyy-MM-dd"));
+        child<QPushButton>(&form, "Command1")->click();
+        QCOMPARE(s.dialogs.messages, QStringList{ParticipantNeeded});
+        QVERIFY(form.isVisible());
+        child<QLineEdit>(&form, "Text1")->setText("P01");
+        child<QPushButton>(&form, "Command1")->click();
+        QVERIFY(s.dialogs.openRequests.isEmpty());
+        child<QPushButton>(s.order.instructionsForm(), "Command1")->click();
+
+        QStringList steps, played;
+        while (stepText(s) != ThankYouText) {
+            steps << stepText(s);
+            played << rateClip(s);
+            QCOMPARE(s.order.outputForm() != nullptr, showResults);
+            if (showResults)
+                child<QPushButton>(s.order.outputForm(), "Command2")->click();
+        }
+        QCOMPARE(steps, (QStringList{"Practice", "Clip 1 of 3", "Clip 2 of 3", "Clip 3 of 3"}));
+        const QStringList records = folder.files("P01 session *.json");
+        QCOMPARE(records.size(), 1);
+        const SessionRecord record = folder.record(records[0]);
+        QCOMPARE(record.order(), played);
+        QCOMPARE(record.study, QStringLiteral("Debate"));
+        for (const SessionRecord::Clip &clip : record.clips) {
+            const QString name = "P01 " + QFileInfo(clip.clip).completeBaseName() + " Mood";
+            QCOMPARE(clip.state, SessionRecord::State::Done);
+            QCOMPARE(clip.files, (QStringList{name + ".csv", name + ".events.csv"}));
+            QVERIFY(clip.started.isValid() && clip.ended >= clip.started);
+            QVERIFY(readAll(folder.results(name + ".csv")).contains("\r\n2,1\r\n"));
+        }
+        QVERIFY(!QFile::exists(s.order.resultsFilePath()));
+        QSignalSpy ended(&s.order, &ScreenOrder::ended);
+        child<QPushButton>(s.order.studyForm(), "Command1")->click();
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(visibleWindows(), QStringList{});
+    }
+
+    // Each participant gets an order of their own; the practice clip always comes first.
+    void ordersDiffer()
+    {
+        StudyFolder folder;
+        QRandomGenerator random(7);
+        QSet<QStringList> orders;
+        for (const QString participant : {"P01", "P02", "P03", "P04"}) {
+            Session s;
+            typeParticipant(s, folder, &random, participant);
+            const QStringList order = s.order.session()->record().order();
+            QCOMPARE(order.first(), QStringLiteral("practice.avi"));
+            orders.insert(order);
+        }
+        QVERIFY(orders.size() > 1);
+    }
+
+    // A crash in the middle of a study: the recovered run lands in the results folder under the
+    // study's name for it, the record says so, and the participant goes on with what is left.
+    void goingOnAfterACrash_data()
+    {
+        QTest::addColumn<bool>("goOn");
+        QTest::newRow("Yes: only the clips left") << true;
+        QTest::newRow("No: a new session") << false;
+    }
+    void goingOnAfterACrash()
+    {
+        QFETCH(bool, goOn);
+        StudyFolder folder;
+        QRandomGenerator random(3);
+        Session first;
+        typeParticipant(first, folder, &random, "P01");
+        child<QPushButton>(first.order.instructionsForm(), "Command1")->click();
+        rateClip(first);
+        rateClip(first);
+        // The third clip starts, and the process dies during it.
+        child<QPushButton>(first.order.studyForm(), "Command1")->click();
+        const StudySession session = *first.order.session();
+        {
+            RunJournal journal(first.home, makeRecord(false), false, QDateTime::currentDateTime(),
+                               Journal::thisComputer(),
+                               {folder.results(), session.resultsName(2), session.recordPath(), 2});
+            journal.append(61, sample(2, 3, 0));
+            journal.flush();
+        }
+
+        Session next(&first);
+        next.dialogs.confirmAnswer = goOn;
+        typeParticipant(next, folder, &random, "P01");
+        QCOMPARE(next.dialogs.messages.size(), 1);
+        const QString recovered = session.resultsName(2) + " (recovered).csv";
+        QVERIFY2(next.dialogs.messages[0].contains(recovered),
+                 qPrintable(next.dialogs.messages[0]));
+        QCOMPARE(next.dialogs.questions, QStringList{goOnQuestion("P01", 2, 3)});
+        child<QPushButton>(next.order.instructionsForm(), "Command1")->click();
+        QStringList played;
+        while (stepText(next) != ThankYouText)
+            played << rateClip(next);
+        const QStringList records = folder.files("P01 session *.json");
+        QCOMPARE(records.size(), goOn ? 1 : 2);
+        if (goOn) {
+            QCOMPARE(played, QStringList{session.record().clips[3].clip});
+            const SessionRecord record = folder.record(records[0]);
+            QCOMPARE(record.clips[2].state, SessionRecord::State::Recovered);
+            QCOMPARE(record.clips[2].files.first(), recovered);
+            QCOMPARE(record.clips[3].state, SessionRecord::State::Done);
+        } else {
+            QCOMPARE(played.size(), 4);
+        }
+        QVERIFY(readAll(folder.results(recovered)).contains("\r\n2,3\r\n"));
+    }
+
+    // Two computers, one results folder, the same participant at the same moment: every file is
+    // made under a name of its own, nothing is written over.
+    void twoComputersOneFolder()
+    {
+        StudyFolder folder;
+        QRandomGenerator random(11);
+        Session one;
+        Session two;
+        typeParticipant(one, folder, &random, "P01");
+        typeParticipant(two, folder, &random, "P01");
+        for (Session *s : {&one, &two}) {
+            child<QPushButton>(s->order.instructionsForm(), "Command1")->click();
+            rateClip(*s);
+        }
+        QCOMPARE(folder.files("P01 practice Mood*.csv"),
+                 (QStringList{"P01 practice Mood (2).csv", "P01 practice Mood (2).events.csv",
+                              "P01 practice Mood.csv", "P01 practice Mood.events.csv"}));
+        QCOMPARE(folder.files("P01 session *.json").size(), 2);
+        for (const QString &record : folder.files("P01 session *.json"))
+            QCOMPARE(folder.record(record).clips[0].state, SessionRecord::State::Done);
+    }
+};
+
+QTEST_MAIN(TestStudy)
+#include "tst_study.moc"
