@@ -1,6 +1,7 @@
 #include "collation.h"
 
 #include "files.h"
+#include "lag.h"
 
 #include <QSet>
 
@@ -73,29 +74,46 @@ Collation::Collation(const QList<ResultsRun> &runs, const QString &variable, int
             continue;
         }
         CollatedRun collated{run.path, run.subject, run.date, {}, run.levels[index], 0, 0.0};
-        double sum = 0.0;
-        for (const qint8 level : collated.levels) {
-            if (level != ResultsRun::Gap) {
-                ++collated.samples;
-                sum += level;
-            }
-        }
         // A run without a single sample would only hide every statistic of the others.
-        if (collated.samples == 0) {
+        if (std::all_of(collated.levels.cbegin(), collated.levels.cend(),
+                        [](qint8 level) { return level == ResultsRun::Gap; })) {
             m_skipped.append({run.path, NoSamples.arg(variable)});
             continue;
         }
-        collated.meanLevel = sum / static_cast<double>(collated.samples);
         collated.header =
             uniqueHeader(oneLine(QStringLiteral("%1 (%2)").arg(run.subject, run.date)), &headers);
-        m_lastRow = std::max(m_lastRow, collated.levels.size() - 1);
         m_runs.append(std::move(collated));
     }
+    summarize();
+}
 
+void Collation::shift(const QList<int> &rows)
+{
+    for (qsizetype r = 0; r < m_runs.size(); ++r)
+        m_runs[r].levels = Lag::shifted(m_runs[r].levels, rows.value(r));
+    summarize();
+}
+
+void Collation::summarize()
+{
+    m_lastRow = 1;
+    for (CollatedRun &run : m_runs) {
+        double sum = 0.0;
+        run.samples = 0;
+        for (const qint8 level : std::as_const(run.levels)) {
+            if (level != ResultsRun::Gap) {
+                ++run.samples;
+                sum += level;
+            }
+        }
+        run.meanLevel = run.samples > 0 ? sum / static_cast<double>(run.samples) : 0.0;
+        m_lastRow = std::max(m_lastRow, run.levels.size() - 1);
+    }
     const qsizetype size = m_lastRow + 1;
     m_count.fill(0, size);
     m_mean.fill(0.0, size);
     m_sd.fill(0.0, size);
+
     QList<double> squares(size, 0.0);
     // Welford's update per row keeps the variance accurate without a second pass.
     for (const CollatedRun &run : std::as_const(m_runs)) {

@@ -35,6 +35,10 @@ public:
     // they were resampled at that many a second, the first moment at index 2.
     Collation(const QList<ResultsRun> &runs, const QString &variable, int rate = 0);
 
+    // Shifts each run earlier by its rows (what lines raters up who respond at delays of their
+    // own): its first rows fall away. Everything is worked out anew.
+    void shift(const QList<int> &rows);
+
     const QString &variable() const { return m_variable; }
     const QList<CollatedRun> &runs() const { return m_runs; }
     const QList<SkippedRun> &skipped() const { return m_skipped; }
@@ -63,6 +67,9 @@ public:
     QByteArray tableBytes() const;
 
 private:
+    // Each run's count and mean, the last row, and per row N, mean and SD.
+    void summarize();
+
     QString m_variable;
     QList<CollatedRun> m_runs;
     QList<SkippedRun> m_skipped;

@@ -1,6 +1,7 @@
 #include "collatefiles.h"
 #include "collation.h"
 #include "fdistribution.h"
+#include "lag.h"
 #include "rebin.h"
 #include "resultsfile.h"
 
@@ -51,6 +52,8 @@ private slots:
     void smallCases_data();
     void smallCases();
     void alignsRowsAndKeepsGaps();
+    void lags_data();
+    void lags();
     void rebin_data();
     void rebin();
 };
@@ -221,6 +224,63 @@ void TestCollate::alignsRowsAndKeepsGaps()
                                                 "4,3,,,3.0000,,1\r\n"
                                                 "5,4,,,4.0000,,1\r\n"));
     QCOMPARE(collation.completeSeconds().size(), 1);
+}
+
+void TestCollate::lags_data()
+{
+    // Delays in moments of the grid; "-" for a run with nothing in common with the others.
+    QTest::addColumn<QList<int>>("delays");
+    QTest::addColumn<int>("most");
+    QTest::addColumn<QString>("found"); // lags, "?" where missing; or the problem
+    QTest::newRow("0, 1, 2 and 3 s") << QList<int>{0, 1, 2, 3} << 5 << "0 1 2 3";
+    QTest::newRow("in another order") << QList<int>{2, 0, 3, 1} << 5 << "2 0 3 1";
+    QTest::newRow("quarter seconds at 4 Hz") << QList<int>{0, 1, 2, 5} << 40 << "0 1 2 5";
+    QTest::newRow("one run") << QList<int>{0} << 5 << "a lag needs at least two runs to compare";
+    QTest::newRow("a run with nothing in common") << QList<int>{0, 2, -1} << 5 << "0 2 ?";
+}
+
+void TestCollate::lags()
+{
+    QFETCH(QList<int>, delays);
+    QFETCH(int, most);
+    // One signal of levels held for a moment or a few, every rater a copy delayed by their own
+    // moments, now and then a step off it (noise).
+    QList<int> signal;
+    for (quint32 seed = 99; signal.size() < 400;) {
+        seed = seed * 1103515245u + 12345u;
+        const int level = int((seed >> 16) % 11) - 5;
+        seed = seed * 1103515245u + 12345u;
+        signal.append(QList<int>(1 + (seed >> 16) % 4, level));
+    }
+    QList<QList<qint8>> runs;
+    for (qsizetype r = 0; r < delays.size(); ++r) {
+        QList<qint8> run(2, ResultsRun::Gap);
+        for (int t = 0; t < 300; ++t) {
+            const int noise = (t * 7 + int(r) * 13) % 29 == 0 ? 1 : 0;
+            run.append(qint8(std::clamp(signal[t + 20 - delays[r]] + noise, -5, 5)));
+        }
+        // A run with nothing in common holds its values where no other run has any.
+        if (delays[r] < 0)
+            run = QList<qint8>(310, ResultsRun::Gap) + QList<qint8>{1, 2, 3, 2, 1, 0, -1, 2};
+        runs.append(run);
+    }
+    const Lag::Estimate estimate = Lag::estimate(runs, most);
+    QStringList found;
+    for (qsizetype r = 0; r < runs.size(); ++r)
+        found << (estimate.missing[r].isEmpty() ? QString::number(estimate.rows[r]) : "?");
+    QTEST(estimate.problem.isEmpty() ? found.join(' ') : estimate.problem, "found");
+
+    // Lined up, the raters agree better than as they were.
+    if (estimate.problem.isEmpty() && !delays.contains(-1)) {
+        QList<ResultsRun> read;
+        for (const QList<qint8> &levels : std::as_const(runs))
+            read.append({"r", "A", "1.1.2026", {"Mood"}, {levels}});
+        Collation collation(read, "Mood");
+        const auto icc = [&] { return collation.statistics({"a", "b", "c", "d"})[4].value; };
+        const double before = icc();
+        collation.shift(estimate.rows);
+        QVERIFY2(icc() > before + 0.2, qPrintable(QString("%1 then %2").arg(before).arg(icc())));
+    }
 }
 
 void TestCollate::rebin_data()
