@@ -6,15 +6,25 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Answered before any window system is asked for, so that they work without a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (const auto text = Startup::answer(arguments)) {
+        std::fputs(text->toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     Startup::prepareEnvironment();
     QApplication app(argc, argv);
     Startup::prepareApplication();
 
     QtDialogs dialogs;
     QString refusal;
-    const auto study = Startup::study(QCoreApplication::arguments().mid(1), &refusal);
+    const auto study = Startup::study(arguments, &refusal);
     // A study that cannot be run is refused before anything starts, and nothing is written.
     if (!refusal.isEmpty()) {
         dialogs.message(nullptr, refusal);

@@ -8,6 +8,27 @@
 
 namespace Startup {
 
+std::optional<QString> answer(const QStringList &arguments)
+{
+    if (arguments.size() != 1)
+        return std::nullopt;
+    if (arguments[0] == QLatin1String("--version"))
+        return QStringLiteral("dialtrace " DIALTRACE_VERSION "\n");
+    if (arguments[0] != QLatin1String("--help") && arguments[0] != QLatin1String("-h"))
+        return std::nullopt;
+    return QStringLiteral(
+        "usage: dialtrace [--study FILE]\n"
+        "       dialtrace --help | --version\n"
+        "Records continuous responses to a clip: the subject moves one or two levels from -5 to\n"
+        "+5 while it plays, and the levels are stored once a second.\n"
+        "  --study FILE  run a study: its clips for one participant after another, the results\n"
+        "                in its results folder (see the README for the study file)\n"
+        "  --help        print this and end\n"
+        "  --version     print the version and end\n"
+        "Without options the setup form asks for the subject, the variables and the clip.\n"
+        "Exit status: 0, or 2 for a study file or command line that cannot be used.\n");
+}
+
 std::optional<Study> study(const QStringList &arguments, QString *message)
 {
     QString path;

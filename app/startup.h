@@ -9,6 +9,10 @@
 // How the process is set up around its QApplication; the benchmark measures the same set-up.
 namespace Startup {
 
+// What the command line asks that needs no window: the usage for --help, the version for
+// --version; nothing otherwise.
+std::optional<QString> answer(const QStringList &arguments);
+
 // The study the command line names (--study FILE), read and checked; nothing with what to tell
 // the user where it cannot be used or the command line is wrong. Without arguments: no study, no
 // message.

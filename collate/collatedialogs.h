@@ -28,7 +28,10 @@ public:
     {
         return m_dialogs.confirm(parent, text);
     }
-    QStringList openFiles(QWidget *parent, const OpenFileRequest &request) override;
+    QStringList openFiles(QWidget *parent, const OpenFileRequest &request) override
+    {
+        return m_dialogs.openFiles(parent, request);
+    }
 
 private:
     QtDialogs m_dialogs;

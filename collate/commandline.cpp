@@ -39,6 +39,8 @@ const QString Usage = QStringLiteral(
 const QString MissingValue = QStringLiteral("%1 needs a value");
 const QString UnknownOption = QStringLiteral("unknown option %1");
 const QString NoFiles = QStringLiteral("no results file given");
+const QString NotWithWindow =
+    QStringLiteral("--window cannot be combined with -o or --chart: the window exports itself");
 const QString TwiceTheSame = QStringLiteral("-o and --chart name the same file");
 const QString OverAnInput = QStringLiteral("%1 would overwrite the input file %2");
 const QString OverResults =
@@ -233,7 +235,7 @@ Options parse(const QStringList &arguments)
              (outputs || !options.variable.isEmpty()))
         options.error = NoFiles;
     else if (options.window && outputs)
-        options.error = UnknownOption.arg(QStringLiteral("-o or --chart with --window"));
+        options.error = NotWithWindow;
     else if (!options.table.isEmpty() && options.table == options.chart)
         options.error = TwiceTheSame;
     if (!options.chart.isEmpty() && options.study.isEmpty() && options.error.isEmpty()) {

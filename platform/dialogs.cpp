@@ -54,6 +54,16 @@ QString QtDialogs::openFile(QWidget *parent, const OpenFileRequest &request)
     return chosenFile(dialog);
 }
 
+QStringList QtDialogs::openFiles(QWidget *parent, const OpenFileRequest &request)
+{
+    QFileDialog dialog(parent, request.title,
+                       request.directory.isEmpty() ? QDir::homePath() : request.directory);
+    prepare(dialog, request.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+}
+
 QString QtDialogs::saveFile(QWidget *parent, const QString &fileName, const QString &filter)
 {
     // The offered name has no folder: start in the home folder, or where the last export went,

@@ -38,6 +38,8 @@ public:
     QString saveFile(QWidget *parent, const QString &fileName, const QString &filter) override;
     void message(QWidget *parent, const QString &text) override;
     bool confirm(QWidget *parent, const QString &text) override;
+    // Several existing files at once; empty when the dialog was cancelled.
+    QStringList openFiles(QWidget *parent, const OpenFileRequest &request);
 
 private:
     QString m_saveDirectory;

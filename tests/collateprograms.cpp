@@ -102,6 +102,8 @@ void TestCollatePrograms::commandLine_data()
                                     << "usage:";
     QTest::newRow("option without value") << QStringList{"@1", "-o"} << 2 << ""
                                           << "usage:";
+    QTest::newRow("--window with -o") << QStringList{"--window", "-o", "@dir/t.csv", "@1"} << 2
+                                      << "" << "--window cannot be combined with -o";
     QTest::newRow("outputs without files") << QStringList{"-o", "@dir/t.csv"} << 2 << ""
                                            << "usage:";
     QTest::newRow("-o over an input") << QStringList{"-o", "@2", "@1", "@2"} << 2 << ""

@@ -2,6 +2,7 @@
 // shortcuts, paths or several lines; a results file that is a link, a folder or a fifo; an
 // export aimed at the results file.
 
+#include "collatedialogs.h"
 #include "files.h"
 #include "outputform.h"
 #include "resultsfile.h"
@@ -38,7 +39,7 @@ MainForm &rateAs(Session &s, const QString &name)
 }
 
 // The file dialog's entries as shown and the patterns it filters by, read while it is open.
-QStringList shownFilters(const std::function<void(QtDialogs &)> &open)
+QStringList shownFilters(const std::function<void(QtCollateDialogs &)> &open)
 {
     QStringList shown;
     QTimer::singleShot(0, [&] {
@@ -50,7 +51,7 @@ QStringList shownFilters(const std::function<void(QtDialogs &)> &open)
         shown << dialog->findChild<QFileSystemModel *>()->nameFilters();
         dialog->reject();
     });
-    QtDialogs dialogs;
+    QtCollateDialogs dialogs;
     open(dialogs);
     return shown;
 }
@@ -201,14 +202,19 @@ private slots:
 
     void fileDialogsShowTheirDescriptions()
     {
-        const QStringList open = shownFilters([](QtDialogs &d) {
+        const QStringList open = shownFilters([](QtCollateDialogs &d) {
             d.openFile(nullptr,
                        {"Open", "avi", "Movies (*.avi,*.mpg)|*.avi;*.mpg|Sound|*.wav|", "/"});
         });
         QCOMPARE(open, (QStringList{"Movies (*.avi,*.mpg)", "Sound", "*.avi", "*.mpg"}));
         const QStringList save = shownFilters(
-            [](QtDialogs &d) { d.saveFile(nullptr, "a.jpg", "JPEG Images .JPG|*.JPG|"); });
+            [](QtCollateDialogs &d) { d.saveFile(nullptr, "a.jpg", "JPEG Images .JPG|*.JPG|"); });
         QCOMPARE(save, (QStringList{"JPEG Images .JPG", "*.JPG"}));
+        // The collator's, which takes several files at once.
+        const QStringList several = shownFilters([](QtCollateDialogs &d) {
+            d.openFiles(nullptr, {"Add", "", "Results files (*.csv)|*.csv|All files|*|", "/"});
+        });
+        QCOMPARE(several, (QStringList{"Results files (*.csv)", "All files", "*.csv"}));
     }
 };
 
