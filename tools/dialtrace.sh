@@ -14,6 +14,7 @@ cd "$top"
 build_packages=(
     cmake make g++ pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-charts-dev libqt6opengl6-dev
+    libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
 )
 run_packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
