@@ -6,6 +6,7 @@
 #include "inputguard.h"
 #include "rebin.h"
 #include "resultsfile.h"
+#include "videocommand.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -14,7 +15,7 @@ namespace {
 
 const QString Usage = QStringLiteral(
     "usage: dialtrace-collate [--variable NAME] [--rate HZ] [-o OUT.csv] [--chart OUT.png]\n"
-    "                         [--force] FILE...\n"
+    "                         [--video CLIP --worm OUT.mp4] [--force] FILE...\n"
     "       dialtrace-collate [--window [FILE...]]\n"
     "Collates one variable over Dialtrace results files and prints the agreement between the\n"
     "runs, one statistic a line as NAME<TAB>VALUE[<TAB>LOWER<TAB>UPPER].\n"
@@ -23,6 +24,9 @@ const QString Usage = QStringLiteral(
     "                   results file, instead of its seconds\n"
     "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
     "  --chart OUT.png  draw the runs, the mean and its band of one SD (.png, .jpg or .jpeg)\n"
+    "  --video CLIP     the clip for --worm\n"
+    "  --worm OUT.mp4   write the clip again with the trace over its lower third: the runs,\n"
+    "                   the mean in its band of one SD, and a cursor at each frame's moment\n"
     "  --force          replace an existing OUT file; a results file is never replaced\n"
     "  --window         open the window, with the files given already added\n"
     "A file given twice, by any path or link, counts once. Without a file the window opens.\n"
@@ -100,6 +104,14 @@ Options parse(const QStringList &arguments)
             value(&options.chart);
         else if (argument.startsWith(QLatin1String("--chart=")))
             options.chart = argument.section(QLatin1Char('='), 1);
+        else if (argument == QLatin1String("--video"))
+            value(&options.video);
+        else if (argument.startsWith(QLatin1String("--video=")))
+            options.video = argument.section(QLatin1Char('='), 1);
+        else if (argument == QLatin1String("--worm"))
+            value(&options.worm);
+        else if (argument.startsWith(QLatin1String("--worm=")))
+            options.worm = argument.section(QLatin1Char('='), 1);
         else if (argument == QLatin1String("--rate") ||
                  argument.startsWith(QLatin1String("--rate="))) {
             QString rate = argument.section(QLatin1Char('='), 1);
@@ -122,11 +134,12 @@ Options parse(const QStringList &arguments)
         if (!options.error.isEmpty())
             return options;
     }
-    const bool outputs = !options.table.isEmpty() || !options.chart.isEmpty();
+    const bool outputs =
+        !options.table.isEmpty() || !options.chart.isEmpty() || !options.worm.isEmpty();
     if (options.files.isEmpty() && !options.window && (outputs || !options.variable.isEmpty()))
         options.error = NoFiles;
     else if (options.window && outputs)
-        options.error = UnknownOption.arg(QStringLiteral("-o or --chart with --window"));
+        options.error = UnknownOption.arg(QStringLiteral("-o, --chart or --worm with --window"));
     else if (!options.table.isEmpty() && options.table == options.chart)
         options.error = TwiceTheSame;
     if (!options.chart.isEmpty() && options.error.isEmpty()) {
@@ -135,6 +148,8 @@ Options parse(const QStringList &arguments)
             suffix != QLatin1String("jpeg"))
             options.error = WrongChartSuffix;
     }
+    if (options.error.isEmpty())
+        options.error = VideoCommand::usageError(options);
     return options;
 }
 
@@ -154,7 +169,11 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         return Success;
     }
     // Checked before anything is read or written, so that a refused call changes nothing.
-    for (const QString &output : {options.table, options.chart}) {
+    if (const QString refusal = VideoCommand::refusal(options); !refusal.isEmpty()) {
+        err << "dialtrace-collate: " << refusal << '\n';
+        return WrongUsage;
+    }
+    for (const QString &output : {options.table, options.chart, options.worm}) {
         const QString refusal = outputRefusal(output, options);
         if (!refusal.isEmpty()) {
             err << "dialtrace-collate: " << refusal << '\n';
@@ -165,6 +184,10 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         Files::isSameFile(options.table, options.chart)) {
         err << "dialtrace-collate: " << TwiceTheSame << '\n' << Usage;
         return WrongUsage;
+    }
+    if (const QString unreadable = VideoCommand::unreadableClip(options); !unreadable.isEmpty()) {
+        err << "dialtrace-collate: " << unreadable << '\n';
+        return NothingCollated;
     }
 
     // A file counted twice would be two raters who always agree.
@@ -216,6 +239,8 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         err << "dialtrace-collate: " << CannotWrite.arg(options.chart, error) << '\n';
         status = NothingCollated;
     }
+    if (!options.worm.isEmpty() && !VideoCommand::write(collation, options, err))
+        status = NothingCollated;
     return status;
 }
 
