@@ -10,9 +10,10 @@ class QPainter;
 
 // Writes a clip again as H.264 video and AAC sound in MP4 (headers first, so that a browser plays
 // it while loading), every frame at the clip's own size and frame rate with a drawing over its
-// lower third; a clip without a picture gets a black picture of SoundOnlySize at SoundOnlyRate
-// over the clip's length, a clip without sound a video without sound. Decoding, blending,
-// encoding and muxing are GStreamer's own elements.
+// lower third; a clip without a picture gets a black picture of SoundOnlyWidth x SoundOnlyHeight
+// at SoundOnlyRate over the clip's length, a clip without sound a video without sound. Decoding,
+// encoding and muxing are GStreamer's own elements; the drawing is laid over the decoded frame
+// in its own 4:2:0 planes (FrameBlend), so that no frame is converted to RGB and back.
 //
 // The video is written under a new name beside the output and renamed onto it only once it is
 // whole and on the disk, so that a cancel, an error or a full disk leaves nothing at the output

@@ -5,6 +5,8 @@
 
 #include "videopipeline.h"
 
+#include "frameblend.h"
+
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -144,6 +146,10 @@ struct Writing::Pipeline
     qint64 nanoseconds = 0;
     std::atomic<qint64> done{0}; // the moment of the last frame drawn, in ns
     QString error;
+    // Of the frames on their way to the encoder, on its streaming thread alone.
+    GstVideoInfo frames;
+    GstSegment segment;
+    QImage layer;
 };
 
 namespace {
@@ -192,47 +198,62 @@ void onNoMorePads(GstElement *decoder, gpointer data)
     }
 }
 
-GstVideoOverlayComposition *onDraw(GstElement *, GstSample *sample, gpointer data)
+// Draws on every frame and lays the drawing over it, in the frame's own planes; the caps and
+// the segment that come before the frames tell their size, colours and moments.
+GstPadProbeReturn onFrame(GstPad *, GstPadProbeInfo *info, gpointer data)
 {
     auto *p = static_cast<Pipeline *>(data);
-    GstBuffer *buffer = gst_sample_get_buffer(sample);
-    GstVideoInfo info;
-    if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample)))
-        return nullptr;
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+        GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+        GstCaps *caps = nullptr;
+        const GstSegment *segment = nullptr;
+        if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+            gst_event_parse_caps(event, &caps);
+            gst_video_info_from_caps(&p->frames, caps);
+        } else if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
+            gst_event_parse_segment(event, &segment);
+            gst_segment_copy_into(segment, &p->segment);
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    GstBuffer *buffer = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+    GST_PAD_PROBE_INFO_DATA(info) = buffer;
     // The moment in the clip, as a player shows it, whatever the first timestamp.
-    const GstClockTime moment = gst_segment_to_stream_time(gst_sample_get_segment(sample),
-                                                           GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    const GstClockTime moment =
+        gst_segment_to_stream_time(&p->segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
     if (GST_CLOCK_TIME_IS_VALID(moment))
         p->done = qint64(moment);
-    const QSize frame(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info));
-    const QRect area = VideoExport::overlayArea(frame);
-    if (!p->draw || area.isEmpty())
-        return nullptr;
-    // Only the lower third is drawn and blended: the rest of the frame is never touched.
-    GstBuffer *pixels =
-        gst_buffer_new_allocate(nullptr, gsize(area.width()) * area.height() * 4, nullptr);
-    gst_buffer_add_video_meta(pixels, GST_VIDEO_FRAME_FLAG_NONE,
-                              GST_VIDEO_OVERLAY_COMPOSITION_FORMAT_RGB, area.width(),
-                              area.height());
-    GstMapInfo map;
-    gst_buffer_map(pixels, &map, GST_MAP_WRITE);
+    const QSize size(GST_VIDEO_INFO_WIDTH(&p->frames), GST_VIDEO_INFO_HEIGHT(&p->frames));
+    const QRect area = VideoExport::overlayArea(size);
+    GstVideoFrame frame;
+    if (!p->draw || area.isEmpty() ||
+        !gst_video_frame_map(&frame, &p->frames, buffer, GST_MAP_READWRITE))
+        return GST_PAD_PROBE_OK;
+    // Only the lower third is drawn and laid over the frame: the rest is never touched.
+    if (p->layer.size() != area.size())
+        p->layer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+    p->layer.fill(Qt::transparent);
     {
-        // GStreamer's BGRA is QImage's ARGB32 in a little-endian machine's memory.
-        QImage image(map.data, area.width(), area.height(), area.width() * 4,
-                     QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
+        QPainter painter(&p->layer);
         painter.translate(-area.topLeft());
-        p->draw(painter, frame, (p->done + qint64(GST_MSECOND) / 2) / qint64(GST_MSECOND));
+        p->draw(painter, size, (p->done + qint64(GST_MSECOND) / 2) / qint64(GST_MSECOND));
     }
-    gst_buffer_unmap(pixels, &map);
-    GstVideoOverlayRectangle *rectangle = gst_video_overlay_rectangle_new_raw(
-        pixels, area.x(), area.y(), guint(area.width()), guint(area.height()),
-        GST_VIDEO_OVERLAY_FORMAT_FLAG_PREMULTIPLIED_ALPHA);
-    gst_buffer_unref(pixels);
-    GstVideoOverlayComposition *composition = gst_video_overlay_composition_new(rectangle);
-    gst_video_overlay_rectangle_unref(rectangle);
-    return composition;
+    gdouble kr = 0.2126;
+    gdouble kb = 0.0722;
+    gst_video_color_matrix_get_Kr_Kb(p->frames.colorimetry.matrix, &kr, &kb);
+    FrameBlend::I420 planes{};
+    for (int i = 0; i < 3; ++i) {
+        planes.planes[i] = static_cast<uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, i));
+        planes.strides[i] = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, i);
+    }
+    planes.width = size.width();
+    planes.height = size.height();
+    planes.kr = kr;
+    planes.kb = kb;
+    planes.fullRange = p->frames.colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255;
+    FrameBlend::over(planes, p->layer, area.top());
+    gst_video_frame_unmap(&frame);
+    return GST_PAD_PROBE_OK;
 }
 
 } // namespace
@@ -245,9 +266,11 @@ bool Writing::Pipeline::build(const QString &clip, const Streams &streams, int f
     GstElement *decoder = add("decodebin");
     GstElement *muxer = add("mp4mux");
     GstElement *sink = add("fdsink");
-    GstElement *overlay = add("overlaycomposition");
     GstElement *encoder = add("x264enc");
-    if (!chain({source, decoder}) || !chain({muxer, sink}) || !overlay || !encoder)
+    // 4:2:0 in 8 bits is what browsers and presentation programs decode, and what is drawn on.
+    GstElement *frames = withCaps("video/x-raw,format=I420");
+    if (!chain({source, decoder}) || !chain({muxer, sink}) ||
+        !chain({frames, add("queue"), encoder, muxer}))
         return false;
     g_object_set(source, "location", QFile::encodeName(clip).constData(), nullptr);
     // Headers first; the media data waits in a file beside the output, not in memory or /tmp.
@@ -260,15 +283,17 @@ bool Writing::Pipeline::build(const QString &clip, const Streams &streams, int f
     gst_util_set_object_arg(G_OBJECT(encoder), "tune", "zerolatency");
     gst_util_set_object_arg(G_OBJECT(encoder), "pass", "qual");
     g_object_set(encoder, "quantizer", 21u, nullptr);
-    g_signal_connect(overlay, "draw", G_CALLBACK(onDraw), this);
+    GstPad *drawn = gst_element_get_static_pad(frames, "src");
+    gst_pad_add_probe(
+        drawn, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+        onFrame, this, nullptr);
+    gst_object_unref(drawn);
     g_signal_connect(decoder, "pad-added", G_CALLBACK(onPadAdded), this);
     g_signal_connect(decoder, "no-more-pads", G_CALLBACK(onNoMorePads), this);
 
-    // 4:2:0 in 8 bits is what browsers and presentation programs decode.
     if (streams.picture) {
         pictureIn = add("queue");
-        if (!chain({pictureIn, add("videoconvert"), withCaps("video/x-raw,format=I420"), overlay,
-                    add("queue"), encoder, muxer}))
+        if (!chain({pictureIn, add("videoconvert"), frames}))
             return false;
     } else {
         GstElement *black = add("videotestsrc");
@@ -278,13 +303,13 @@ bool Writing::Pipeline::build(const QString &clip, const Streams &streams, int f
         const qint64 frame = qint64(GST_SECOND) / VideoExport::SoundOnlyRate;
         g_object_set(black, "num-buffers", int((streams.nanoseconds + frame - 1) / frame), nullptr);
         gst_util_set_object_arg(G_OBJECT(black), "pattern", "black");
-        const QByteArray caps = QStringLiteral("video/x-raw,format=I420,width=%1,height=%2,"
+        const QByteArray caps = QStringLiteral("video/x-raw,width=%1,height=%2,"
                                                "framerate=%3/1,pixel-aspect-ratio=1/1")
                                     .arg(VideoExport::SoundOnlyWidth)
                                     .arg(VideoExport::SoundOnlyHeight)
                                     .arg(VideoExport::SoundOnlyRate)
                                     .toLatin1();
-        if (!chain({black, withCaps(caps), overlay, add("queue"), encoder, muxer}))
+        if (!chain({black, withCaps(caps), frames}))
             return false;
     }
     if (streams.sound) {
@@ -300,6 +325,8 @@ Writing::Writing(const QString &clip, const Streams &streams, int fd, const QStr
     : m_pipeline(std::make_unique<Pipeline>())
 {
     Pipeline &p = *m_pipeline;
+    gst_video_info_init(&p.frames);
+    gst_segment_init(&p.segment, GST_FORMAT_TIME);
     p.draw = draw;
     p.nanoseconds = streams.nanoseconds;
     if (!p.build(clip, streams, fd, spill)) {

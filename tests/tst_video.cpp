@@ -3,6 +3,7 @@
 
 #include "collatefiles.h"
 #include "collation.h"
+#include "frameblend.h"
 #include "traceoverlay.h"
 
 #include <QDir>
@@ -182,6 +183,52 @@ private slots:
         QVERIFY2(
             std::abs(cursor - sum / count) <= 2,
             qPrintable(QStringLiteral("cursor at %1, peak at %2").arg(cursor).arg(sum / count)));
+    }
+
+    // A colour laid over a 2x2 frame of Y 200, U 100, V 150, from row top on.
+    void blend_data()
+    {
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<bool>("bt709"); // otherwise BT.601
+        QTest::addColumn<bool>("full");  // otherwise 16..235
+        QTest::addColumn<QString>("yuv");
+        const QColor white(Qt::white);
+        QTest::newRow("transparent")
+            << QColor(Qt::transparent) << 0 << false << false << "200 200 200 200 100 150";
+        QTest::newRow("white") << white << 0 << false << false << "235 235 235 235 128 128";
+        QTest::newRow("white, full range")
+            << white << 0 << false << true << "255 255 255 255 128 128";
+        QTest::newRow("red, BT.601")
+            << QColor(Qt::red) << 0 << false << false << "81 81 81 81 90 240";
+        QTest::newRow("red, BT.709")
+            << QColor(Qt::red) << 0 << true << false << "63 63 63 63 102 240";
+        QTest::newRow("half-transparent black")
+            << QColor(0, 0, 0, 128) << 0 << false << false << "108 108 108 108 114 139";
+        QTest::newRow("white over the lower row: half the chroma")
+            << white << 1 << false << false << "200 200 235 235 114 139";
+    }
+
+    void blend()
+    {
+        QFETCH(QColor, colour);
+        QFETCH(int, top);
+        QFETCH(bool, bt709);
+        QFETCH(bool, full);
+        uchar y[4] = {200, 200, 200, 200}, u = 100, v = 150;
+        QImage layer(2, 2 - top, QImage::Format_ARGB32_Premultiplied);
+        layer.fill(colour);
+        FrameBlend::over(
+            {{y, &u, &v}, {2, 1, 1}, 2, 2, bt709 ? 0.2126 : 0.299, bt709 ? 0.0722 : 0.114, full},
+            layer, top);
+        QTEST(QStringLiteral("%1 %2 %3 %4 %5 %6")
+                  .arg(y[0])
+                  .arg(y[1])
+                  .arg(y[2])
+                  .arg(y[3])
+                  .arg(u)
+                  .arg(v),
+              "yuv");
     }
 
     void meanText_data()
