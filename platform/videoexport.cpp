@@ -17,6 +17,9 @@ namespace {
 
 const QString NoStreams = QStringLiteral("%1 holds neither a picture nor sound");
 const QString NoLength = QStringLiteral("the length of %1 cannot be told");
+// H.264 as browsers play it keeps colour for every 2x2 pixels.
+const QString OddSize = QStringLiteral("a picture of %1x%2 pixels cannot be written: its width "
+                                       "and height must be even");
 const QString CannotCreate = QStringLiteral("cannot create a file beside %1: %2");
 const QString CannotWrite = QStringLiteral("cannot write %1: %2");
 const QString TakenMeanwhile = QStringLiteral("%1 exists; it is not replaced");
@@ -63,6 +66,8 @@ VideoExport::Outcome VideoExport::run()
         m_error = NoStreams.arg(m_clip);
     else if (!streams.picture && streams.nanoseconds == 0)
         m_error = NoLength.arg(m_clip);
+    else if (streams.picture && (streams.size.width() % 2 || streams.size.height() % 2))
+        m_error = OddSize.arg(streams.size.width()).arg(streams.size.height());
     if (!m_error.isEmpty())
         return Outcome::Failed;
 

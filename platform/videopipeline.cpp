@@ -88,9 +88,12 @@ bool discover(const QString &clip, Streams *streams, QString *error)
     const bool ok = info && gst_discoverer_info_get_result(info) == GST_DISCOVERER_OK;
     if (ok) {
         GList *pictures = gst_discoverer_info_get_video_streams(info);
-        for (GList *p = pictures; p; p = p->next)
-            streams->picture |=
-                !gst_discoverer_video_info_is_image(GST_DISCOVERER_VIDEO_INFO(p->data));
+        for (GList *p = pictures; p && !streams->picture; p = p->next) {
+            auto *picture = GST_DISCOVERER_VIDEO_INFO(p->data);
+            streams->picture = !gst_discoverer_video_info_is_image(picture);
+            streams->size = QSize(int(gst_discoverer_video_info_get_width(picture)),
+                                  int(gst_discoverer_video_info_get_height(picture)));
+        }
         gst_discoverer_stream_info_list_free(pictures);
         GList *sounds = gst_discoverer_info_get_audio_streams(info);
         streams->sound = sounds != nullptr;

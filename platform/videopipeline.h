@@ -2,6 +2,7 @@
 
 #include "videoexport.h"
 
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -12,6 +13,7 @@ namespace VideoPipeline {
 struct Streams
 {
     bool picture = false; // a moving one: a still picture, as an MP3's cover, is none
+    QSize size;           // the first moving picture's
     bool sound = false;
     qint64 nanoseconds = 0; // the clip's length, 0 where it cannot be told
 };
