@@ -117,7 +117,7 @@ QList<Figure> videoFigures(const QString &workDirectory)
             QStringLiteral(">= %1x real time").arg(size.speedTarget),
             false,
             false};
-        Figure memory{QStringLiteral("memory, that video (peak resident)"),
+        Figure memory{QStringLiteral("memory, writing the %1 video (peak resident)").arg(label),
                       {},
                       QStringLiteral("< %1 MB").arg(MemoryTarget),
                       false,
