@@ -1,6 +1,7 @@
 #include "benchsupport.h"
 #include "collatefigures.h"
 #include "figures.h"
+#include "videofigure.h"
 
 #include <QApplication>
 
@@ -137,6 +138,7 @@ int main(int argc, char *argv[])
     figures.append(start);
     figures.append(finishing);
     figures.append(collateFigures(work.path()));
+    figures.append(videoFigures(work.path()));
 
     std::printf("\nDialtrace benchmark%s on %ld cores\n\n", quick ? " (quick)" : "",
                 sysconf(_SC_NPROCESSORS_ONLN));

@@ -4,13 +4,12 @@
 #include "files.h"
 #include "picture.h"
 #include "scale.h"
+#include "tracelines.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
-#include <QPolygonF>
 
 #include <cmath>
 
@@ -73,7 +72,7 @@ void CollateChart::render(QPainter &painter, const QRect &area) const
         painter.restore();
         return;
     }
-    const double lastSecond = std::max(m_collation.seconds(m_collation.lastRow()), 1.0);
+    const double lastSecond = TraceLines::lastSecond(m_collation);
     const auto x = [&](double second) { return plot.left() + second / lastSecond * plot.width(); };
     const auto y = [&](double level) {
         return plot.bottom() - (level - LowestLevel) / (HighestLevel - LowestLevel) * plot.height();
@@ -109,70 +108,8 @@ void CollateChart::render(QPainter &painter, const QRect &area) const
                      Qt::AlignHCenter | Qt::AlignTop, LevelLabel);
     painter.restore();
 
-    painter.setClipRect(plot);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    // Runs: thin, translucent, so that where many agree the colour deepens. Each stretch between
-    // gaps is its own polyline.
-    QColor runColour = RunColour;
-    runColour.setAlphaF(
-        std::clamp(6.0 / static_cast<double>(m_collation.runs().size()), 0.12, 0.8));
-    // A cosmetic hairline is the raster engine's fast path: a wide pen over 200 runs x 900
-    // seconds takes seconds to stroke, a hairline milliseconds.
-    QPen runPen(runColour, 1.0);
-    runPen.setCosmetic(true);
-    painter.setPen(runPen);
-    QPolygonF stretch;
-    const auto flush = [&] {
-        if (stretch.size() == 1)
-            painter.drawPoint(stretch.first());
-        else if (stretch.size() > 1)
-            painter.drawPolyline(stretch);
-        stretch.clear();
-    };
-    for (const CollatedRun &run : m_collation.runs()) {
-        for (qsizetype row = 2; row < run.levels.size(); ++row) {
-            if (run.levels[row] == ResultsRun::Gap)
-                flush();
-            else
-                stretch.append(QPointF(x(m_collation.seconds(row)), y(run.levels[row])));
-        }
-        flush();
-    }
-
-    // The band of one SD, broken where fewer than two runs have a value.
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(BandColour);
-    QPolygonF upper, lower;
-    const auto flushBand = [&] {
-        if (upper.size() > 1) {
-            std::reverse(lower.begin(), lower.end());
-            painter.drawPolygon(upper + lower);
-        }
-        upper.clear();
-        lower.clear();
-    };
-    for (qsizetype row = 2; row <= m_collation.lastRow(); ++row) {
-        if (!m_collation.hasSd(row)) {
-            flushBand();
-            continue;
-        }
-        const double at = x(m_collation.seconds(row));
-        upper.append(QPointF(at, y(m_collation.mean(row) + m_collation.sd(row))));
-        lower.append(QPointF(at, y(m_collation.mean(row) - m_collation.sd(row))));
-    }
-    flushBand();
-
-    painter.setPen(QPen(MeanColour, 3 * unit, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.setBrush(Qt::NoBrush);
-    for (qsizetype row = 2; row <= m_collation.lastRow(); ++row) {
-        if (m_collation.hasMean(row))
-            stretch.append(QPointF(x(m_collation.seconds(row)), y(m_collation.mean(row))));
-        else
-            flush();
-    }
-    flush();
-    painter.setClipping(false);
-    painter.setRenderHint(QPainter::Antialiasing, false);
+    TraceLines::draw(painter, m_collation, plot, lastSecond,
+                     {RunColour, BandColour, MeanColour, 3 * unit});
 
     // Title and legend above the plot.
     painter.setPen(Qt::black);

@@ -7,6 +7,7 @@
 #include "rebin.h"
 #include "resultsfile.h"
 #include "studyruns.h"
+#include "videocommand.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,10 +17,9 @@ namespace {
 
 const QString Usage = QStringLiteral(
     "usage: dialtrace-collate [--variable NAME] [--rate HZ] [-o OUT.csv] [--chart OUT.png]\n"
-    "                         [--force] FILE...\n"
+    "                         [--video CLIP --worm OUT.mp4] [--force] FILE...\n"
     "       dialtrace-collate --study FILE [--variable NAME] [--rate HZ] [-o FOLDER]\n"
-    "                         [--chart FOLDER] [--force]\n"
-    "       dialtrace-collate [--window [FILE...]]\n"
+    "                         [--chart FOLDER] [--force]\n"    "       dialtrace-collate [--window [FILE...]]\n"
     "Collates one variable over Dialtrace results files and prints the agreement between the\n"
     "runs, one statistic a line as NAME<TAB>VALUE[<TAB>LOWER<TAB>UPPER].\n"
     "  --variable NAME  the variable to collate (default: the first file's first variable)\n"
@@ -30,6 +30,9 @@ const QString Usage = QStringLiteral(
     "                   results file, instead of its seconds\n"
     "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
     "  --chart OUT.png  draw the runs, the mean and its band of one SD (.png, .jpg or .jpeg)\n"
+    "  --video CLIP     the clip for --worm\n"
+    "  --worm OUT.mp4   write the clip again with the trace over its lower third: the runs,\n"
+    "                   the mean in its band of one SD, and a cursor at each frame's moment\n"
     "  --force          replace an existing OUT file; a results file is never replaced\n"
     "  --window         open the window, with the files given already added\n"
     "A file given twice, by any path or link, counts once. Without a file the window opens.\n"
@@ -39,8 +42,11 @@ const QString Usage = QStringLiteral(
 const QString MissingValue = QStringLiteral("%1 needs a value");
 const QString UnknownOption = QStringLiteral("unknown option %1");
 const QString NoFiles = QStringLiteral("no results file given");
+const QString StudyAndVideo =
+    QStringLiteral("--study cannot be combined with --worm: a video shows one clip");
 const QString NotWithWindow =
-    QStringLiteral("--window cannot be combined with -o or --chart: the window exports itself");
+    QStringLiteral("--window cannot be combined with -o, --chart or --worm: the window exports "
+                   "itself");
 const QString TwiceTheSame = QStringLiteral("-o and --chart name the same file");
 const QString OverAnInput = QStringLiteral("%1 would overwrite the input file %2");
 const QString OverResults =
@@ -64,6 +70,7 @@ struct Job
     QStringList files;
     QString table;
     QString chart;
+    QString worm;
     QString prefix;
 };
 
@@ -93,8 +100,10 @@ using CommandLine::NothingCollated;
 using CommandLine::Success;
 
 // Collates the job's files and writes its outputs; the exit status.
-int collate(const Job &job, QString variable, int rate, QTextStream &out, QTextStream &err)
+int collate(const Job &job, QString variable, const CommandLine::Options &options,
+            QTextStream &out, QTextStream &err)
 {
+    const int rate = options.rate;
     // A file counted twice would be two raters who always agree.
     QStringList files = job.files;
     for (const InputGuard::Repeat &repeat : InputGuard::removeRepeats(&files))
@@ -142,6 +151,8 @@ int collate(const Job &job, QString variable, int rate, QTextStream &out, QTextS
         err << "dialtrace-collate: " << CannotWrite.arg(job.chart, error) << '\n';
         status = NothingCollated;
     }
+    if (!job.worm.isEmpty() && !VideoCommand::write(collation, options, err))
+        status = NothingCollated;
     return status;
 }
 
@@ -162,7 +173,7 @@ QList<Job> studyJobs(const Study &study, const QString &variable,
             return folder.isEmpty() ? QString()
                                     : QDir(folder).filePath(name + QLatin1String(suffix));
         };
-        jobs.append({clip.files, in(options.table, ".csv"), in(options.chart, ".png"),
+        jobs.append({clip.files, in(options.table, ".csv"), in(options.chart, ".png"), QString(),
                      clip.name + QLatin1Char('\t')});
     }
     for (const QString &problem : std::as_const(problems))
@@ -202,6 +213,14 @@ Options parse(const QStringList &arguments)
             value(&options.chart);
         else if (argument.startsWith(QLatin1String("--chart=")))
             options.chart = argument.section(QLatin1Char('='), 1);
+        else if (argument == QLatin1String("--video"))
+            value(&options.video);
+        else if (argument.startsWith(QLatin1String("--video=")))
+            options.video = argument.section(QLatin1Char('='), 1);
+        else if (argument == QLatin1String("--worm"))
+            value(&options.worm);
+        else if (argument.startsWith(QLatin1String("--worm=")))
+            options.worm = argument.section(QLatin1Char('='), 1);
         else if (argument == QLatin1String("--rate") ||
                  argument.startsWith(QLatin1String("--rate="))) {
             QString rate = argument.section(QLatin1Char('='), 1);
@@ -228,9 +247,12 @@ Options parse(const QStringList &arguments)
         if (!options.error.isEmpty())
             return options;
     }
-    const bool outputs = !options.table.isEmpty() || !options.chart.isEmpty();
+    const bool outputs =
+        !options.table.isEmpty() || !options.chart.isEmpty() || !options.worm.isEmpty();
     if (!options.study.isEmpty() && !options.files.isEmpty())
         options.error = StudyAndFiles;
+    else if (!options.study.isEmpty() && !options.worm.isEmpty())
+        options.error = StudyAndVideo;
     else if (options.files.isEmpty() && options.study.isEmpty() && !options.window &&
              (outputs || !options.variable.isEmpty()))
         options.error = NoFiles;
@@ -244,6 +266,8 @@ Options parse(const QStringList &arguments)
             suffix != QLatin1String("jpeg"))
             options.error = WrongChartSuffix;
     }
+    if (options.error.isEmpty())
+        options.error = VideoCommand::usageError(options);
     return options;
 }
 
@@ -262,7 +286,7 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         out << Usage;
         return Success;
     }
-    QList<Job> jobs = {{options.files, options.table, options.chart, QString()}};
+    QList<Job> jobs = {{options.files, options.table, options.chart, options.worm, QString()}};
     QString variable = options.variable;
     if (!options.study.isEmpty()) {
         QStringList problems;
@@ -276,8 +300,12 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         jobs = studyJobs(*study, variable, options, err);
     }
     // Checked before anything is read or written, so that a refused call changes nothing.
+    if (const QString refusal = VideoCommand::refusal(options); !refusal.isEmpty()) {
+        err << "dialtrace-collate: " << refusal << '\n';
+        return WrongUsage;
+    }
     for (const Job &job : std::as_const(jobs)) {
-        for (const QString &output : {job.table, job.chart}) {
+        for (const QString &output : {job.table, job.chart, job.worm}) {
             const QString refusal = outputRefusal(output, job, options);
             if (!refusal.isEmpty()) {
                 err << "dialtrace-collate: " << refusal << '\n';
@@ -290,10 +318,14 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
             return WrongUsage;
         }
     }
+    if (const QString unreadable = VideoCommand::unreadableClip(options); !unreadable.isEmpty()) {
+        err << "dialtrace-collate: " << unreadable << '\n';
+        return NothingCollated;
+    }
     int status = jobs.isEmpty() ? NothingCollated : Success;
     bool collated = false;
     for (const Job &job : std::as_const(jobs)) {
-        const int done = collate(job, variable, options.rate, out, err);
+        const int done = collate(job, variable, options, out, err);
         collated = collated || done != NothingCollated;
         status = std::max(status, done);
     }

@@ -5,7 +5,8 @@
 
 class QTextStream;
 
-// dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] [--force] FILE...
+// dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] [--video CLIP --worm OUT.mp4]
+//                   [--force] FILE...
 namespace CommandLine {
 
 enum ExitCode
@@ -25,6 +26,8 @@ struct Options
     bool force = false; // an existing output other than a results file may be replaced
     int rate = 0;       // --rate: moments a second from the event logs; 0: the results' rows
     QString study;      // --study: every clip of the study; -o and --chart then name folders
+    QString video;      // --video: the clip that the trace is drawn over
+    QString worm;       // --worm: the video written, the clip with the trace
     bool window = false;
     bool help = false;
     QString error; // why the arguments are wrong usage, empty when they are not
@@ -39,7 +42,8 @@ inline bool wantsWindow(const Options &options)
     return options.error.isEmpty() && !options.help &&
            (options.window ||
             (options.files.isEmpty() && options.table.isEmpty() && options.chart.isEmpty() &&
-             options.variable.isEmpty() && options.study.isEmpty()));
+             options.variable.isEmpty() && options.study.isEmpty() &&
+             options.video.isEmpty() && options.worm.isEmpty()));
 }
 
 QString usage();

@@ -1,0 +1,156 @@
+#include "videofigure.h"
+
+#include "benchsupport.h"
+#include "resultsfile.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr int Seconds = 20;
+constexpr double MemoryTarget = 300.0; // MB
+
+struct Size
+{
+    int width;
+    int height;
+    double speedTarget; // times real time
+};
+
+// A picture that moves everywhere and a tone: what an encoder finds in a real clip is closer to
+// this than to a still picture.
+bool makeClip(const QString &path, const Size &size)
+{
+    const QString video = QStringLiteral("testsrc2=size=%1x%2:rate=30:duration=%3")
+                              .arg(size.width)
+                              .arg(size.height)
+                              .arg(Seconds);
+    const QString sound = QStringLiteral("sine=frequency=440:duration=%1").arg(Seconds);
+    QProcess ffmpeg;
+    ffmpeg.start(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
+                 {"-v",      "error",    "-y",       "-nostdin", "-f",   "lavfi", "-i",
+                  video,     "-f",       "lavfi",    "-i",       sound,  "-c:v",  "libx264",
+                  "-preset", "veryfast", "-pix_fmt", "yuv420p",  "-c:a", "aac",   path});
+    return ffmpeg.waitForFinished(300000) && ffmpeg.exitCode() == 0;
+}
+
+// A run as a subject makes it: the level wanders in steps of one.
+QByteArray run(int index, QRandomGenerator &random)
+{
+    ResultsRun run;
+    run.subject = QStringLiteral("Subject %1").arg(index);
+    run.date = QStringLiteral("1.1.2026");
+    run.variables = {QStringLiteral("Trust")};
+    run.levels = {QList<qint8>(2, ResultsRun::Gap)};
+    qint8 level = 0;
+    for (int row = 2; row <= Seconds; ++row) {
+        level = qint8(std::clamp(level + random.bounded(-1, 2), -5, 5));
+        run.levels[0].append(level);
+    }
+    return ResultsFile::bytes(run);
+}
+
+// Runs the program to its end: the wall time in seconds, its own peak resident size in kB from
+// wait4() and its exit status; false where it could not be run.
+bool measure(const QStringList &arguments, double *seconds, qint64 *kilobytes, int *status)
+{
+    QList<QByteArray> bytes;
+    for (const QString &argument : arguments)
+        bytes.append(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    QElapsedTimer clock;
+    clock.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int raw = 0;
+    rusage usage{};
+    if (spawned != 0 || wait4(pid, &raw, 0, &usage) != pid)
+        return false;
+    *seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    *kilobytes = usage.ru_maxrss;
+    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return true;
+}
+
+} // namespace
+
+QList<Figure> videoFigures(const QString &workDirectory)
+{
+    const QString program =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/dialtrace-collate");
+    QRandomGenerator random(20260102);
+    QStringList runs;
+    for (int i = 1; i <= 3; ++i) {
+        const QString path = workDirectory + QStringLiteral("/video-run%1.csv").arg(i);
+        QFile file(path);
+        const QByteArray bytes = run(i, random);
+        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+            runs.append(path);
+    }
+    QList<Figure> figures;
+    for (const Size &size : {Size{1280, 720, 2.0}, Size{1920, 1080, 1.0}}) {
+        const QString label = QStringLiteral("%1x%2").arg(size.width).arg(size.height);
+        Figure speed{
+            QStringLiteral("video with the trace, %1 30 fps, %2 s").arg(label).arg(Seconds),
+            {},
+            QStringLiteral(">= %1x real time").arg(size.speedTarget),
+            false,
+            false};
+        Figure memory{QStringLiteral("memory, writing the %1 video (peak resident)").arg(label),
+                      {},
+                      QStringLiteral("< %1 MB").arg(MemoryTarget),
+                      false,
+                      false};
+        const QString clip = workDirectory + QStringLiteral("/video-%1.mp4").arg(label);
+        const QString out = workDirectory + QStringLiteral("/video-%1-trace.mp4").arg(label);
+        progress(QStringLiteral("the trace over a 20 s %1 clip").arg(label));
+        double seconds = 0;
+        qint64 kilobytes = 0;
+        int status = -1;
+        QString why;
+        if (runs.size() != 3 || !QFileInfo(program).isExecutable())
+            why = QStringLiteral("no runs or no ") + program;
+        else if (!makeClip(clip, size))
+            why = QStringLiteral("ffmpeg could not make the clip");
+        else if (!measure(QStringList{program, "--force", "--video", clip, "--worm", out} + runs,
+                          &seconds, &kilobytes, &status) ||
+                 status != 0 || !QFileInfo(out).isFile())
+            why = QStringLiteral("dialtrace-collate failed (status %1)").arg(status);
+        if (!why.isEmpty()) {
+            speed.measured = memory.measured = QStringLiteral("not measured: ") + why;
+            figures << speed << memory;
+            continue;
+        }
+        const double times = Seconds / seconds;
+        const double megabytes = static_cast<double>(kilobytes) / 1024.0;
+        speed.measured = QStringLiteral("%1x real time (%2 s, start-up included)")
+                             .arg(QString::number(times, 'f', 2), QString::number(seconds, 'f', 1));
+        speed.pass = times >= size.speedTarget;
+        memory.measured = QString::number(megabytes, 'f', 1) + QStringLiteral(" MB");
+        memory.pass = megabytes < MemoryTarget;
+        speed.measuredAtAll = memory.measuredAtAll = true;
+        figures << speed << memory;
+    }
+    return figures;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QColor>
+#include <QRectF>
+
+class Collation;
+class QPainter;
+
+// The runs, the band of one SD and the mean of a collation, as the chart and the video draw them.
+namespace TraceLines {
+
+struct Style
+{
+    QColor runs; // its alpha is set from the number of runs
+    QColor band;
+    QColor mean;
+    double meanWidth = 3.0; // in pixels
+    double runWidth = 1.0;  // in pixels, whatever the painter's scale
+};
+
+// The last moment of the time axis in seconds: the collation's last row, at least 1.
+double lastSecond(const Collation &collation);
+
+// Into plot, clipped to it: seconds 0..lastSecond across, levels -5..5 up. Every run a thin line,
+// each stretch between gaps its own; the band where two runs or more have a value; the mean as a
+// thick line, broken where no run has a value.
+void draw(QPainter &painter, const Collation &collation, const QRectF &plot, double lastSecond,
+          const Style &style);
+
+} // namespace TraceLines

@@ -1,0 +1,153 @@
+#include "traceoverlay.h"
+
+#include "collation.h"
+#include "scale.h"
+#include "tracelines.h"
+
+#include <QFontMetricsF>
+#include <QMutexLocker>
+#include <QPainter>
+
+#include <cmath>
+
+namespace {
+
+const QString MeanText = QStringLiteral("Mean %1");
+const QString NoMean = QStringLiteral("no mean");
+
+// Light on a dark band, so that the trace reads over any picture.
+const QColor BandShade(0, 0, 0, 150);
+const QColor Ink(255, 255, 255);
+const QColor GridInk(255, 255, 255, 70);
+const TraceLines::Style Colours{QColor(200, 225, 255), QColor(255, 170, 80, 75),
+                                QColor(255, 95, 55), 3.0};
+
+// Where things go in a band of a given size; every length grows with the band's height, so that
+// a 1080p video reads like a 240p one.
+struct Layout
+{
+    explicit Layout(const QSize &band)
+    {
+        const double h = band.height();
+        unit = std::max(1.0, h / 120.0);
+        font.setPixelSize(std::max(9, int(std::lround(h * 0.12))));
+        small.setPixelSize(std::max(8, int(std::lround(h * 0.09))));
+        const QFontMetricsF metrics(font);
+        const QFontMetricsF smallMetrics(small);
+        const double margin = std::max(3.0, h * 0.05);
+        header = QRectF(margin, margin * 0.6, band.width() - 2 * margin, metrics.height());
+        const double labels = smallMetrics.horizontalAdvance(QStringLiteral("-5"));
+        // Room above and below for half a level label, which is centred on its line.
+        const double half = smallMetrics.height() / 2;
+        plot = QRectF(QPointF(margin + labels + margin / 2, header.bottom() + half),
+                      QPointF(band.width() - margin, h - std::max(margin, half + 1)));
+    }
+
+    double y(double level) const
+    {
+        return plot.bottom() -
+               (level - Scale::Bottom) / (Scale::Top - Scale::Bottom) * plot.height();
+    }
+
+    double unit = 1.0;
+    QFont font;
+    QFont small;
+    QRectF header;
+    QRectF plot;
+};
+
+} // namespace
+
+QImage TraceOverlay::still(const QSize &size) const
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(BandShade);
+    const Layout layout(size);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setPen(QPen(GridInk, layout.unit));
+    painter.setFont(layout.small);
+    for (const int level : {Scale::Top, 0, Scale::Bottom}) {
+        const double y = layout.y(level);
+        painter.drawLine(QPointF(layout.plot.left(), y), QPointF(layout.plot.right(), y));
+        painter.setPen(Ink);
+        painter.drawText(QRectF(0, y - layout.plot.height(), layout.plot.left() - layout.unit * 3,
+                                2 * layout.plot.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, QString::number(level));
+        painter.setPen(QPen(GridInk, layout.unit));
+    }
+    TraceLines::Style style = Colours;
+    style.meanWidth = 2.5 * layout.unit;
+    style.runWidth = std::max(1.0, 0.6 * layout.unit);
+    TraceLines::draw(painter, m_collation, layout.plot, TraceLines::lastSecond(m_collation), style);
+    painter.setFont(layout.font);
+    painter.setPen(Ink);
+    painter.drawText(layout.header, Qt::AlignLeft | Qt::AlignVCenter, m_collation.variable());
+    return image;
+}
+
+void TraceOverlay::draw(QPainter &painter, const QRect &area, double seconds) const
+{
+    if (area.isEmpty())
+        return;
+    {
+        // The band, its runs and mean are the same in every frame: drawn once, copied after.
+        QMutexLocker locker(&m_lock);
+        if (m_still.size() != area.size())
+            m_still = still(area.size());
+        painter.drawImage(area.topLeft(), m_still);
+    }
+    const Layout layout(area.size());
+    painter.save();
+    painter.translate(area.topLeft());
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const double lastSecond = TraceLines::lastSecond(m_collation);
+    if (seconds >= 0 && seconds <= lastSecond) {
+        const double x = layout.plot.left() + seconds / lastSecond * layout.plot.width();
+        painter.setPen(QPen(Ink, std::max(2.0, layout.unit), Qt::SolidLine, Qt::FlatCap));
+        painter.drawLine(QPointF(x, layout.plot.top()), QPointF(x, layout.plot.bottom()));
+    }
+    painter.setFont(layout.font);
+    painter.setPen(Ink);
+    painter.drawText(layout.header, Qt::AlignRight | Qt::AlignVCenter, meanText(seconds));
+    painter.restore();
+}
+
+QString TraceOverlay::meanText(double seconds) const
+{
+    // Half a millisecond of slack: a frame's moment comes in whole milliseconds.
+    const double moment = seconds + 0.0005;
+    qsizetype low = 2;
+    qsizetype high = m_collation.lastRow();
+    if (high < low || moment < m_collation.seconds(low) || moment >= m_collation.seconds(high + 1))
+        return NoMean;
+    // The last row at or before the moment; the rows' moments only grow.
+    while (low < high) {
+        const qsizetype middle = (low + high + 1) / 2;
+        if (m_collation.seconds(middle) <= moment)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    if (!m_collation.hasMean(low))
+        return NoMean;
+    const QString figure = QString::number(m_collation.mean(low), 'f', 2);
+    return MeanText.arg(figure == QLatin1String("-0.00") ? QStringLiteral("0.00") : figure);
+}
+
+VideoExport::Outcome TraceOverlay::writeVideo(const Collation &collation, const QString &clip,
+                                              const QString &output, bool replaceExisting,
+                                              const VideoExport::Progress &progress, QString *error)
+{
+    const TraceOverlay overlay(collation);
+    VideoExport video(clip, output);
+    video.setDraw([&overlay](QPainter &painter, const QSize &frame, qint64 ms) {
+        overlay.draw(painter, VideoExport::overlayArea(frame), static_cast<double>(ms) / 1000.0);
+    });
+    video.setProgress(progress);
+    video.setReplaceExisting(replaceExisting);
+    const VideoExport::Outcome outcome = video.run();
+    if (error)
+        *error = video.error();
+    return outcome;
+}

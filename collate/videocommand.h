@@ -1,0 +1,23 @@
+#pragma once
+
+#include "commandline.h"
+
+class Collation;
+
+// --video CLIP --worm OUT.mp4 on the command line: the clip written again with the trace over it.
+namespace VideoCommand {
+
+// Why --video and --worm are wrong usage as given, or empty.
+QString usageError(const CommandLine::Options &options);
+// Why OUT may not be written, checked before anything is: it names the clip, or the same file as
+// -o or --chart. Empty when it may, as far as these go.
+QString refusal(const CommandLine::Options &options);
+// Why the clip cannot be read, or empty.
+QString unreadableClip(const CommandLine::Options &options);
+
+// Writes the video, with the percentage done on err where standard error is a terminal; an
+// interrupt (Ctrl+C, a hang-up, SIGTERM) cancels it. False, with the reason on err, when it was
+// not written; nothing is then left at OUT.
+bool write(const Collation &collation, const CommandLine::Options &options, QTextStream &err);
+
+} // namespace VideoCommand
