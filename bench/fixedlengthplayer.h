@@ -28,6 +28,9 @@ public:
     double duration() const override { return m_seconds; }
     void close() override {}
     double position() const override { return -1.0; }
+    void setPlaying(bool) override {}
+    bool isPlaying() const override { return false; }
+    void seekTo(double) override {}
 
 private:
     QPointer<QWidget> m_view;

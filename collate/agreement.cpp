@@ -156,6 +156,11 @@ Statistic Statistic::count(const QString &name, qsizetype value)
     return s;
 }
 
+Statistic Statistic::of(const QString &name, double value)
+{
+    return valued(name, value);
+}
+
 Statistic Statistic::absent(const QString &name, const QString &reason)
 {
     Statistic s;

@@ -21,6 +21,7 @@ struct Statistic
     QString line() const;
 
     static Statistic count(const QString &name, qsizetype value);
+    static Statistic of(const QString &name, double value);
     static Statistic absent(const QString &name, const QString &reason);
 };
 

@@ -27,6 +27,7 @@ constexpr int HighestLevel = Scale::Top;
 const QColor RunColour(70, 110, 170);
 const QColor MeanColour(200, 40, 30);
 const QColor BandColour(230, 120, 60, 70);
+const QColor CursorColour(20, 20, 20);
 
 // A step of 1, 2 or 5 times a power of ten that gives about `wanted` ticks.
 double niceStep(double span, int wanted)
@@ -42,14 +43,46 @@ double niceStep(double span, int wanted)
 
 } // namespace
 
-void CollateChart::render(QPainter &painter, const QRect &area) const
+// The unit that text and strokes grow by, so that a 2400 px export reads like the screen.
+static double unitOf(const QRect &area)
+{
+    return std::max(1.0, std::min(area.width() / 900.0, area.height() / 560.0));
+}
+
+static QFont fontOf(const QFont &base, const QRect &area)
+{
+    QFont font = base;
+    font.setPixelSize(static_cast<int>(std::lround(12 * unitOf(area))));
+    return font;
+}
+
+QRectF CollateChart::plotArea(const QRect &area) const
+{
+    const double unit = unitOf(area);
+    const QFontMetrics metrics(fontOf(QFont(), area));
+    const int margin = static_cast<int>(10 * unit);
+    const int left = area.left() + margin + metrics.height() +
+                     metrics.horizontalAdvance(QStringLiteral("-5")) + margin;
+    const int top = area.top() + margin + metrics.height() + margin;
+    const int bottom = area.bottom() - margin - 2 * metrics.height() - margin;
+    // Room for half the last tick's label.
+    const int right = area.right() - margin - metrics.horizontalAdvance(QStringLiteral("000"));
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
+double CollateChart::secondsAt(const QRect &area, double x) const
+{
+    const QRectF plot = plotArea(area);
+    const double share = std::clamp((x - plot.left()) / std::max(1.0, plot.width()), 0.0, 1.0);
+    return share * TraceLines::lastSecond(m_collation);
+}
+
+void CollateChart::render(QPainter &painter, const QRect &area, std::optional<double> cursor) const
 {
     painter.save();
     painter.fillRect(area, Qt::white);
-    // Text and strokes grow with the picture, so that a 2400 px export reads like the screen.
-    const double unit = std::max(1.0, std::min(area.width() / 900.0, area.height() / 560.0));
-    QFont font = painter.font();
-    font.setPixelSize(static_cast<int>(std::lround(12 * unit)));
+    const double unit = unitOf(area);
+    const QFont font = fontOf(QFont(), area);
     painter.setFont(font);
     const QFontMetrics metrics(font);
 
@@ -61,13 +94,7 @@ void CollateChart::render(QPainter &painter, const QRect &area) const
     }
 
     const int margin = static_cast<int>(10 * unit);
-    const int left = area.left() + margin + metrics.height() +
-                     metrics.horizontalAdvance(QStringLiteral("-5")) + margin;
-    const int top = area.top() + margin + metrics.height() + margin;
-    const int bottom = area.bottom() - margin - 2 * metrics.height() - margin;
-    // Room for half the last tick's label.
-    const int right = area.right() - margin - metrics.horizontalAdvance(QStringLiteral("000"));
-    const QRectF plot(QPointF(left, top), QPointF(right, bottom));
+    const QRectF plot = plotArea(area);
     if (plot.width() < 10 || plot.height() < 10) {
         painter.restore();
         return;
@@ -110,6 +137,10 @@ void CollateChart::render(QPainter &painter, const QRect &area) const
 
     TraceLines::draw(painter, m_collation, plot, lastSecond,
                      {RunColour, BandColour, MeanColour, 3 * unit});
+    if (cursor && *cursor >= 0.0 && *cursor <= lastSecond) {
+        painter.setPen(QPen(CursorColour, 2 * unit));
+        painter.drawLine(QPointF(x(*cursor), plot.top()), QPointF(x(*cursor), plot.bottom()));
+    }
 
     // Title and legend above the plot.
     painter.setPen(Qt::black);

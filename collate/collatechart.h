@@ -2,7 +2,10 @@
 
 #include <QImage>
 #include <QRect>
+#include <QRectF>
 #include <QString>
+
+#include <optional>
 
 class Collation;
 class QPainter;
@@ -19,7 +22,12 @@ public:
 
     explicit CollateChart(const Collation &collation) : m_collation(collation) {}
 
-    void render(QPainter &painter, const QRect &area) const;
+    // With a cursor line at a moment in seconds, where one is given.
+    void render(QPainter &painter, const QRect &area,
+                std::optional<double> cursor = std::nullopt) const;
+    // Where render() puts the plot inside area, and the moment at x across it.
+    QRectF plotArea(const QRect &area) const;
+    double secondsAt(const QRect &area, double x) const;
 
     // The chart drawn at the export size.
     QImage picture() const;

@@ -1,12 +1,17 @@
 #include "collatewindow.h"
 
+#include "chartview.h"
+#include "clipreview.h"
 #include "collatedialogs.h"
 #include "collatetables.h"
 #include "files.h"
 #include "inputguard.h"
 #include "rebin.h"
+#include "traceoverlay.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -15,6 +20,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -37,54 +43,23 @@ const QString NoRate =
     QStringLiteral("The runs cannot be collated at a rate of their own:\n\n%1\n\n"
                    "They are collated by the seconds of their results files.");
 const QString ExportTableText = QStringLiteral("Export table...");
+const QString ExportVideoText = QStringLiteral("Export video...");
+const QString AlignText = QStringLiteral("Allow for each rater's lag within:");
+const QString NoAlignText = QStringLiteral("no lag allowed for");
 const QString ExportChartText = QStringLiteral("Export chart...");
 const QString ChooseTitle = QStringLiteral("Add results files");
 const QString ResultsFilter = QStringLiteral("Results files (*.csv)|*.csv|All files|*|");
-const QString TableName = QStringLiteral("collated.csv");
-const QString TableFilter = QStringLiteral("CSV files (*.csv)|*.csv|");
-const QString ChartName = QStringLiteral("collated.png");
-const QString ChartFilter =
-    QStringLiteral("PNG picture (*.png)|*.png|JPEG picture (*.jpg)|*.jpg;*.jpeg|");
 const QString NotResultsFiles =
     QStringLiteral("These files are not Dialtrace results files and were not added:\n\n%1");
 const QString AlreadyAdded = QStringLiteral(
     "These name a file already in the list, by the same or another path or link, and count "
     "once:\n\n%1");
 const QString SameFileAs = QStringLiteral("%1 (the same file as %2)");
-const QString WouldOverwrite =
-    QStringLiteral("\"%1\" is one of the results files being collated. Choose another name.");
-const QString WouldReplaceResults = QStringLiteral(
-    "\"%1\" is a Dialtrace results file, and results files are never written over. Choose "
-    "another name.");
-const QString CannotTell =
-    QStringLiteral("\"%1\" cannot be read to tell whether it is a Dialtrace results file, so it is "
-                   "not written over. Choose another name.");
-const QString CannotSave = QStringLiteral("The file could not be saved as \"%1\".\n\n%2");
 const QString SkippedText = QStringLiteral("Skipped: %1");
-
-// Paints the chart; the chart itself knows nothing of widgets.
-class ChartView : public QWidget
-{
-public:
-    ChartView(const CollateChart &chart, QWidget *parent) : QWidget(parent), m_chart(chart)
-    {
-        setMinimumSize(480, 300);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        m_chart.render(painter, rect());
-    }
-
-private:
-    const CollateChart &m_chart;
-};
 
 } // namespace
 
-CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
+CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidget *parent)
     : QWidget(parent), m_dialogs(dialogs)
 {
     setWindowTitle(WindowTitle);
@@ -109,6 +84,15 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
     m_rateBox->setRange(0, Rebin::HighestRate);
     m_rateBox->setSpecialValueText(RowsText);
     m_rateBox->setToolTip(QStringLiteral("From the event log beside each results file"));
+    m_alignBox = new QDoubleSpinBox(this);
+    m_alignBox->setObjectName(QStringLiteral("alignBox"));
+    m_alignBox->setRange(0.0, 10.0);
+    m_alignBox->setSingleStep(0.5);
+    m_alignBox->setDecimals(2);
+    m_alignBox->setSpecialValueText(NoAlignText);
+    m_alignBox->setSuffix(QStringLiteral(" s"));
+    m_exportVideoButton = new QPushButton(ExportVideoText, this);
+    m_exportVideoButton->setObjectName(QStringLiteral("exportVideoButton"));
     m_exportTableButton = new QPushButton(ExportTableText, this);
     m_exportTableButton->setObjectName(QStringLiteral("exportTableButton"));
     m_exportChartButton = new QPushButton(ExportChartText, this);
@@ -133,9 +117,12 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
     side->addWidget(m_variableBox);
     side->addWidget(new QLabel(RateText, this));
     side->addWidget(m_rateBox);
+    side->addWidget(new QLabel(AlignText, this));
+    side->addWidget(m_alignBox);
     side->addWidget(m_skippedLabel);
     side->addWidget(m_exportTableButton);
     side->addWidget(m_exportChartButton);
+    side->addWidget(m_exportVideoButton);
     auto *sideWidget = new QWidget(this);
     sideWidget->setLayout(side);
     sideWidget->setFixedWidth(260);
@@ -146,7 +133,12 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
     tables->setStretchFactor(0, 3);
     tables->setStretchFactor(1, 2);
     auto *main = new QSplitter(Qt::Vertical, this);
-    main->addWidget(m_chartView);
+    m_review = new ClipReview(m_collation, player, m_dialogs, this);
+    auto *top = new QSplitter(Qt::Horizontal, this);
+    top->addWidget(m_review);
+    top->addWidget(m_chartView);
+    top->setStretchFactor(1, 2);
+    main->addWidget(top);
     main->addWidget(tables);
     main->setStretchFactor(0, 3);
     main->setStretchFactor(1, 2);
@@ -161,6 +153,14 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, QWidget *parent)
     connect(m_clipBox, &QComboBox::activated, this, &CollateWindow::chooseClip);
     connect(m_variableBox, &QComboBox::textActivated, this, &CollateWindow::chooseVariable);
     connect(m_rateBox, &QSpinBox::valueChanged, this, &CollateWindow::chooseRate);
+    connect(m_alignBox, &QDoubleSpinBox::valueChanged, this, &CollateWindow::chooseAlign);
+    connect(m_exportVideoButton, &QPushButton::clicked, this, &CollateWindow::exportVideo);
+    connect(m_review, &ClipReview::cursorMoved, m_chartView, &ChartView::setCursor);
+    connect(m_chartView, &ChartView::seekRequested, m_review, &ClipReview::seek);
+    connect(m_review, &ClipReview::clipAttached, this, [this] {
+        m_chartView->setSeeking(true);
+        collate();
+    });
     connect(m_exportTableButton, &QPushButton::clicked, this, &CollateWindow::exportTable);
     connect(m_exportChartButton, &QPushButton::clicked, this, &CollateWindow::exportChart);
     collate();
@@ -252,24 +252,6 @@ void CollateWindow::chooseVariable(const QString &variable)
     collate();
 }
 
-void CollateWindow::exportTable()
-{
-    const QString path = exportPath(TableName, TableFilter);
-    QString error;
-    if (!path.isEmpty() && !Files::writeFile(path, m_collation.tableBytes(), &error))
-        m_dialogs.message(this, CannotSave.arg(path, error));
-}
-
-void CollateWindow::exportChart()
-{
-    QString path = exportPath(ChartName, ChartFilter);
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!m_chart.writePicture(path, &error))
-        m_dialogs.message(this, CannotSave.arg(path, error));
-}
-
 void CollateWindow::dragEnterEvent(QDragEnterEvent *event)
 {
     for (const QUrl &url : event->mimeData()->urls()) {
@@ -289,6 +271,12 @@ void CollateWindow::dropEvent(QDropEvent *event)
     }
     event->acceptProposedAction();
     addFiles(paths);
+}
+
+void CollateWindow::chooseAlign(double seconds)
+{
+    m_align = seconds;
+    collate();
 }
 
 void CollateWindow::chooseRate(int rate)
@@ -334,34 +322,19 @@ void CollateWindow::collate()
     m_removeButton->setEnabled(!m_files.isEmpty());
     m_exportTableButton->setEnabled(!m_collation.runs().isEmpty());
     m_exportChartButton->setEnabled(!m_collation.runs().isEmpty());
+    m_exportVideoButton->setEnabled(!m_collation.runs().isEmpty() && !m_review->clip().isEmpty());
 
     QStringList names;
     for (const CollatedRun &run : m_collation.runs())
         names.append(run.header);
-    const QList<Statistic> statistics = m_collation.statistics(names);
+    // The lags come first, so that the correlations still close the summary.
+    const QList<Statistic> lags =
+        m_align > 0.0 ? m_collation.align(m_align, names) : QList<Statistic>();
+    const QList<Statistic> statistics = lags + m_collation.statistics(names);
     CollateTables::showRuns(m_runTable, m_collation, statistics);
     CollateTables::showStatistics(m_statisticsTable, m_collation, statistics);
     m_chartView->update();
-}
-
-QString CollateWindow::exportPath(const QString &fileName, const QString &filter)
-{
-    const QString path = m_dialogs.saveFile(this, fileName, filter);
-    if (path.isEmpty())
-        return path;
-    // The save dialog has asked before replacing any other file.
-    const ResultsFile::Found found = ResultsFile::examine(path);
-    QString refusal;
-    if (InputGuard::isInput(path, inputPaths()))
-        refusal = WouldOverwrite.arg(path);
-    else if (found == ResultsFile::Found::ResultsFile)
-        refusal = WouldReplaceResults.arg(path);
-    else if (found == ResultsFile::Found::Unreadable)
-        refusal = CannotTell.arg(path);
-    if (refusal.isEmpty())
-        return path;
-    m_dialogs.message(this, refusal);
-    return QString();
+    m_review->follow();
 }
 
 QStringList CollateWindow::inputPaths() const

@@ -8,6 +8,10 @@
 #include <QWidget>
 
 class CollateDialogs;
+class ChartView;
+class ClipReview;
+class MediaPlayer;
+class QDoubleSpinBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -21,7 +25,8 @@ class CollateWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CollateWindow(CollateDialogs &dialogs, QWidget *parent = nullptr);
+    // The player plays the clip the runs were made on, once one is attached.
+    CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidget *parent = nullptr);
 
     // Reads the files and adds those that are results files, each file once however it is
     // named; the others, and the later names of a file, are named in one message.
@@ -37,6 +42,11 @@ public:
     void chooseRate(int rate);
     void exportTable();
     void exportChart();
+    // The clip with the trace over it; a progress dialog's Cancel leaves no file.
+    void exportVideo();
+    // Each run's lag within +-seconds allowed for; 0: none.
+    void chooseAlign(double seconds);
+    ClipReview &review() const { return *m_review; }
 
     const Collation &collation() const { return m_collation; }
 
@@ -55,6 +65,7 @@ private:
     QList<ResultsRun> m_files;
     QString m_variable;
     int m_rate = 0;
+    double m_align = 0.0;
     Collation m_collation;
     CollateChart m_chart{m_collation};
 
@@ -62,11 +73,14 @@ private:
     QPushButton *m_removeButton = nullptr;
     QComboBox *m_variableBox = nullptr;
     QSpinBox *m_rateBox = nullptr;
+    QDoubleSpinBox *m_alignBox = nullptr;
+    QPushButton *m_exportVideoButton = nullptr;
+    ClipReview *m_review = nullptr;
     QComboBox *m_clipBox = nullptr;
     QList<StudyClip> m_studyClips;
     QPushButton *m_exportTableButton = nullptr;
     QPushButton *m_exportChartButton = nullptr;
-    QWidget *m_chartView = nullptr;
+    ChartView *m_chartView = nullptr;
     QTableWidget *m_runTable = nullptr;
     QTableWidget *m_statisticsTable = nullptr;
     QLabel *m_skippedLabel = nullptr;

@@ -87,6 +87,27 @@ Collation::Collation(const QList<ResultsRun> &runs, const QString &variable, int
     summarize();
 }
 
+QList<Statistic> Collation::align(double mostSeconds, const QStringList &names)
+{
+    QList<QList<qint8>> levels;
+    for (const CollatedRun &run : std::as_const(m_runs))
+        levels.append(run.levels);
+    const double perSecond = m_rate > 0 ? m_rate : 1;
+    const Lag::Estimate estimate = Lag::estimate(levels, qRound(mostSeconds * perSecond));
+    QList<Statistic> lags;
+    for (qsizetype r = 0; r < m_runs.size(); ++r) {
+        const QString name = QStringLiteral("lag[%1]").arg(names.value(r));
+        const QString missing = estimate.problem.isEmpty() ? estimate.missing[r] : estimate.problem;
+        if (!missing.isEmpty()) {
+            lags.append(Statistic::absent(name, missing));
+        } else {
+            lags.append(Statistic::of(name, estimate.rows[r] / perSecond));
+        }
+    }
+    shift(estimate.rows);
+    return lags;
+}
+
 void Collation::shift(const QList<int> &rows)
 {
     for (qsizetype r = 0; r < m_runs.size(); ++r)
@@ -136,6 +157,25 @@ void Collation::summarize()
 double Collation::seconds(qsizetype row) const
 {
     return m_rate > 0 ? static_cast<double>(row - 1) / m_rate : static_cast<double>(row);
+}
+
+qsizetype Collation::rowAt(double seconds) const
+{
+    // Half a millisecond of slack: a frame's moment comes in whole milliseconds.
+    const double moment = seconds + 0.0005;
+    qsizetype low = 2;
+    qsizetype high = m_lastRow;
+    if (high < low || moment < this->seconds(low) || moment >= this->seconds(high + 1))
+        return -1;
+    // The rows' moments only grow.
+    while (low < high) {
+        const qsizetype middle = (low + high + 1) / 2;
+        if (this->seconds(middle) <= moment)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return low;
 }
 
 QString Collation::timeLabel(qsizetype row) const

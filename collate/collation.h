@@ -35,6 +35,10 @@ public:
     // they were resampled at that many a second, the first moment at index 2.
     Collation(const QList<ResultsRun> &runs, const QString &variable, int rate = 0);
 
+    // Estimates each run's lag within +-mostSeconds and shifts the runs by their lags; the lags
+    // as "lag[NAME]" lines, in seconds, named by names.
+    QList<Statistic> align(double mostSeconds, const QStringList &names);
+
     // Shifts each run earlier by its rows (what lines raters up who respond at delays of their
     // own): its first rows fall away. Everything is worked out anew.
     void shift(const QList<int> &rows);
@@ -46,6 +50,9 @@ public:
     // The highest row of any run; the table goes from row 2 to here.
     qsizetype lastRow() const { return m_lastRow; }
     int rate() const { return m_rate; }
+    // The last row at or before a moment in seconds (a moment in whole milliseconds counts as
+    // its row's); -1 before the first row and after the last.
+    qsizetype rowAt(double seconds) const;
     // The moment a row stands for, in seconds, and as the table writes it.
     double seconds(qsizetype row) const;
     QString timeLabel(qsizetype row) const;

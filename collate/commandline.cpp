@@ -16,16 +16,21 @@
 namespace {
 
 const QString Usage = QStringLiteral(
-    "usage: dialtrace-collate [--variable NAME] [--rate HZ] [-o OUT.csv] [--chart OUT.png]\n"
+    "usage: dialtrace-collate [--variable NAME] [--rate HZ] [--align SECONDS] [-o OUT.csv]\n"
+    "                         [--chart OUT.png]\n"
     "                         [--video CLIP --worm OUT.mp4] [--force] FILE...\n"
     "       dialtrace-collate --study FILE [--variable NAME] [--rate HZ] [-o FOLDER]\n"
-    "                         [--chart FOLDER] [--force]\n"    "       dialtrace-collate [--window [FILE...]]\n"
+    "                         [--chart FOLDER] [--force]\n"
+    "       dialtrace-collate [--window [FILE...]]\n"
     "Collates one variable over Dialtrace results files and prints the agreement between the\n"
     "runs, one statistic a line as NAME<TAB>VALUE[<TAB>LOWER<TAB>UPPER].\n"
     "  --variable NAME  the variable to collate (default: the first file's first variable)\n"
     "  --study FILE     collate every clip of a study over its participants (practice left\n"
     "                   out), each summary line led by the clip's name and a tab; -o and\n"
     "                   --chart then name folders for a table and a chart per clip\n"
+    "  --align SECONDS  allow for each rater's lag: shift every run by the delay within\n"
+    "                   +-SECONDS (at most 10) that agrees best with the others, print the\n"
+    "                   lags as lag[FILE] lines, and collate the shifted runs\n"
     "  --rate HZ        collate HZ moments a second (1 to 50) from the event log beside each\n"
     "                   results file, instead of its seconds\n"
     "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
@@ -56,6 +61,8 @@ const QString OverUnreadable =
 const QString OverOther = QStringLiteral("%1 exists; --force replaces it");
 const QString Repeated = QStringLiteral("%1: the same file as %2, counted once");
 const QString WrongRate = QStringLiteral("--rate takes a whole number from %1 to %2");
+const QString WrongAlign =
+    QStringLiteral("--align takes the seconds a rater may lag, more than 0 and at most 10");
 const QString WrongChartSuffix = QStringLiteral("--chart must end in .png, .jpg or .jpeg");
 const QString Skipped = QStringLiteral("%1: skipped: %2");
 const QString NoRuns = QStringLiteral("nothing to collate: no file could be read");
@@ -100,8 +107,8 @@ using CommandLine::NothingCollated;
 using CommandLine::Success;
 
 // Collates the job's files and writes its outputs; the exit status.
-int collate(const Job &job, QString variable, const CommandLine::Options &options,
-            QTextStream &out, QTextStream &err)
+int collate(const Job &job, QString variable, const CommandLine::Options &options, QTextStream &out,
+            QTextStream &err)
 {
     const int rate = options.rate;
     // A file counted twice would be two raters who always agree.
@@ -125,7 +132,7 @@ int collate(const Job &job, QString variable, const CommandLine::Options &option
     }
     if (variable.isEmpty() && !runs.isEmpty())
         variable = runs.first().variables.value(0);
-    const Collation collation(runs, variable, rate);
+    Collation collation(runs, variable, rate);
     for (const SkippedRun &skipped : collation.skipped()) {
         err << Skipped.arg(skipped.path, skipped.reason) << '\n';
     }
@@ -137,6 +144,10 @@ int collate(const Job &job, QString variable, const CommandLine::Options &option
     QStringList runNames;
     for (const CollatedRun &run : collation.runs())
         runNames.append(run.path);
+    if (options.align > 0.0) {
+        for (const Statistic &lag : collation.align(options.align, runNames))
+            out << job.prefix << lag.line() << '\n';
+    }
     for (const Statistic &statistic : collation.statistics(runNames))
         out << job.prefix << statistic.line() << '\n';
     out.flush();
@@ -232,6 +243,16 @@ Options parse(const QStringList &arguments)
                 (!number || options.rate < Rebin::LowestRate || options.rate > Rebin::HighestRate))
                 options.error = WrongRate.arg(QString::number(Rebin::LowestRate),
                                               QString::number(Rebin::HighestRate));
+        } else if (argument == QLatin1String("--align") ||
+                   argument.startsWith(QLatin1String("--align="))) {
+            QString most = argument.section(QLatin1Char('='), 1);
+            if (!argument.contains(QLatin1Char('=')))
+                value(&most);
+            bool number = false;
+            options.align = most.toDouble(&number);
+            if (options.error.isEmpty() &&
+                (!number || !(options.align > 0.0) || options.align > 10.0))
+                options.error = WrongAlign;
         } else if (argument == QLatin1String("--study"))
             value(&options.study);
         else if (argument.startsWith(QLatin1String("--study=")))

@@ -26,6 +26,7 @@ struct Options
     bool force = false; // an existing output other than a results file may be replaced
     int rate = 0;       // --rate: moments a second from the event logs; 0: the results' rows
     QString study;      // --study: every clip of the study; -o and --chart then name folders
+    double align = 0.0; // --align: each run's lag within +-this many seconds, allowed for
     QString video;      // --video: the clip that the trace is drawn over
     QString worm;       // --worm: the video written, the clip with the trace
     bool window = false;
@@ -42,8 +43,8 @@ inline bool wantsWindow(const Options &options)
     return options.error.isEmpty() && !options.help &&
            (options.window ||
             (options.files.isEmpty() && options.table.isEmpty() && options.chart.isEmpty() &&
-             options.variable.isEmpty() && options.study.isEmpty() &&
-             options.video.isEmpty() && options.worm.isEmpty()));
+             options.variable.isEmpty() && options.study.isEmpty() && options.video.isEmpty() &&
+             options.worm.isEmpty()));
 }
 
 QString usage();

@@ -1,6 +1,7 @@
 #include "collatedialogs.h"
 #include "collatewindow.h"
 #include "commandline.h"
+#include "gstmediaplayer.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -32,7 +33,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     QtCollateDialogs dialogs;
-    CollateWindow window(dialogs);
+    GstMediaPlayer player;
+    CollateWindow window(dialogs, player);
     window.show();
     window.addFiles(options.files);
     return app.exec();

@@ -115,23 +115,10 @@ void TraceOverlay::draw(QPainter &painter, const QRect &area, double seconds) co
 
 QString TraceOverlay::meanText(double seconds) const
 {
-    // Half a millisecond of slack: a frame's moment comes in whole milliseconds.
-    const double moment = seconds + 0.0005;
-    qsizetype low = 2;
-    qsizetype high = m_collation.lastRow();
-    if (high < low || moment < m_collation.seconds(low) || moment >= m_collation.seconds(high + 1))
+    const qsizetype row = m_collation.rowAt(seconds);
+    if (row < 0 || !m_collation.hasMean(row))
         return NoMean;
-    // The last row at or before the moment; the rows' moments only grow.
-    while (low < high) {
-        const qsizetype middle = (low + high + 1) / 2;
-        if (m_collation.seconds(middle) <= moment)
-            low = middle;
-        else
-            high = middle - 1;
-    }
-    if (!m_collation.hasMean(low))
-        return NoMean;
-    const QString figure = QString::number(m_collation.mean(low), 'f', 2);
+    const QString figure = QString::number(m_collation.mean(row), 'f', 2);
     return MeanText.arg(figure == QLatin1String("-0.00") ? QStringLiteral("0.00") : figure);
 }
 

@@ -275,6 +275,18 @@ void GstMediaPlayer::playOrPause()
     updateControls();
 }
 
+void GstMediaPlayer::setPlaying(bool playing)
+{
+    if (playing != m_playing)
+        playOrPause();
+}
+
+void GstMediaPlayer::seekTo(double seconds)
+{
+    seek(qRound64(std::max(seconds, 0.0) * 1000.0), true);
+    updateControls();
+}
+
 void GstMediaPlayer::seek(qint64 milliseconds, bool exact)
 {
     if (!m_active)

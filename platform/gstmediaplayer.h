@@ -36,9 +36,10 @@ public:
     double duration() const override;
     double position() const override;
     void close() override;
-
+    void setPlaying(bool playing) override;
     // Whether the clip is playing now.
-    bool isPlaying() const;
+    bool isPlaying() const override;
+    void seekTo(double seconds) override;
     // For tests: the playbin, and the end of its video branch.
     GstElement *pipeline() const { return m_pipeline; }
     const PictureSink &pictureSink() const { return *m_pictures; }

@@ -36,6 +36,11 @@ public:
     // Stops playback and releases the clip.
     virtual void close() = 0;
 
+    // For reviewing a clip, as its own controls would: play or pause it, and go to a moment.
+    virtual void setPlaying(bool playing) = 0;
+    virtual bool isPlaying() const = 0;
+    virtual void seekTo(double seconds) = 0;
+
 signals:
     // Emitted whenever the length changes, 0 included.
     void durationChanged(double seconds);

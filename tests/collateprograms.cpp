@@ -102,8 +102,9 @@ void TestCollatePrograms::commandLine_data()
                                     << "usage:";
     QTest::newRow("option without value") << QStringList{"@1", "-o"} << 2 << ""
                                           << "usage:";
-    QTest::newRow("--window with -o") << QStringList{"--window", "-o", "@dir/t.csv", "@1"} << 2
-                                      << "" << "--window cannot be combined with -o";
+    QTest::newRow("--window with -o")
+        << QStringList{"--window", "-o", "@dir/t.csv", "@1"} << 2 << ""
+        << "--window cannot be combined with -o";
     QTest::newRow("outputs without files") << QStringList{"-o", "@dir/t.csv"} << 2 << ""
                                            << "usage:";
     QTest::newRow("-o over an input") << QStringList{"-o", "@2", "@1", "@2"} << 2 << ""
@@ -176,6 +177,15 @@ void TestCollatePrograms::commandLine_data()
                               << "--rate takes a whole number from 1 to 50";
     QTest::newRow("--rate 51") << QStringList{"--rate=51", "@1"} << 2 << ""
                                << "--rate takes";
+    QTest::newRow("--align finds each rater's delay")
+        << QStringList{"--align", "3", "@d0", "@d1", "@d2"} << 0 << "lag[@d2]\t2.0000"
+        << "";
+    QTest::newRow("--align with one run") << QStringList{"--align=2", "@1"} << 0
+                                          << "lag[@1]\tmissing: a lag needs at least two runs "
+                                             "to compare"
+                                          << "";
+    QTest::newRow("--align 11") << QStringList{"--align", "11", "@1"} << 2 << ""
+                                << "--align takes the seconds";
     QTest::newRow("table and chart written")
         << QStringList{"-o", "@dir/t.csv", "--chart", "@dir/c.png", "@1", "@2"} << 0 << "seconds\t6"
         << "";
@@ -223,6 +233,13 @@ void TestCollatePrograms::commandLine()
         write(EventLog::pathBeside(files[judge]), EventLog::bytes(events, false));
     }
     write(dir + "/bad.csv", results("Bo", "Mood", {"7"}));
+    // Three raters of one signal, each a second later than the one before.
+    for (int delay = 0; delay < 3; ++delay) {
+        QStringList cells;
+        for (int t = 0; t < 60; ++t)
+            cells << QString::number((t + 7 - delay) * (t + 7 - delay) % 11 - 5);
+        write(dir + QStringLiteral("/d%1.csv").arg(delay), results("R", "Mood", cells));
+    }
     write(dir + "/two.csv", results("Cy", "Trust,Fear", {"1,2", "2,3"}, 2));
     write(dir + "/other.csv", "notes of another kind\n");
     write(dir + "/other.png", "not a picture\n");
@@ -239,6 +256,9 @@ void TestCollatePrograms::commandLine()
     const auto expand = [&](QString text) {
         for (int i = 1; i <= 4; ++i)
             text.replace(QStringLiteral("@%1").arg(i), files[i - 1]);
+        for (int delay = 0; delay < 3; ++delay)
+            text.replace(QStringLiteral("@d%1").arg(delay),
+                         dir + QStringLiteral("/d%1.csv").arg(delay));
         return text.replace("@bad", dir + "/bad.csv")
             .replace("@odd", odd)
             .replace("@two", dir + "/two.csv")

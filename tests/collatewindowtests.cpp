@@ -1,11 +1,17 @@
+#include "chartview.h"
+#include "clipreview.h"
+#include "collatechart.h"
 #include "collatefiles.h"
 #include "collatewindow.h"
 #include "eventlog.h"
 #include "files.h"
+#include "gstmediaplayer.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -21,6 +27,7 @@ class TestCollateWindow : public QObject
 private slots:
     void collatesAndExports();
     void rate();
+    void review();
     void guards_data();
     void guards();
 };
@@ -36,7 +43,8 @@ void TestCollateWindow::rate()
                             RunEvent::Source::None}},
                           false));
     FakeCollateDialogs dialogs;
-    CollateWindow window(dialogs);
+    FakeMediaPlayer player;
+    CollateWindow window(dialogs, player);
     window.addFiles({logged, unlogged});
     auto *rate = window.findChild<QSpinBox *>("rateBox");
     rate->setValue(4);
@@ -62,7 +70,8 @@ void TestCollateWindow::collatesAndExports()
     const QString one = write(dir.filePath("one.csv"), results("Bo", "Fear", {"0", "2", "5"}));
     const QString bad = write(dir.filePath("bad.csv"), results("Cy", "Fear", {"1", "9"}));
     FakeCollateDialogs dialogs;
-    CollateWindow window(dialogs);
+    FakeMediaPlayer player;
+    CollateWindow window(dialogs, player);
     dialogs.openFilesAnswers = {{two, bad, one}};
     window.findChild<QPushButton *>("addButton")->click();
 
@@ -161,7 +170,8 @@ void TestCollateWindow::guards()
         return text;
     };
     FakeCollateDialogs dialogs;
-    CollateWindow window(dialogs);
+    FakeMediaPlayer player;
+    CollateWindow window(dialogs, player);
     for (const QStringList &add : adds) {
         QStringList expanded;
         for (const QString &token : add)
@@ -184,6 +194,55 @@ void TestCollateWindow::guards()
     QByteArray after;
     QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &after));
     QCOMPARE(after != before, replaced);
+}
+
+// The clip beside the chart, in the real player: the chart's cursor follows it, a click on the
+// chart takes it there, Space pauses it, and the figures are those of the cursor's second; the
+// raters' lags are allowed for on request.
+void TestCollateWindow::review()
+{
+    QTemporaryDir dir;
+    const QString clip = dir.filePath("clip.wav");
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-v", "error", "-nostdin", "-f", "lavfi", "-i",
+                            "sine=frequency=440:duration=8", clip});
+    QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    // Three raters a second apart, over eight seconds.
+    QStringList files;
+    for (int delay = 0; delay < 3; ++delay) {
+        QStringList cells;
+        for (int t = 0; t < 8; ++t)
+            cells << QString::number(std::abs((t + 4 - delay) % 7 - 3));
+        files << write(dir.filePath(QStringLiteral("r%1.csv").arg(delay)),
+                       results(QStringLiteral("R%1").arg(delay), "Mood", cells));
+    }
+    FakeCollateDialogs dialogs;
+    GstMediaPlayer player;
+    CollateWindow window(dialogs, player);
+    window.show();
+    window.addFiles(files);
+    window.review().attach(clip);
+    auto *chart = window.findChild<ChartView *>("chart");
+    QTRY_VERIFY_WITH_TIMEOUT(chart->cursor().value_or(0.0) > 0.3, 20000);
+    const QPointF three(CollateChart(window.collation()).plotArea(chart->rect()).left() +
+                            3.0 / 9.0 *
+                                CollateChart(window.collation()).plotArea(chart->rect()).width(),
+                        chart->height() / 2.0);
+    QTest::mouseClick(chart, Qt::LeftButton, {}, three.toPoint());
+    QTRY_VERIFY_WITH_TIMEOUT(std::abs(player.position() - 3.0) < 0.4, 20000);
+    QTest::keyClick(&window, Qt::Key_Space);
+    QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 20000);
+    window.review().follow();
+    const qsizetype row = window.collation().rowAt(*chart->cursor());
+    QVERIFY2(window.findChild<QLabel *>("cursorLabel")
+                 ->text()
+                 .contains(QString::number(window.collation().mean(row), 'f', 2)),
+             qPrintable(window.findChild<QLabel *>("cursorLabel")->text()));
+
+    window.findChild<QDoubleSpinBox *>("alignBox")->setValue(2.0);
+    auto *statistics = window.findChild<QTableWidget *>("statisticsTable");
+    QCOMPARE(statistics->item(2, 0)->text(), "lag[R2 (1.1.2026)]");
+    QCOMPARE(statistics->item(2, 1)->text(), "2.0000");
 }
 
 int runCollateWindowTests(int argc, char *argv[])

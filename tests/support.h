@@ -141,6 +141,9 @@ public:
     double duration() const override { return m_duration; }
     void close() override { ++closeCalls; }
     double position() const override { return playing; }
+    void setPlaying(bool play) override { running = play; }
+    bool isPlaying() const override { return running; }
+    void seekTo(double seconds) override { playing = seconds; }
 
     // As the real player does: the length arrives some time after setUrl.
     void arrive(double seconds)
@@ -160,6 +163,7 @@ public:
     QString url;
     int closeCalls = 0;
     double playing = -1.0; // the position it reports; negative: none
+    bool running = false;
 
 private:
     // The screen that shows the view owns it from then on and may delete it first.
