@@ -22,6 +22,7 @@ const QString Usage = QStringLiteral(
     "       dialtrace-collate --study FILE [--variable NAME] [--rate HZ] [-o FOLDER]\n"
     "                         [--chart FOLDER] [--force]\n"
     "       dialtrace-collate [--window [FILE...]]\n"
+    "       dialtrace-collate --help | --version\n"
     "Collates one variable over Dialtrace results files and prints the agreement between the\n"
     "runs, one statistic a line as NAME<TAB>VALUE[<TAB>LOWER<TAB>UPPER].\n"
     "  --variable NAME  the variable to collate (default: the first file's first variable)\n"
@@ -40,6 +41,8 @@ const QString Usage = QStringLiteral(
     "                   the mean in its band of one SD, and a cursor at each frame's moment\n"
     "  --force          replace an existing OUT file; a results file is never replaced\n"
     "  --window         open the window, with the files given already added\n"
+    "  --help           print this and end\n"
+    "  --version        print the version and end\n"
     "A file given twice, by any path or link, counts once. Without a file the window opens.\n"
     "Exit status: 0 collated, 1 nothing could be read or an output could not be written,\n"
     "2 wrong usage, or an output that would replace an input, a results file or (without\n"
@@ -263,6 +266,8 @@ Options parse(const QStringList &arguments)
             options.window = true;
         else if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
             options.help = true;
+        else if (argument == QLatin1String("--version"))
+            options.version = true;
         else
             options.error = UnknownOption.arg(argument);
         if (!options.error.isEmpty())
@@ -297,14 +302,25 @@ QString usage()
     return Usage;
 }
 
+std::optional<QString> answer(const Options &options)
+{
+    if (!options.error.isEmpty())
+        return std::nullopt;
+    if (options.help)
+        return Usage;
+    if (options.version)
+        return QStringLiteral("dialtrace-collate " DIALTRACE_VERSION "\n");
+    return std::nullopt;
+}
+
 int run(const Options &options, QTextStream &out, QTextStream &err)
 {
     if (!options.error.isEmpty()) {
         err << "dialtrace-collate: " << options.error << '\n' << Usage;
         return WrongUsage;
     }
-    if (options.help) {
-        out << Usage;
+    if (const auto text = answer(options)) {
+        out << *text;
         return Success;
     }
     QList<Job> jobs = {{options.files, options.table, options.chart, options.worm, QString()}};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +33,7 @@ struct Options
     QString worm;       // --worm: the video written, the clip with the trace
     bool window = false;
     bool help = false;
+    bool version = false;
     QString error; // why the arguments are wrong usage, empty when they are not
 };
 
@@ -40,7 +43,7 @@ Options parse(const QStringList &arguments);
 // The window opens with no file argument, or with --window and the files to load.
 inline bool wantsWindow(const Options &options)
 {
-    return options.error.isEmpty() && !options.help &&
+    return options.error.isEmpty() && !options.help && !options.version &&
            (options.window ||
             (options.files.isEmpty() && options.table.isEmpty() && options.chart.isEmpty() &&
              options.variable.isEmpty() && options.study.isEmpty() && options.video.isEmpty() &&
@@ -48,6 +51,10 @@ inline bool wantsWindow(const Options &options)
 }
 
 QString usage();
+
+// What --help or --version prints, or nothing for any other call: answered before any
+// application object exists, so that neither needs a display nor says anything on stderr.
+std::optional<QString> answer(const Options &options);
 
 // Collates, writes the summary to out and every skipped or bad file to err; the exit code.
 int run(const Options &options, QTextStream &out, QTextStream &err);

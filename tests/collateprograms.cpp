@@ -32,6 +32,8 @@ private slots:
     void study();
     void commandLine_data();
     void commandLine();
+    void answers_data();
+    void answers();
 };
 
 // A study collated clip by clip over its participants, the practice clip left out.
@@ -100,6 +102,8 @@ void TestCollatePrograms::commandLine_data()
                                               << "skipped";
     QTest::newRow("unknown option") << QStringList{"--colour", "@1"} << 2 << ""
                                     << "usage:";
+    QTest::newRow("--version among files")
+        << QStringList{"@1", "--version"} << 0 << "dialtrace-collate " DIALTRACE_VERSION << "";
     QTest::newRow("option without value") << QStringList{"@1", "-o"} << 2 << ""
                                           << "usage:";
     QTest::newRow("--window with -o")
@@ -211,6 +215,16 @@ QMap<QString, QByteArray> contents(const QString &directory)
     return found;
 }
 
+// A machine without a display or a desktop session, as a script on a server has; the tests'
+// own offscreen platform is not passed on.
+QProcessEnvironment headless()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
 } // namespace
 
 void TestCollatePrograms::commandLine()
@@ -269,6 +283,7 @@ void TestCollatePrograms::commandLine()
     const QMap<QString, QByteArray> before = contents(dir);
 
     QProcess process;
+    process.setProcessEnvironment(headless());
     process.start(QStringLiteral(DIALTRACE_COLLATE), arguments);
     // Well within the time a fifo opened for reading would block.
     QVERIFY(process.waitForFinished(30000));
@@ -277,6 +292,9 @@ void TestCollatePrograms::commandLine()
     QVERIFY2(process.exitCode() == exitCode, qPrintable(stdErr));
     QVERIFY2(stdOut.split('\n').contains(expand(out)) || out.isEmpty(), qPrintable(stdOut));
     QVERIFY2(stdErr.contains(expand(err)), qPrintable(stdErr));
+    // Scripts take anything on stderr for a failure: nothing there unless something is wrong.
+    if (err.isEmpty())
+        QVERIFY2(stdErr.isEmpty(), qPrintable(stdErr));
     if (exitCode == 2)
         QVERIFY2(stdOut.isEmpty(), "wrong usage prints no summary");
 
@@ -307,6 +325,39 @@ void TestCollatePrograms::commandLine()
             QVERIFY(
                 after[name].contains("\r\n0.5,0,0,0.0000,0.0000,2\r\n1,4,-3,0.5000,4.9497,2\r\n"));
     }
+}
+
+// Both programs answer --help and --version on a machine without a display, and say nothing else.
+void TestCollatePrograms::answers_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QString>("line"); // a line the answer must hold
+    QTest::newRow("dialtrace --help") << DIALTRACE_PROGRAM << "--help"
+                                      << "usage: dialtrace [--study FILE]";
+    QTest::newRow("dialtrace --version") << DIALTRACE_PROGRAM << "--version"
+                                         << "dialtrace " DIALTRACE_VERSION;
+    QTest::newRow("dialtrace-collate --help") << DIALTRACE_COLLATE << "--help"
+                                              << "       dialtrace-collate --help | --version";
+    QTest::newRow("dialtrace-collate --version") << DIALTRACE_COLLATE << "--version"
+                                                 << "dialtrace-collate " DIALTRACE_VERSION;
+}
+
+void TestCollatePrograms::answers()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, argument);
+    QFETCH(QString, line);
+    QProcess process;
+    process.setProcessEnvironment(headless());
+    process.start(program, {argument});
+    QVERIFY(process.waitForFinished(30000));
+    const QString stdErr = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+             qPrintable(stdErr));
+    QVERIFY2(stdErr.isEmpty(), qPrintable(stdErr));
+    const QString stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+    QVERIFY2(stdOut.split('\n').contains(line), qPrintable(stdOut));
 }
 
 int runCollateProgramTests(int argc, char *argv[])
