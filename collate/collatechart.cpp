@@ -4,6 +4,7 @@
 #include "files.h"
 #include "picture.h"
 #include "scale.h"
+#include "ticks.h"
 #include "tracelines.h"
 
 #include <QBuffer>
@@ -29,18 +30,6 @@ const QColor MeanColour(200, 40, 30);
 const QColor BandColour(230, 120, 60, 70);
 const QColor CursorColour(20, 20, 20);
 
-// A step of 1, 2 or 5 times a power of ten that gives about `wanted` ticks.
-double niceStep(double span, int wanted)
-{
-    const double raw = span / std::max(1, wanted);
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    for (const double factor : {1.0, 2.0, 5.0, 10.0}) {
-        if (factor * power >= raw)
-            return factor * power;
-    }
-    return 10.0 * power;
-}
-
 } // namespace
 
 // The unit that text and strokes grow by, so that a 2400 px export reads like the screen.
@@ -62,7 +51,7 @@ QRectF CollateChart::plotArea(const QRect &area) const
     const QFontMetrics metrics(fontOf(QFont(), area));
     const int margin = static_cast<int>(10 * unit);
     const int left = area.left() + margin + metrics.height() +
-                     metrics.horizontalAdvance(QStringLiteral("-5")) + margin;
+                     metrics.horizontalAdvance(QString::number(LowestLevel)) + margin;
     const int top = area.top() + margin + metrics.height() + margin;
     const int bottom = area.bottom() - margin - 2 * metrics.height() - margin;
     // Room for half the last tick's label.
@@ -109,7 +98,7 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
     painter.setPen(QPen(QColor(225, 225, 225), unit));
     for (int level = LowestLevel; level <= HighestLevel; ++level)
         painter.drawLine(QPointF(plot.left(), y(level)), QPointF(plot.right(), y(level)));
-    const double step = niceStep(lastSecond, 10);
+    const double step = Ticks::step(lastSecond, 10);
     for (double s = step; s <= lastSecond; s += step)
         painter.drawLine(QPointF(x(s), plot.top()), QPointF(x(s), plot.bottom()));
     painter.setPen(QPen(Qt::black, unit));

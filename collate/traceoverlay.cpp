@@ -36,7 +36,7 @@ struct Layout
         const QFontMetricsF smallMetrics(small);
         const double margin = std::max(3.0, h * 0.05);
         header = QRectF(margin, margin * 0.6, band.width() - 2 * margin, metrics.height());
-        const double labels = smallMetrics.horizontalAdvance(QStringLiteral("-5"));
+        const double labels = smallMetrics.horizontalAdvance(QString::number(Scale::Bottom));
         // Room above and below for half a level label, which is centred on its line.
         const double half = smallMetrics.height() / 2;
         plot = QRectF(QPointF(margin + labels + margin / 2, header.bottom() + half),

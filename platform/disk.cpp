@@ -54,17 +54,9 @@ int Disk::syncData(int fd)
 
 int Disk::write(int fd, const char *data, qsizetype size, qsizetype *written)
 {
-    *written = 0;
-    while (*written < size) {
-        const ssize_t n = ::write(fd, data + *written, static_cast<size_t>(size - *written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        // A write that takes nothing and says nothing is as good as a full disk.
-        if (n <= 0)
-            return n < 0 ? errno : ENOSPC;
-        *written += n;
-    }
-    return 0;
+    return Files::writeAll(
+        [fd](const char *bytes, size_t count) { return ::write(fd, bytes, count); }, data, size,
+        written);
 }
 
 int Disk::createExclusive(const QString &path, int *fd)
@@ -100,6 +92,23 @@ void Disk::use(Disk *disk)
 }
 
 namespace Files {
+
+int writeAll(const std::function<ssize_t(const char *, size_t)> &writeSome, const char *data,
+             qsizetype size, qsizetype *written)
+{
+    *written = 0;
+    while (*written < size) {
+        errno = 0;
+        const ssize_t n = writeSome(data + *written, static_cast<size_t>(size - *written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A write that takes nothing and says nothing is as good as a full disk.
+        if (n <= 0)
+            return n < 0 && errno != 0 ? errno : ENOSPC;
+        *written += n;
+    }
+    return 0;
+}
 
 QString reason(int error)
 {

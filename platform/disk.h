@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <functional>
+
+#include <sys/types.h>
+
 // The system calls through which recorded data reaches the disk. Each answers 0 or the errno of
 // its failure. The real calls by default; a test puts in a stand-in that fails where it wants,
 // since a full or failing disk cannot be had on demand.
@@ -40,6 +44,12 @@ int renameNoReplace(const QString &from, const QString &to);
 
 // Makes the names in a directory (a file created, renamed or removed there) last a power cut.
 int syncDirectory(const QString &directory);
+
+// Hands data to writeSome, a write(2) that may take only part of what it is given, until all of
+// it is taken (written says how much was); 0 or the errno of the failure. A call that takes
+// nothing yet reports no error fails with ENOSPC: errno then holds whatever failed before.
+int writeAll(const std::function<ssize_t(const char *, size_t)> &writeSome, const char *data,
+             qsizetype size, qsizetype *written);
 
 // Writes all of bytes to fd, syncs and closes it (fd is closed in any case); the first failure.
 int finishFile(int fd, const QByteArray &bytes);

@@ -1,5 +1,7 @@
 #include "levelchart.h"
 
+#include "ticks.h"
+
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsLayout>
@@ -24,19 +26,6 @@ const char *const seriesProperty = "levelChartSeries";
 QColor seriesColor(int index)
 {
     return index == 1 ? QColor(Qt::blue) : QColor(Qt::red);
-}
-
-// A step from the 1-2-5 sequence, so that the labels of the row axis are round numbers that sit
-// exactly on their rows whatever the number of rows.
-qreal rowTickInterval(int rowCount)
-{
-    const double wanted = std::max(1.0, (rowCount - 1) / 10.0);
-    const double magnitude = std::pow(10.0, std::floor(std::log10(wanted)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * magnitude >= wanted)
-            return factor * magnitude;
-    }
-    return 10.0 * magnitude;
 }
 
 QLineSeries *newLine(QChart *chart, int index, const QString &name, QValueAxis *rowAxis,
@@ -176,7 +165,8 @@ QChart *LevelChart::buildChart() const
     rowAxis->setLabelFormat(QStringLiteral("%d"));
     rowAxis->setTickType(QValueAxis::TicksDynamic);
     rowAxis->setTickAnchor(0);
-    rowAxis->setTickInterval(rowTickInterval(rows));
+    // Round row numbers that sit exactly on their rows, whatever the number of rows.
+    rowAxis->setTickInterval(Ticks::step(rows - 1, 10, 1.0));
     rowAxis->setGridLineVisible(false);
     rowAxis->setMinorGridLineVisible(false);
     chart->addAxis(rowAxis, Qt::AlignBottom);

@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "mediaplayer.h"
 #include "ratinginput.h"
+#include "scale.h"
 #include "setuprecord.h"
 #include "twips.h"
 
@@ -56,9 +57,9 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     placeLabel(Label1, "Label1", QString(), 8880, 240, 1935, 735);
     Label1.setWordWrap(true);
     Label1.setTextFormat(Qt::PlainText);
-    placeLabel(Label2, "Label2", QStringLiteral("+5"), 8520, 1080, 255, 255);
+    placeLabel(Label2, "Label2", QStringLiteral("+%1").arg(Scale::Top), 8520, 1080, 255, 255);
     placeLabel(Label3, "Label3", QStringLiteral("0"), 8640, 3000, 135, 375);
-    placeLabel(Label4, "Label4", QStringLiteral("-5"), 8520, 4800, 135, 255);
+    placeLabel(Label4, "Label4", QString::number(Scale::Bottom), 8520, 4800, 135, 255);
     placeLabel(Label7, "Label7", QStringLiteral("Seconds of Data to be stored"), 240, 5520, 2535,
                255);
     placeLabel(Label5, "Label5", QStringLiteral("Loading..."), 240, 5760, 1095, 255);
@@ -312,6 +313,9 @@ void MainForm::finish()
 void MainForm::stopRun()
 {
     endRecording();
+    // The run is over for good and the screen goes: nothing of it runs on behind the results.
+    Timer1.stop();
+    Timer2.stop();
     Timer4.stop();
     m_waitingForLength = false;
     m_player.close();

@@ -37,6 +37,38 @@ class TestJournal : public QObject
 {
     Q_OBJECT
 private slots:
+    // Every byte is handed on until the disk takes it all, and a failure is reported as itself,
+    // never as an errno left over from an earlier call.
+    void writesAll_data()
+    {
+        // Each answer of write(2): bytes taken, or minus the errno it fails with. Before each,
+        // errno holds EACCES, as left by some earlier call.
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("written");
+        QTest::newRow("in pieces") << QList<int>{3, 3, 4} << 0 << 10;
+        QTest::newRow("interrupted, then whole") << QList<int>{-EINTR, 10} << 0 << 10;
+        QTest::newRow("fails") << QList<int>{4, -EIO} << EIO << 4;
+        QTest::newRow("takes nothing, says nothing") << QList<int>{4, 0} << ENOSPC << 4;
+    }
+    void writesAll()
+    {
+        QFETCH(QList<int>, answers);
+        QFETCH(int, error);
+        QFETCH(int, written);
+        qsizetype taken = -1;
+        const int result = Files::writeAll(
+            [&answers](const char *, size_t size) -> ssize_t {
+                const int answer = answers.takeFirst();
+                errno = answer < 0 ? -answer : EACCES;
+                return answer < 0 ? -1 : std::min<ssize_t>(answer, ssize_t(size));
+            },
+            "0123456789", 10, &taken);
+        QCOMPARE(result, error);
+        QCOMPARE(taken, qsizetype(written));
+        QVERIFY(answers.isEmpty());
+    }
+
     // A press every third second reaches the data as a 1, even where the fall-back's timer
     // would come first within the second.
     void isolatedPressesAreStored()
@@ -55,11 +87,18 @@ private slots:
             stored += QString::number(rating.table()->cell(row, 1).value_or(9));
         QCOMPARE(stored, QStringLiteral("100100100"));
         QCOMPARE(rating.state().Level1, qint16(0));
-        // Before the recording and after it, the levels still fall back by themselves.
+        // After the clip's last second the levels still fall back by themselves; after
+        // "Finished!" the hidden screen runs no timer at all, however long the results stay.
+        const auto active = [&rating](const char *name) {
+            return rating.findChild<QTimer *>(QLatin1String(name))->isActive();
+        };
+        s.now += 22000;
+        rating.recordSample();
+        QVERIFY(!active("TimeItself"));
+        QVERIFY(active("Timer1") && active("Timer2"));
         s.finish();
-        rating.press(Rating::Button::Increase1);
-        fire(&rating, "Timer1");
-        QCOMPARE(rating.state().Level1, qint16(0));
+        for (const char *timer : {"Timer1", "Timer2", "Timer4", "TimeItself"})
+            QVERIFY2(!active(timer), timer);
     }
 
     // The journal holds what was stored up to now, and reads back as the results file that

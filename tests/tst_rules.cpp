@@ -9,11 +9,36 @@
 #include "recordtable.h"
 #include "resultsfile.h"
 #include "support.h"
+#include "ticks.h"
 
 class TestRules : public QObject
 {
     Q_OBJECT
 private slots:
+    // Both charts step their grid by 1, 2 or 5 times a power of ten: about ten labels, round
+    // numbers, and on the results chart never between two rows.
+    void chartSteps_data()
+    {
+        QTest::addColumn<double>("span");
+        QTest::addColumn<double>("least");
+        QTest::addColumn<double>("step");
+        QTest::newRow("one row") << 0.0 << 1.0 << 1.0;
+        QTest::newRow("ten rows") << 9.0 << 1.0 << 1.0;
+        QTest::newRow("thirty rows") << 29.0 << 1.0 << 5.0;
+        QTest::newRow("two minutes of rows") << 119.0 << 1.0 << 20.0;
+        QTest::newRow("an hour of rows") << 3599.0 << 1.0 << 500.0;
+        QTest::newRow("a hundred seconds exactly") << 100.0 << 0.0 << 10.0;
+        QTest::newRow("four and a half seconds") << 4.5 << 0.0 << 0.5;
+        QTest::newRow("no span") << 0.0 << 0.0 << 1.0;
+    }
+    void chartSteps()
+    {
+        QFETCH(double, span);
+        QFETCH(double, least);
+        QFETCH(double, step);
+        QCOMPARE(Ticks::step(span, 10, least), step);
+    }
+
     // Presses ('+' '-' on variable 1, 'u' 'd' on variable 2) and fall-back ticks ('t').
     void levels_data()
     {
