@@ -63,7 +63,8 @@ public:
     ScreenOrder order;
 
 private:
-    Session(std::unique_ptr<QTemporaryDir> folder, const QString &home, MediaPlayer *realPlayer);
+    Session(std::unique_ptr<QTemporaryDir> folder, const QString &applicationDirectory,
+            MediaPlayer *realPlayer);
 
     bool m_onFake = true;
 };
