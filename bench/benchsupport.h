@@ -1,28 +1,25 @@
 #pragma once
 
-// What the figures share: waiting in a real event loop, the process's CPU time and memory, the
-// operator's way to the rating screen, and the table of figures.
+// What the figures share: waiting in a real event loop, the process's CPU time and memory, and
+// the table of figures. The operator's way to the rating screen is
+// the Session of testsupport/, shared with the tests.
 
-#include "benchdialogs.h"
-#include "fixedlengthplayer.h"
 #include "splashwatch.h"
 #include "stats.h"
 
 #include "gstmediaplayer.h"
 #include "runjournal.h"
-#include "screenorder.h"
+#include "session.h"
 #include "startup.h"
 #include "twips.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -82,39 +79,6 @@ protected:
             painted = true;
         return false;
     }
-};
-
-// One operator's way from start-up to the rating screen, two variables so that both meters and
-// both chart lines are in play.
-struct Session
-{
-    Session(MediaPlayer &player, const QString &applicationDirectory)
-        : order(dialogs, player, applicationDirectory)
-    {
-    }
-
-    bool toRatingScreen(const QString &clip)
-    {
-        order.start();
-        order.handOverFromSplash();
-        VariableForm *form = order.variableForm();
-        if (!form)
-            return false;
-        form->findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("Bench"));
-        form->findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(QStringLiteral("Trust"));
-        form->findChild<QLineEdit *>(QStringLiteral("Text3"))->setText(QStringLiteral("1.1.2026"));
-        form->findChild<QCheckBox *>(QStringLiteral("Check1"))->click();
-        form->findChild<QLineEdit *>(QStringLiteral("Text4"))->setText(QStringLiteral("Fear"));
-        dialogs.openAnswers = {clip, clip};
-        form->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
-        if (!order.instructionsForm())
-            return false;
-        order.instructionsForm()->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
-        return order.mainForm() != nullptr;
-    }
-
-    BenchDialogs dialogs;
-    ScreenOrder order;
 };
 
 // Times a timer's ticks: a filter on the timer sees its timer event before the handler runs, so

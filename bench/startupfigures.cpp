@@ -59,12 +59,11 @@ QList<Figure> finishingAndExport(const QString &workDirectory)
     for (int run = 0; run < Runs && problem.isEmpty(); ++run) {
         const QString directory = workDirectory + QStringLiteral("/finish%1").arg(run);
         QDir().mkpath(directory);
-        FixedLengthPlayer player(ClipSeconds);
-        Session session(player, directory);
-        // A second on the run's clock each tick: the table fills in a moment.
-        qint64 now = 0;
-        session.order.setClock([&now] { return now; });
-        if (!session.toRatingScreen(QStringLiteral("/bench/clip900.avi"))) {
+        // On the fake player the clip's length is known at once, and the run's clock moves a
+        // second each tick: the table fills in a moment.
+        Session session(directory);
+        session.player.arrive(ClipSeconds);
+        if (!session.toRating(true, QStringLiteral("/bench/clip900.avi"))) {
             problem = QStringLiteral("the rating screen did not open");
             break;
         }
@@ -86,7 +85,7 @@ QList<Figure> finishingAndExport(const QString &workDirectory)
                 rating.press(static_cast<Rating::Button>(pick));
             if (samples % 3 == 0)
                 rating.fallBack();
-            now += 1000;
+            session.now += 1000;
             rating.recordSample();
             ++samples;
             last = !rating.isRecording();
@@ -116,7 +115,7 @@ QList<Figure> finishingAndExport(const QString &workDirectory)
         // Let the screen settle, as a person would look at it before pressing "Export Image".
         idle(200);
         const QString picturePath = directory + QStringLiteral("/export.jpg");
-        session.dialogs.saveAnswer = picturePath;
+        session.dialogs.saveAnswers = {picturePath};
         clock.restart();
         output->exportImage();
         const qint64 exported = clock.nsecsElapsed();

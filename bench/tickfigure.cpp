@@ -13,8 +13,8 @@ Figure tickSchedule(const QString &clip, double clipSeconds, const QString &work
     GstMediaPlayer player;
     const QString directory = workDirectory + QStringLiteral("/ticks");
     QDir().mkpath(directory);
-    Session session(player, directory);
-    if (!session.toRatingScreen(clip)) {
+    Session session(directory, &player);
+    if (!session.toRating(true, clip)) {
         figure.measured = QStringLiteral("not measured: the rating screen did not open");
         return figure;
     }

@@ -99,7 +99,7 @@ private slots:
         QFETCH(QString, input);
         QFETCH(QString, target);
         Session s;
-        MainForm &rating = s.toRating(two);
+        MainForm &rating = *s.toRating(two);
         QWidget *to = child(&rating, target.toLatin1().constData());
         to->setFocus();
         QWidget *focused = QApplication::focusWidget();
@@ -135,7 +135,7 @@ private slots:
     void keysLeaveTheButtonsAlone()
     {
         Session s;
-        MainForm &rating = s.toRating(false);
+        MainForm &rating = *s.toRating(false);
         auto *increase = child<QPushButton>(&rating, "Command1");
         QTest::keyClick(increase, Qt::Key_Space);
         QCOMPARE(rating.state().IncreaseClicks1, qint16(1));
@@ -157,7 +157,7 @@ private slots:
     {
         QFETCH(bool, two);
         Session s;
-        MainForm &rating = s.toRating(two);
+        MainForm &rating = *s.toRating(two);
         s.now = 300;
         sendKey(&rating, Qt::Key_Up); // before the recording: a negative time
         s.player.playing = 0.3;

@@ -150,7 +150,7 @@ private slots:
     {
         QFETCH(bool, two);
         Session s;
-        MainForm &rating = s.toRating(two);
+        MainForm &rating = *s.toRating(two);
         QCOMPARE(s.player.url, QStringLiteral("/c/a.avi"));
         for (const char *name : {"Command4", "Command5", "Picture12"})
             QCOMPARE(child(&rating, name)->isVisible(), two);
