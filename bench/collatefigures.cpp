@@ -3,6 +3,7 @@
 #include "collatechart.h"
 #include "collation.h"
 #include "resultsfile.h"
+#include "scale.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,8 +40,8 @@ QByteArray generatedRun(int index, QRandomGenerator &random)
     int trust = 0;
     int fear = 0;
     for (int row = 2; row <= Seconds; ++row) {
-        trust = std::clamp(trust + random.bounded(-1, 2), -5, 5);
-        fear = std::clamp(fear + random.bounded(-1, 2), -5, 5);
+        trust = std::clamp(trust + random.bounded(-1, 2), Scale::Bottom, Scale::Top);
+        fear = std::clamp(fear + random.bounded(-1, 2), Scale::Bottom, Scale::Top);
         const bool gap = random.bounded(100) == 0;
         out += QByteArray::number(row) + ',' + (gap ? QByteArray() : QByteArray::number(trust)) +
                ',' + QByteArray::number(fear) + "\r\n";

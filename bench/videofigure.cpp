@@ -2,6 +2,7 @@
 
 #include "benchsupport.h"
 #include "resultsfile.h"
+#include "scale.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,7 +22,7 @@ extern char **environ;
 
 namespace {
 
-constexpr int Seconds = 20;
+constexpr int ClipSeconds = 20;
 constexpr double MemoryTarget = 300.0; // MB
 
 struct Size
@@ -38,8 +39,8 @@ bool makeClip(const QString &path, const Size &size)
     const QString video = QStringLiteral("testsrc2=size=%1x%2:rate=30:duration=%3")
                               .arg(size.width)
                               .arg(size.height)
-                              .arg(Seconds);
-    const QString sound = QStringLiteral("sine=frequency=440:duration=%1").arg(Seconds);
+                              .arg(ClipSeconds);
+    const QString sound = QStringLiteral("sine=frequency=440:duration=%1").arg(ClipSeconds);
     QProcess ffmpeg;
     ffmpeg.start(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
                  {"-v",      "error",    "-y",       "-nostdin", "-f",   "lavfi", "-i",
@@ -57,8 +58,8 @@ QByteArray run(int index, QRandomGenerator &random)
     run.variables = {QStringLiteral("Trust")};
     run.levels = {QList<qint8>(2, ResultsRun::Gap)};
     qint8 level = 0;
-    for (int row = 2; row <= Seconds; ++row) {
-        level = qint8(std::clamp(level + random.bounded(-1, 2), -5, 5));
+    for (int row = 2; row <= ClipSeconds; ++row) {
+        level = qint8(std::clamp(level + random.bounded(-1, 2), Scale::Bottom, Scale::Top));
         run.levels[0].append(level);
     }
     return ResultsFile::bytes(run);
@@ -112,7 +113,7 @@ QList<Figure> videoFigures(const QString &workDirectory)
     for (const Size &size : {Size{1280, 720, 2.0}, Size{1920, 1080, 1.0}}) {
         const QString label = QStringLiteral("%1x%2").arg(size.width).arg(size.height);
         Figure speed{
-            QStringLiteral("video with the trace, %1 30 fps, %2 s").arg(label).arg(Seconds),
+            QStringLiteral("video with the trace, %1 30 fps, %2 s").arg(label).arg(ClipSeconds),
             {},
             QStringLiteral(">= %1x real time").arg(size.speedTarget),
             false,
@@ -142,7 +143,7 @@ QList<Figure> videoFigures(const QString &workDirectory)
             figures << speed << memory;
             continue;
         }
-        const double times = Seconds / seconds;
+        const double times = ClipSeconds / seconds;
         const double megabytes = static_cast<double>(kilobytes) / 1024.0;
         speed.measured = QStringLiteral("%1x real time (%2 s, start-up included)")
                              .arg(QString::number(times, 'f', 2), QString::number(seconds, 'f', 1));

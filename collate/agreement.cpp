@@ -6,7 +6,6 @@
 
 namespace {
 
-const QString FewerThanTwoRuns = QStringLiteral("fewer than two runs");
 const QString FewerThanTwoSeconds =
     QStringLiteral("fewer than two seconds with a value in every run");
 const QString NoVariance = QStringLiteral("no variance");
@@ -20,13 +19,6 @@ const QString NoTwoWayVariance = QStringLiteral("no variance estimated by the tw
 // Levels are whole numbers from -5 to 5, so sums of squares of a real difference are far above
 // this; only rounding stays below it.
 constexpr double Zero = 1e-9;
-
-QString fixed(double value)
-{
-    // "-0.0000" reads as a sign where there is none.
-    const QString text = QString::number(value, 'f', 4);
-    return text == QLatin1String("-0.0000") ? QStringLiteral("0.0000") : text;
-}
 
 // Mean squares of the two-way layout without repetition.
 struct MeanSquares
@@ -123,6 +115,14 @@ QString whyNoStatistics(const Agreement::Table &table)
 
 } // namespace
 
+const QString FewerThanTwoRuns = QStringLiteral("fewer than two runs");
+
+QString fourDecimals(double value)
+{
+    const QString text = QString::number(value, 'f', 4);
+    return text == QLatin1String("-0.0000") ? QStringLiteral("0.0000") : text;
+}
+
 QString oneLine(const QString &text)
 {
     QString line = text;
@@ -143,9 +143,9 @@ QString Statistic::line() const
         return shownName + tab + QStringLiteral("missing: ") + missing;
     if (isCount)
         return shownName + tab + QString::number(static_cast<qint64>(value));
-    QString text = shownName + tab + fixed(value);
+    QString text = shownName + tab + fourDecimals(value);
     if (hasInterval)
-        text += tab + fixed(lower) + tab + fixed(upper);
+        text += tab + fourDecimals(lower) + tab + fourDecimals(upper);
     return text;
 }
 

@@ -29,6 +29,12 @@ struct Statistic
 // heading of the collated table, which a reader splits at tabs and line breaks.
 QString oneLine(const QString &text);
 
+// Four decimals, and no sign on a rounded zero: "-0.0000" reads as a sign where there is none.
+QString fourDecimals(double value);
+
+// Why a statistic over runs is missing when there is at most one run.
+extern const QString FewerThanTwoRuns;
+
 // Agreement between runs over a complete table: rows are targets (seconds), columns raters
 // (runs), every row as long as the others.
 namespace Agreement {

@@ -11,7 +11,6 @@ namespace {
 
 const QString NoVariable = QStringLiteral("no variable \"%1\" (it has %2)");
 const QString NoSamples = QStringLiteral("no sample of \"%1\"");
-const QString FewerThanTwoRuns = QStringLiteral("fewer than two runs");
 const QString NoCompleteSeconds = QStringLiteral("no second with a value in every run");
 
 QString uniqueHeader(const QString &wanted, QSet<QString> *taken)
@@ -30,13 +29,6 @@ QString quotedList(const QStringList &names)
     for (const QString &name : names)
         quoted.append(QLatin1Char('"') + name + QLatin1Char('"'));
     return quoted.join(QStringLiteral(", "));
-}
-
-// Four decimals, and no sign on a rounded zero: "-0.0000" reads as a sign where there is none.
-QByteArray fixed(double value)
-{
-    const QByteArray text = QByteArray::number(value, 'f', 4);
-    return text == "-0.0000" ? QByteArray("0.0000") : text;
 }
 
 } // namespace
@@ -246,10 +238,10 @@ QByteArray Collation::tableBytes() const
         }
         line += ',';
         if (hasMean(row))
-            line += fixed(mean(row));
+            line += fourDecimals(mean(row)).toLatin1();
         line += ',';
         if (hasSd(row))
-            line += fixed(sd(row));
+            line += fourDecimals(sd(row)).toLatin1();
         line += ',' + QByteArray::number(count(row)) + "\r\n";
         out += line;
     }

@@ -11,7 +11,7 @@ const QByteArray Header = "time_ms,media_ms,event,variable,level1,level2,row,sou
 
 // A log of a fifteen-minute run holds some thousands of lines even under a dial turned fast;
 // nothing this large is one, and it is not read whole.
-constexpr qint64 ReadLimit = 32 * 1024 * 1024;
+constexpr qint64 MaxLogBytes = 32 * 1024 * 1024;
 
 constexpr std::array<const char *, 9> KindNames = {
     "increase", "decrease", "fall-back", "sample", "play", "pause", "seek", "end", "finished"};
@@ -20,13 +20,6 @@ constexpr std::array<const char *, 4> SourceNames = {"", "button", "key", "wheel
 QByteArray optional(qint64 value, bool present)
 {
     return present ? QByteArray::number(value) : QByteArray();
-}
-
-bool fail(ReadProblem *problem, const QString &path, int line, const QString &reason)
-{
-    if (problem)
-        *problem = {path, line, reason};
-    return false;
 }
 
 // A whole number, or nothing where empty is allowed.
@@ -133,10 +126,12 @@ std::optional<RunEvent> parseLine(const QByteArray &line)
 bool read(const QString &path, QList<RunEvent> *events, ReadProblem *problem)
 {
     QByteArray bytes;
-    if (!Files::readFileStart(path, ReadLimit + 1, &bytes))
-        return fail(problem, path, 0, QStringLiteral("cannot be read as a plain file"));
-    if (bytes.size() > ReadLimit)
-        return fail(problem, path, 0, QStringLiteral("larger than the event log of any run"));
+    if (!Files::readFileStart(path, MaxLogBytes + 1, &bytes))
+        return ReadProblem::fail(problem, path, 0,
+                                 QStringLiteral("cannot be read as a plain file"));
+    if (bytes.size() > MaxLogBytes)
+        return ReadProblem::fail(problem, path, 0,
+                                 QStringLiteral("larger than the event log of any run"));
     return parse(path, bytes, events, problem);
 }
 
@@ -151,18 +146,20 @@ bool parse(const QString &path, const QByteArray &bytes, QList<RunEvent> *events
             text.chop(1);
     }
     if (lines.value(0) != Header)
-        return fail(problem, path, 1,
-                    QStringLiteral("not an event log: the first line should read \"%1\"")
-                        .arg(QLatin1String(Header)));
+        return ReadProblem::fail(
+            problem, path, 1,
+            QStringLiteral("not an event log: the first line should read \"%1\"")
+                .arg(QLatin1String(Header)));
     QList<RunEvent> read;
     read.reserve(lines.size() - 1);
     for (qsizetype index = 1; index < lines.size(); ++index) {
         const int lineNumber = static_cast<int>(index) + 1;
         const auto event = parseLine(lines[index]);
         if (!event)
-            return fail(problem, path, lineNumber, QStringLiteral("not an event"));
+            return ReadProblem::fail(problem, path, lineNumber, QStringLiteral("not an event"));
         if (!read.isEmpty() && event->time < read.last().time)
-            return fail(problem, path, lineNumber, QStringLiteral("earlier than the line before"));
+            return ReadProblem::fail(problem, path, lineNumber,
+                                     QStringLiteral("earlier than the line before"));
         read.append(*event);
     }
     *events = std::move(read);

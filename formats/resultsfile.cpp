@@ -34,13 +34,6 @@ const QString WrongRowNumber = QStringLiteral("expected row number %1, found \"%
 const QString WrongLevel = QStringLiteral("\"%1\" is not a whole number from %2 to %3");
 const QString BlankRow = QStringLiteral("blank line among the rows");
 
-bool fail(ReadProblem *problem, const QString &path, int line, const QString &reason)
-{
-    if (problem)
-        *problem = {path, line, reason};
-    return false;
-}
-
 // Why the file did not open as a plain file.
 QString notOpened(const Files::PlainFileReader &file)
 {
@@ -74,15 +67,15 @@ qint64 startBytes()
 bool checkStart(const QString &path, const QByteArray &start, ReadProblem *problem)
 {
     if (start.isEmpty())
-        return fail(problem, path, 0, Empty);
+        return ReadProblem::fail(problem, path, 0, Empty);
     if (start.left(startBytes()).contains('\0'))
-        return fail(problem, path, 0, Binary);
+        return ReadProblem::fail(problem, path, 0, Binary);
     const qsizetype end = start.indexOf('\n');
     QByteArray first = end < 0 ? start : start.left(end);
     if (first.endsWith('\r'))
         first.chop(1);
     if (Files::fromWindows1252(first) != FirstLine)
-        return fail(problem, path, 1, WrongFirstLine.arg(FirstLine));
+        return ReadProblem::fail(problem, path, 1, WrongFirstLine.arg(FirstLine));
     return true;
 }
 
@@ -109,6 +102,13 @@ bool parseLevel(const QString &text, qint8 *level)
 }
 
 } // namespace
+
+bool ReadProblem::fail(ReadProblem *problem, const QString &path, int line, const QString &reason)
+{
+    if (problem)
+        *problem = {path, line, reason};
+    return false;
+}
 
 QString ReadProblem::text() const
 {
@@ -165,21 +165,21 @@ bool read(const QString &path, ResultsRun *run, ReadProblem *problem)
     const QString tooLarge = TooLarge.arg(MaxFileBytes / (1024 * 1024));
     Files::PlainFileReader file;
     if (!file.open(path))
-        return fail(problem, path, 0, notOpened(file));
+        return ReadProblem::fail(problem, path, 0, notOpened(file));
     // The first line decides before anything more is read, so that a large file of another kind
     // costs one short read.
     QByteArray bytes;
     if (!file.read(startBytes(), &bytes))
-        return fail(problem, path, 0, Unreadable + file.error());
+        return ReadProblem::fail(problem, path, 0, Unreadable + file.error());
     if (!checkStart(path, bytes, problem))
         return false;
     if (file.size() > MaxFileBytes)
-        return fail(problem, path, 0, tooLarge);
+        return ReadProblem::fail(problem, path, 0, tooLarge);
     // One byte past the limit tells a file that grew since it was opened.
     if (!file.read(MaxFileBytes + 1 - bytes.size(), &bytes))
-        return fail(problem, path, 0, Unreadable + file.error());
+        return ReadProblem::fail(problem, path, 0, Unreadable + file.error());
     if (bytes.size() > MaxFileBytes)
-        return fail(problem, path, 0, tooLarge);
+        return ReadProblem::fail(problem, path, 0, tooLarge);
     return parse(path, bytes, run, problem);
 }
 
@@ -204,7 +204,7 @@ bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadPr
     if (!checkStart(path, bytes, problem))
         return false;
     if (bytes.contains('\0'))
-        return fail(problem, path, 0, Binary);
+        return ReadProblem::fail(problem, path, 0, Binary);
 
     QList<QByteArray> lines = bytes.split('\n');
     // The last line ends in a line break, which leaves one empty piece after it.
@@ -218,18 +218,18 @@ bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadPr
     };
 
     if (lines.size() < 8)
-        return fail(problem, path, static_cast<int>(lines.size()) + 1, TooShort);
+        return ReadProblem::fail(problem, path, static_cast<int>(lines.size()) + 1, TooShort);
     const QString created = line(1);
     const qsizetype split = created.indexOf(ForSubject);
     if (!created.startsWith(CreatedOn) || split < 0)
-        return fail(problem, path, 2, WrongCreatedLine);
+        return ReadProblem::fail(problem, path, 2, WrongCreatedLine);
     for (const int blank : {3, 4, 5, 7}) {
         if (!isBlank(line(blank - 1)))
-            return fail(problem, path, blank, WrongBlankLine);
+            return ReadProblem::fail(problem, path, blank, WrongBlankLine);
     }
     const QString header = line(5);
     if (!header.startsWith(TimePrefix))
-        return fail(problem, path, 6, WrongTimeLine);
+        return ReadProblem::fail(problem, path, 6, WrongTimeLine);
     // The placeholder row tells how many variables there are, since names may hold commas.
     const QString placeholder = line(7);
     int count = 0;
@@ -238,7 +238,7 @@ bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadPr
     else if (placeholder == QLatin1String("1,0,0"))
         count = 2;
     else
-        return fail(problem, path, 8, WrongPlaceholder);
+        return ReadProblem::fail(problem, path, 8, WrongPlaceholder);
 
     ResultsRun result;
     result.path = path;
@@ -257,23 +257,23 @@ bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadPr
         const int lineNumber = static_cast<int>(index) + 1;
         const QString text = line(index);
         if (isBlank(text))
-            return fail(problem, path, lineNumber, BlankRow);
+            return ReadProblem::fail(problem, path, lineNumber, BlankRow);
         const QStringList fields = text.split(QLatin1Char(','));
         if (fields.size() != count + 1)
-            return fail(problem, path, lineNumber,
-                        WrongFieldCount.arg(count + 1).arg(fields.size()));
+            return ReadProblem::fail(problem, path, lineNumber,
+                                     WrongFieldCount.arg(count + 1).arg(fields.size()));
         const qsizetype expected = index - 6; // line 9 holds row 2
         bool ok = false;
         if (fields[0].toLongLong(&ok) != expected || !ok)
-            return fail(problem, path, lineNumber,
-                        WrongRowNumber.arg(QString::number(expected), fields[0]));
+            return ReadProblem::fail(problem, path, lineNumber,
+                                     WrongRowNumber.arg(QString::number(expected), fields[0]));
         for (int v = 0; v < count; ++v) {
             const QString &cell = fields[v + 1];
             qint8 level = ResultsRun::Gap;
             if (!cell.isEmpty() && !parseLevel(cell, &level))
-                return fail(problem, path, lineNumber,
-                            WrongLevel.arg(cell, QString::number(Scale::Bottom),
-                                           QString::number(Scale::Top)));
+                return ReadProblem::fail(problem, path, lineNumber,
+                                         WrongLevel.arg(cell, QString::number(Scale::Bottom),
+                                                        QString::number(Scale::Top)));
             result.levels[v].append(level);
         }
     }

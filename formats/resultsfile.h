@@ -32,6 +32,9 @@ struct ReadProblem
 
     // "PATH: line N: REASON" or "PATH: REASON".
     QString text() const;
+
+    // Tells problem, where one is asked for, what went wrong; false, for a reader to return.
+    static bool fail(ReadProblem *problem, const QString &path, int line, const QString &reason);
 };
 
 // The results file: Windows-1252, every line ending in CR LF; a line naming the program, one

@@ -11,7 +11,7 @@
 namespace {
 
 // A study written by hand is a few KB; nothing larger is one.
-constexpr qint64 ReadLimit = 1024 * 1024;
+constexpr qint64 MaxStudyFileBytes = 1024 * 1024;
 
 const QString AsListed = QStringLiteral("as listed");
 const QString Shuffled = QStringLiteral("shuffled");
@@ -98,11 +98,11 @@ namespace StudyFile {
 std::optional<Study> read(const QString &path, QStringList *problems)
 {
     QByteArray bytes;
-    if (!Files::readFileStart(path, ReadLimit + 1, &bytes)) {
+    if (!Files::readFileStart(path, MaxStudyFileBytes + 1, &bytes)) {
         problems->append(QStringLiteral("It cannot be read as a file."));
         return std::nullopt;
     }
-    if (bytes.size() > ReadLimit) {
+    if (bytes.size() > MaxStudyFileBytes) {
         problems->append(QStringLiteral("It is larger than any study file (1 MB)."));
         return std::nullopt;
     }
