@@ -51,7 +51,7 @@ for number in 94 95; do
     fi
 done
 [ -n "$display" ] || { echo "screenshots: displays :94 and :95 are both in use" >&2; exit 1; }
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 export DISPLAY=$display
 for _ in $(seq 100); do
