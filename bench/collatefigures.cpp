@@ -1,5 +1,6 @@
 #include "collatefigures.h"
 
+#include "benchsupport.h"
 #include "collatechart.h"
 #include "collation.h"
 #include "resultsfile.h"
@@ -47,11 +48,6 @@ QByteArray generatedRun(int index, QRandomGenerator &random)
                ',' + QByteArray::number(fear) + "\r\n";
     }
     return out;
-}
-
-QString ms(double value)
-{
-    return QString::number(value, 'f', 1) + QStringLiteral(" ms");
 }
 
 // Runs the program and returns its own peak resident size in kB, from wait4(): unlike

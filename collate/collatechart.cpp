@@ -16,7 +16,7 @@
 
 namespace {
 
-const QString NoRuns = QStringLiteral("Add results files to see their runs.");
+const QString NothingToDraw = QStringLiteral("Add results files to see their runs.");
 const QString SecondsLabel = QStringLiteral("Time (s)");
 const QString LevelLabel = QStringLiteral("Level");
 const QString MeanLegend = QStringLiteral("Mean");
@@ -77,7 +77,7 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
 
     if (m_collation.runs().isEmpty()) {
         painter.setPen(Qt::darkGray);
-        painter.drawText(area, Qt::AlignCenter, NoRuns);
+        painter.drawText(area, Qt::AlignCenter, NothingToDraw);
         painter.restore();
         return;
     }

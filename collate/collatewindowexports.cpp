@@ -19,7 +19,7 @@ namespace {
 const QString VideoName = QStringLiteral("collated.mp4");
 const QString VideoFilter = QStringLiteral("MP4 video (*.mp4)|*.mp4|");
 const QString VideoProgress = QStringLiteral("Writing the video with the trace...");
-const QString OverTheClip = QStringLiteral("\"%1\" is the clip itself. Choose another name.");
+const QString ClipItself = QStringLiteral("\"%1\" is the clip itself. Choose another name.");
 const QString TableName = QStringLiteral("collated.csv");
 const QString TableFilter = QStringLiteral("CSV files (*.csv)|*.csv|");
 const QString ChartName = QStringLiteral("collated.png");
@@ -61,7 +61,7 @@ void CollateWindow::exportVideo()
     if (path.isEmpty())
         return;
     if (Files::isSameFile(path, m_review->clip())) {
-        m_dialogs.message(this, OverTheClip.arg(QDir::toNativeSeparators(path)));
+        m_dialogs.message(this, ClipItself.arg(QDir::toNativeSeparators(path)));
         return;
     }
     QProgressDialog progress(VideoProgress, QStringLiteral("Cancel"), 0, 1000, this);

@@ -18,7 +18,7 @@ const QString SameOutput = QStringLiteral("--worm names the same file as -o or -
 const QString OverTheClip = QStringLiteral("%1 would overwrite the clip %2");
 const QString CannotReadClip = QStringLiteral("cannot read the clip %1");
 const QString Percent = QStringLiteral("\rdialtrace-collate: writing %1: %2 %");
-const QString CannotWrite = QStringLiteral("dialtrace-collate: cannot write %1: %2");
+const QString CannotWriteVideo = QStringLiteral("dialtrace-collate: cannot write %1: %2");
 const QString Interrupted = QStringLiteral("interrupted, nothing written");
 
 volatile std::sig_atomic_t interrupted = 0;
@@ -120,7 +120,7 @@ bool write(const Collation &collation, const CommandLine::Options &options, QTex
         err << '\n';
     if (outcome == VideoExport::Outcome::Written)
         return true;
-    err << CannotWrite.arg(options.worm,
+    err << CannotWriteVideo.arg(options.worm,
                            outcome == VideoExport::Outcome::Cancelled ? Interrupted : error)
         << '\n';
     return false;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a folder with a blank in its name and checks that folder: its files,
-# no build paths in the executable, the menu entry, and that the installed program starts on
-# the display the test command provides.
+# no build paths in the executable, the menu entry, and that the installed program starts on a
+# display (an Xvfb server of the test's own).
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: $0 BUILD_DIR CMAKE_COMMAND" >&2; exit 2; }
 build=$1 cmake=$2
@@ -14,7 +14,8 @@ check() {
     if "$@"; then echo "ok: $what"; else echo "FAIL: $what" >&2; failures=$((failures + 1)); fi
 }
 same() { cmp -s "$src/$1" "$prefix/$2"; }
-trap '[ -n "${app:-}" ] && kill -9 "$app" 2>/dev/null; [ $failures -eq 0 ] && rm -rf "$work"' EXIT
+trap '[ -n "${app:-}" ] && kill -9 "$app" 2>/dev/null; [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
+      [ $failures -eq 0 ] && rm -rf "$work"' EXIT
 
 "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
 check "dialtrace is executable" test -x "$prefix/dialtrace"
@@ -39,6 +40,10 @@ HOME=$home "$prefix/install-desktop-entry.sh" --uninstall >>"$work/entry.log" 2>
 check "--uninstall takes both entries away" test ! -e "$entry" -a ! -e "$collate"
 
 # Started from another folder, the installed program shows its splash on the display.
+Xvfb -displayfd 1 -nolisten tcp -noreset -screen 0 1280x1024x24 >"$work/display" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n 1 "$work/display")"
 (cd "$work" && HOME=$home QT_QPA_PLATFORM=xcb exec "$prefix/dialtrace") >"$work/app.log" 2>&1 &
 app=$!
 check "the installed program shows its splash" timeout 60 xdotool search --sync --onlyvisible --pid "$app" --name '^Dialtrace$'

@@ -320,9 +320,29 @@ def main(cases):
     parser.add_argument("--program", required=True)
     parser.add_argument("--source-dir", required=True)
     parser.add_argument("--eventcheck", required=True)
+    parser.add_argument("--own-display", action="store_true",
+                        help="run on an X server of its own, so that cases can run side by side")
     parser.add_argument("case", choices=sorted(cases))
     args = parser.parse_args()
-    if not os.environ.get("DISPLAY"):
+    server = None
+    if args.own_display:
+        # Keyboard focus belongs to a display: with one each, cases never take it from each other.
+        read_end, write_end = os.pipe()
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
+                                   "-noreset", "-screen", "0", "1280x1024x24"],
+                                  pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        os.environ["DISPLAY"] = ":" + os.fdopen(read_end).readline().strip()
+    try:
+        return run_case(cases, args)
+    finally:
+        if server:
+            server.kill()
+            server.wait()
+
+
+def run_case(cases, args):
+    if os.environ.get("DISPLAY", ":") == ":":
         print("no DISPLAY: run under an X server, as the README's test command does")
         return 1
     work = tempfile.mkdtemp(prefix=f"dialtrace-{args.case}-")
