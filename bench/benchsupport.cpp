@@ -1,5 +1,9 @@
 #include "benchsupport.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #ifdef DIALTRACE_BENCH_HAVE_XCB
 #include <QGuiApplication>
 #include <xcb/xcb.h>
@@ -108,6 +112,33 @@ QString memoryBreakdown()
         }
     }
     return parts.join(QStringLiteral(", "));
+}
+
+bool runProgram(const QStringList &arguments, double *seconds, qint64 *kilobytes, int *status)
+{
+    QList<QByteArray> bytes;
+    for (const QString &argument : arguments)
+        bytes.append(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    QElapsedTimer clock;
+    clock.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int raw = 0;
+    rusage usage{};
+    if (spawned != 0 || wait4(pid, &raw, 0, &usage) != pid)
+        return false;
+    *seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    *kilobytes = usage.ru_maxrss;
+    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return true;
 }
 
 QString ms(double value)

@@ -53,6 +53,10 @@ double cpuSecondsSoFar();
 qint64 peakResidentKilobytes();
 QString memoryBreakdown();
 QString ms(double value);
+// Runs a program (arguments[0]) to its end with its standard output thrown away: the wall time in
+// seconds, its own peak resident size in kB from wait4() (unlike RUSAGE_CHILDREN, not mixed up
+// with the benchmark's other children) and its exit status; false where it could not be run.
+bool runProgram(const QStringList &arguments, double *seconds, qint64 *kilobytes, int *status);
 void printTable(const QList<Figure> &figures);
 void progress(const QString &text);
 // CPU time and peak memory belong to a whole process, so each is measured in a fresh one: this

@@ -16,10 +16,6 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
 
 extern char **environ;
@@ -48,33 +44,6 @@ QByteArray generatedRun(int index, QRandomGenerator &random)
                ',' + QByteArray::number(fear) + "\r\n";
     }
     return out;
-}
-
-// Runs the program and returns its own peak resident size in kB, from wait4(): unlike
-// RUSAGE_CHILDREN this is not mixed up with the benchmark's other children.
-qint64 peakOfChild(const QStringList &arguments, int *exitStatus)
-{
-    QList<QByteArray> bytes;
-    for (const QString &argument : arguments)
-        bytes.append(QFile::encodeName(argument));
-    std::vector<char *> argv;
-    for (QByteArray &argument : bytes)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return -1;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        return -1;
-    *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return usage.ru_maxrss; // kB on Linux
 }
 
 Figure notMeasured(const QString &name, const QString &target, const QString &why)
@@ -147,8 +116,9 @@ QList<Figure> collateFigures(const QString &workDirectory)
                              directory + QStringLiteral("/table.csv"), QStringLiteral("--chart"),
                              directory + QStringLiteral("/chart.png")};
     int status = 0;
-    const qint64 kilobytes = peakOfChild(arguments + paths, &status);
-    if (kilobytes < 0 || status != 0)
+    double seconds = 0.0;
+    qint64 kilobytes = 0;
+    if (!runProgram(arguments + paths, &seconds, &kilobytes, &status) || status != 0)
         return {collating, drawing,
                 notMeasured(memoryName, memoryTarget,
                             QStringLiteral("dialtrace-collate failed (status %1)").arg(status))};

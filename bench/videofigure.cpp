@@ -12,10 +12,6 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
 
 extern char **environ;
@@ -65,35 +61,6 @@ QByteArray run(int index, QRandomGenerator &random)
     return ResultsFile::bytes(run);
 }
 
-// Runs the program to its end: the wall time in seconds, its own peak resident size in kB from
-// wait4() and its exit status; false where it could not be run.
-bool measure(const QStringList &arguments, double *seconds, qint64 *kilobytes, int *status)
-{
-    QList<QByteArray> bytes;
-    for (const QString &argument : arguments)
-        bytes.append(QFile::encodeName(argument));
-    std::vector<char *> argv;
-    for (QByteArray &argument : bytes)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    QElapsedTimer clock;
-    clock.start();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int raw = 0;
-    rusage usage{};
-    if (spawned != 0 || wait4(pid, &raw, 0, &usage) != pid)
-        return false;
-    *seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    *kilobytes = usage.ru_maxrss;
-    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return true;
-}
-
 } // namespace
 
 QList<Figure> videoFigures(const QString &workDirectory)
@@ -134,8 +101,8 @@ QList<Figure> videoFigures(const QString &workDirectory)
             why = QStringLiteral("no runs or no ") + program;
         else if (!makeClip(clip, size))
             why = QStringLiteral("ffmpeg could not make the clip");
-        else if (!measure(QStringList{program, "--force", "--video", clip, "--worm", out} + runs,
-                          &seconds, &kilobytes, &status) ||
+        else if (!runProgram(QStringList{program, "--force", "--video", clip, "--worm", out} + runs,
+                             &seconds, &kilobytes, &status) ||
                  status != 0 || !QFileInfo(out).isFile())
             why = QStringLiteral("dialtrace-collate failed (status %1)").arg(status);
         if (!why.isEmpty()) {
