@@ -265,6 +265,16 @@ def expected_results(subject, variable, date, samples):
     return "".join(line + "\r\n" for line in lines).encode("cp1252")
 
 
+def private_display():
+    """An Xvfb server on the first free display: the process and the display's name."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
+                               "-noreset", "-screen", "0", "1280x1024x24"],
+                              pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    return server, ":" + os.fdopen(read_end).readline().strip()
+
+
 def interrupted(run, how):
     """A run ended by SIGKILL, SIGTERM or the loss of its X display is saved at the next start,
     byte for byte as far as its journal got."""
@@ -272,13 +282,8 @@ def interrupted(run, how):
     private = None
     if how == "display":
         # An X server of its own, to take away under the running program.
-        read_end, write_end = os.pipe()
-        private = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
-                                    "-screen", "0", "1280x1024x24"], pass_fds=(write_end,),
-                                   stderr=subprocess.DEVNULL)
-        os.close(write_end)
         main_display = os.environ["DISPLAY"]
-        os.environ["DISPLAY"] = ":" + os.fdopen(read_end).readline().strip()
+        private, os.environ["DISPLAY"] = private_display()
     run.start()
     rating = run.to_rating("Cy", "Calm", "today", clip)
     poll(lambda: journal_rows(run.app_dir), "the journal's first sample")
@@ -327,12 +332,7 @@ def main(cases):
     server = None
     if args.own_display:
         # Keyboard focus belongs to a display: with one each, cases never take it from each other.
-        read_end, write_end = os.pipe()
-        server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
-                                   "-noreset", "-screen", "0", "1280x1024x24"],
-                                  pass_fds=(write_end,), stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        os.environ["DISPLAY"] = ":" + os.fdopen(read_end).readline().strip()
+        server, os.environ["DISPLAY"] = private_display()
     try:
         return run_case(cases, args)
     finally:
