@@ -44,6 +44,7 @@ GstMediaPlayer::GstMediaPlayer(QObject *parent) : MediaPlayer(parent)
         qCWarning(playerLog) << "GStreamer, or its playbin, is missing: no clip can play";
     }
 
+    m_clock.start();
     m_progress.setInterval(250ms);
     m_progress.callOnTimeout(this, [this] {
         if (m_duration == 0.0)
@@ -157,10 +158,29 @@ double GstMediaPlayer::duration() const
 
 double GstMediaPlayer::position() const
 {
+    // A press asks for the position: while the clip plays on, the clock answers without waiting
+    // on the pipeline's threads.
+    if (m_playing && m_active) {
+        const qint64 end = qint64(m_duration * 1e9);
+        if (const auto ns = m_estimate.at(m_clock.nsecsElapsed(), end))
+            return Playbin::seconds(*ns);
+    }
+    return queryPosition();
+}
+
+double GstMediaPlayer::queryPosition() const
+{
     gint64 ns = -1;
+    const qint64 before = m_clock.nsecsElapsed();
     if (!m_active || !m_pipeline || !gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &ns) ||
-        ns < 0)
+        ns < 0) {
+        m_estimate.forget();
         return -1.0;
+    }
+    if (m_playing)
+        m_estimate.observe(ns, (before + m_clock.nsecsElapsed()) / 2);
+    else
+        m_estimate.forget();
     return Playbin::seconds(ns);
 }
 
@@ -185,6 +205,7 @@ void GstMediaPlayer::stopPipeline()
     m_active = false;
     m_playing = false;
     m_progress.stop();
+    forgetPosition();
     m_seeker->cancel();
     // Synchronous: once it returns no streaming thread runs, so no picture or message of this
     // clip can come after the ones already posted, which the generation then turns away.
@@ -220,6 +241,7 @@ void GstMediaPlayer::handleMessage(GstMessage *message)
         return;
     }
     case GST_MESSAGE_EOS:
+        forgetPosition();
         // Kept paused on the last picture; Play starts the clip again from the beginning.
         m_atEnd = true;
         m_playing = false;
@@ -231,6 +253,7 @@ void GstMediaPlayer::handleMessage(GstMessage *message)
         gst_bin_recalculate_latency(GST_BIN(m_pipeline));
         return;
     case GST_MESSAGE_CLOCK_LOST:
+        forgetPosition();
         // The sound device that gave the clock went away: choose another.
         if (m_playing) {
             gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
@@ -238,6 +261,8 @@ void GstMediaPlayer::handleMessage(GstMessage *message)
         }
         return;
     case GST_MESSAGE_STATE_CHANGED: {
+        // Also where a seek made the pipeline wait for new data: its clock stood still.
+        forgetPosition();
         GstState state = GST_STATE_NULL;
         gst_message_parse_state_changed(message, nullptr, &state, nullptr);
         if (state == GST_STATE_PLAYING && m_active)
@@ -258,6 +283,7 @@ void GstMediaPlayer::playOrPause()
 {
     if (!m_active)
         return;
+    forgetPosition();
     if (m_playing) {
         m_playing = false;
         gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
@@ -291,6 +317,7 @@ void GstMediaPlayer::seek(qint64 milliseconds, bool exact)
 {
     if (!m_active)
         return;
+    forgetPosition();
     m_atEnd = false;
     m_seeker->request(milliseconds, exact);
 }
@@ -347,7 +374,7 @@ void GstMediaPlayer::updateControls()
 {
     if (!m_view)
         return;
-    const double now = position();
+    const double now = queryPosition();
     m_controls->setState(m_active, m_playing, now > 0 ? qint64(now * 1000.0 + 0.5) : 0,
                          qint64(m_duration * 1000.0 + 0.5), m_seekable);
 }

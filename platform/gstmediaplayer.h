@@ -1,7 +1,9 @@
 #pragma once
 
 #include "mediaplayer.h"
+#include "positionestimate.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSize>
 #include <QTimer>
@@ -58,6 +60,10 @@ private:
     void playOrPause();
     void seek(qint64 milliseconds, bool exact);
     void queryLengthAndSeeking();
+    // Asks the pipeline, and remembers the answer for position() to go on from.
+    double queryPosition() const;
+    // Anything that may move the clip other than playing on: position() asks again.
+    void forgetPosition() { m_estimate.forget(); }
     void updateControls();
     void setDuration(double seconds);
     // Reports at most one error per setUrl; `generation` ties it to the setUrl that caused it.
@@ -75,6 +81,9 @@ private:
     PlayerControls *m_controls = nullptr;
     // Follows the position while playing, and only then.
     QTimer m_progress;
+    // Where the clip was when the pipeline was last asked; the progress ticks keep it fresh.
+    mutable PositionEstimate m_estimate;
+    QElapsedTimer m_clock;
     double m_duration = 0.0;
     // Of the last picture shown: a new size is logged.
     QSize m_shownSize;

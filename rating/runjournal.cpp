@@ -31,6 +31,9 @@ using Journal::OriginMark;
 constexpr auto Heartbeat = std::chrono::seconds(60);
 // How soon a journal that could not be saved is tried again, also when no sample comes.
 constexpr auto Retry = std::chrono::seconds(1);
+// How long an event may wait for the writer: a press does not wake it, since waking a thread
+// can cost the interface thread its processor for a while, and a press must never wait.
+constexpr auto Gather = std::chrono::milliseconds(200);
 
 std::atomic<int> Serial{0};
 
@@ -126,7 +129,7 @@ void RunJournal::append(const RunEvent &event)
     clock.start();
     QByteArray line = EventLog::line(event, true);
     line.chop(2); // its CR LF
-    pushLine(EventMark + line + '\n');
+    pushLine(EventMark + line + '\n', false);
     m_longestAppend = std::max(m_longestAppend, clock.nsecsElapsed());
 }
 
@@ -135,7 +138,7 @@ void RunJournal::startRecording(qint64 origin)
     pushLine(OriginMark + QByteArray::number(origin) + '\n');
 }
 
-void RunJournal::pushLine(const QByteArray &line)
+void RunJournal::pushLine(const QByteArray &line, bool wake)
 {
     {
         std::lock_guard lock(m_mutex);
@@ -143,7 +146,8 @@ void RunJournal::pushLine(const QByteArray &line)
             return;
         m_queue.push_back(line);
     }
-    m_wake.notify_one();
+    if (wake)
+        m_wake.notify_one();
 }
 
 void RunJournal::discard()
@@ -173,6 +177,7 @@ QString RunJournal::path() const
 void RunJournal::flush()
 {
     std::unique_lock lock(m_mutex);
+    m_wake.notify_one();
     m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy && !m_remove; });
 }
 
@@ -210,14 +215,17 @@ QString RunJournal::save(File &file, const QByteArray &content)
 
 void RunJournal::write()
 {
+    using Clock = std::chrono::steady_clock;
     File file;
     QByteArray content = m_header;
     QString problem;
+    auto touched = Clock::now();
+    std::deque<QByteArray> lines;
     std::unique_lock lock(m_mutex);
     for (;;) {
-        const bool woken = m_wake.wait_for(lock, problem.isEmpty() ? Heartbeat : Retry, [this] {
-            return m_stop || m_remove || !m_queue.empty();
-        });
+        // Events that came without waking this thread are taken within Gather.
+        m_wake.wait_for(lock, problem.isEmpty() ? Gather : Retry,
+                        [this] { return m_stop || m_remove || !m_queue.empty(); });
         if (m_remove) {
             m_path.clear();
             m_remove = false;
@@ -232,24 +240,29 @@ void RunJournal::write()
             lock.lock();
             m_busy = false;
         } else if (!m_queue.empty() || !problem.isEmpty()) {
-            const bool fresh = !m_queue.empty();
-            for (; !m_queue.empty(); m_queue.pop_front())
-                content += m_queue.front();
+            // Only the hand-over under the lock: the content grows without it.
+            lines.swap(m_queue);
             m_busy = true;
             const auto handler = m_problemHandler;
             lock.unlock();
+            const bool fresh = !lines.empty();
+            for (; !lines.empty(); lines.pop_front())
+                content += lines.front();
             const QString before = problem;
             if (fresh || file.fd < 0 || file.failing)
                 problem = save(file, content);
+            if (problem.isEmpty())
+                touched = Clock::now();
             if (problem != before && handler && (problem.isEmpty() || before.isEmpty()))
                 handler(problem);
             lock.lock();
             m_busy = false;
             // A discard meanwhile takes the file away on the next turn.
             m_path = file.fd >= 0 ? file.path : QString();
-        } else if (!woken && file.fd >= 0) {
+        } else if (file.fd >= 0 && Clock::now() - touched >= Heartbeat) {
             // Still going on, for whoever can see this file but not its lock.
             ::futimens(file.fd, nullptr);
+            touched = Clock::now();
         }
         m_idle.notify_all();
         if (m_stop && m_queue.empty() && !m_remove)

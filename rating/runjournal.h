@@ -84,7 +84,8 @@ private:
     void write();
     // Saves content on the file, or on a new one; the reason it could not, or empty.
     QString save(File &file, const QByteArray &content);
-    void pushLine(const QByteArray &line);
+    // Wakes the writer only where asked; otherwise it takes the line within a fifth of a second.
+    void pushLine(const QByteArray &line, bool wake = true);
 
     QString m_directory;
     QString m_stem;     // the journal's name up to its serial

@@ -227,6 +227,22 @@ private slots:
         QCOMPARE(journals(s.home), QStringList{});
     }
 
+    // A press does not wake the writer, yet reaches the disk within the second though no
+    // sample follows it.
+    void pressReachesTheDiskUnasked()
+    {
+        Session s;
+        RunJournal journal(s.home, makeRecord(false), false);
+        journal.append(61, sample(2, 1, 0));
+        journal.flush();
+        RunEvent press = sample(2, 2, 0);
+        press.kind = RunEvent::Kind::Increase;
+        press.variable = 1;
+        press.source = RunEvent::Source::Key;
+        journal.append(press);
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(journal.path()).contains("\nE,"), 1000);
+    }
+
     // A sync that fails once: the whole journal is written again as a new file, and what the
     // process leaves when it ends without a word holds every sample.
     void failedSyncRewritesTheJournal()

@@ -299,6 +299,28 @@ private slots:
         gst_object_unref(sound);
     }
 
+    // While the clip plays on, a press is told the position without asking the pipeline; once
+    // a seek has been carried out, it is told the new place, never the old one carried on.
+    void positionAfterASeekWhilePlaying()
+    {
+        QTemporaryDir dir;
+        QVERIFY(makeClip(dir.filePath("clip.wav"), 8.0));
+        GstMediaPlayer player;
+        player.view()->show();
+        player.setUrl(dir.filePath("clip.wav"));
+        QTRY_VERIFY_WITH_TIMEOUT(player.position() > 1.5, LoadTimeoutMs);
+        const auto asked = [&player] {
+            gint64 ns = -1;
+            return gst_element_query_position(player.pipeline(), GST_FORMAT_TIME, &ns) ? ns : -1;
+        };
+        QVERIFY(qAbs(player.position() * 1e9 - double(asked())) < 0.05e9);
+        player.seekTo(0.25);
+        QTRY_VERIFY_WITH_TIMEOUT(asked() >= 0 && asked() < GST_SECOND, LoadTimeoutMs);
+        QVERIFY2(player.position() < 1.0, qPrintable(QString::number(player.position())));
+        QVERIFY(player.isPlaying());
+        player.close();
+    }
+
     // What the controls do, and what they report; the wheel and the keyboard are the rating
     // screen's.
     void controlsReportWhatTheUserDid()

@@ -1,10 +1,12 @@
 // The rules, with no window, timer or clock: levels, meters, table sizing, recording, the
-// results file's bytes, the code page and the export's name and width.
+// results file's bytes, the code page, the export's name and width, and where a playing clip is
+// between two answers of its pipeline.
 
 #include "exports.h"
 #include "files.h"
 #include "instructions.h"
 #include "levelmeter.h"
+#include "positionestimate.h"
 #include "ratingstate.h"
 #include "recordtable.h"
 #include "resultsfile.h"
@@ -37,6 +39,58 @@ private slots:
         QFETCH(double, least);
         QFETCH(double, step);
         QCOMPARE(Ticks::step(span, 10, least), step);
+    }
+
+    // Answers of the pipeline (position, moment; milliseconds) and where the clip is said to be
+    // later without asking, or -1 where the pipeline must be asked.
+    void positionEstimate_data()
+    {
+        using Answers = QList<QPair<qint64, qint64>>;
+        QTest::addColumn<Answers>("answers");
+        QTest::addColumn<bool>("forget");
+        QTest::addColumn<qint64>("now");
+        QTest::addColumn<qint64>("end");
+        QTest::addColumn<qint64>("expected");
+        const Answers steady{{1000, 0}, {1250, 250}};
+        QTest::newRow("one answer") << Answers{{1000, 0}} << false << 100LL << 0LL << -1LL;
+        QTest::newRow("two that moved with the clock") << steady << false << 300LL << 0LL << 1300LL;
+        QTest::newRow("within 5 ms") << Answers{{1000, 0}, {1254, 250}} << false << 250LL << 0LL
+                                     << 1254LL;
+        QTest::newRow("too close together to tell")
+            << Answers{{1000, 0}, {1050, 50}} << false << 60LL << 0LL << -1LL;
+        QTest::newRow("standing still") << Answers{{1000, 0}, {1000, 250}} << false << 300LL << 0LL
+                                        << -1LL;
+        QTest::newRow("slower than the clock")
+            << Answers{{1000, 0}, {1240, 250}} << false << 300LL << 0LL << -1LL;
+        QTest::newRow("moved meanwhile") << Answers{{1000, 0}, {1250, 250}, {5000, 500}} << false
+                                         << 510LL << 0LL << -1LL;
+        QTest::newRow("steady again after moving")
+            << Answers{{1000, 0}, {1250, 250}, {5000, 500}, {5250, 750}} << false << 800LL << 0LL
+            << 5300LL;
+        QTest::newRow("stalled after playing")
+            << Answers{{1000, 0}, {1250, 250}, {1260, 500}} << false << 510LL << 0LL << -1LL;
+        QTest::newRow("no answer") << Answers{{1000, 0}, {1250, 250}, {-1, 300}} << false << 310LL
+                                   << 0LL << -1LL;
+        QTest::newRow("forgotten") << steady << true << 300LL << 0LL << -1LL;
+        QTest::newRow("answer too old") << steady << false << 651LL << 0LL << -1LL;
+        QTest::newRow("never beyond the end") << steady << false << 600LL << 1500LL << 1500LL;
+    }
+    void positionEstimate()
+    {
+        using Answers = QList<QPair<qint64, qint64>>;
+        QFETCH(Answers, answers);
+        QFETCH(bool, forget);
+        QFETCH(qint64, now);
+        QFETCH(qint64, end);
+        QFETCH(qint64, expected);
+        constexpr qint64 Ms = 1'000'000;
+        PositionEstimate estimate;
+        for (const auto &[position, moment] : answers)
+            estimate.observe(position < 0 ? -1 : position * Ms, moment * Ms);
+        if (forget)
+            estimate.forget();
+        const auto at = estimate.at(now * Ms, end * Ms);
+        QCOMPARE(at ? *at / Ms : -1, expected);
     }
 
     // Presses ('+' '-' on variable 1, 'u' 'd' on variable 2) and fall-back ticks ('t').

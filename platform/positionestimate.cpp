@@ -1,0 +1,35 @@
+#include "positionestimate.h"
+
+#include <algorithm>
+
+void PositionEstimate::observe(qint64 position, qint64 moment)
+{
+    if (position < 0) {
+        forget();
+        return;
+    }
+    if (m_position >= 0) {
+        const qint64 elapsed = moment - m_moment;
+        const bool withTheClock =
+            elapsed >= 0 && qAbs(position - m_position - elapsed) <= Tolerance;
+        if (withTheClock && !m_steady && elapsed < Spacing)
+            return; // too soon to tell a clip that plays from one that stands still
+        m_steady = withTheClock;
+    }
+    m_position = position;
+    m_moment = moment;
+}
+
+std::optional<qint64> PositionEstimate::at(qint64 now, qint64 end) const
+{
+    if (!m_steady || now < m_moment || now - m_moment > MaxAge)
+        return std::nullopt;
+    const qint64 position = m_position + (now - m_moment);
+    return end > 0 ? std::min(position, end) : position;
+}
+
+void PositionEstimate::forget()
+{
+    m_position = -1;
+    m_steady = false;
+}
