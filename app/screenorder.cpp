@@ -299,3 +299,5 @@ void ScreenOrder::closeAll()
     }
     emit ended();
 }
+
+#include "moc_screenorder.cpp"

@@ -33,3 +33,5 @@ void ChartView::mouseMoveEvent(QMouseEvent *event)
     if (m_seeking && (event->buttons() & Qt::LeftButton))
         emit seekRequested(m_chart.secondsAt(rect(), event->position().x()));
 }
+
+#include "moc_chartview.cpp"

@@ -113,3 +113,5 @@ void ClipReview::follow()
                                        : NoValue;
     m_figures->setText(AtText.arg(QString::number(at, 'f', 1), values));
 }
+
+#include "moc_clipreview.cpp"

@@ -344,3 +344,5 @@ QStringList CollateWindow::inputPaths() const
         paths.append(run.path);
     return paths;
 }
+
+#include "moc_collatewindow.cpp"

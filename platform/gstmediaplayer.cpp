@@ -378,3 +378,6 @@ void GstMediaPlayer::updateControls()
     m_controls->setState(m_active, m_playing, now > 0 ? qint64(now * 1000.0 + 0.5) : 0,
                          qint64(m_duration * 1000.0 + 0.5), m_seekable);
 }
+
+#include "moc_gstmediaplayer.cpp"
+#include "moc_mediaplayer.cpp"

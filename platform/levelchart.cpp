@@ -219,3 +219,5 @@ QImage LevelChart::render(const QSize &size) const
     scene.render(&painter, area, area);
     return image;
 }
+
+#include "moc_levelchart.cpp"

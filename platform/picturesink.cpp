@@ -214,3 +214,5 @@ void PictureSink::take()
     if (!picture.isNull())
         emit pictureReady(picture);
 }
+
+#include "moc_picturesink.cpp"

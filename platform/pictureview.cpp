@@ -56,3 +56,5 @@ void PictureView::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     emit areaChanged(areaInPixels(), devicePixelRatioF());
 }
+
+#include "moc_pictureview.cpp"

@@ -87,3 +87,5 @@ void PlayerControls::setState(bool loaded, bool playing, qint64 position, qint64
         m_seek->setValue(int(now));
     m_time->setText(clockText(now) + QStringLiteral(" / ") + clockText(end));
 }
+
+#include "moc_playercontrols.cpp"

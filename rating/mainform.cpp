@@ -355,3 +355,5 @@ void MainForm::closeEvent(QCloseEvent *event)
     event->accept();
     emit closeAllRequested();
 }
+
+#include "moc_mainform.cpp"

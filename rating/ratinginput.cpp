@@ -78,3 +78,5 @@ bool RatingInput::eventFilter(QObject *watched, QEvent *event)
         emit pressRequested(*button, RunEvent::Source::Key);
     return true;
 }
+
+#include "moc_ratinginput.cpp"

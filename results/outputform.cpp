@@ -218,3 +218,5 @@ void OutputForm::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
     emit closeAllRequested();
 }
+
+#include "moc_outputform.cpp"

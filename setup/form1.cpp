@@ -48,3 +48,5 @@ void Form1::closeEvent(QCloseEvent *event)
     if (!m_handedOver)
         emit closeAllRequested();
 }
+
+#include "moc_form1.cpp"

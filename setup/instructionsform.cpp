@@ -56,3 +56,5 @@ void InstructionsForm::closeEvent(QCloseEvent *event)
     if (!m_proceeded)
         emit closeAllRequested();
 }
+
+#include "moc_instructionsform.cpp"

@@ -247,3 +247,5 @@ void VariableForm::closeEvent(QCloseEvent *event)
     // Before "Ok" this is the only window: closing it ends the program, as "Cancel" does.
     emit closeAllRequested();
 }
+
+#include "moc_variableform.cpp"

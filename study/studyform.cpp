@@ -55,3 +55,5 @@ void StudyForm::closeEvent(QCloseEvent *event)
     if (!m_pressed)
         emit closeAllRequested();
 }
+
+#include "moc_studyform.cpp"

@@ -5,6 +5,7 @@
 
 #include "failingdisk.h"
 #include "session.h"
+#include "testmain.h"
 
 #include "runjournal.h"
 #include "setuprecord.h"

@@ -326,12 +326,14 @@ void TestCollate::rebin()
 }
 
 // The command line and the window are in collateprograms.cpp.
-int main(int argc, char *argv[])
+namespace {
+int runCollateTests(int argc, char **argv)
 {
-    QApplication app(argc, argv);
     TestCollate engine;
     const int status = QTest::qExec(&engine, argc, argv);
     return status | runCollateProgramTests(argc, argv);
 }
+const bool registeredTestCollate = TestMain::add("collate", &runCollateTests);
+} // namespace
 
 #include "tst_collate.moc"

@@ -219,5 +219,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEvents)
+DIALTRACE_TEST_CASE(TestEvents, "events")
 #include "tst_events.moc"

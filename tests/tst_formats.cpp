@@ -263,5 +263,5 @@ void TestFormats::rejectsBadFiles()
     QVERIFY2(problem.reason.contains(reason), qPrintable(problem.reason));
 }
 
-QTEST_APPLESS_MAIN(TestFormats)
+DIALTRACE_TEST_CASE(TestFormats, "formats")
 #include "tst_formats.moc"

@@ -218,5 +218,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHostile)
+DIALTRACE_TEST_CASE(TestHostile, "hostile")
 #include "tst_hostile.moc"

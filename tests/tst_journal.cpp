@@ -368,5 +368,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestJournal)
+DIALTRACE_TEST_CASE(TestJournal, "journal")
 #include "tst_journal.moc"

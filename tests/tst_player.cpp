@@ -416,5 +416,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPlayer)
+DIALTRACE_TEST_CASE(TestPlayer, "player")
 #include "tst_player.moc"

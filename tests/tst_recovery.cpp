@@ -232,5 +232,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRecovery)
+DIALTRACE_TEST_CASE(TestRecovery, "recovery")
 #include "tst_recovery.moc"

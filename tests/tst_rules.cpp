@@ -317,5 +317,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestRules)
+DIALTRACE_TEST_CASE(TestRules, "rules")
 #include "tst_rules.moc"

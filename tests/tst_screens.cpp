@@ -324,5 +324,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestScreens)
+DIALTRACE_TEST_CASE(TestScreens, "screens")
 #include "tst_screens.moc"

@@ -232,5 +232,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestStudy)
+DIALTRACE_TEST_CASE(TestStudy, "study")
 #include "tst_study.moc"

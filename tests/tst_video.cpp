@@ -375,5 +375,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestVideo)
+DIALTRACE_TEST_CASE(TestVideo, "video")
 #include "tst_video.moc"
