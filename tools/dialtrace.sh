@@ -11,8 +11,9 @@ case "$mode" in run|test) ;; *) usage ;; esac
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
+# What the build needs is installed first; the rest while the build runs.
 build_packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config python3
     qt6-base-dev qt6-charts-dev libqt6opengl6-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
 )
@@ -21,11 +22,10 @@ run_packages=(
     gstreamer1.0-plugins-ugly gstreamer1.0-libav fonts-liberation2
 )
 test_packages=(
-    xvfb xauth xdotool x11-utils ffmpeg imagemagick desktop-file-utils python3
+    xvfb xauth xdotool x11-utils ffmpeg imagemagick desktop-file-utils
 )
-
-packages=("${build_packages[@]}" "${run_packages[@]}")
-[ "$mode" = test ] && packages+=("${test_packages[@]}")
+later_packages=("${run_packages[@]}")
+[ "$mode" = test ] && later_packages+=("${test_packages[@]}")
 
 # How long each step took, said at the end: where a slow machine spends its time.
 steps=()
@@ -39,23 +39,54 @@ say_took() {
     echo "Took ${SECONDS} s: ${steps[*]}" | sed 's/,/, /g'
 }
 
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+# Whatever runs in the background ends with this script.
+trap 'kill $(jobs -p) 2>/dev/null || true' EXIT
+
+missing() {
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+            echo "$package"
+        fi
+    done
+}
+mapfile -t missing_now < <(missing "${build_packages[@]}")
+mapfile -t missing_later < <(missing "${later_packages[@]}")
+sudo=()
+if [ ${#missing_now[@]} -gt 0 ] || [ ${#missing_later[@]} -gt 0 ]; then
+    # Asked here, if at all, so that the installation in the background never waits for it.
+    [ "$(id -u)" -eq 0 ] || { sudo=(sudo); sudo -v; }
     "${sudo[@]}" apt-get update -q
-    # Recommended packages are not needed here (a few hundred MB of drivers, fonts and
-    # documentation); what the programs and the tests need is named above. Unpacking without a
-    # sync after every file is what makes the install take minutes on a fresh machine.
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
-        -o Dpkg::Options::=--force-unsafe-io "${missing[@]}"
 fi
+# Recommended packages are not needed here (a few hundred MB of drivers, fonts and
+# documentation); what the programs and the tests need is named above. Unpacking without a
+# sync after every file is what makes the install take minutes on a fresh machine.
+install() {
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+        -o Dpkg::Options::=--force-unsafe-io "$@"
+}
+if [ ${#missing_now[@]} -gt 0 ]; then
+    echo "Installing: ${missing_now[*]}"
+    install "${missing_now[@]}"
+fi
+later_log=$(mktemp)
+later_pid=
+if [ ${#missing_later[@]} -gt 0 ]; then
+    echo "Installing while building: ${missing_later[*]}"
+    install "${missing_later[@]}" >"$later_log" 2>&1 &
+    later_pid=$!
+fi
+# The packages installed in the background are there, or the script stops with apt's words.
+wait_for_packages() {
+    if [ -n "$later_pid" ]; then
+        if ! wait "$later_pid"; then
+            cat "$later_log" >&2
+            echo "Installing ${missing_later[*]} failed." >&2
+            exit 1
+        fi
+        later_pid=
+    fi
+}
 
 took packages
 
@@ -80,6 +111,8 @@ release=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG")
 if [ "$mode" = run ]; then
     build "$top/build" dialtrace "${release[@]}"
     took build
+    wait_for_packages
+    took "packages meanwhile"
     say_took
     # Instructions.txt is read from beside the executable; start with the example text.
     [ -e "$top/build/Instructions.txt" ] || cp "$top/assets/Instructions.txt" "$top/build/"
@@ -94,19 +127,49 @@ run_suite() {
     ctest --test-dir "$1" --output-on-failure -j "$((jobs * 2))"
 }
 
-# Everything, the benchmark included, so that a change that breaks it shows here.
-build "$top/build" all "${release[@]}"
+# background NAME LOG COMMAND...: builds at low priority beside a suite, which mostly waits for
+# clips that play in real time; end_background says how it went.
+background() {
+    local name=$1 log=$2
+    shift 2
+    echo "$name, meanwhile, into $log"
+    (renice -n 15 -p "$BASHPID" >/dev/null && "$@") >"$log" 2>&1 &
+    background_pid=$!
+    background_name=$name
+    background_log=$log
+}
+end_background() {
+    if ! wait "$background_pid"; then
+        tail -n 60 "$background_log" >&2
+        echo "$background_name failed; all of it is in $background_log" >&2
+        exit 1
+    fi
+}
+
+# Line numbers are all that a sanitizer's report needs of the debug information.
+sanitize=(-DDIALTRACE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O0 -g1")
+
+build "$top/build" dialtrace-suite "${release[@]}"
 took build
+wait_for_packages
+took "packages meanwhile"
+
+# Once more under AddressSanitizer and UndefinedBehaviorSanitizer, built while the first pass's
+# suite runs. Qt and GStreamer keep caches alive until exit on purpose, so leak reports would
+# only be noise.
+background "The sanitizers' build" "$top/build-sanitize.log" \
+    build "$top/build-sanitize" dialtrace-suite "${sanitize[@]}"
 run_suite "$top/build"
 took suite
-
-# Once more under AddressSanitizer and UndefinedBehaviorSanitizer. Qt and GStreamer keep
-# caches alive until exit on purpose, so leak reports would only be noise.
-# Line numbers are all that a sanitizer's report needs of the debug information.
-build "$top/build-sanitize" dialtrace-suite -DDIALTRACE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
-    "-DCMAKE_CXX_FLAGS_DEBUG=-O0 -g1"
+end_background
 took "sanitizers' build"
+
+# The rest of the first pass (the benchmark), so that a change that breaks it shows here.
+background "The benchmark's build" "$top/build-bench.log" \
+    cmake --build "$top/build" -j "$jobs" --target all
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     run_suite "$top/build-sanitize"
 took "sanitizers' suite"
+end_background
+took "benchmark's build"
 say_took
