@@ -13,7 +13,7 @@ cd "$top"
 
 # What the build needs is installed first; the rest while the build runs.
 build_packages=(
-    cmake ninja-build g++ pkg-config python3
+    cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-charts-dev libqt6opengl6-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
 )
@@ -22,7 +22,7 @@ run_packages=(
     gstreamer1.0-plugins-ugly gstreamer1.0-libav fonts-liberation2
 )
 test_packages=(
-    xvfb xauth xdotool x11-utils ffmpeg imagemagick desktop-file-utils
+    xvfb xauth xdotool x11-utils ffmpeg imagemagick desktop-file-utils python3
 )
 later_packages=("${run_packages[@]}")
 [ "$mode" = test ] && later_packages+=("${test_packages[@]}")
@@ -73,7 +73,8 @@ later_log=$(mktemp)
 later_pid=
 if [ ${#missing_later[@]} -gt 0 ]; then
     echo "Installing while building: ${missing_later[*]}"
-    install "${missing_later[@]}" >"$later_log" 2>&1 &
+    # At low priority: the build comes first, and has work for every core.
+    (renice -n 10 -p "$BASHPID" >/dev/null && install "${missing_later[@]}") >"$later_log" 2>&1 &
     later_pid=$!
 fi
 # The packages installed in the background are there, or the script stops with apt's words.
