@@ -183,44 +183,6 @@ void progress(const QString &text)
     std::fflush(stderr);
 }
 
-bool makeClip(const QString &path, double seconds, QString *error, QSize video, int rate)
-{
-    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-    if (ffmpeg.isEmpty()) {
-        *error = QStringLiteral("ffmpeg is not on PATH");
-        return false;
-    }
-    const QString tone = QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1");
-    const QString picture = QStringLiteral("testsrc2=size=%1x%2:rate=%3:duration=%4");
-    QStringList arguments = {"-y", "-hide_banner", "-loglevel", "error"};
-    if (video.isValid())
-        arguments << "-f"
-                  << "lavfi"
-                  << "-i" << picture.arg(video.width()).arg(video.height()).arg(rate).arg(seconds);
-    arguments << "-f"
-              << "lavfi"
-              << "-i" << tone.arg(seconds);
-    // Codecs after every input: before one they would name its decoder.
-    if (video.isValid())
-        arguments << "-c:v"
-                  << "libx264"
-                  << "-preset"
-                  << "veryfast"
-                  << "-pix_fmt"
-                  << "yuv420p";
-    arguments << "-c:a"
-              << "pcm_s16le" << path;
-    QProcess process;
-    process.start(ffmpeg, arguments);
-    // A 2160p clip takes a few minutes to encode on two cores.
-    if (!process.waitForFinished(900000) || process.exitCode() != 0) {
-        *error =
-            QStringLiteral("ffmpeg could not make %1: %2")
-                .arg(path, QString::fromLocal8Bit(process.readAllStandardError()).simplified());
-        return false;
-    }
-    return true;
-}
 
 double frameRate(const QString &clip)
 {

@@ -7,6 +7,7 @@
 #include "splashwatch.h"
 #include "stats.h"
 
+#include "clips.h"
 #include "gstmediaplayer.h"
 #include "runjournal.h"
 #include "session.h"
@@ -64,8 +65,6 @@ void progress(const QString &text);
 QMap<QString, QString> runChild(const QStringList &arguments, int timeoutMilliseconds,
                                 bool verbose);
 void answer(const char *key, const QString &value);
-// A sine tone, with an H.264 picture of that size and rate where a size is given.
-bool makeClip(const QString &path, double seconds, QString *error, QSize video = {}, int rate = 30);
 // Frames a second of a clip's first picture stream as ffprobe reads it; 0 when unknown.
 double frameRate(const QString &clip);
 

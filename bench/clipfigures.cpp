@@ -156,8 +156,8 @@ QList<Figure> clipFigures(const QString &demo, const QString &clipFolder, bool v
             if (!QFileInfo::exists(clip)) {
                 progress(QStringLiteral("making a 20 s %1 H.264 clip with sound").arg(c.label));
                 const QString part = clipFolder + QStringLiteral("/part-") + c.fileName;
-                QString error;
-                if (!makeClip(part, 20.0, &error, c.size, c.rate))
+                const QString error = makeClip(part, 20.0, {c.size, c.rate, false, true});
+                if (!error.isEmpty())
                     progress(error); // its figures then read "not measured"
                 else if (!QFile::rename(part, clip))
                     progress(QStringLiteral("could not name the clip ") + clip);

@@ -110,8 +110,7 @@ int main(int argc, char *argv[])
     }
     const double tickSeconds = quick ? 15.0 : 60.0;
     const QString tickClip = work.path() + QStringLiteral("/ticks.wav");
-    QString error;
-    if (!makeClip(tickClip, tickSeconds, &error)) {
+    if (const QString error = makeClip(tickClip, tickSeconds); !error.isEmpty()) {
         progress(error);
         return 2;
     }

@@ -87,6 +87,6 @@ public:
     QList<QStringList> openFilesAnswers;
 };
 
-// The tests of the command line and the window, run by tst_collate's main.
+// The tests of the command line and the window, run after the collate case's own.
 int runCollateProgramTests(int argc, char *argv[]);
 int runCollateWindowTests(int argc, char *argv[]);

@@ -1,6 +1,7 @@
 // The real player on clips made here with ffmpeg, and a recording on a real clip with the
 // real timers.
 
+#include "clips.h"
 #include "gstmediaplayer.h"
 #include "mainform.h"
 #include "picturesink.h"
@@ -8,11 +9,8 @@
 #include "support.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QStandardPaths>
 #include <QWheelEvent>
 
 #include <gst/gst.h>
@@ -27,26 +25,6 @@ constexpr int LoadTimeoutMs = 20000;
 
 // A sine tone, with a picture of that size where one is given (plain red when asked, so that a
 // screenshot tells the picture from the black around it), coded as the extension suggests.
-bool makeClip(const QString &path, double seconds, QSize picture = {}, bool red = false)
-{
-    const QString length = QString::number(seconds);
-    const QString size = QStringLiteral("%1x%2").arg(picture.width()).arg(picture.height());
-    const QMap<QString, QStringList> codecs = {{"avi", {"-c:v", "mpeg4", "-c:a", "pcm_s16le"}},
-                                               {"mpg", {"-c:v", "mpeg2video", "-c:a", "mp2"}},
-                                               {"wmv", {"-c:v", "wmv2", "-c:a", "wmav2"}},
-                                               {"mp3", {"-c:a", "libmp3lame"}},
-                                               {"wav", {"-c:a", "pcm_s16le"}}};
-    QStringList arguments = {"-v", "error", "-y", "-nostdin"};
-    if (picture.isValid())
-        arguments += {"-f", "lavfi", "-i",
-                      (red ? "color=c=red:rate=10:size=" : "testsrc=rate=25:size=") + size +
-                          ":duration=" + length};
-    arguments += {"-f", "lavfi", "-i", "sine=frequency=440:duration=" + length};
-    arguments += codecs.value(QFileInfo(path).suffix()) + QStringList{"-t", length, path};
-    QProcess ffmpeg;
-    ffmpeg.start(QStandardPaths::findExecutable("ffmpeg"), arguments);
-    return ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0;
-}
 
 QSize capsSize(GstPad *pad, QString *format)
 {
@@ -162,7 +140,7 @@ private slots:
         QFETCH(double, seconds);
         QTemporaryDir dir;
         const bool video = !name.endsWith(".wav") && !name.endsWith(".mp3");
-        QVERIFY(makeClip(dir.filePath(name), seconds, video ? QSize(160, 120) : QSize()));
+        QCOMPARE(makeClip(dir.filePath(name), seconds, {video ? QSize(160, 120) : QSize()}), QString());
         GstMediaPlayer player;
         QSignalSpy errors(&player, &MediaPlayer::errorOccurred);
         QSignalSpy lengths(&player, &MediaPlayer::durationChanged);
@@ -234,7 +212,7 @@ private slots:
     {
         QFETCH(QSize, clip);
         QTemporaryDir dir;
-        QVERIFY(makeClip(dir.filePath("clip.avi"), 2.0, clip, true));
+        QCOMPARE(makeClip(dir.filePath("clip.avi"), 2.0, {clip, 10, true}), QString());
         GstMediaPlayer player;
         QWidget *view = player.view();
         view->resize(537, 353);
@@ -274,7 +252,7 @@ private slots:
     void soundIsHeardAtHalfVolume()
     {
         QTemporaryDir dir;
-        QVERIFY(makeClip(dir.filePath("clip.wav"), 2.0));
+        QCOMPARE(makeClip(dir.filePath("clip.wav"), 2.0), QString());
         GstMediaPlayer player;
         GstElement *sound = nullptr;
         g_object_get(player.pipeline(), "audio-sink", &sound, nullptr);
@@ -304,7 +282,7 @@ private slots:
     void positionAfterASeekWhilePlaying()
     {
         QTemporaryDir dir;
-        QVERIFY(makeClip(dir.filePath("clip.wav"), 8.0));
+        QCOMPARE(makeClip(dir.filePath("clip.wav"), 8.0), QString());
         GstMediaPlayer player;
         player.view()->show();
         player.setUrl(dir.filePath("clip.wav"));
@@ -326,7 +304,7 @@ private slots:
     void controlsReportWhatTheUserDid()
     {
         QTemporaryDir dir;
-        QVERIFY(makeClip(dir.filePath("clip.wav"), 3.0));
+        QCOMPARE(makeClip(dir.filePath("clip.wav"), 3.0), QString());
         GstMediaPlayer player;
         QWidget *view = player.view();
         view->show();
@@ -381,7 +359,7 @@ private slots:
     void recordsOnARealClip()
     {
         QTemporaryDir dir;
-        QVERIFY(makeClip(dir.filePath("clip.wav"), 3.5));
+        QCOMPARE(makeClip(dir.filePath("clip.wav"), 3.5), QString());
         SetupRecord record = makeRecord(false);
         record.FileFullPath = dir.filePath("clip.wav");
         FakeDialogs dialogs;
