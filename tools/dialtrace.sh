@@ -39,8 +39,18 @@ say_took() {
     echo "Took ${SECONDS} s: ${steps[*]}" | sed 's/,/, /g'
 }
 
-# Whatever runs in the background ends with this script.
-trap 'kill $(jobs -p) 2>/dev/null || true' EXIT
+# A build in the background stops with the script; an installation is let finish, since dpkg
+# stopped halfway would leave the machine's packages to be mended by hand.
+background_pid=
+later_pid=
+finish() {
+    [ -z "$background_pid" ] || kill -- -"$background_pid" 2>/dev/null || true
+    if [ -n "$later_pid" ] && kill -0 "$later_pid" 2>/dev/null; then
+        echo "Waiting for the installation of packages to end; what it says: $later_log" >&2
+        wait "$later_pid" || true
+    fi
+}
+trap finish EXIT
 
 missing() {
     local package
@@ -62,7 +72,7 @@ fi
 # documentation); what the programs and the tests need is named above. Unpacking without a
 # sync after every file is what makes the install take minutes on a fresh machine.
 install() {
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
         -o Dpkg::Options::=--force-unsafe-io "$@"
 }
 if [ ${#missing_now[@]} -gt 0 ]; then
@@ -70,7 +80,6 @@ if [ ${#missing_now[@]} -gt 0 ]; then
     install "${missing_now[@]}"
 fi
 later_log=$(mktemp)
-later_pid=
 if [ ${#missing_later[@]} -gt 0 ]; then
     echo "Installing while building: ${missing_later[*]}"
     # At low priority: the build comes first, and has work for every core.
@@ -134,13 +143,19 @@ background() {
     local name=$1 log=$2
     shift 2
     echo "$name, meanwhile, into $log"
+    # A process group of its own, so that it can be stopped whole.
+    set -m
     (renice -n 15 -p "$BASHPID" >/dev/null && "$@") >"$log" 2>&1 &
     background_pid=$!
+    set +m
     background_name=$name
     background_log=$log
 }
 end_background() {
-    if ! wait "$background_pid"; then
+    local status=0
+    wait "$background_pid" || status=$?
+    background_pid=
+    if [ "$status" -ne 0 ]; then
         tail -n 60 "$background_log" >&2
         echo "$background_name failed; all of it is in $background_log" >&2
         exit 1
