@@ -3,7 +3,6 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
