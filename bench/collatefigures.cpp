@@ -16,9 +16,6 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <vector>
-
-extern char **environ;
 
 namespace {
 

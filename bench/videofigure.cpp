@@ -8,13 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardPaths>
-
-#include <vector>
-
-extern char **environ;
 
 namespace {
 
@@ -27,23 +21,6 @@ struct Size
     int height;
     double speedTarget; // times real time
 };
-
-// A picture that moves everywhere and a tone: what an encoder finds in a real clip is closer to
-// this than to a still picture.
-bool makeClip(const QString &path, const Size &size)
-{
-    const QString video = QStringLiteral("testsrc2=size=%1x%2:rate=30:duration=%3")
-                              .arg(size.width)
-                              .arg(size.height)
-                              .arg(ClipSeconds);
-    const QString sound = QStringLiteral("sine=frequency=440:duration=%1").arg(ClipSeconds);
-    QProcess ffmpeg;
-    ffmpeg.start(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
-                 {"-v",      "error",    "-y",       "-nostdin", "-f",   "lavfi", "-i",
-                  video,     "-f",       "lavfi",    "-i",       sound,  "-c:v",  "libx264",
-                  "-preset", "veryfast", "-pix_fmt", "yuv420p",  "-c:a", "aac",   path});
-    return ffmpeg.waitForFinished(300000) && ffmpeg.exitCode() == 0;
-}
 
 // A run as a subject makes it: the level wanders in steps of one.
 QByteArray run(int index, QRandomGenerator &random)
@@ -99,8 +76,11 @@ QList<Figure> videoFigures(const QString &workDirectory)
         QString why;
         if (runs.size() != 3 || !QFileInfo(program).isExecutable())
             why = QStringLiteral("no runs or no ") + program;
-        else if (!makeClip(clip, size))
-            why = QStringLiteral("ffmpeg could not make the clip");
+        // A picture that moves everywhere, as an encoder finds in a real clip, and a tone.
+        else if (const QString error =
+                     makeClip(clip, ClipSeconds, {QSize(size.width, size.height), 30, false, true});
+                 !error.isEmpty())
+            why = error;
         else if (!runProgram(QStringList{program, "--force", "--video", clip, "--worm", out} + runs,
                              &seconds, &kilobytes, &status) ||
                  status != 0 || !QFileInfo(out).isFile())

@@ -13,8 +13,7 @@ namespace TestMain {
 using Run = int (*)(int argc, char **argv);
 bool add(const char *name, Run run);
 
-template <typename Case>
-int execute(int argc, char **argv)
+template <typename Case> int execute(int argc, char **argv)
 {
     Case test;
     QTEST_SET_MAIN_SOURCE_PATH
@@ -23,5 +22,5 @@ int execute(int argc, char **argv)
 
 } // namespace TestMain
 
-#define DIALTRACE_TEST_CASE(Case, name)                                                          \
+#define DIALTRACE_TEST_CASE(Case, name)                                                            \
     static const bool registered##Case = TestMain::add(name, &TestMain::execute<Case>);

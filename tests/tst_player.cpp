@@ -23,9 +23,6 @@ namespace {
 // Loading goes through GStreamer's type finding and preroll, which is slow on a loaded machine.
 constexpr int LoadTimeoutMs = 20000;
 
-// A sine tone, with a picture of that size where one is given (plain red when asked, so that a
-// screenshot tells the picture from the black around it), coded as the extension suggests.
-
 QSize capsSize(GstPad *pad, QString *format)
 {
     QSize size;
@@ -140,7 +137,8 @@ private slots:
         QFETCH(double, seconds);
         QTemporaryDir dir;
         const bool video = !name.endsWith(".wav") && !name.endsWith(".mp3");
-        QCOMPARE(makeClip(dir.filePath(name), seconds, {video ? QSize(160, 120) : QSize()}), QString());
+        QCOMPARE(makeClip(dir.filePath(name), seconds, {video ? QSize(160, 120) : QSize()}),
+                 QString());
         GstMediaPlayer player;
         QSignalSpy errors(&player, &MediaPlayer::errorOccurred);
         QSignalSpy lengths(&player, &MediaPlayer::durationChanged);

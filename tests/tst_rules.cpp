@@ -54,23 +54,23 @@ private slots:
         const Answers steady{{1000, 0}, {1250, 250}};
         QTest::newRow("one answer") << Answers{{1000, 0}} << false << 100LL << 0LL << -1LL;
         QTest::newRow("two that moved with the clock") << steady << false << 300LL << 0LL << 1300LL;
-        QTest::newRow("within 5 ms") << Answers{{1000, 0}, {1254, 250}} << false << 250LL << 0LL
-                                     << 1254LL;
+        QTest::newRow("within 5 ms")
+            << Answers{{1000, 0}, {1254, 250}} << false << 250LL << 0LL << 1254LL;
         QTest::newRow("too close together to tell")
             << Answers{{1000, 0}, {1050, 50}} << false << 60LL << 0LL << -1LL;
-        QTest::newRow("standing still") << Answers{{1000, 0}, {1000, 250}} << false << 300LL << 0LL
-                                        << -1LL;
+        QTest::newRow("standing still")
+            << Answers{{1000, 0}, {1000, 250}} << false << 300LL << 0LL << -1LL;
         QTest::newRow("slower than the clock")
             << Answers{{1000, 0}, {1240, 250}} << false << 300LL << 0LL << -1LL;
-        QTest::newRow("moved meanwhile") << Answers{{1000, 0}, {1250, 250}, {5000, 500}} << false
-                                         << 510LL << 0LL << -1LL;
+        QTest::newRow("moved meanwhile")
+            << Answers{{1000, 0}, {1250, 250}, {5000, 500}} << false << 510LL << 0LL << -1LL;
         QTest::newRow("steady again after moving")
             << Answers{{1000, 0}, {1250, 250}, {5000, 500}, {5250, 750}} << false << 800LL << 0LL
             << 5300LL;
         QTest::newRow("stalled after playing")
             << Answers{{1000, 0}, {1250, 250}, {1260, 500}} << false << 510LL << 0LL << -1LL;
-        QTest::newRow("no answer") << Answers{{1000, 0}, {1250, 250}, {-1, 300}} << false << 310LL
-                                   << 0LL << -1LL;
+        QTest::newRow("no answer")
+            << Answers{{1000, 0}, {1250, 250}, {-1, 300}} << false << 310LL << 0LL << -1LL;
         QTest::newRow("forgotten") << steady << true << 300LL << 0LL << -1LL;
         QTest::newRow("answer too old") << steady << false << 651LL << 0LL << -1LL;
         QTest::newRow("never beyond the end") << steady << false << 600LL << 1500LL << 1500LL;

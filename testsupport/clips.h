@@ -10,8 +10,8 @@ struct Clip
     QSize picture;
     int rate = 25;
     bool red = false;
-    // H.264 in whatever container; otherwise the codecs the extension is known for (.avi MPEG-4,
-    // .mpg MPEG-2, .wmv Windows Media, .mp3, .wav).
+    // H.264 in whatever container, with AAC sound in .mp4 and PCM in the others; otherwise the
+    // codecs the extension is known for (.avi MPEG-4, .mpg MPEG-2, .wmv Windows Media, .mp3, .wav).
     bool h264 = false;
 };
 

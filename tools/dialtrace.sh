@@ -79,9 +79,10 @@ if [ ${#missing_now[@]} -gt 0 ]; then
     echo "Installing: ${missing_now[*]}"
     install "${missing_now[@]}"
 fi
-later_log=$(mktemp)
+later_log=
 if [ ${#missing_later[@]} -gt 0 ]; then
     echo "Installing while building: ${missing_later[*]}"
+    later_log=$(mktemp)
     # At low priority: the build comes first, and has work for every core.
     (renice -n 10 -p "$BASHPID" >/dev/null && install "${missing_later[@]}") >"$later_log" 2>&1 &
     later_pid=$!
@@ -94,6 +95,7 @@ wait_for_packages() {
             echo "Installing ${missing_later[*]} failed." >&2
             exit 1
         fi
+        rm -f "$later_log"
         later_pid=
     fi
 }
