@@ -105,8 +105,10 @@ took packages
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # build DIR TARGET [CMAKE OPTION...]: each pass builds only what it runs. A unity build compiles
-# each folder's sources together, so that Qt's headers are read a few times instead of once a file.
-# Ninja keeps both cores busy across the folders' libraries, where make waits for each in turn.
+# each library's and program's sources as one unit, so that Qt's headers are read once for each
+# instead of once a file (measured: fewer, larger units take less time in all, even with the second
+# core idle now and then). Ninja keeps both cores busy across the folders' libraries, where make
+# waits for each in turn.
 build() {
     local dir=$1 target=$2
     shift 2
@@ -114,7 +116,7 @@ build() {
     if [ -f "$dir/CMakeCache.txt" ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' "$dir/CMakeCache.txt"; then
         rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
     fi
-    cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_UNITY_BUILD=ON "$@"
+    cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0 "$@"
     cmake --build "$dir" -j "$jobs" --target "$target"
 }
 # Optimised, without debug information, which would take a third of the build's time.
