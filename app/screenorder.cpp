@@ -60,6 +60,10 @@ void ScreenOrder::handOverFromSplash()
     connect(m_variableForm, &VariableForm::closeAllRequested, this, &ScreenOrder::closeAll);
     m_variableForm->show();
     m_splash->close();
+    if (m_study) {
+        if (const QString others = StudySession::otherStudies(*m_study); !others.isEmpty())
+            m_dialogs.message(m_variableForm, others + QLatin1Char('.'));
+    }
 }
 
 void ScreenOrder::setStudy(const Study &study, QRandomGenerator *random)
@@ -71,21 +75,35 @@ void ScreenOrder::setStudy(const Study &study, QRandomGenerator *random)
 void ScreenOrder::recordReady()
 {
     m_runRecord = m_variableForm->record();
-    if (m_study && !beginSession()) {
+    switch (m_study ? beginSession() : Begun) {
+    case Begun:
+        showInstructions();
+        break;
+    case Declined:
+        // A participant who has done the study already: back to the setup form, for another.
+        m_variableForm->show();
+        break;
+    case Failed:
         closeAll();
-        return;
+        break;
     }
-    showInstructions();
 }
 
-bool ScreenOrder::beginSession()
+ScreenOrder::Beginning ScreenOrder::beginSession()
 {
     const QString participant = m_runRecord.SubjectName;
     auto unfinished = StudySession::unfinished(*m_study, participant);
-    if (unfinished && m_dialogs.confirm(nullptr, goOnQuestion(participant, unfinished->doneCount(),
-                                                              unfinished->clipCount()))) {
+    if (unfinished &&
+        m_dialogs.confirm(nullptr, goOnQuestion(participant, unfinished->doneCount(),
+                                                unfinished->interruptedCount(),
+                                                unfinished->clipCount()))) {
         m_session = std::move(unfinished);
-        return true;
+        return Begun;
+    }
+    if (!unfinished) {
+        if (const auto date = StudySession::completed(*m_study, participant);
+            date && !m_dialogs.confirm(nullptr, doneAlreadyQuestion(participant, *date)))
+            return Declined;
     }
     QString error;
     m_session = StudySession::begin(*m_study, participant, m_runRecord.DateText, *m_random, &error);
@@ -93,7 +111,7 @@ bool ScreenOrder::beginSession()
         m_dialogs.message(
             nullptr,
             QStringLiteral("The study cannot begin for \"%1\".\n\n%2").arg(participant, error));
-    return m_session.has_value();
+    return m_session ? Begun : Failed;
 }
 
 void ScreenOrder::showStudyStep()
@@ -124,18 +142,38 @@ void ScreenOrder::startClip(int index)
     m_runRecord.FileFullPath = m_study->clipPath(m_session->record().clips[index].clip);
     QString error;
     // The record only tells when the clip started: the clip goes on without it.
-    if (!m_session->start(index, &error))
-        m_dialogs.message(nullptr,
-                          QStringLiteral("The session record \"%1\" could not be "
-                                         "updated.\n\n%2")
-                              .arg(QDir::toNativeSeparators(m_session->recordPath()), error));
+    if (m_session->start(index, &error))
+        recordWritten();
+    else
+        m_dialogs.message(nullptr, recordProblem(error));
     showRatingScreen();
+}
+
+QString ScreenOrder::recordProblem(const QString &error) const
+{
+    return QStringLiteral("The session record \"%1\" could not be updated.\n\n%2\n\nThe results of "
+                          "every clip rated are saved in \"%3\". The study goes on, and Dialtrace "
+                          "tries again after each clip.")
+        .arg(QDir::toNativeSeparators(m_session->recordPath()), error,
+             QDir::toNativeSeparators(m_study->resultsFolder));
+}
+
+void ScreenOrder::recordWritten()
+{
+    // Their clips are in the record now.
+    for (const auto &journal : m_unrecorded)
+        journal->discard();
+    m_unrecorded.clear();
 }
 
 void ScreenOrder::dropRun()
 {
-    if (m_journal)
+    if (m_journal && m_session && !m_session->isRecordWritten()) {
+        // The record does not name this clip's results yet: its journal stays, naming them.
+        m_unrecorded.push_back(std::move(m_journal));
+    } else if (m_journal) {
         m_journal->discard();
+    }
     m_journal.reset();
     if (m_mainForm) {
         m_mainForm->endForGood();
@@ -173,7 +211,10 @@ void ScreenOrder::showRatingScreen()
     m_journal =
         std::make_unique<RunJournal>(m_applicationDirectory, record, record.Variable2Enabled,
                                      QDateTime::currentDateTime(), Journal::thisComputer(), place);
-    m_mainForm = new MainForm(record, m_player, m_dialogs, m_clock);
+    RunEnding ending;
+    if (m_study)
+        ending = {m_study->pause, true};
+    m_mainForm = new MainForm(record, m_player, m_dialogs, m_clock, nullptr, ending);
     m_journal->setProblemHandler([this](const QString &problem) {
         // From the journal's thread: the screen hears of it on its own.
         QMetaObject::invokeMethod(
@@ -220,8 +261,10 @@ void ScreenOrder::finishRun()
         // In a study its Close goes on to the next clip.
         connect(m_outputForm, &OutputForm::closeAllRequested, this,
                 m_study ? &ScreenOrder::showStudyStep : &ScreenOrder::closeAll);
-        connect(m_outputForm, &OutputForm::resultsExported, this,
-                [journal = m_journal.get()] { journal->discard(); });
+        connect(m_outputForm, &OutputForm::resultsExported, this, [this, journal = m_journal.get()] {
+            if (!m_study || m_session->isRecordWritten())
+                journal->discard();
+        });
         m_outputForm->show();
     };
     if (!m_study || m_study->showResults)
@@ -235,6 +278,19 @@ void ScreenOrder::finishRun()
     QString where;
     QString error;
     const bool saved = saveResults(bytes, events, &where, &error);
+    bool recorded = true;
+    if (saved && m_study) {
+        QString recordError;
+        recorded = m_session->markDone(m_clip, rating.isComplete(), rating.storedSeconds(),
+                                       &recordError);
+        if (recorded) {
+            recordWritten();
+        } else {
+            m_journal->noteSaved(m_session->record().clips[m_clip].files, rating.isComplete(),
+                                 rating.storedSeconds());
+            m_dialogs.message(m_outputForm, recordProblem(recordError));
+        }
+    }
     // Results that are in no file stay on the screen, for an export.
     if (!saved && !m_outputForm)
         showResults();
@@ -245,10 +301,10 @@ void ScreenOrder::finishRun()
         if (saved && m_study)
             m_outputForm->setResultsSaved();
     }
-    if (saved) {
+    if (saved && recorded) {
         // The results are in their files now; until then the journal stands in for them.
         m_journal->discard();
-    } else {
+    } else if (!saved) {
         m_dialogs.message(m_outputForm,
                           QStringLiteral("The results could not be saved in \"%1\".\n\n%2\n\n"
                                          "They are kept until you close this window: use \"Export "
@@ -264,7 +320,7 @@ bool ScreenOrder::saveResults(const QByteArray &results, const QByteArray &event
 {
     if (m_study) {
         *where = m_study->resultsFolder;
-        return m_session->finish(m_clip, results, events, error);
+        return m_session->saveResults(m_clip, results, events, error);
     }
     *where = resultsFilePath();
     return UnsavedResults::writeLastRun(m_applicationDirectory, results, events, error);
@@ -282,8 +338,9 @@ void ScreenOrder::closeAll()
     if (m_ended)
         return;
     m_ended = true;
-    // Every way here either has the results in a file already or was confirmed by the user.
-    if (m_journal)
+    // Every way here either has the results in a file already or was confirmed by the user; a
+    // study's journals whose clips the record does not name yet stay for the next start.
+    if (m_journal && (!m_session || m_session->isRecordWritten()))
         m_journal->discard();
     if (m_mainForm) {
         m_mainForm->endForGood();

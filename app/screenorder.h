@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 
 #include <memory>
+#include <vector>
 #include <optional>
 
 class Dialogs;
@@ -71,20 +72,32 @@ private:
     void recoverInterruptedRuns();
     void recordReady();
     // A participant's session: the one they left unfinished, where they want to go on with it,
-    // or a new one.
-    bool beginSession();
+    // or a new one, unless they have done the study already and are not to do it again.
+    enum Beginning
+    {
+        Begun,
+        Declined,
+        Failed
+    };
+    Beginning beginSession();
     void startClip(int index);
     // Where the results of a run went: temp.csv, or the study's results folder.
     bool saveResults(const QByteArray &results, const QByteArray &events, QString *where,
                      QString *error);
     // The screens of a finished clip go before the next clip's come.
     void dropRun();
+    // What the operator is told where the session record cannot be written.
+    QString recordProblem(const QString &error) const;
+    // The record names every clip rated: the journals kept for it go.
+    void recordWritten();
 
     Dialogs &m_dialogs;
     MediaPlayer &m_player;
     QString m_applicationDirectory;
     bool m_ended = false;
     std::unique_ptr<RunJournal> m_journal;
+    // Journals of clips whose results are saved but not yet named in the session record.
+    std::vector<std::unique_ptr<RunJournal>> m_unrecorded;
     RunEvents::Clock m_clock;
     // The record each run reads: the setup form's, with the clip of a study's run.
     SetupRecord m_runRecord;
@@ -103,8 +116,20 @@ private:
     QPointer<StudyForm> m_studyForm;
 };
 
-inline QString goOnQuestion(const QString &participant, int done, int all)
+inline QString goOnQuestion(const QString &participant, int done, int interrupted, int all)
 {
-    return QStringLiteral("%1 has done %2 of %3 clips. Go on with the %4 left?")
-        .arg(participant, QString::number(done), QString::number(all), QString::number(all - done));
+    const QString interruptedText =
+        interrupted == 0 ? QString()
+        : interrupted == 1
+            ? QStringLiteral("; 1 was interrupted")
+            : QStringLiteral("; %1 were interrupted").arg(QString::number(interrupted));
+    return QStringLiteral("%1 has done %2 of %3 clips%4. Go on with the %5 left?")
+        .arg(participant, QString::number(done), QString::number(all), interruptedText,
+             QString::number(all - done));
+}
+
+inline QString doneAlreadyQuestion(const QString &participant, const QString &date)
+{
+    return QStringLiteral("%1 has done this study already (%2). Start again as a new session?")
+        .arg(participant, date);
 }

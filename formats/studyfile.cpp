@@ -15,10 +15,12 @@ constexpr qint64 MaxStudyFileBytes = 1024 * 1024;
 
 const QString AsListed = QStringLiteral("as listed");
 const QString Shuffled = QStringLiteral("shuffled");
-const QStringList Fields = {QStringLiteral("title"),    QStringLiteral("variables"),
-                            QStringLiteral("clips"),    QStringLiteral("order"),
-                            QStringLiteral("practice"), QStringLiteral("showResults"),
-                            QStringLiteral("results")};
+const QString Balanced = QStringLiteral("balanced");
+const QStringList Fields = {
+    QStringLiteral("title"),        QStringLiteral("variables"),   QStringLiteral("clips"),
+    QStringLiteral("order"),        QStringLiteral("orders"),      QStringLiteral("practice"),
+    QStringLiteral("showResults"),  QStringLiteral("pause"),       QStringLiteral("rerunInterrupted"),
+    QStringLiteral("instructions"), QStringLiteral("results")};
 
 int lineAt(const QByteArray &bytes, int offset)
 {
@@ -61,9 +63,21 @@ public:
         return value.toString();
     }
 
-    QStringList texts(const QJsonObject &json, const QString &field)
+    bool flag(const QJsonObject &json, const QString &field, bool otherwise)
     {
         const QJsonValue value = json.value(field);
+        if (!value.isUndefined() && !value.isBool())
+            fail(field, QStringLiteral("must be true or false"));
+        return value.toBool(otherwise);
+    }
+
+    QStringList texts(const QJsonObject &json, const QString &field)
+    {
+        return texts(field, json.value(field));
+    }
+
+    QStringList texts(const QString &field, const QJsonValue &value)
+    {
         QStringList found;
         if (value.isUndefined()) {
             fail(field, QStringLiteral("is missing, and a study needs it"));
@@ -139,6 +153,22 @@ std::optional<Study> parse(const QString &path, const QByteArray &bytes, QString
     if (json.contains(QStringLiteral("variables")) &&
         (study.variables.isEmpty() || study.variables.size() > 2))
         check.fail(QStringLiteral("variables"), QStringLiteral("must name one or two variables"));
+    // The results file's header holds the names between commas.
+    for (const QJsonValue item : json.value(QStringLiteral("variables")).toArray()) {
+        const QString variable = item.toString();
+        if (!item.isString())
+            continue;
+        if (variable.trimmed().isEmpty())
+            check.fail(QStringLiteral("variables"), QStringLiteral("a name is empty"));
+        else if (variable.contains(QLatin1Char(',')))
+            check.fail(QStringLiteral("variables"),
+                       QStringLiteral("\"%1\" holds a comma, which the results file cannot")
+                           .arg(variable));
+    }
+    if (study.variables.size() == 2 &&
+        study.variables[0].trimmed() == study.variables[1].trimmed() &&
+        !study.variables[0].trimmed().isEmpty())
+        check.fail(QStringLiteral("variables"), QStringLiteral("names the same variable twice"));
     study.clips = check.texts(json, QStringLiteral("clips"));
     if (json.contains(QStringLiteral("clips")) &&
         (study.clips.isEmpty() || study.clips.size() > MostClips))
@@ -151,14 +181,35 @@ std::optional<Study> parse(const QString &path, const QByteArray &bytes, QString
         check.checkClip(QStringLiteral("practice"), study.practice);
 
     const QString order = check.text(json, QStringLiteral("order"), AsListed);
-    if (order != AsListed && order != Shuffled)
-        check.fail(QStringLiteral("order"),
-                   QStringLiteral("must be \"%1\" or \"%2\"").arg(AsListed, Shuffled));
-    study.shuffled = order == Shuffled;
-    const QJsonValue show = json.value(QStringLiteral("showResults"));
-    if (!show.isUndefined() && !show.isBool())
-        check.fail(QStringLiteral("showResults"), QStringLiteral("must be true or false"));
-    study.showResults = show.toBool(false);
+    if (order != AsListed && order != Shuffled && order != Balanced)
+        check.fail(QStringLiteral("order"), QStringLiteral("must be \"%1\", \"%2\" or \"%3\"")
+                                                .arg(AsListed, Shuffled, Balanced));
+    study.order = order == Shuffled   ? Study::Order::Shuffled
+                  : order == Balanced ? Study::Order::Balanced
+                                      : Study::Order::AsListed;
+    if (const QJsonValue orders = json.value(QStringLiteral("orders")); !orders.isUndefined()) {
+        const QString field = QStringLiteral("orders");
+        if (json.contains(QStringLiteral("order")))
+            check.fail(field, QStringLiteral("and \"order\" cannot both be given"));
+        if (!orders.isArray() || orders.toArray().isEmpty())
+            check.fail(field, QStringLiteral("must be a list of orders, each a list of the clips"));
+        QStringList sorted = study.clips;
+        sorted.sort();
+        for (const QJsonValue listed : orders.toArray()) {
+            QStringList clips = check.texts(field, listed);
+            study.orders.append(clips);
+            clips.sort();
+            if (clips != sorted) {
+                check.fail(field, QStringLiteral("each order must list every clip once"));
+                break;
+            }
+        }
+        study.order = Study::Order::ByHand;
+    }
+    study.showResults = check.flag(json, QStringLiteral("showResults"), false);
+    study.pause = check.flag(json, QStringLiteral("pause"), false);
+    study.rerunInterrupted = check.flag(json, QStringLiteral("rerunInterrupted"), true);
+    study.instructions = check.text(json, QStringLiteral("instructions"), QString());
     const QString results = check.text(json, QStringLiteral("results"), QStringLiteral("results"));
     if (results.trimmed().isEmpty())
         check.fail(QStringLiteral("results"), QStringLiteral("must name a folder"));

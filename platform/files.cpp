@@ -255,17 +255,40 @@ bool createUniqueFiles(const QString &directory, const QString &base, const QStr
     return succeeded(EEXIST, error);
 }
 
-QString safeFileName(const QString &name, const QString &fallback)
+namespace {
+
+QString withSafeCharacters(QString name)
 {
-    QString safe = name;
-    for (QChar &c : safe) {
+    for (QChar &c : name) {
         if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
             c == QChar::ParagraphSeparator || QStringLiteral("<>:\"'/\\|?*").contains(c))
             c = QLatin1Char('_');
     }
+    return name;
+}
+
+// Chops whole characters off the end until at most bytes of UTF-8 remain.
+void cutTo(QString &name, qsizetype bytes)
+{
+    while (!name.isEmpty() && name.toUtf8().size() > bytes)
+        name.chop(name.size() > 1 && name.back().isLowSurrogate() ? 2 : 1);
+}
+
+} // namespace
+
+QString safeFileName(const QString &name, const QString &fallback)
+{
+    return safeFileName(name, QString(), fallback);
+}
+
+QString safeFileName(const QString &first, const QString &rest, const QString &fallback)
+{
     // File systems take 255 bytes a name: leave room for an extension and a " (2)".
-    while (safe.toUtf8().size() > MaxNameBytes)
-        safe.chop(safe.size() > 1 && safe.back().isLowSurrogate() ? 2 : 1);
+    QString safe = withSafeCharacters(first);
+    const QString safeRest = withSafeCharacters(rest);
+    cutTo(safe, MaxNameBytes - safeRest.toUtf8().size());
+    safe += safeRest;
+    cutTo(safe, MaxNameBytes);
     if (QString(safe).remove(QLatin1Char('.')).trimmed().isEmpty())
         return fallback;
     return safe;

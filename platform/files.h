@@ -66,6 +66,9 @@ bool readFileStart(const QString &path, qint64 limit, QByteArray *bytes);
 // empty, blank or only dots becomes fallback.
 constexpr int MaxNameBytes = 200;
 QString safeFileName(const QString &name, const QString &fallback);
+// The same for a name of two parts, where the first gives way: it is shortened before anything
+// of rest is, so that rest (a date, a clip's name) keeps its meaning within the limit.
+QString safeFileName(const QString &first, const QString &rest, const QString &fallback);
 
 // True when both paths name the same file (after resolving links and relative parts).
 bool isSameFile(const QString &a, const QString &b);

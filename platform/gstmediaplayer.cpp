@@ -94,6 +94,7 @@ void GstMediaPlayer::buildView()
     m_picture->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     connect(m_picture, &PictureView::areaChanged, m_pictures.get(), &PictureSink::setArea);
     m_controls = new PlayerControls(m_view);
+    m_controls->setObjectName(QLatin1String(ControlsName));
 
     auto *layout = new QVBoxLayout(m_view);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -20,8 +20,10 @@ public:
         Seek
     };
 
-    // The picture with the player's own transport controls, to be placed in a screen.
+    // The picture with the player's own transport controls, to be placed in a screen. The
+    // controls are the view's child named ControlsName.
     virtual QWidget *view() = 0;
+    static constexpr char ControlsName[] = "playerControls";
 
     // Opens the file and starts playing it; no separate play call follows.
     virtual void setUrl(const QString &path) = 0;

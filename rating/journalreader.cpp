@@ -4,6 +4,7 @@
 #include "runevents.h"
 #include "scale.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSysInfo>
@@ -114,6 +115,14 @@ std::optional<Run> parse(const QByteArray &bytes, QString *problem)
     for (const QByteArray &line : std::as_const(lines)) {
         if (line + '\n' == RecoveredMark) {
             run.recovered = true;
+        } else if (line.startsWith(SavedMark)) {
+            const QJsonObject saved =
+                QJsonDocument::fromJson(line.mid(qsizetype(sizeof SavedMark) - 1)).object();
+            for (const QJsonValue file : saved.value("files").toArray())
+                run.savedAs.append(file.toString());
+            run.complete = saved.value("complete").toBool();
+            run.savedSeconds = saved.value("seconds").toInt();
+            run.damaged += saved.isEmpty() ? 1 : 0;
         } else if (line.startsWith(OriginMark)) {
             origin = line.mid(qsizetype(sizeof OriginMark) - 1).toLongLong(&ok);
             run.damaged += ok ? 0 : 1;

@@ -29,9 +29,9 @@ constexpr int SegmentHeight = 375;
 } // namespace
 
 MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dialogs,
-                   RunEvents::Clock clock, QWidget *parent)
+                   RunEvents::Clock clock, QWidget *parent, RunEnding ending)
     : QWidget(parent), m_record(record), m_player(player), m_dialogs(dialogs),
-      m_events(std::move(clock)), Command1(this), Command2(this), Command4(this), Command5(this),
+      m_events(std::move(clock)), m_ending(ending), Command1(this), Command2(this), Command4(this), Command5(this),
       Command3(this), Label1(this), Label2(this), Label3(this), Label4(this), Label7(this),
       Label5(this), Label8(this), Label6(this), Picture1(this), Picture12(this), Timer1(this),
       Timer2(this), Timer4(this), TimeItself(this)
@@ -44,6 +44,11 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     view->setParent(this);
     place(*view, "WindowsMediaPlayer1", 240, 120, 8055, 5295);
     view->setAccessibleName(QStringLiteral("Clip player"));
+    // The view comes from the screen of the clip before, which hid it: a reparented widget stays
+    // hidden until it is shown again.
+    view->show();
+    if (QWidget *controls = view->findChild<QWidget *>(QLatin1String(MediaPlayer::ControlsName)))
+        controls->setVisible(m_ending.playerControls);
 
     place(Command1, "Command1", 3360, 5520, 2295, 735);
     place(Command2, "Command2", 3360, 6360, 2295, 735);
@@ -51,8 +56,12 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     place(Command5, "Command5", 6000, 6360, 2295, 735);
     place(Command3, "Command3", 9120, 6360, 1695, 735);
     Command3.setText(QStringLiteral("Finished!"));
-    for (QPushButton *button : {&Command1, &Command2, &Command4, &Command5, &Command3})
+    // No key reaches a button: Tab moves no focus, and Space, Return or Escape never end a run;
+    // the rating keys are taken by RatingInput whatever has the focus.
+    for (QPushButton *button : {&Command1, &Command2, &Command4, &Command5, &Command3}) {
         button->setAutoDefault(false);
+        button->setFocusPolicy(Qt::NoFocus);
+    }
 
     placeLabel(Label1, "Label1", QString(), 8880, 240, 1935, 735);
     Label1.setWordWrap(true);
@@ -82,7 +91,7 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     connect(&Command2, &QPushButton::clicked, this, [this] { press(Rating::Button::Decrease1); });
     connect(&Command4, &QPushButton::clicked, this, [this] { press(Rating::Button::Increase2); });
     connect(&Command5, &QPushButton::clicked, this, [this] { press(Rating::Button::Decrease2); });
-    connect(&Command3, &QPushButton::clicked, this, &MainForm::finishPressed);
+    connect(&Command3, &QPushButton::clicked, this, &MainForm::finishRequested);
     // One hand per variable: arrows and the wheel for the first, W and S and the wheel's tilt
     // for the second.
     Command1.setToolTip(QStringLiteral("Up arrow, or the mouse wheel turned up"));
@@ -125,10 +134,7 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
                 recordSample();
                 emit eventLogged(m_events.add(kind, m_state, mediaMilliseconds(seconds)));
             });
-    connect(&m_player, &MediaPlayer::endReached, this, [this] {
-        recordSample();
-        log(RunEvent::Kind::End);
-    });
+    connect(&m_player, &MediaPlayer::endReached, this, &MainForm::clipEnded);
 
     // Load.
     RecordRow = 1;
@@ -290,8 +296,11 @@ void MainForm::takeSample()
     // Store, then fall back: within a second the sample always sees that second's presses, so
     // a single press is never undone before it reaches the data, whatever the timers' jitter.
     fallBack();
-    if (last)
+    if (last) {
+        m_recordingDone = true;
         endRecording();
+        finishAtEnd();
+    }
 }
 
 void MainForm::endRecording()
@@ -301,6 +310,37 @@ void MainForm::endRecording()
     TimeItself.stop();
     // The fall-back goes on alone, as before the recording.
     Timer1.start();
+}
+
+void MainForm::clipEnded()
+{
+    recordSample();
+    if (!m_clipEnded)
+        log(RunEvent::Kind::End);
+    m_clipEnded = true;
+    finishAtEnd();
+}
+
+void MainForm::finishAtEnd()
+{
+    // The last second is stored a moment after the clip ends, its clock having started once
+    // the clip's length was known.
+    if (m_ending.atClipEnd && m_clipEnded && !TimeItself.isActive() && !m_finishing &&
+        isVisible()) {
+        m_finishing = true;
+        emit finishPressed();
+    }
+}
+
+void MainForm::finishRequested()
+{
+    if (m_finishing)
+        return;
+    recordSample();
+    if (m_ending.atClipEnd && !isComplete() && !m_dialogs.confirm(this, EndClipQuestion))
+        return;
+    m_finishing = true;
+    emit finishPressed();
 }
 
 void MainForm::finish()

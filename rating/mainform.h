@@ -18,6 +18,16 @@ class Dialogs;
 class MediaPlayer;
 struct SetupRecord;
 
+// How a run may end, beside "Finished!" and the window's frame.
+struct RunEnding
+{
+    // The player's own controls (play/pause, the slider) are shown.
+    bool playerControls = true;
+    // At the clip's end, once its last second is stored, the run finishes as "Finished!" does;
+    // "Finished!" before then asks first.
+    bool atClipEnd = false;
+};
+
 // The rating screen: the clip plays while the subject moves one or two levels with the rating
 // buttons; the levels fall back towards 0 every second, the meters show them, and once the
 // clip's length is known both levels are recorded once a second.
@@ -26,7 +36,7 @@ class MainForm : public QWidget
     Q_OBJECT
 public:
     MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dialogs,
-             RunEvents::Clock clock = {}, QWidget *parent = nullptr);
+             RunEvents::Clock clock = {}, QWidget *parent = nullptr, RunEnding ending = {});
 
     const RatingState &state() const { return m_state; }
     // Null until the clip's length is known.
@@ -34,6 +44,10 @@ public:
     qint16 recordRow() const { return RecordRow; }
     bool isRecording() const { return TimeItself.isActive(); }
     bool isWaitingForLength() const { return m_waitingForLength; }
+    // The run reached the clip's end: the player said so, or every second of it is stored.
+    bool isComplete() const { return m_clipEnded || m_recordingDone; }
+    // The samples stored so far.
+    int storedSeconds() const { return RecordRow - 1; }
 
     // Every event of the run so far, on its own clock.
     QList<RunEvent> events() const { return m_events.events(); }
@@ -48,6 +62,11 @@ public:
     void refreshMeters();
     void checkLength();
     void recordSample();
+    // "Finished!" pressed: where the run ends at the clip's end and has not reached it, only
+    // once the participant confirms.
+    void finishRequested();
+    // The player reached the clip's end.
+    void clipEnded();
 
     // "Finished!": the run's last event, then stopRun().
     void finish();
@@ -84,6 +103,8 @@ private:
                  const std::optional<RatingState> &levels = std::nullopt);
     qint64 mediaMilliseconds(double seconds) const;
     void endRecording();
+    // Where the run ends at the clip's end: once both the clip and the recording have ended.
+    void finishAtEnd();
     void reportUnplayable(const QString &reason);
     void setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments, QFrame &frame,
                     const char *frameName, int left, const char *suffix, const QString &variable);
@@ -102,6 +123,10 @@ private:
     bool m_waitingForLength = false;
     bool m_errorReported = false;
     bool m_endingForGood = false;
+    RunEnding m_ending;
+    bool m_clipEnded = false;
+    bool m_recordingDone = false;
+    bool m_finishing = false;
 
     QPushButton Command1;
     QPushButton Command2;
@@ -139,3 +164,5 @@ inline const QString SavingProblem =
     QStringLiteral("This run is not being saved to disk. The rating goes on; Dialtrace keeps "
                    "trying.");
 inline const QString EndRunQuestion = QStringLiteral("End this run without saving the results?");
+inline const QString EndClipQuestion =
+    QStringLiteral("End this clip now? The rest of it will not be rated.");

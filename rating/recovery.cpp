@@ -34,6 +34,7 @@ struct Report
     QStringList unchecked;
     QStringList elsewhere;
     QStringList unreadable;
+    QStringList recorded;
 };
 
 QString who(const Journal::Run &run)
@@ -98,25 +99,32 @@ QString moveAside(const QString &path, int *error)
     return QFileInfo(target).fileName();
 }
 
-// The study's session record says the run was saved from its journal, and where.
-bool markInRecord(const Journal::StudyPlace &study, const QStringList &saved, QString *error)
+// The study's session record says the run was saved, and where: as done where its results were
+// saved in full, else as recovered. Merged with the record as it stands, so that a clip done
+// meanwhile (on another computer, or at a later start) keeps its results and names these as extra.
+bool markInRecord(const Journal::StudyPlace &study, SessionRecord::State state,
+                  const QStringList &saved, bool complete, int seconds, QString *error)
 {
-    QByteArray bytes;
-    if (!Files::readRegularFile(study.record, &bytes)) {
+    auto record = SessionFile::read(study.record);
+    if (!record) {
         *error = QStringLiteral("it cannot be read");
         return false;
     }
-    auto record = SessionFile::parse(bytes);
-    if (!record || study.index < 0 || study.index >= record->clips.size()) {
+    if (study.index < 0 || study.index >= record->clips.size()) {
         *error = QStringLiteral("it does not hold this run");
         return false;
     }
-    SessionRecord::Clip &clip = record->clips[study.index];
-    clip.state = SessionRecord::State::Recovered;
+    SessionRecord mine = *record;
+    SessionRecord::Clip &clip = mine.clips[study.index];
+    clip.state = state;
+    clip.complete = complete;
+    clip.seconds = seconds;
+    clip.ended = QDateTime::currentDateTime();
     clip.files.clear();
+    clip.extra.clear();
     for (const QString &path : saved)
         clip.files.append(QFileInfo(path).fileName());
-    return Files::replaceRegularFile(study.record, SessionFile::bytes(*record), error);
+    return SessionFile::update(study.record, mine, nullptr, error);
 }
 
 class Recoverer
@@ -205,13 +213,31 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
                 << QStringLiteral("\"%1\": %2. It is kept as \"%3\".").arg(name, problem, kept);
         return;
     }
+    const Journal::StudyPlace &study = run->study;
+    const bool inStudy = !study.folder.isEmpty();
+    QString error;
+    // Saved in full at "Finished!", only its session record was not updated then.
+    if (inStudy && !run->savedAs.isEmpty()) {
+        if (!markInRecord(study, SessionRecord::State::Done, run->savedAs, run->complete,
+                          run->savedSeconds, &error)) {
+            m_report.failed << who(*run) + QStringLiteral(", saved as \"%1\", but its session "
+                                                          "record could not be updated: %2")
+                                               .arg(run->savedAs.value(0), error);
+            return;
+        }
+        markRecovered(fd);
+        removeLocked(fd, path);
+        m_report.recorded << who(*run) + QStringLiteral(", saved as \"%1\", is now in \"%2\".")
+                                             .arg(run->savedAs.value(0),
+                                                  QDir::toNativeSeparators(study.record));
+        return;
+    }
     // Saved at an earlier start, or a run that had stored nothing: nothing to keep.
     if (run->recovered || run->samples == 0) {
         removeLocked(fd, path);
         return;
     }
     QStringList saved;
-    QString error;
     Files::NamedBytes files = {
         {QStringLiteral(".csv"),
          ResultsFile::bytes(Recording::results(run->record, run->twoVariables, &run->table))}};
@@ -220,8 +246,6 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
         files.append(
             {QStringLiteral(".events.csv"), EventLog::bytes(run->events, run->twoVariables)});
     // A study's run goes to the study's results folder, under the study's name for it.
-    const Journal::StudyPlace &study = run->study;
-    const bool inStudy = !study.folder.isEmpty();
     const QString folder = inStudy ? study.folder : m_directory;
     if (!Files::createUniqueFiles(folder,
                                   inStudy ? study.name + QStringLiteral(" (recovered)")
@@ -236,7 +260,8 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
         who(*run) + QStringLiteral(", saved as \"%1\"")
                         .arg(QDir::toNativeSeparators(
                             inStudy ? saved.first() : QFileInfo(saved.first()).fileName()));
-    if (inStudy && !markInRecord(study, saved, &error))
+    if (inStudy && !markInRecord(study, SessionRecord::State::Recovered, saved, false,
+                                 run->samples, &error))
         line += QStringLiteral(" (its session record could not be updated: %1)").arg(error);
     m_report.saved << line + QLatin1Char('.');
 }
@@ -250,6 +275,10 @@ QString Recoverer::text() const
     if (!m_report.saved.isEmpty())
         parts << QStringLiteral("The results stored up to then are saved beside the program, in ") +
                      folder + QStringLiteral(":\n\n") + m_report.saved.join(QLatin1Char('\n'));
+    if (!m_report.recorded.isEmpty())
+        parts << QStringLiteral("The results of these clips were saved, but their session record "
+                                "could not be updated then; it is now:\n\n") +
+                     m_report.recorded.join(QLatin1Char('\n'));
     if (!m_report.failed.isEmpty())
         parts << QStringLiteral("These could not be saved; they are kept, and Dialtrace tries "
                                 "again at its next start:\n\n") +

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSysInfo>
@@ -136,6 +137,14 @@ void RunJournal::append(const RunEvent &event)
 void RunJournal::startRecording(qint64 origin)
 {
     pushLine(OriginMark + QByteArray::number(origin) + '\n');
+}
+
+void RunJournal::noteSaved(const QStringList &files, bool complete, int seconds)
+{
+    const QJsonObject saved{{"files", QJsonArray::fromStringList(files)},
+                            {"complete", complete},
+                            {"seconds", seconds}};
+    pushLine(Journal::SavedMark + QJsonDocument(saved).toJson(QJsonDocument::Compact) + '\n');
 }
 
 void RunJournal::pushLine(const QByteArray &line, bool wake)

@@ -66,6 +66,9 @@ public:
     // The run's results are safe elsewhere, or the user gave them up. Returns at once: the
     // writer takes the file away.
     void discard();
+    // A study's run whose results files were written but whose session record could not say so:
+    // the journal stays, naming them, so that the next start puts them in the record.
+    void noteSaved(const QStringList &files, bool complete, int seconds);
 
     // Called on the writer's thread each time saving to disk stops working (the reason) or works
     // again (empty). Set it before the first append.
@@ -123,6 +126,11 @@ struct Run
     int damaged = 0;
     // Saved as a results file already; only its removal failed.
     bool recovered = false;
+    // A study's run saved in full whose record could not be updated: its files, whether it
+    // reached the clip's end, and the seconds it stored.
+    QStringList savedAs;
+    bool complete = false;
+    int savedSeconds = 0;
 };
 
 // The run a journal holds, or nothing with the reason when the bytes are not a journal this
@@ -140,6 +148,7 @@ inline constexpr char Magic[] = "DIALTRACE-JOURNAL 1\n";
 inline constexpr char EventMark[] = "E,";
 inline constexpr char OriginMark[] = "O,";
 inline constexpr char RecoveredMark[] = "recovered\n";
+inline constexpr char SavedMark[] = "S,";
 
 // Letters, digits, dots and dashes: a computer's name as part of a file name.
 QString fileNamePart(const QString &text);

@@ -9,7 +9,7 @@
 
 namespace {
 
-const QString RecordPattern = QStringLiteral("* session *.json");
+const QString DefaultResultsName = QStringLiteral("Dialtrace results");
 
 bool failed(QString *error, const QString &reason)
 {
@@ -18,13 +18,54 @@ bool failed(QString *error, const QString &reason)
     return false;
 }
 
+SessionRecord::State leftToDoBelow(const Study &study)
+{
+    // Clips below this state are left to do.
+    return study.rerunInterrupted ? SessionRecord::State::Done : SessionRecord::State::Recovered;
+}
+
 } // namespace
 
-QStringList participantOrder(const Study &study, QRandomGenerator &random)
+QList<QList<int>> balancedOrders(int count)
+{
+    // The first row goes 0, 1, n-1, 2, n-2, ...; each next row adds 1 to every clip.
+    QList<int> first;
+    for (int j = 0; j < count; ++j)
+        first.append(j == 0 ? 0 : j % 2 == 1 ? (j + 1) / 2 : count - j / 2);
+    QList<QList<int>> rows;
+    for (int shift = 0; shift < count; ++shift) {
+        QList<int> row;
+        for (int clip : std::as_const(first))
+            row.append((clip + shift) % count);
+        rows.append(row);
+    }
+    if (count % 2 == 1) {
+        for (int i = 0; i < count; ++i)
+            rows.append(QList<int>(rows[i].rbegin(), rows[i].rend()));
+    }
+    return rows;
+}
+
+QStringList participantOrder(const Study &study, int turn, QRandomGenerator &random)
 {
     QStringList clips = study.clips;
-    if (study.shuffled)
+    switch (study.order) {
+    case Study::Order::AsListed:
+        break;
+    case Study::Order::Shuffled:
         std::shuffle(clips.begin(), clips.end(), random);
+        break;
+    case Study::Order::Balanced: {
+        const QList<QList<int>> rows = balancedOrders(static_cast<int>(study.clips.size()));
+        clips.clear();
+        for (int clip : rows[turn % rows.size()])
+            clips.append(study.clips[clip]);
+        break;
+    }
+    case Study::Order::ByHand:
+        clips = study.orders[turn % study.orders.size()];
+        break;
+    }
     if (!study.practice.isEmpty())
         clips.prepend(study.practice);
     return clips;
@@ -34,25 +75,30 @@ std::optional<StudySession> StudySession::begin(const Study &study, const QStrin
                                                 const QString &date, QRandomGenerator &random,
                                                 QString *error)
 {
-    StudySession session;
-    session.m_study = study;
-    session.m_record.study = study.title;
-    session.m_record.participant = participant;
-    session.m_record.date = date;
-    for (const QString &clip : participantOrder(study, random))
-        session.m_record.clips.append({clip, SessionRecord::State::NotYet, {}, {}, {}});
     if (!QDir().mkpath(study.resultsFolder)) {
         failed(error, QStringLiteral("The results folder \"%1\" cannot be made.")
                           .arg(QDir::toNativeSeparators(study.resultsFolder)));
         return std::nullopt;
     }
+    // Two computers starting in the same second may take one turn twice.
+    const auto turn = SessionFile::ofStudy(SessionFile::inFolder(study.resultsFolder), study.title)
+                          .size();
+    StudySession session;
+    session.m_study = study;
+    session.m_record.study = study.title;
+    session.m_record.participant = participant;
+    session.m_record.date = date;
+    for (const QString &clip : participantOrder(study, static_cast<int>(turn), random)) {
+        SessionRecord::Clip entry;
+        entry.clip = clip;
+        session.m_record.clips.append(entry);
+    }
     const QString when =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
-    const QString fallback = QStringLiteral("Participant session ") + when;
+    const QString fallback = QStringLiteral("Participant") + SessionFile::NameInfix + when;
     QStringList made;
     if (!Files::createUniqueFiles(
-            study.resultsFolder,
-            Files::safeFileName(participant + QStringLiteral(" session ") + when, fallback),
+            study.resultsFolder, Files::safeFileName(participant, SessionFile::NameInfix + when, fallback),
             fallback, {{QStringLiteral(".json"), SessionFile::bytes(session.m_record)}}, &made,
             error))
         return std::nullopt;
@@ -60,30 +106,54 @@ std::optional<StudySession> StudySession::begin(const Study &study, const QStrin
     return session;
 }
 
+namespace {
+
+// This participant's sessions of the study, the newest last.
+QList<SessionFile::Stored> sessionsOf(const Study &study, const QString &participant)
+{
+    QList<SessionFile::Stored> found;
+    for (const SessionFile::Stored &stored :
+         SessionFile::ofStudy(SessionFile::inFolder(study.resultsFolder), study.title)) {
+        if (stored.record.participant == participant)
+            found.append(stored);
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](auto &a, auto &b) { return a.modified < b.modified; });
+    return found;
+}
+
+} // namespace
+
 std::optional<StudySession> StudySession::unfinished(const Study &study, const QString &participant)
 {
-    std::optional<StudySession> newest;
-    QDateTime newestTime;
-    const QDir folder(study.resultsFolder);
-    for (const QFileInfo &file : folder.entryInfoList({RecordPattern}, QDir::Files)) {
-        QByteArray bytes;
-        if (!Files::readFileStart(file.filePath(), 1024 * 1024, &bytes))
-            continue;
-        const auto record = SessionFile::parse(bytes);
-        if (!record || record->participant != participant || record->study != study.title)
-            continue;
-        const bool open = std::any_of(record->clips.begin(), record->clips.end(), [](auto &c) {
-            return c.state == SessionRecord::State::NotYet;
-        });
-        if (open && (!newest || file.lastModified() > newestTime)) {
-            newest = StudySession();
-            newest->m_study = study;
-            newest->m_record = *record;
-            newest->m_recordPath = file.filePath();
-            newestTime = file.lastModified();
-        }
+    const QList<SessionFile::Stored> sessions = sessionsOf(study, participant);
+    for (auto it = sessions.rbegin(); it != sessions.rend(); ++it) {
+        StudySession session;
+        session.m_study = study;
+        session.m_record = it->record;
+        session.m_recordPath = it->path;
+        if (session.next() >= 0)
+            return session;
     }
-    return newest;
+    return std::nullopt;
+}
+
+std::optional<QString> StudySession::completed(const Study &study, const QString &participant)
+{
+    const QList<SessionFile::Stored> sessions = sessionsOf(study, participant);
+    for (auto it = sessions.rbegin(); it != sessions.rend(); ++it) {
+        if (it->record.allAtLeast(leftToDoBelow(study)))
+            return it->record.date.isEmpty() ? it->modified.toString(QStringLiteral("yyyy-MM-dd"))
+                                             : it->record.date;
+    }
+    return std::nullopt;
+}
+
+QString StudySession::otherStudies(const Study &study)
+{
+    QMap<QString, int> others;
+    SessionFile::ofStudy(SessionFile::inFolder(study.resultsFolder), study.title, &others);
+    return SessionFile::leftOut(others);
 }
 
 bool StudySession::isPractice(int index) const
@@ -95,7 +165,7 @@ bool StudySession::isPractice(int index) const
 int StudySession::next() const
 {
     for (int i = 0; i < m_record.clips.size(); ++i) {
-        if (m_record.clips[i].state == SessionRecord::State::NotYet)
+        if (m_record.clips[i].state < leftToDoBelow(m_study))
             return i;
     }
     return -1;
@@ -118,8 +188,18 @@ int StudySession::doneCount() const
 {
     int done = 0;
     for (int i = isPractice(0) ? 1 : 0; i < m_record.clips.size(); ++i)
-        done += m_record.clips[i].state != SessionRecord::State::NotYet ? 1 : 0;
+        done += m_record.clips[i].state >= leftToDoBelow(m_study) ? 1 : 0;
     return done;
+}
+
+int StudySession::interruptedCount() const
+{
+    if (!m_study.rerunInterrupted)
+        return 0;
+    int interrupted = 0;
+    for (int i = isPractice(0) ? 1 : 0; i < m_record.clips.size(); ++i)
+        interrupted += m_record.clips[i].state == SessionRecord::State::Recovered ? 1 : 0;
+    return interrupted;
 }
 
 QString StudySession::resultsName(int index) const
@@ -127,9 +207,10 @@ QString StudySession::resultsName(int index) const
     const QString clip = isPractice(index)
                              ? QStringLiteral("practice")
                              : QFileInfo(m_record.clips.value(index).clip).completeBaseName();
-    return Files::safeFileName(m_record.participant + QLatin1Char(' ') + clip + QLatin1Char(' ') +
+    return Files::safeFileName(m_record.participant,
+                               QLatin1Char(' ') + clip + QLatin1Char(' ') +
                                    m_study.variables.value(0),
-                               QStringLiteral("Dialtrace results"));
+                               DefaultResultsName);
 }
 
 bool StudySession::start(int index, QString *error)
@@ -138,26 +219,36 @@ bool StudySession::start(int index, QString *error)
     return save(error);
 }
 
-bool StudySession::finish(int index, const QByteArray &results, const QByteArray &events,
-                          QString *error)
+bool StudySession::saveResults(int index, const QByteArray &results, const QByteArray &events,
+                               QString *error)
 {
-    QStringList made;
-    if (!Files::createUniqueFiles(
-            m_study.resultsFolder, resultsName(index), QStringLiteral("Dialtrace results"),
-            {{QStringLiteral(".csv"), results}, {QStringLiteral(".events.csv"), events}}, &made,
-            error))
-        return false;
+    m_saved.clear();
+    return Files::createUniqueFiles(
+        m_study.resultsFolder, resultsName(index), DefaultResultsName,
+        {{QStringLiteral(".csv"), results}, {QStringLiteral(".events.csv"), events}}, &m_saved,
+        error);
+}
+
+bool StudySession::markDone(int index, bool complete, int seconds, QString *error)
+{
     SessionRecord::Clip &clip = m_record.clips[index];
+    // What an earlier run of the clip left (an interrupted one) stays, named as extra.
+    for (const QString &name : std::as_const(clip.files)) {
+        if (!clip.extra.contains(name))
+            clip.extra.append(name);
+    }
     clip.state = SessionRecord::State::Done;
     clip.ended = QDateTime::currentDateTime();
+    clip.complete = complete;
+    clip.seconds = seconds;
     clip.files.clear();
-    for (const QString &path : std::as_const(made))
+    for (const QString &path : std::as_const(m_saved))
         clip.files.append(QFileInfo(path).fileName());
     return save(error);
 }
 
 bool StudySession::save(QString *error)
 {
-    // The one file a study replaces: written beside and renamed over, so it is always whole.
-    return Files::replaceRegularFile(m_recordPath, SessionFile::bytes(m_record), error);
+    m_recordWritten = SessionFile::update(m_recordPath, m_record, &m_record, error);
+    return m_recordWritten;
 }

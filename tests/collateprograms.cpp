@@ -52,7 +52,12 @@ void TestCollatePrograms::study()
             const int level = participant == "P1" ? 1 : 3;
             write(dir.filePath("out/" + name + ".csv"),
                   results(participant, "Mood", {QString::number(level), "2", "-1"}));
-            record.clips.append({clip, SessionRecord::State::Done, {name + ".csv"}, {}, {}});
+            SessionRecord::Clip entry;
+            entry.clip = clip;
+            entry.state = SessionRecord::State::Done;
+            entry.files = {name + ".csv"};
+            entry.complete = true;
+            record.clips.append(entry);
         }
         // The second clip of P2 was never rated.
         if (participant == "P2")

@@ -96,6 +96,19 @@ private slots:
                                          << QStringList{"\"variables\": must name one or two"};
         QTest::newRow("a variable that is no text") << R"({"variables": [1], )" + clips + "}"
                                                     << QStringList{"\"variables\": must hold text"};
+        QTest::newRow("an empty variable") << R"({"variables": ["A", " "], )" + clips + "}"
+                                           << QStringList{"\"variables\": a name is empty"};
+        QTest::newRow("a variable with a comma")
+            << R"({"variables": ["Joy, mostly"], )" + clips + "}"
+            << QStringList{"\"variables\": \"Joy, mostly\" holds a comma"};
+        QTest::newRow("one variable twice") << R"({"variables": ["A", "A "], )" + clips + "}"
+                                            << QStringList{"\"variables\": names the same"};
+        QTest::newRow("an order by hand without a clip")
+            << QByteArray(R"({"variables": ["A"], "clips": ["a.avi", "sub"], "orders": [["a.avi"]]})")
+            << QStringList{"\"clips\": \"sub\" is not a file", "\"orders\": each order must list"};
+        QTest::newRow("orders beside an order")
+            << R"({"variables": ["A"], )" + clips + R"(, "order": "shuffled", "orders": [["a.avi"]]})"
+            << QStringList{"\"orders\": and \"order\" cannot both"};
         QTest::newRow("no clips") << QByteArray(R"({"variables": ["A"], "clips": []})")
                                   << QStringList{"\"clips\": must list from 1 to 100"};
         QByteArray many = R"({"variables": ["A"], "clips": [)";
@@ -110,7 +123,7 @@ private slots:
             << QStringList{"\"practice\": \"sub\" is not a file"};
         QTest::newRow("an order of its own")
             << R"({"variables": ["A"], )" + clips + R"(, "order": "random"})"
-            << QStringList{"\"order\": must be \"as listed\" or \"shuffled\""};
+            << QStringList{"\"order\": must be \"as listed\", \"shuffled\" or \"balanced\""};
         QTest::newRow("showResults as text")
             << R"({"variables": ["A"], )" + clips + R"(, "showResults": "yes"})"
             << QStringList{"\"showResults\": must be true or false"};

@@ -56,17 +56,18 @@ void typeParticipant(Session &s, const StudyFolder &folder, QRandomGenerator *ra
     child<QPushButton>(&form, "Command1")->click();
 }
 
-// The clip's screen's "Start", a second of rating, "Finished!": the clip the player was given.
+// The clip's screen's "Start", two seconds of rating to the clip's end, which ends the run: the
+// clip the player was given.
 QString rateClip(Session &s)
 {
     child<QPushButton>(s.order.studyForm(), "Command1")->click();
     MainForm &rating = *s.order.mainForm();
-    s.player.arrive(4.0);
+    s.player.arrive(2.0);
     rating.checkLength();
     rating.press(Rating::Button::Increase1);
-    s.now += 1000;
+    s.now += 2000;
     rating.recordSample();
-    child<QPushButton>(&rating, "Command3")->click();
+    s.player.reachEnd();
     return QFileInfo(s.player.url).fileName();
 }
 
@@ -159,13 +160,17 @@ private slots:
     void goingOnAfterACrash_data()
     {
         QTest::addColumn<bool>("goOn");
-        QTest::newRow("Yes: only the clips left") << true;
-        QTest::newRow("No: a new session") << false;
+        QTest::addColumn<bool>("rerun");
+        QTest::newRow("Yes: the interrupted clip again, then the one left") << true << true;
+        QTest::newRow("Yes, interrupted clips not rerun: the one left") << true << false;
+        QTest::newRow("No: a new session") << false << true;
     }
     void goingOnAfterACrash()
     {
         QFETCH(bool, goOn);
+        QFETCH(bool, rerun);
         StudyFolder folder;
+        folder.study.rerunInterrupted = rerun;
         QRandomGenerator random(3);
         Session first;
         typeParticipant(first, folder, &random, "P01");
@@ -190,19 +195,31 @@ private slots:
         const QString recovered = session.resultsName(2) + " (recovered).csv";
         QVERIFY2(next.dialogs.messages[0].contains(recovered),
                  qPrintable(next.dialogs.messages[0]));
-        QCOMPARE(next.dialogs.questions, QStringList{goOnQuestion("P01", 2, 3)});
+        QCOMPARE(next.dialogs.questions,
+                 QStringList{rerun ? goOnQuestion("P01", 1, 1, 3) : goOnQuestion("P01", 2, 0, 3)});
         child<QPushButton>(next.order.instructionsForm(), "Command1")->click();
         QStringList played;
         while (stepText(next) != ThankYouText)
             played << rateClip(next);
         const QStringList records = folder.files("P01 session *.json");
         QCOMPARE(records.size(), goOn ? 1 : 2);
+        const QStringList order = session.record().order();
         if (goOn) {
-            QCOMPARE(played, QStringList{session.record().clips[3].clip});
-            const SessionRecord record = folder.record(records[0]);
-            QCOMPARE(record.clips[2].state, SessionRecord::State::Recovered);
-            QCOMPARE(record.clips[2].files.first(), recovered);
-            QCOMPARE(record.clips[3].state, SessionRecord::State::Done);
+            QCOMPARE(played, rerun ? order.mid(2) : order.mid(3));
+            const SessionRecord::Clip interrupted = folder.record(records[0]).clips[2];
+            if (rerun) {
+                // The complete run is the clip's; the partial one is kept and named beside it.
+                QCOMPARE(interrupted.state, SessionRecord::State::Done);
+                QCOMPARE(interrupted.files.first(), session.resultsName(2) + ".csv");
+                QCOMPARE(interrupted.extra.first(), recovered);
+                QVERIFY(interrupted.complete);
+            } else {
+                QCOMPARE(interrupted.state, SessionRecord::State::Recovered);
+                QCOMPARE(interrupted.files.first(), recovered);
+                QVERIFY(!interrupted.complete);
+            }
+            QCOMPARE(interrupted.seconds, rerun ? 2 : 1);
+            QCOMPARE(folder.record(records[0]).clips[3].state, SessionRecord::State::Done);
         } else {
             QCOMPARE(played.size(), 4);
         }

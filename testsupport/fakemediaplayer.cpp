@@ -12,7 +12,9 @@ QWidget *FakeMediaPlayer::view()
 {
     if (!m_view) {
         m_view = new QWidget;
-        auto *seek = new QSlider(Qt::Horizontal, m_view);
+        auto *controls = new QWidget(m_view);
+        controls->setObjectName(QLatin1String(ControlsName));
+        auto *seek = new QSlider(Qt::Horizontal, controls);
         seek->setObjectName(QStringLiteral("seek"));
         seek->setRange(0, 1000);
         seek->setValue(500);

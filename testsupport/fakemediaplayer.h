@@ -24,6 +24,7 @@ public:
     // As the real player does: the length arrives some time after setUrl.
     void arrive(double seconds);
     void fail(const QString &reason) { emit errorOccurred(reason); }
+    void reachEnd() { emit endReached(); }
     // The subject uses the player's controls; a seek moves the position.
     void use(Control control, double seconds);
 
