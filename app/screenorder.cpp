@@ -93,10 +93,9 @@ ScreenOrder::Beginning ScreenOrder::beginSession()
 {
     const QString participant = m_runRecord.SubjectName;
     auto unfinished = StudySession::unfinished(*m_study, participant);
-    if (unfinished &&
-        m_dialogs.confirm(nullptr, goOnQuestion(participant, unfinished->doneCount(),
-                                                unfinished->interruptedCount(),
-                                                unfinished->clipCount()))) {
+    if (unfinished && m_dialogs.confirm(nullptr, goOnQuestion(participant, unfinished->doneCount(),
+                                                              unfinished->interruptedCount(),
+                                                              unfinished->clipCount()))) {
         m_session = std::move(unfinished);
         return Begun;
     }
@@ -261,10 +260,11 @@ void ScreenOrder::finishRun()
         // In a study its Close goes on to the next clip.
         connect(m_outputForm, &OutputForm::closeAllRequested, this,
                 m_study ? &ScreenOrder::showStudyStep : &ScreenOrder::closeAll);
-        connect(m_outputForm, &OutputForm::resultsExported, this, [this, journal = m_journal.get()] {
-            if (!m_study || m_session->isRecordWritten())
-                journal->discard();
-        });
+        connect(m_outputForm, &OutputForm::resultsExported, this,
+                [this, journal = m_journal.get()] {
+                    if (!m_study || m_session->isRecordWritten())
+                        journal->discard();
+                });
         m_outputForm->show();
     };
     if (!m_study || m_study->showResults)
@@ -281,8 +281,8 @@ void ScreenOrder::finishRun()
     bool recorded = true;
     if (saved && m_study) {
         QString recordError;
-        recorded = m_session->markDone(m_clip, rating.isComplete(), rating.storedSeconds(),
-                                       &recordError);
+        recorded =
+            m_session->markDone(m_clip, rating.isComplete(), rating.storedSeconds(), &recordError);
         if (recorded) {
             recordWritten();
         } else {

@@ -13,8 +13,8 @@
 #include <QRandomGenerator>
 
 #include <memory>
-#include <vector>
 #include <optional>
+#include <vector>
 
 class Dialogs;
 class MediaPlayer;

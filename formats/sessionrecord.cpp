@@ -123,8 +123,7 @@ std::optional<SessionRecord> parse(const QByteArray &bytes)
         clip.files = names(entry.value("files"));
         clip.started = QDateTime::fromString(entry.value("started").toString(), Qt::ISODate);
         clip.ended = QDateTime::fromString(entry.value("ended").toString(), Qt::ISODate);
-        clip.complete =
-            entry.value("complete").toBool(clip.state == SessionRecord::State::Done);
+        clip.complete = entry.value("complete").toBool(clip.state == SessionRecord::State::Done);
         clip.seconds = entry.value("seconds").toInt(0);
         clip.extra = names(entry.value("extra"));
         record.clips.append(clip);
@@ -165,7 +164,8 @@ QList<Stored> inFolder(const QString &folder)
     return found;
 }
 
-QList<Stored> ofStudy(const QList<Stored> &records, const QString &title, QMap<QString, int> *others)
+QList<Stored> ofStudy(const QList<Stored> &records, const QString &title,
+                      QMap<QString, int> *others)
 {
     QList<Stored> found;
     for (const Stored &stored : records) {
@@ -181,8 +181,9 @@ QString leftOut(const QMap<QString, int> &others)
 {
     QStringList lines;
     for (auto it = others.begin(); it != others.end(); ++it)
-        lines << (it.value() == 1 ? QStringLiteral("1 session record of another study, %2, left out")
-                                  : QStringLiteral("%1 session records of another study, %2, left out"))
+        lines << (it.value() == 1
+                      ? QStringLiteral("1 session record of another study, %2, left out")
+                      : QStringLiteral("%1 session records of another study, %2, left out"))
                      .arg(QString::number(it.value()), it.key());
     return lines.join(QLatin1Char('\n'));
 }

@@ -17,9 +17,9 @@ const QString AsListed = QStringLiteral("as listed");
 const QString Shuffled = QStringLiteral("shuffled");
 const QString Balanced = QStringLiteral("balanced");
 const QStringList Fields = {
-    QStringLiteral("title"),        QStringLiteral("variables"),   QStringLiteral("clips"),
-    QStringLiteral("order"),        QStringLiteral("orders"),      QStringLiteral("practice"),
-    QStringLiteral("showResults"),  QStringLiteral("pause"),       QStringLiteral("rerunInterrupted"),
+    QStringLiteral("title"),        QStringLiteral("variables"), QStringLiteral("clips"),
+    QStringLiteral("order"),        QStringLiteral("orders"),    QStringLiteral("practice"),
+    QStringLiteral("showResults"),  QStringLiteral("pause"),     QStringLiteral("rerunInterrupted"),
     QStringLiteral("instructions"), QStringLiteral("results")};
 
 int lineAt(const QByteArray &bytes, int offset)
@@ -182,8 +182,9 @@ std::optional<Study> parse(const QString &path, const QByteArray &bytes, QString
 
     const QString order = check.text(json, QStringLiteral("order"), AsListed);
     if (order != AsListed && order != Shuffled && order != Balanced)
-        check.fail(QStringLiteral("order"), QStringLiteral("must be \"%1\", \"%2\" or \"%3\"")
-                                                .arg(AsListed, Shuffled, Balanced));
+        check.fail(
+            QStringLiteral("order"),
+            QStringLiteral("must be \"%1\", \"%2\" or \"%3\"").arg(AsListed, Shuffled, Balanced));
     study.order = order == Shuffled   ? Study::Order::Shuffled
                   : order == Balanced ? Study::Order::Balanced
                                       : Study::Order::AsListed;

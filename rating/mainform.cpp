@@ -31,10 +31,10 @@ constexpr int SegmentHeight = 375;
 MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dialogs,
                    RunEvents::Clock clock, QWidget *parent, RunEnding ending)
     : QWidget(parent), m_record(record), m_player(player), m_dialogs(dialogs),
-      m_events(std::move(clock)), m_ending(ending), Command1(this), Command2(this), Command4(this), Command5(this),
-      Command3(this), Label1(this), Label2(this), Label3(this), Label4(this), Label7(this),
-      Label5(this), Label8(this), Label6(this), Picture1(this), Picture12(this), Timer1(this),
-      Timer2(this), Timer4(this), TimeItself(this)
+      m_events(std::move(clock)), m_ending(ending), Command1(this), Command2(this), Command4(this),
+      Command5(this), Command3(this), Label1(this), Label2(this), Label3(this), Label4(this),
+      Label7(this), Label5(this), Label8(this), Label6(this), Picture1(this), Picture12(this),
+      Timer1(this), Timer2(this), Timer4(this), TimeItself(this)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Orvan Dialtrace"));

@@ -260,8 +260,8 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
         who(*run) + QStringLiteral(", saved as \"%1\"")
                         .arg(QDir::toNativeSeparators(
                             inStudy ? saved.first() : QFileInfo(saved.first()).fileName()));
-    if (inStudy && !markInRecord(study, SessionRecord::State::Recovered, saved, false,
-                                 run->samples, &error))
+    if (inStudy &&
+        !markInRecord(study, SessionRecord::State::Recovered, saved, false, run->samples, &error))
         line += QStringLiteral(" (its session record could not be updated: %1)").arg(error);
     m_report.saved << line + QLatin1Char('.');
 }

@@ -141,9 +141,8 @@ void RunJournal::startRecording(qint64 origin)
 
 void RunJournal::noteSaved(const QStringList &files, bool complete, int seconds)
 {
-    const QJsonObject saved{{"files", QJsonArray::fromStringList(files)},
-                            {"complete", complete},
-                            {"seconds", seconds}};
+    const QJsonObject saved{
+        {"files", QJsonArray::fromStringList(files)}, {"complete", complete}, {"seconds", seconds}};
     pushLine(Journal::SavedMark + QJsonDocument(saved).toJson(QJsonDocument::Compact) + '\n');
 }
 

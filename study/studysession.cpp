@@ -81,8 +81,8 @@ std::optional<StudySession> StudySession::begin(const Study &study, const QStrin
         return std::nullopt;
     }
     // Two computers starting in the same second may take one turn twice.
-    const auto turn = SessionFile::ofStudy(SessionFile::inFolder(study.resultsFolder), study.title)
-                          .size();
+    const auto turn =
+        SessionFile::ofStudy(SessionFile::inFolder(study.resultsFolder), study.title).size();
     StudySession session;
     session.m_study = study;
     session.m_record.study = study.title;
@@ -98,9 +98,9 @@ std::optional<StudySession> StudySession::begin(const Study &study, const QStrin
     const QString fallback = QStringLiteral("Participant") + SessionFile::NameInfix + when;
     QStringList made;
     if (!Files::createUniqueFiles(
-            study.resultsFolder, Files::safeFileName(participant, SessionFile::NameInfix + when, fallback),
-            fallback, {{QStringLiteral(".json"), SessionFile::bytes(session.m_record)}}, &made,
-            error))
+            study.resultsFolder,
+            Files::safeFileName(participant, SessionFile::NameInfix + when, fallback), fallback,
+            {{QStringLiteral(".json"), SessionFile::bytes(session.m_record)}}, &made, error))
         return std::nullopt;
     session.m_recordPath = made.first();
     return session;

@@ -104,10 +104,12 @@ private slots:
         QTest::newRow("one variable twice") << R"({"variables": ["A", "A "], )" + clips + "}"
                                             << QStringList{"\"variables\": names the same"};
         QTest::newRow("an order by hand without a clip")
-            << QByteArray(R"({"variables": ["A"], "clips": ["a.avi", "sub"], "orders": [["a.avi"]]})")
+            << QByteArray(
+                   R"({"variables": ["A"], "clips": ["a.avi", "sub"], "orders": [["a.avi"]]})")
             << QStringList{"\"clips\": \"sub\" is not a file", "\"orders\": each order must list"};
         QTest::newRow("orders beside an order")
-            << R"({"variables": ["A"], )" + clips + R"(, "order": "shuffled", "orders": [["a.avi"]]})"
+            << R"({"variables": ["A"], )" + clips +
+                   R"(, "order": "shuffled", "orders": [["a.avi"]]})"
             << QStringList{"\"orders\": and \"order\" cannot both"};
         QTest::newRow("no clips") << QByteArray(R"({"variables": ["A"], "clips": []})")
                                   << QStringList{"\"clips\": must list from 1 to 100"};
