@@ -120,6 +120,8 @@ void ScreenOrder::showStudyStep()
     dropRun();
     // A closed results screen deletes itself; the next clip's comes anew.
     m_outputForm = nullptr;
+    // Clips done meanwhile on another computer are not offered again.
+    m_session->refresh();
     const int next = m_session->next();
     const bool last = next < 0;
     m_studyForm = new StudyForm(last ? ThankYouText : m_session->stepText(next),
@@ -328,7 +330,15 @@ bool ScreenOrder::saveResults(const QByteArray &results, const QByteArray &event
 
 void ScreenOrder::recoverInterruptedRuns()
 {
-    const QString text = Recovery::recoverInterruptedRuns(m_applicationDirectory);
+    QString text = Recovery::recoverInterruptedRuns(m_applicationDirectory);
+    if (m_study) {
+        if (const QStringList completed = StudySession::completeStaleRecords(*m_study);
+            !completed.isEmpty())
+            text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) +
+                    QStringLiteral("These session records did not name the results saved for a "
+                                   "clip; they do now:\n\n") +
+                    completed.join(QLatin1Char('\n'));
+    }
     if (!text.isEmpty())
         m_dialogs.message(nullptr, text);
 }

@@ -59,6 +59,11 @@ int Disk::write(int fd, const char *data, qsizetype size, qsizetype *written)
         written);
 }
 
+int Disk::remove(const QString &path)
+{
+    return ::unlink(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+}
+
 int Disk::createExclusive(const QString &path, int *fd)
 {
     *fd = ::open(QFile::encodeName(path).constData(),

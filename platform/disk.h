@@ -24,6 +24,8 @@ public:
     virtual int write(int fd, const char *data, qsizetype size, qsizetype *written);
     // Makes a new plain file at path, never following or replacing anything there.
     virtual int createExclusive(const QString &path, int *fd);
+    // unlink(2): takes the name away.
+    virtual int remove(const QString &path);
     // Whether other computers may write into directory too (a network file system): a lock
     // taken there may then be visible on this computer only.
     virtual bool isShared(const QString &directory);

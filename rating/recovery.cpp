@@ -25,8 +25,6 @@ namespace {
 // it whole at every start could take all the memory there is.
 constexpr qint64 JournalLimit = 8 * 1024 * 1024;
 
-const QString NoticeName = QStringLiteral("unsaved.dialtrace-notice");
-
 struct Report
 {
     QStringList saved;
@@ -76,7 +74,7 @@ void removeLocked(int fd, const QString &path)
     const QByteArray encoded = QFile::encodeName(path);
     if (::fstat(fd, &opened) == 0 && ::stat(encoded.constData(), &named) == 0 &&
         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
-        ::unlink(encoded.constData()) == 0)
+        Disk::current().remove(path) == 0)
         Files::syncDirectory(QFileInfo(path).absolutePath());
 }
 
@@ -328,94 +326,3 @@ QString recoverInterruptedRuns(const QString &directory)
 }
 
 } // namespace Recovery
-
-namespace UnsavedResults {
-
-bool keep(const QString &directory, QString *keptName, QString *error)
-{
-    keptName->clear();
-    const QString path = ResultsFile::path(directory);
-    struct stat info
-    {
-    };
-    // Nothing there, or nothing the results file could be written over anyway.
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return true;
-    QByteArray bytes;
-    if (!Files::readRegularFile(path, &bytes)) {
-        *error = QStringLiteral("It cannot be read.");
-        return false;
-    }
-    Files::NamedBytes files = {{QStringLiteral(".csv"), bytes}};
-    QByteArray events;
-    if (Files::readRegularFile(EventLog::pathBeside(path), &events))
-        files.append({QStringLiteral(".events.csv"), events});
-    const QString when = QDateTime::fromSecsSinceEpoch(info.st_mtime)
-                             .toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
-    const QString fallback = QStringLiteral("Unsaved run ") + when;
-    QString base = fallback;
-    ResultsRun run;
-    if (ResultsFile::parse(path, bytes, &run, nullptr))
-        base = Files::safeFileName(QStringLiteral("Unsaved %1 %2 %3")
-                                       .arg(run.subject, run.variables.value(0), when)
-                                       .simplified(),
-                                   fallback);
-    QStringList kept;
-    if (!Files::createUniqueFiles(directory, base, fallback, files, &kept, error))
-        return false;
-    *keptName = QFileInfo(kept.first()).fileName();
-    QFile notice(directory + QLatin1Char('/') + NoticeName);
-    if (notice.open(QIODevice::WriteOnly | QIODevice::Append))
-        notice.write(keptName->toUtf8() + '\n');
-    return true;
-}
-
-bool writeLastRun(const QString &directory, const QByteArray &results, const QByteArray &events,
-                  QString *error)
-{
-    const QString resultsPath = ResultsFile::path(directory);
-    const QString eventsPath = EventLog::pathBeside(resultsPath);
-    const auto written = [error](const QString &path, const QByteArray &wanted) {
-        QByteArray readBack;
-        if (!Files::replaceRegularFile(path, wanted, error))
-            return false;
-        if (Files::readRegularFile(path, &readBack) && readBack == wanted)
-            return true;
-        *error = QStringLiteral("What was written does not read back the same.");
-        return false;
-    };
-    // The event log goes with its results file, so that neither is ever left beside the other
-    // run's.
-    QString kept;
-    if (!keep(directory, &kept, error)) {
-        *error = QStringLiteral("It holds the results of an earlier run that were never "
-                                "exported, and they could not be kept under another name: ") +
-                 *error;
-        return false;
-    }
-    return Files::removeRegularFile(eventsPath, error) && written(resultsPath, results) &&
-           written(eventsPath, events);
-}
-
-QStringList takeKept(const QString &directory)
-{
-    // Taken under a name of its own first, so that a name another copy adds meanwhile goes to
-    // a notice of its own rather than be lost.
-    const QString notice = directory + QLatin1Char('/') + NoticeName;
-    const QString taken =
-        notice + QLatin1Char('.') + QString::number(QCoreApplication::applicationPid());
-    if (!QFile::rename(notice, taken))
-        return {};
-    QByteArray bytes;
-    Files::readRegularFile(taken, &bytes);
-    QFile::remove(taken);
-    QStringList names;
-    for (const QByteArray &line : bytes.split('\n')) {
-        const QString name = QString::fromUtf8(line);
-        if (!name.isEmpty() && QFileInfo::exists(directory + QLatin1Char('/') + name))
-            names << QLatin1Char('"') + name + QLatin1Char('"');
-    }
-    return names;
-}
-
-} // namespace UnsavedResults

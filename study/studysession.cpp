@@ -219,6 +219,12 @@ bool StudySession::start(int index, QString *error)
     return save(error);
 }
 
+void StudySession::refresh()
+{
+    if (const auto there = SessionFile::read(m_recordPath))
+        m_record = merged(*there, m_record);
+}
+
 bool StudySession::saveResults(int index, const QByteArray &results, const QByteArray &events,
                                QString *error)
 {

@@ -26,6 +26,11 @@ public:
     static std::optional<QString> completed(const Study &study, const QString &participant);
     // The session records of other studies in the results folder, told as a line each.
     static QString otherStudies(const Study &study);
+    // Completes the study's records that do not name results saved for their clips (a record
+    // that could not be written, its journal lost too): a clip whose results file is there, not
+    // named by any record and written after the clip started, becomes done, or recovered for a
+    // " (recovered)" file. A line for each clip completed and each record that could not be.
+    static QStringList completeStaleRecords(const Study &study);
 
     const SessionRecord &record() const { return m_record; }
     QString recordPath() const { return m_recordPath; }
@@ -47,6 +52,8 @@ public:
 
     // Notes the clip's start in the record.
     bool start(int index, QString *error);
+    // Takes in what the record on disk says (another computer's progress).
+    void refresh();
     // Writes the results file and the event log of a clip into the results folder, under names no
     // other file has. False with the reason where they are not written.
     bool saveResults(int index, const QByteArray &results, const QByteArray &events,

@@ -131,18 +131,40 @@ private slots:
         QCOMPARE(child(&rating, "BluePos")->isVisible(), rating.state().Level1 > 0);
     }
 
-    // Space and Return keep their meaning on the focused button; no key presses "Finished!".
-    void keysLeaveTheButtonsAlone()
+    // No key ends a run or moves the focus, in any order: the buttons take no focus, so Tab never
+    // reaches "Finished!", and Space, Return, Enter and Escape press nothing.
+    void noKeyEndsARun_data()
     {
+        QTest::addColumn<QString>("keys");
+        QTest::newRow("Tab three times, then Space") << "tab tab tab space";
+        QTest::newRow("Shift+Tab, then Return") << "backtab return";
+        QTest::newRow("Tab five times, then Enter") << "tab tab tab tab tab enter";
+        QTest::newRow("Escape, Return, Space") << "escape return space";
+        QTest::newRow("Tab and Shift+Tab, Space between") << "tab space backtab space tab return";
+    }
+    void noKeyEndsARun()
+    {
+        QFETCH(QString, keys);
         Session s;
-        MainForm &rating = *s.toRating(false);
-        auto *increase = child<QPushButton>(&rating, "Command1");
-        QTest::keyClick(increase, Qt::Key_Space);
-        QCOMPARE(rating.state().IncreaseClicks1, qint16(1));
-        QCOMPARE(rating.events().last().source, RunEvent::Source::Button);
-        for (const int key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_W, Qt::Key_S, Qt::Key_F})
-            sendKey(child(&rating, "Command3"), key);
+        MainForm &rating = *s.toRating(true);
+        rating.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rating));
+        for (const QString &key : keys.split(' ')) {
+            const int code = key == "tab"       ? Qt::Key_Tab
+                             : key == "backtab" ? Qt::Key_Backtab
+                             : key == "space"   ? Qt::Key_Space
+                             : key == "return"  ? Qt::Key_Return
+                             : key == "enter"   ? Qt::Key_Enter
+                                                : Qt::Key_Escape;
+            QWidget *focused = QApplication::focusWidget();
+            QTest::keyClick(focused ? focused : &rating, Qt::Key(code));
+        }
         QVERIFY(!s.order.outputForm());
+        QVERIFY(rating.isVisible());
+        const auto counts = rating.state();
+        QCOMPARE(counts.IncreaseClicks1 + counts.DecreaseClicks1 + counts.IncreaseClicks2 +
+                     counts.DecreaseClicks2,
+                 0);
     }
 
     // A whole run: buttons, keys, the wheel, the player's controls and "Finished!" leave an event

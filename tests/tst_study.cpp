@@ -5,78 +5,11 @@
 #include "outputform.h"
 #include "resultsfile.h"
 #include "runjournal.h"
-#include "sessionrecord.h"
-#include "studyfile.h"
-#include "support.h"
+#include "studyfolder.h"
 
 #include <QDate>
 #include <QDir>
 #include <QSignalSpy>
-
-namespace {
-
-// A study of made clips (they need only exist: the player is a fake) and its results folder.
-struct StudyFolder
-{
-    explicit StudyFolder(bool showResults = false)
-    {
-        for (const char *clip : {"practice.avi", "a.avi", "b.avi", "c.avi"})
-            writeAll(dir.filePath(clip), "a clip");
-        const QByteArray json =
-            R"({"title": "Debate", "variables": ["Mood"], "clips": ["a.avi", "b.avi", "c.avi"],
-                "order": "shuffled", "practice": "practice.avi", "showResults": )" +
-            QByteArray(showResults ? "true" : "false") + "}";
-        QStringList problems;
-        study = *StudyFile::parse(dir.filePath("study.json"), json, &problems);
-    }
-    QString results(const QString &name = QString()) const
-    {
-        return study.resultsFolder + (name.isEmpty() ? QString() : '/' + name);
-    }
-    SessionRecord record(const QString &name) const
-    {
-        return *SessionFile::parse(readAll(results(name)));
-    }
-    QStringList files(const QString &pattern) const
-    {
-        return QDir(results()).entryList({pattern}, QDir::Files, QDir::Name);
-    }
-
-    QTemporaryDir dir;
-    Study study;
-};
-
-// Up to the setup form of a study, with the participant typed; "Ok" pressed.
-void typeParticipant(Session &s, const StudyFolder &folder, QRandomGenerator *random,
-                     const QString &participant)
-{
-    s.order.setStudy(folder.study, random);
-    VariableForm &form = s.toSetupForm();
-    child<QLineEdit>(&form, "Text1")->setText(participant);
-    child<QPushButton>(&form, "Command1")->click();
-}
-
-// The clip's screen's "Start", two seconds of rating to the clip's end, which ends the run: the
-// clip the player was given.
-QString rateClip(Session &s)
-{
-    child<QPushButton>(s.order.studyForm(), "Command1")->click();
-    MainForm &rating = *s.order.mainForm();
-    s.player.arrive(2.0);
-    rating.checkLength();
-    rating.press(Rating::Button::Increase1);
-    s.now += 2000;
-    rating.recordSample();
-    s.player.reachEnd();
-    return QFileInfo(s.player.url).fileName();
-}
-
-QString stepText(const Session &s)
-{
-    return s.order.studyForm() ? text(s.order.studyForm(), "Label1") : QString();
-}
-
-} // namespace
 
 class TestStudy : public QObject
 {
@@ -87,13 +20,16 @@ private slots:
     void aParticipantsWay_data()
     {
         QTest::addColumn<bool>("showResults");
-        QTest::newRow("straight on") << false;
-        QTest::newRow("with the results screen") << true;
+        QTest::addColumn<bool>("pause");
+        QTest::newRow("straight on") << false << false;
+        QTest::newRow("with the results screen") << true << false;
+        QTest::newRow("with the player's controls") << false << true;
     }
     void aParticipantsWay()
     {
         QFETCH(bool, showResults);
-        StudyFolder folder(showResults);
+        QFETCH(bool, pause);
+        StudyFolder folder(showResults, pause ? R"(, "pause": true)" : "");
         QRandomGenerator random(7);
         Session s;
         s.order.setStudy(folder.study, &random);
@@ -114,7 +50,18 @@ private slots:
         QStringList steps, played;
         while (stepText(s) != ThankYouText) {
             steps << stepText(s);
-            played << rateClip(s);
+            MainForm &rating = startClip(s);
+            // Every clip's screen shows the picture, and the player's own controls only where
+            // the study wants them.
+            QVERIFY(rating.isVisible() && s.player.view()->isVisible());
+            QCOMPARE(child(s.player.view(), "playerControls")->isVisible(), pause);
+            if (steps.size() == 1) {
+                // "Finished!" before the clip's end asks; No goes on rating.
+                child<QPushButton>(&rating, "Command3")->click();
+                QCOMPARE(s.dialogs.questions, QStringList{EndClipQuestion});
+                QCOMPARE(s.order.mainForm(), &rating);
+            }
+            played << rateToEnd(s);
             QCOMPARE(s.order.outputForm() != nullptr, showResults);
             if (showResults)
                 child<QPushButton>(s.order.outputForm(), "Command2")->click();

@@ -18,6 +18,10 @@ public:
     int syncData(int fd) override;
     int createExclusive(const QString &path, int *fd) override;
     bool isShared(const QString &) override { return shared; }
+    int remove(const QString &path) override
+    {
+        return removeError ? removeError : Disk::remove(path);
+    }
 
     std::atomic<int> lockError{0};
     // A positive count fails that many syncs; a negative one fails every sync.
@@ -25,4 +29,5 @@ public:
     std::atomic<int> longestName{255};
     QString refusedNames; // set before anything runs: files whose names begin so are refused
     bool shared = false;
+    int removeError = 0;
 };

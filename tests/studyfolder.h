@@ -1,0 +1,82 @@
+#pragma once
+
+// A study of made clips in a temporary folder, and a participant's way through it on the fake
+// player: what the study tests share.
+
+#include "sessionrecord.h"
+#include "studyfile.h"
+#include "support.h"
+
+#include <QDir>
+
+// A study of made clips (they need only exist: the player is a fake) and its results folder.
+struct StudyFolder
+{
+    explicit StudyFolder(bool showResults = false, const QByteArray &more = {})
+    {
+        for (const char *clip : {"practice.avi", "a.avi", "b.avi", "c.avi", "d.avi"})
+            writeAll(dir.filePath(clip), "a clip");
+        const QByteArray json =
+            R"({"title": "Debate", "variables": ["Mood"], "clips": ["a.avi", "b.avi", "c.avi"],
+                "order": "shuffled", "practice": "practice.avi", "showResults": )" +
+            QByteArray(showResults ? "true" : "false") + more + "}";
+        QStringList problems;
+        study = *StudyFile::parse(dir.filePath("study.json"), json, &problems);
+    }
+    QString results(const QString &name = QString()) const
+    {
+        return study.resultsFolder + (name.isEmpty() ? QString() : '/' + name);
+    }
+    SessionRecord record(const QString &name) const
+    {
+        return *SessionFile::parse(readAll(results(name)));
+    }
+    QStringList files(const QString &pattern) const
+    {
+        return QDir(results()).entryList({pattern}, QDir::Files, QDir::Name);
+    }
+
+    QTemporaryDir dir;
+    Study study;
+};
+
+// Up to the setup form of a study, with the participant typed; "Ok" pressed.
+inline void typeParticipant(Session &s, const StudyFolder &folder, QRandomGenerator *random,
+                            const QString &participant)
+{
+    s.order.setStudy(folder.study, random);
+    VariableForm &form = s.toSetupForm();
+    child<QLineEdit>(&form, "Text1")->setText(participant);
+    child<QPushButton>(&form, "Command1")->click();
+}
+
+// The clip's screen's "Start": its rating screen.
+inline MainForm &startClip(Session &s)
+{
+    child<QPushButton>(s.order.studyForm(), "Command1")->click();
+    return *s.order.mainForm();
+}
+
+// Two seconds of rating to the clip's end, which ends the run: the clip the player was given.
+inline QString rateToEnd(Session &s)
+{
+    MainForm &rating = *s.order.mainForm();
+    s.player.arrive(2.0);
+    rating.checkLength();
+    rating.press(Rating::Button::Increase1);
+    s.now += 2000;
+    rating.recordSample();
+    s.player.reachEnd();
+    return QFileInfo(s.player.url).fileName();
+}
+
+inline QString rateClip(Session &s)
+{
+    startClip(s);
+    return rateToEnd(s);
+}
+
+inline QString stepText(const Session &s)
+{
+    return s.order.studyForm() ? text(s.order.studyForm(), "Label1") : QString();
+}
