@@ -139,6 +139,15 @@ void ScreenOrder::showStudyStep()
 
 void ScreenOrder::startClip(int index)
 {
+    // Its screen may have waited while another computer rated the clip.
+    m_session->refresh();
+    if (!m_session->isLeftToDo(index)) {
+        QPointer<StudyForm> stale = m_studyForm;
+        showStudyStep();
+        if (stale)
+            stale->close();
+        return;
+    }
     m_clip = index;
     m_runRecord.FileFullPath = m_study->clipPath(m_session->record().clips[index].clip);
     QString error;
@@ -283,6 +292,7 @@ void ScreenOrder::finishRun()
     bool recorded = true;
     if (saved && m_study) {
         QString recordError;
+        const bool written = m_session->isRecordWritten();
         recorded =
             m_session->markDone(m_clip, rating.isComplete(), rating.storedSeconds(), &recordError);
         if (recorded) {
@@ -290,7 +300,9 @@ void ScreenOrder::finishRun()
         } else {
             m_journal->noteSaved(m_session->record().clips[m_clip].files, rating.isComplete(),
                                  rating.storedSeconds());
-            m_dialogs.message(m_outputForm, recordProblem(recordError));
+            // Told once while it keeps failing.
+            if (written)
+                m_dialogs.message(m_outputForm, recordProblem(recordError));
         }
     }
     // Results that are in no file stay on the screen, for an export.

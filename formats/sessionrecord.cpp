@@ -181,10 +181,9 @@ QString leftOut(const QMap<QString, int> &others)
 {
     QStringList lines;
     for (auto it = others.begin(); it != others.end(); ++it)
-        lines << (it.value() == 1
-                      ? QStringLiteral("1 session record of another study, %2, left out")
-                      : QStringLiteral("%1 session records of another study, %2, left out"))
-                     .arg(QString::number(it.value()), it.key());
+        lines << (it.value() == 1 ? QStringLiteral("1 session record")
+                                  : QStringLiteral("%1 session records").arg(it.value())) +
+                     QStringLiteral(" of another study, %1, left out").arg(it.key());
     return lines.join(QLatin1Char('\n'));
 }
 

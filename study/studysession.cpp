@@ -165,10 +165,15 @@ bool StudySession::isPractice(int index) const
 int StudySession::next() const
 {
     for (int i = 0; i < m_record.clips.size(); ++i) {
-        if (m_record.clips[i].state < leftToDoBelow(m_study))
+        if (isLeftToDo(i))
             return i;
     }
     return -1;
+}
+
+bool StudySession::isLeftToDo(int index) const
+{
+    return m_record.clips[index].state < leftToDoBelow(m_study);
 }
 
 QString StudySession::stepText(int index) const

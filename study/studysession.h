@@ -40,6 +40,7 @@ public:
     // The next clip left to do, -1 when there is none: one not yet run, or one interrupted where
     // the study runs those again.
     int next() const;
+    bool isLeftToDo(int index) const;
     // What the participant is told before a clip: "Clip N of M", or "Practice".
     QString stepText(int index) const;
     // The clips done, interrupted (recovered), and all, practice left out.

@@ -1,0 +1,333 @@
+// Session records that never lie: states that only move forward, two computers on one record,
+// a record that cannot be written, long names, a participant typed twice, balanced orders.
+
+#include "recovery.h"
+#include "studyfolder.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+// "done:a.csv b.csv" as a clip's entry; "not yet:" has no files.
+SessionRecord::Clip entry(const QString &text)
+{
+    SessionRecord::Clip clip;
+    clip.clip = QStringLiteral("a.avi");
+    const QString state = text.section(':', 0, 0);
+    clip.state = state == "done"        ? SessionRecord::State::Done
+                 : state == "recovered" ? SessionRecord::State::Recovered
+                                        : SessionRecord::State::NotYet;
+    clip.files = text.section(':', 1).split(' ', Qt::SkipEmptyParts);
+    return clip;
+}
+
+SessionRecord recordOf(const QString &participant, const QString &clip)
+{
+    return {"Debate", participant, "today", {entry(clip)}};
+}
+
+// The whole study rated by one participant, from the setup form to "Thank you!".
+void rateAll(Session &s, const StudyFolder &folder, QRandomGenerator *random,
+             const QString &participant)
+{
+    typeParticipant(s, folder, random, participant);
+    child<QPushButton>(s.order.instructionsForm(), "Command1")->click();
+    while (stepText(s) != ThankYouText)
+        rateClip(s);
+}
+
+QStringList journalsIn(const QString &home)
+{
+    return QDir(home).entryList({"*.dialtrace-journal"}, QDir::Files);
+}
+
+} // namespace
+
+class TestRecords : public QObject
+{
+    Q_OBJECT
+private slots:
+    void merging_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("participant2");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QStringList>("extra");
+        QTest::newRow("done over not yet") << "not yet:"
+                                           << "done:b.csv"
+                                           << "P1"
+                                           << "done:b.csv" << QStringList{};
+        QTest::newRow("recovered never over done") << "done:a.csv"
+                                                   << "recovered:r.csv"
+                                                   << "P1"
+                                                   << "done:a.csv" << QStringList{"r.csv"};
+        QTest::newRow("done over recovered, the partial kept")
+            << "recovered:r.csv"
+            << "done:a.csv"
+            << "P1"
+            << "done:a.csv" << QStringList{"r.csv"};
+        QTest::newRow("two complete runs: the first stays") << "done:a.csv"
+                                                            << "done:b.csv"
+                                                            << "P1"
+                                                            << "done:a.csv" << QStringList{"b.csv"};
+        QTest::newRow("the same run twice") << "done:a.csv"
+                                            << "done:a.csv"
+                                            << "P1"
+                                            << "done:a.csv" << QStringList{};
+        QTest::newRow("another participant's record") << "not yet:"
+                                                      << "done:b.csv"
+                                                      << "P2"
+                                                      << "not yet:" << QStringList{};
+    }
+    void merging()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, participant2);
+        QFETCH(QString, expected);
+        const SessionRecord::Clip clip =
+            merged(recordOf("P1", first), recordOf(participant2, second)).clips[0];
+        QCOMPARE(clip.state, entry(expected).state);
+        QCOMPARE(clip.files, entry(expected).files);
+        QTEST(clip.extra, "extra");
+    }
+
+    // Two computers resume one participant at once: each clip is rated once, by whichever
+    // computer starts it first, and the record names every run.
+    void twoComputersResumeOneRecord()
+    {
+        StudyFolder folder;
+        QRandomGenerator random(5);
+        {
+            Session first;
+            typeParticipant(first, folder, &random, "P01");
+            child<QPushButton>(first.order.instructionsForm(), "Command1")->click();
+            rateClip(first);
+        }
+        Session one, two;
+        for (Session *s : {&one, &two}) {
+            s->dialogs.confirmAnswer = true;
+            typeParticipant(*s, folder, &random, "P01");
+            child<QPushButton>(s->order.instructionsForm(), "Command1")->click();
+        }
+        // Both wait on "Clip 1 of 3"; one takes it, and a Start on a clip the other computer
+        // has done meanwhile goes on to the next.
+        QStringList played{rateClip(one)};
+        for (Session *s : {&two, &one, &two}) {
+            child<QPushButton>(s->order.studyForm(), "Command1")->click();
+            if (s != &two || played.size() < 3)
+                played << rateClip(*s);
+        }
+        QCOMPARE(played.size(), 3);
+        QCOMPARE(stepText(one), ThankYouText);
+        QCOMPARE(stepText(two), ThankYouText);
+        const SessionRecord record = folder.record(folder.files("P01 session *.json").value(0));
+        QCOMPARE(record.order().mid(1), played);
+        QStringList named;
+        for (const SessionRecord::Clip &clip : record.clips) {
+            QCOMPARE(clip.state, SessionRecord::State::Done);
+            QCOMPARE(clip.extra, QStringList{});
+            named << clip.files;
+        }
+        named.sort();
+        QCOMPARE(named, folder.files("P01 * Mood*.csv"));
+
+        // Two sessions that each hold what they rated: every write reads the other's first.
+        auto a = *StudySession::begin(folder.study, "P02", "", random, nullptr);
+        auto b = a;
+        QVERIFY(a.saveResults(1, "r", "e", nullptr) && b.saveResults(2, "r", "e", nullptr));
+        QVERIFY(a.markDone(1, true, 2, nullptr) && b.markDone(2, true, 2, nullptr));
+        const SessionRecord both = *SessionFile::read(a.recordPath());
+        QCOMPARE(both.clips[1].state, SessionRecord::State::Done);
+        QCOMPARE(both.clips[2].state, SessionRecord::State::Done);
+    }
+
+    // A computer that starts again after the clip it died in was done elsewhere keeps that
+    // clip's results, and names its own partial run beside them.
+    void recoveryKeepsADoneClip()
+    {
+        StudyFolder folder;
+        QRandomGenerator random(3);
+        Session first;
+        rateAll(first, folder, &random, "P01");
+        const StudySession session = *first.order.session();
+        const QString record = session.recordPath();
+        const QStringList doneFiles = folder.record(QFileInfo(record).fileName()).clips[2].files;
+        {
+            RunJournal journal(first.home, makeRecord(false), false, QDateTime::currentDateTime(),
+                               Journal::thisComputer(),
+                               {folder.results(), session.resultsName(2), record, 2});
+            journal.append(61, sample(2, 3, 0));
+            journal.flush();
+        }
+        Session next(&first);
+        next.order.start();
+        const SessionRecord::Clip clip = folder.record(QFileInfo(record).fileName()).clips[2];
+        QCOMPARE(clip.state, SessionRecord::State::Done);
+        QCOMPARE(clip.files, doneFiles);
+        QCOMPARE(clip.extra.size(), 2);
+        QVERIFY(clip.extra[0].endsWith(" (recovered).csv"));
+    }
+
+    // The results are written but the record cannot be: the study goes on, the operator is told
+    // which file failed, and the record names the clip as soon as it can be written: after the
+    // next clip, or at the next start from the journal kept for it.
+    void recordCannotBeWritten_data()
+    {
+        QTest::addColumn<bool>("endsFirst");
+        QTest::newRow("written again with the next clip") << false;
+        QTest::newRow("completed at the next start") << true;
+    }
+    void recordCannotBeWritten()
+    {
+        QFETCH(bool, endsFirst);
+        StudyFolder folder;
+        QRandomGenerator random(3);
+        FailingDisk disk;
+        QTemporaryDir home;
+        auto s = std::make_unique<Session>(home.path());
+        typeParticipant(*s, folder, &random, "P01");
+        child<QPushButton>(s->order.instructionsForm(), "Command1")->click();
+        const QString record = QFileInfo(s->order.session()->recordPath()).fileName();
+        disk.refusedNames = "P01 session";
+        rateClip(*s);
+        // Told once, naming the file, never as results that could not be saved.
+        QCOMPARE(s->dialogs.messages.size(), 1);
+        QVERIFY(s->dialogs.messages[0].contains(record));
+        QVERIFY(!s->dialogs.messages[0].contains("could not be saved"));
+        QCOMPARE(stepText(*s), QStringLiteral("Clip 1 of 3"));
+        QCOMPARE(journalsIn(home.path()).size(), 1);
+        disk.refusedNames.clear();
+        if (endsFirst) {
+            s->order.closeAll();
+            s.reset();
+            Session next(home.path());
+            next.order.setStudy(folder.study, &random);
+            next.order.start();
+            QVERIFY(next.dialogs.messages.value(0).contains("is now in"));
+        } else {
+            rateClip(*s);
+            QCOMPARE(folder.record(record).clips[1].state, SessionRecord::State::Done);
+        }
+        const SessionRecord::Clip practice = folder.record(record).clips[0];
+        QCOMPARE(practice.state, SessionRecord::State::Done);
+        QCOMPARE(practice.files, folder.files("P01 practice Mood*"));
+        QVERIFY(practice.complete);
+        QCOMPARE(journalsIn(home.path()), QStringList{});
+    }
+
+    // A name of any length keeps the session's date, the clip and the variable in its files.
+    void longNames_data()
+    {
+        QTest::addColumn<QString>("participant");
+        QTest::newRow("200 characters") << QString(200, 'a');
+        QTest::newRow("64 CJK characters") << QString(64, QChar(0x7814));
+    }
+    void longNames()
+    {
+        QFETCH(QString, participant);
+        StudyFolder folder;
+        QRandomGenerator random(3);
+        Session first;
+        typeParticipant(first, folder, &random, participant);
+        child<QPushButton>(first.order.instructionsForm(), "Command1")->click();
+        rateClip(first);
+        const QString name = QFileInfo(first.order.session()->recordPath()).fileName();
+        QVERIFY2(name.contains(QRegularExpression(
+                     " session \\d{4}-\\d\\d-\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d\\.json$")),
+                 qPrintable(name));
+        QCOMPARE(folder.record(name).participant, participant);
+        QCOMPARE(folder.files("* practice Mood.csv").size(), 1);
+        // Typed again, the session is found.
+        Session again(&first);
+        typeParticipant(again, folder, &random, participant);
+        QCOMPARE(again.dialogs.questions.size(), 1);
+        QVERIFY(again.dialogs.questions[0].contains("has done 0 of 3 clips"));
+    }
+
+    // A participant typed again after a whole session is asked about; No goes back to the form.
+    void doneAlready()
+    {
+        StudyFolder folder;
+        QRandomGenerator random(3);
+        Session first;
+        rateAll(first, folder, &random, "P01");
+        Session again(&first);
+        typeParticipant(again, folder, &random, "P01");
+        QCOMPARE(again.dialogs.questions, QStringList{doneAlreadyQuestion(
+                                              "P01", QDate::currentDate().toString("yyyy-MM-dd"))});
+        QVERIFY(again.order.variableForm()->isVisible());
+        QVERIFY(!again.order.instructionsForm());
+        again.dialogs.confirmAnswer = true;
+        child<QPushButton>(again.order.variableForm(), "Command1")->click();
+        QVERIFY(again.order.instructionsForm());
+        QCOMPARE(folder.files("P01 session *.json").size(), 2);
+    }
+
+    // Orders in turn: over whole rounds of participants every clip stands in every position,
+    // and follows every other clip, equally often; the practice clip stays first.
+    void balancedOrders_data()
+    {
+        QTest::addColumn<QByteArray>("order");
+        QTest::addColumn<int>("clips");
+        QTest::newRow("balanced, 4 clips") << QByteArray(R"("order": "balanced")") << 4;
+        QTest::newRow("balanced, 3 clips: the square and its mirror")
+            << QByteArray(R"("order": "balanced")") << 3;
+        QTest::newRow("listed by hand")
+            << QByteArray(R"("orders": [["a.avi", "b.avi", "c.avi"], ["c.avi", "b.avi", "a.avi"],
+               ["b.avi", "c.avi", "a.avi"], ["b.avi", "a.avi", "c.avi"], ["a.avi", "c.avi", "b.avi"],
+               ["c.avi", "a.avi", "b.avi"]])")
+            << 3;
+    }
+    void balancedOrders()
+    {
+        QFETCH(QByteArray, order);
+        QFETCH(int, clips);
+        StudyFolder folder;
+        QStringList problems;
+        const QByteArray json = R"({"variables": ["Mood"], "practice": "practice.avi", "clips": )" +
+                                QByteArray(clips == 4 ? R"(["a.avi", "b.avi", "c.avi", "d.avi"])"
+                                                      : R"(["a.avi", "b.avi", "c.avi"])") +
+                                ", " + order + "}";
+        const auto study = StudyFile::parse(folder.dir.filePath("study.json"), json, &problems);
+        QVERIFY2(study, qPrintable(problems.join('\n')));
+        QRandomGenerator random(1);
+        QMap<QString, int> places, pairs;
+        for (int p = 0; p < 24; ++p) {
+            const auto session =
+                StudySession::begin(*study, QString("P%1").arg(p), "", random, nullptr);
+            QVERIFY(session);
+            const QStringList got = session->record().order();
+            QCOMPARE(got.first(), QStringLiteral("practice.avi"));
+            for (int i = 1; i < got.size(); ++i) {
+                ++places[got[i] + QString::number(i)];
+                if (i > 1)
+                    ++pairs[got[i - 1] + got[i]];
+            }
+        }
+        QCOMPARE(places.size(), clips * clips);
+        QCOMPARE(pairs.size(), clips * (clips - 1));
+        for (const int count : places)
+            QCOMPARE(count, 24 / clips);
+        for (const int count : pairs)
+            QCOMPARE(count, pairs.first());
+    }
+
+    // Records of another study in the results folder are named once, when the setup form shows.
+    void otherStudiesNamed()
+    {
+        StudyFolder folder;
+        QVERIFY(QDir().mkpath(folder.results()));
+        writeAll(folder.results("P9 session 1.json"),
+                 SessionFile::bytes(SessionRecord{"Pilot", "P9", "", {entry("done:x.csv")}}));
+        QRandomGenerator random(3);
+        Session s;
+        typeParticipant(s, folder, &random, "P01");
+        QCOMPARE(s.dialogs.messages,
+                 QStringList{"1 session record of another study, Pilot, left out."});
+    }
+};
+
+DIALTRACE_TEST_CASE(TestRecords, "records")
+#include "tst_records.moc"
