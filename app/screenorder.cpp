@@ -191,7 +191,11 @@ void ScreenOrder::dropRun()
         // The player's picture outlives the screen: the next clip's screen takes it.
         m_player.view()->hide();
         m_player.view()->setParent(nullptr);
-        delete m_mainForm;
+        // Once back in the event loop: the run may end from inside the screen's own handlers
+        // (its last sample, "Finished!").
+        m_mainForm->hide();
+        m_mainForm->deleteLater();
+        m_mainForm = nullptr;
     }
 }
 

@@ -45,6 +45,23 @@ class TestRecovery : public QObject
 {
     Q_OBJECT
 private slots:
+    // A journal saved whose removal failed was marked first: the next start takes it away
+    // without saving the run a second time.
+    void savedOnceWhenRemovalFails()
+    {
+        Session host;
+        leaveJournal(host.home, makeRecord(false), 3);
+        {
+            FailingDisk disk;
+            disk.removeError = EACCES;
+            startIn(host);
+        }
+        QCOMPARE(files(host.home, "*.dialtrace-journal").size(), 1);
+        startIn(host);
+        QCOMPARE(files(host.home, "*.dialtrace-journal"), QStringList{});
+        QCOMPARE(files(host.home, "Recovered*").size(), 2); // the results and their event log
+    }
+
     // Where the lock cannot tell whether the run goes on, the journal is left as it is.
     void journalsLeftAlone_data()
     {

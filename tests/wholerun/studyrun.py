@@ -5,8 +5,8 @@ the middle by SIGKILL, then gone on with. Usage as wholerun.py."""
 import json
 import sys
 
-from wholerun import (APP, FINISHED, INSTRUCTIONS, OK, PROCEED, RATING, SIZES, VARIABLES, check,
-                      click, journal_rows, main, poll, type_keys)
+from wholerun import (APP, INSTRUCTIONS, OK, PICTURE, PROCEED, RATING, SIZES, VARIABLES, check,
+                      click, journal_rows, main, pixels, poll, type_keys)
 
 PARTICIPANT = "P 7"
 
@@ -30,12 +30,25 @@ def press_return(run, window):
     run.wait_gone(window)
 
 
+def picture_plays(run, rating):
+    """The film on the rating screen: a picture that is not one flat colour, and moves."""
+    first = poll(lambda: (shot := pixels(rating, *PICTURE)) and len(set(shot[::3 * 97])) > 8
+                 and shot, "a picture on the rating screen")
+    poll(lambda: pixels(rating, *PICTURE) != first, "the picture to move")
+
+
 def rate(run, samples=1):
-    """Starts the clip, waits for its samples, presses Finished!"""
+    """Starts the clip, sees its picture play, waits for its samples; the rating screen."""
     press_return(run, step(run))
     rating = run.wait_for(RATING)
+    picture_plays(run, rating)
     poll(lambda: len(journal_rows(run.app_dir)) >= samples, f"{samples} samples in the journal")
     return rating
+
+
+def rate_to_end(run):
+    """A clip rated to its end, which ends its run: the next screen comes by itself."""
+    run.wait_gone(rate(run))
 
 
 def start_study(run, study, recovering=False):
@@ -62,37 +75,46 @@ def study_refused(run):
 
 
 def study_interrupted(run):
-    for name, seconds in (("practice.avi", 3), ("a.avi", 30), ("b.avi", 2.4)):
+    """Every clip shows its film, no key ends one, each ends by itself at its end; killed during
+    clip a, the participant goes on: a is rated again and its partial run kept beside."""
+    for name, seconds in (("practice.avi", 3), ("a.avi", 5), ("b.avi", 2.4)):
         run.clip(name, seconds)
     study = write_study(run)
     start_study(run, study)
     click(run.wait_for(INSTRUCTIONS), *PROCEED)
-    click(rate(run), *FINISHED)
-    rate(run, samples=2)
+    rate_to_end(run)
+    rating = rate(run, samples=2)
+    type_keys(rating, None, "Tab", "Tab", "Tab", "space", "shift+Tab", "Return", "Escape")
+    check(run.wait_for(RATING)[0] == rating[0], "a key ended the run")
     run.process.kill()
     poll(lambda: run.process.poll() is not None, "dialtrace to end")
 
     start_study(run, study, recovering=True)
-    # "P 7 has done 1 of 2 clips. Go on with the 1 left?"
+    # "P 7 has done 0 of 2 clips; 1 was interrupted. Go on with the 2 left?"
     type_keys(step(run), None, "alt+y")
     click(run.wait_for(INSTRUCTIONS), *PROCEED)
-    click(rate(run), *FINISHED)
+    rate_to_end(run)
+    rate_to_end(run)
     type_keys(step(run), None, "Return")  # "Thank you!": Close ends the program
     run.wait_exit()
 
     results = run.work / "results"
     names = sorted(p.name for p in results.iterdir())
     base = [f"{PARTICIPANT} practice Mood", f"{PARTICIPANT} a Mood (recovered)",
-            f"{PARTICIPANT} b Mood"]
+            f"{PARTICIPANT} a Mood", f"{PARTICIPANT} b Mood"]
     for name in base:
         check(f"{name}.csv" in names and f"{name}.events.csv" in names, f"{name} not in {names}")
         run.check_events(results / f"{name}.csv")
     records = [p for p in results.glob(f"{PARTICIPANT} session *.json")]
     check(len(records) == 1, f"session records: {names}")
     record = json.loads(records[0].read_text())
-    check([c["state"] for c in record["clips"]] == ["done", "recovered", "done"] and
+    clips = record["clips"]
+    check([c["state"] for c in clips] == ["done", "done", "done"] and
+          [c["complete"] for c in clips] == [True, True, True] and
+          clips[1]["files"][0] == f"{PARTICIPANT} a Mood.csv" and
+          clips[1]["extra"][0] == f"{PARTICIPANT} a Mood (recovered).csv" and
           record["order"] == ["practice.avi", "a.avi", "b.avi"], f"record: {record}")
-    check(not (run.app_dir / "temp.csv").exists(), "temp.csv was written in a study")
+    check(not (run.work / "app" / "temp.csv").exists(), "temp.csv was written in a study")
 
 
 if __name__ == "__main__":

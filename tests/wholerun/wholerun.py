@@ -82,9 +82,14 @@ def type_keys(win, text=None, *keys):
 
 
 def pixels(win, left, top, width, height):
-    return subprocess.run(["import", "-silent", "-window", str(win[0]), "-crop",
-                           f"{width}x{height}+{left}+{top}", "+repage", "-depth", "8", "rgb:-"],
-                          capture_output=True).stdout
+    """The region's RGB bytes, empty where the window could not be read within a few seconds
+    (ImageMagick's import can wait for ever on a window that goes away meanwhile)."""
+    try:
+        return subprocess.run(["import", "-silent", "-window", str(win[0]), "-crop",
+                               f"{width}x{height}+{left}+{top}", "+repage", "-depth", "8",
+                               "rgb:-"], capture_output=True, timeout=5).stdout
+    except subprocess.TimeoutExpired:
+        return b""
 
 
 class Run:
