@@ -119,6 +119,15 @@ private slots:
             << "  Press often.\r\nThen €!\n";
         QTest::newRow("no file") << true << QByteArray() << "";
         QTest::newRow("a directory") << false << QByteArray("/") << "";
+        QTest::newRow("plain ASCII") << false << QByteArray("Press.\r\n") << "Press.\r\n";
+        QTest::newRow("UTF-8 umlauts") << false << QByteArray("\xC3\x84rger \xC3\xBC") << "Ärger ü";
+        QTest::newRow("UTF-8 byte-order mark dropped, a broken byte too")
+            << false << QByteArray("\xEF\xBB\xBF\xC3\x84rger \xFF") << "Ärger \uFFFD";
+        QTest::newRow("Windows-1252 umlauts") << false << QByteArray("\xC4rger \xFC") << "Ärger ü";
+        // The read stops inside a character: the rest is still UTF-8.
+        QTest::newRow("UTF-8 cut at the read limit")
+            << false << "a" + QByteArray("\xC3\x84").repeated(Instructions::ReadLimit)
+            << "a" + QString("Ä").repeated((Instructions::ReadLimit - 1) / 2);
     }
     void instructions()
     {
