@@ -5,6 +5,7 @@
 #include "instructions.h"
 #include "outputform.h"
 #include "resultsfile.h"
+#include "studyfile.h"
 #include "support.h"
 
 #include <QDir>
@@ -147,6 +148,19 @@ private slots:
                  Instructions::variablesLine(s.order.variableForm()->record()));
         child<QPushButton>(screen, "Command1")->click();
         QCOMPARE(visibleWindows(), QStringList{"MainForm"});
+    }
+
+    void studyInstructionsInsteadOfTheFile()
+    {
+        Session s;
+        QVERIFY(writeAll(Instructions::filePath(s.home), "The file's"));
+        QVERIFY(writeAll(s.path("a.avi"), "a clip"));
+        const QByteArray json =
+            R"({"variables": ["Mood"], "clips": ["a.avi"], "instructions": "Bei Ärger\ndrücken"})";
+        QStringList problems;
+        s.order.setStudy(StudyFile::parse(s.path("study.json"), json, &problems).value());
+        s.toInstructions(false);
+        QCOMPARE(text(s.order.instructionsForm(), "Label1"), QStringLiteral("Bei Ärger\ndrücken"));
     }
 
     void ratingScreen_data()
