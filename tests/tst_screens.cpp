@@ -163,6 +163,27 @@ private slots:
         QCOMPARE(text(s.order.instructionsForm(), "Label1"), QStringLiteral("Bei Ärger\ndrücken"));
     }
 
+    // Which of the open dialog's entries show a file: the original two first, then "All clips".
+    void openDialogEntries_data()
+    {
+        QTest::addColumn<QString>("shownBy");
+        for (const char *file : {"a.mp4", "a.mov", "a.mkv", "a.m4a", "a.ogg", "a.webm"})
+            QTest::newRow(file) << "..X";
+        QTest::newRow("a.mpeg") << "X.X";
+        QTest::newRow("a.wav") << ".XX";
+        QTest::newRow("a.txt") << "...";
+    }
+    void openDialogEntries()
+    {
+        Session s;
+        s.toInstructions(false);
+        QString shownBy;
+        for (const QString &entry : qtNameFilters(s.dialogs.openRequests.at(0).filter))
+            shownBy +=
+                QDir::match(entry.section('(', -1).chopped(1), QTest::currentDataTag()) ? 'X' : '.';
+        QTEST(shownBy, "shownBy");
+    }
+
     void ratingScreen_data()
     {
         QTest::addColumn<bool>("two");
