@@ -1,3 +1,4 @@
+#include "cliplengths.h"
 #include "dialogs.h"
 #include "files.h"
 #include "gstmediaplayer.h"
@@ -24,7 +25,8 @@ int main(int argc, char *argv[])
 
     QtDialogs dialogs;
     QString refusal;
-    const auto study = Startup::study(arguments, &refusal);
+    GstClipLengths lengths;
+    const auto study = Startup::study(arguments, lengths, &refusal);
     // A study that cannot be run is refused before anything starts, and nothing is written.
     if (!refusal.isEmpty()) {
         dialogs.message(nullptr, refusal);

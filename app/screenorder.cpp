@@ -203,7 +203,8 @@ void ScreenOrder::showInstructions()
 {
     if (m_ended || m_instructionsForm || m_mainForm)
         return;
-    m_instructionsForm = new InstructionsForm(m_variableForm->record(), m_applicationDirectory);
+    m_instructionsForm = new InstructionsForm(m_variableForm->record(), m_applicationDirectory,
+                                              m_study ? m_study->instructions : QString());
     m_instructionsForm->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_instructionsForm, &InstructionsForm::proceedPressed, this,
             m_study ? &ScreenOrder::showStudyStep : &ScreenOrder::showRatingScreen);

@@ -1,10 +1,39 @@
 #include "startup.h"
 
 #include "appicon.h"
+#include "cliplengths.h"
 #include "dialogs.h"
+#include "recordtable.h"
 
 #include <QApplication>
 #include <QFont>
+
+namespace {
+
+// One problem for each clip of the study that cannot be played or is too long to rate, the
+// practice clip last, as the study file's own problems are named.
+QStringList clipProblems(const Study &study, ClipLengths &lengths)
+{
+    QStringList problems;
+    const auto check = [&](const QString &field, const QString &written) {
+        const ClipLengths::Length length = lengths.length(study.clipPath(written));
+        if (!length.problem.isEmpty())
+            problems.append(QStringLiteral("\"%1\": \"%2\" cannot be played. %3")
+                                .arg(field, written, length.problem));
+        else if (Recording::isTooLong(length.seconds))
+            problems.append(
+                QStringLiteral("\"%1\": \"%2\" lasts %3 seconds; a clip may last %4 at most")
+                    .arg(field, written, QString::number(length.seconds),
+                         QString::number(Recording::LongestClip)));
+    };
+    for (const QString &clip : study.clips)
+        check(QStringLiteral("clips"), clip);
+    if (!study.practice.isEmpty())
+        check(QStringLiteral("practice"), study.practice);
+    return problems;
+}
+
+} // namespace
 
 namespace Startup {
 
@@ -29,7 +58,7 @@ std::optional<QString> answer(const QStringList &arguments)
         "Exit status: 0, or 2 for a study file or command line that cannot be used.\n");
 }
 
-std::optional<Study> study(const QStringList &arguments, QString *message)
+std::optional<Study> study(const QStringList &arguments, ClipLengths &lengths, QString *message)
 {
     QString path;
     if (arguments.size() == 2 && arguments[0] == QLatin1String("--study"))
@@ -45,11 +74,15 @@ std::optional<Study> study(const QStringList &arguments, QString *message)
         return std::nullopt;
     }
     QStringList problems;
-    const auto found = StudyFile::read(path, &problems);
-    if (!found)
-        *message = QStringLiteral("The study file \"%1\" cannot be used:\n\n").arg(path) +
-                   problems.join(QLatin1Char('\n'));
-    return found;
+    auto found = StudyFile::read(path, &problems);
+    // Clips only once the file is sound: each of them is there then.
+    if (found)
+        problems = clipProblems(*found, lengths);
+    if (problems.isEmpty())
+        return found;
+    *message = QStringLiteral("The study file \"%1\" cannot be used:\n\n").arg(path) +
+               problems.join(QLatin1Char('\n'));
+    return std::nullopt;
 }
 
 void prepareEnvironment()

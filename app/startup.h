@@ -6,6 +6,8 @@
 
 #include <optional>
 
+class ClipLengths;
+
 // How the process is set up around its QApplication; the benchmark measures the same set-up.
 namespace Startup {
 
@@ -13,10 +15,11 @@ namespace Startup {
 // --version; nothing otherwise.
 std::optional<QString> answer(const QStringList &arguments);
 
-// The study the command line names (--study FILE), read and checked; nothing with what to tell
-// the user where it cannot be used or the command line is wrong. Without arguments: no study, no
-// message.
-std::optional<Study> study(const QStringList &arguments, QString *message);
+// The study the command line names (--study FILE), read and checked whole, each clip's length
+// read through lengths; nothing with what to tell the user where it cannot be used (a clip
+// too long to rate or that cannot be played among the rest) or the command line is wrong.
+// Without arguments: no study, no message.
+std::optional<Study> study(const QStringList &arguments, ClipLengths &lengths, QString *message);
 
 // Before the QApplication exists.
 void prepareEnvironment();

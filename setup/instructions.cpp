@@ -2,6 +2,7 @@
 
 #include "files.h"
 #include "setuprecord.h"
+#include "textencoding.h"
 
 namespace Instructions {
 
@@ -19,7 +20,7 @@ QString ReadFileContents(const QString &path)
     QByteArray bytes;
     if (!Files::readFileStart(path, ReadLimit, &bytes))
         return QString();
-    return Files::fromWindows1252(bytes);
+    return Files::fromUtf8OrWindows1252(bytes, bytes.size() >= ReadLimit);
 }
 
 QString greeting(const SetupRecord &record)

@@ -13,7 +13,8 @@ QString filePath(const QString &applicationDirectory);
 constexpr qint64 ReadLimit = 64 * 1024;
 
 // The text of the file up to ReadLimit bytes, or empty when it is missing, not an ordinary
-// file, or cannot be read: never a part that a failed read left.
+// file, or cannot be read: never a part that a failed read left. In UTF-8 where it is UTF-8,
+// otherwise in Windows-1252 (Files::fromUtf8OrWindows1252).
 QString ReadFileContents(const QString &path);
 
 QString greeting(const SetupRecord &record);

@@ -5,7 +5,7 @@
 #include "twips.h"
 
 InstructionsForm::InstructionsForm(const SetupRecord &record, const QString &applicationDirectory,
-                                   QWidget *parent)
+                                   const QString &instructions, QWidget *parent)
     : QWidget(parent), Label1(this), Label3(this), Label2(this), Command1(this)
 {
     setObjectName(QStringLiteral("InstructionsForm"));
@@ -36,7 +36,9 @@ InstructionsForm::InstructionsForm(const SetupRecord &record, const QString &app
     Command1.setAutoDefault(false);
     connect(&Command1, &QPushButton::clicked, this, &InstructionsForm::proceed);
 
-    Label1.setText(Instructions::ReadFileContents(Instructions::filePath(applicationDirectory)));
+    Label1.setText(!instructions.isEmpty() ? instructions
+                                           : Instructions::ReadFileContents(
+                                                 Instructions::filePath(applicationDirectory)));
     Label2.setText(Instructions::greeting(record));
     Label3.setText(Instructions::variablesLine(record));
     Command1.setFocus();

@@ -7,13 +7,14 @@
 struct SetupRecord;
 
 // The instructions for the subject, the day's variables and a greeting; "Proceed" moves on to
-// the rating screen.
+// the rating screen. The instructions are the text given (a study's), or where it is empty the
+// file Instructions.txt in the application directory.
 class InstructionsForm : public QWidget
 {
     Q_OBJECT
 public:
     InstructionsForm(const SetupRecord &record, const QString &applicationDirectory,
-                     QWidget *parent = nullptr);
+                     const QString &instructions = QString(), QWidget *parent = nullptr);
 
     // Command1 "Proceed".
     void proceed();

@@ -15,9 +15,13 @@ namespace {
 
 const QString PleaseOpenAFile = QStringLiteral("Please open a file!");
 const QString OpenTitle = QStringLiteral("Please Select the Movie or Sound File");
+// The original two entries as they were, and after them today's formats with theirs, so that the
+// first entry is still the one chosen at first.
 const QString OpenFilter =
     QStringLiteral("Movie Files (*.avi,*.mpg,*.mpeg,*.wmv)|*.avi;*.mpg;*.mpeg;*.wmv|"
-                   "MP3/Wav Sound Files (*.mp3;*.wav)|*.mp3;*.wav|");
+                   "MP3/Wav Sound Files (*.mp3;*.wav)|*.mp3;*.wav|"
+                   "All clips|*.mp4;*.mov;*.mkv;*.m4a;*.ogg;*.webm;"
+                   "*.avi;*.mpg;*.mpeg;*.wmv;*.mp3;*.wav|");
 
 // Names the results file cannot hold as typed: said under the field, and "Ok" goes on.
 const QString UnstorableSuffix = QStringLiteral(" will be written as ?");

@@ -1,9 +1,11 @@
 // The files Dialtrace writes and reads: each written file reads back as it was, and a file that
 // is not what it should be is refused with its line and reason, read no further than needed.
 
+#include "cliplengths.h"
 #include "collatefiles.h"
 #include "eventlog.h"
 #include "resultsfile.h"
+#include "startup.h"
 #include "studyfile.h"
 
 #include <QDir>
@@ -26,6 +28,18 @@ qint64 bytesReadSoFar()
     }
     qFatal("no rchar in /proc/self/io");
 }
+
+// Every clip 60 s long but the one set, which cannot be played where it is set to 0 s.
+struct FixedLengths : ClipLengths
+{
+    Length length(const QString &path) override
+    {
+        return QFileInfo(path).fileName() != clip ? Length{60.0, {}}
+                                                  : Length{seconds, seconds ? "" : "No clip."};
+    }
+    QString clip;
+    double seconds = 0;
+};
 
 } // namespace
 
@@ -152,6 +166,40 @@ private slots:
         QCOMPARE(found.size(), problems.size());
         for (int i = 0; i < problems.size(); ++i)
             QVERIFY2(found[i].contains(problems[i]), qPrintable(found.join('\n')));
+    }
+
+    // Before anything starts, every clip's length is read: one too long to rate, or that
+    // cannot be played, refuses the study by name.
+    void studyClipsChecked_data()
+    {
+        QTest::addColumn<QString>("clip");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("refusal"); // empty: taken
+        QTest::newRow("901.0 s") << "b.avi" << 901.0 << QString();
+        QTest::newRow("901.01 s") << "b.avi" << 901.01
+                                  << "\"clips\": \"b.avi\" lasts 901.01 seconds";
+        QTest::newRow("practice") << "p.avi" << 1000.0
+                                  << "\"practice\": \"p.avi\" lasts 1000 seconds";
+        QTest::newRow("not playable")
+            << "a.avi" << 0.0 << "\"clips\": \"a.avi\" cannot be played. No clip.";
+    }
+    void studyClipsChecked()
+    {
+        FixedLengths lengths;
+        QFETCH(QString, refusal);
+        QFETCH(QString, clip);
+        QFETCH(double, seconds);
+        lengths.clip = clip;
+        lengths.seconds = seconds;
+        QTemporaryDir dir;
+        for (const char *name : {"a.avi", "b.avi", "p.avi"})
+            write(dir.filePath(name), "a clip");
+        const QString study =
+            write(dir.filePath("study.json"),
+                  R"({"variables": ["A"], "clips": ["a.avi", "b.avi"], "practice": "p.avi"})");
+        QString message;
+        QCOMPARE(bool(Startup::study({"--study", study}, lengths, &message)), refusal.isEmpty());
+        QVERIFY2(message.contains(refusal), qPrintable(message));
     }
 
     void readsGoodFiles_data();

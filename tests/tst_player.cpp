@@ -1,6 +1,7 @@
 // The real player on clips made here with ffmpeg, and a recording on a real clip with the
 // real timers.
 
+#include "cliplengths.h"
 #include "clips.h"
 #include "gstmediaplayer.h"
 #include "mainform.h"
@@ -150,6 +151,7 @@ private slots:
         // The rating screen waits for the signal, not for the value.
         QVERIFY(!lengths.isEmpty());
         QCOMPARE(lengths.last().at(0).toDouble(), length);
+        QCOMPARE(GstClipLengths().length(dir.filePath(name)).seconds, length); // read before play
         QTRY_VERIFY_WITH_TIMEOUT(player.position() > 0.0, LoadTimeoutMs);
         QVERIFY(player.position() <= length);
         // Decoding never competes with a press on equal terms.
@@ -195,6 +197,7 @@ private slots:
         QVERIFY2(said.at(0).isUpper() && said.endsWith('.'), qPrintable(said));
         QCOMPARE(player.duration(), 0.0);
         QVERIFY(!player.isPlaying());
+        QVERIFY(GstClipLengths().length(dir.filePath(name)).problem.endsWith('.'));
     }
 
     // Pictures are made at the size shown, off the interface thread, scaled before their colours

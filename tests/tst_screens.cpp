@@ -5,6 +5,7 @@
 #include "instructions.h"
 #include "outputform.h"
 #include "resultsfile.h"
+#include "studyfile.h"
 #include "support.h"
 
 #include <QDir>
@@ -119,6 +120,15 @@ private slots:
             << "  Press often.\r\nThen €!\n";
         QTest::newRow("no file") << true << QByteArray() << "";
         QTest::newRow("a directory") << false << QByteArray("/") << "";
+        QTest::newRow("plain ASCII") << false << QByteArray("Press.\r\n") << "Press.\r\n";
+        QTest::newRow("UTF-8 umlauts") << false << QByteArray("\xC3\x84rger \xC3\xBC") << "Ärger ü";
+        QTest::newRow("UTF-8 byte-order mark dropped, a broken byte too")
+            << false << QByteArray("\xEF\xBB\xBF\xC3\x84rger \xFF") << "Ärger \uFFFD";
+        QTest::newRow("Windows-1252 umlauts") << false << QByteArray("\xC4rger \xFC") << "Ärger ü";
+        // The read stops inside a character: the rest is still UTF-8.
+        QTest::newRow("UTF-8 cut at the read limit")
+            << false << "a" + QByteArray("\xC3\x84").repeated(Instructions::ReadLimit)
+            << "a" + QString("Ä").repeated((Instructions::ReadLimit - 1) / 2);
     }
     void instructions()
     {
@@ -138,6 +148,40 @@ private slots:
                  Instructions::variablesLine(s.order.variableForm()->record()));
         child<QPushButton>(screen, "Command1")->click();
         QCOMPARE(visibleWindows(), QStringList{"MainForm"});
+    }
+
+    void studyInstructionsInsteadOfTheFile()
+    {
+        Session s;
+        QVERIFY(writeAll(Instructions::filePath(s.home), "The file's"));
+        QVERIFY(writeAll(s.path("a.avi"), "a clip"));
+        const QByteArray json =
+            R"({"variables": ["Mood"], "clips": ["a.avi"], "instructions": "Bei Ärger\ndrücken"})";
+        QStringList problems;
+        s.order.setStudy(StudyFile::parse(s.path("study.json"), json, &problems).value());
+        s.toInstructions(false);
+        QCOMPARE(text(s.order.instructionsForm(), "Label1"), QStringLiteral("Bei Ärger\ndrücken"));
+    }
+
+    // Which of the open dialog's entries show a file: the original two first, then "All clips".
+    void openDialogEntries_data()
+    {
+        QTest::addColumn<QString>("shownBy");
+        for (const char *file : {"a.mp4", "a.mov", "a.mkv", "a.m4a", "a.ogg", "a.webm"})
+            QTest::newRow(file) << "..X";
+        QTest::newRow("a.mpeg") << "X.X";
+        QTest::newRow("a.wav") << ".XX";
+        QTest::newRow("a.txt") << "...";
+    }
+    void openDialogEntries()
+    {
+        Session s;
+        s.toInstructions(false);
+        QString shownBy;
+        for (const QString &entry : qtNameFilters(s.dialogs.openRequests.at(0).filter))
+            shownBy +=
+                QDir::match(entry.section('(', -1).chopped(1), QTest::currentDataTag()) ? 'X' : '.';
+        QTEST(shownBy, "shownBy");
     }
 
     void ratingScreen_data()
