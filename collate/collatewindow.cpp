@@ -216,7 +216,7 @@ void CollateWindow::openStudy(const QString &path)
         m_dialogs.message(this, NoStudy.arg(path, problems.join(QLatin1Char('\n'))));
         return;
     }
-    m_studyClips = StudyRuns::collect(*study, &problems);
+    m_studyClips = StudyRuns::collect(*study, false, &problems);
     m_clipBox->clear();
     for (const StudyClip &clip : std::as_const(m_studyClips))
         m_clipBox->addItem(

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "collatedialogs.h"
+#include "eventlog.h"
 #include "resultsfile.h"
+#include "sessionrecord.h"
 #include "support.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -57,6 +60,73 @@ inline QStringList writeShroutFleiss(const QString &directory)
             results(QStringLiteral("Judge%1").arg(judge + 1), QStringLiteral("Mood"), cells)));
     }
     return paths;
+}
+
+// A study of the clips a/intro.avi, b/intro.avi (alike in name), city.avi and empty.avi (rated by
+// nobody), with a practice clip and the variables Mood and Stress; in its results folder out/ the
+// records of P01 and P02, who did every clip (P02's city with a further run; P01 a/intro once
+// more in a second session), of P03, who did
+// a/intro, was interrupted in city at 13 s (no event log) and has yet to do b/intro, and of Q01
+// and Q02 in another study. The study file's path.
+inline QString writeStudy(const QString &dir)
+{
+    const QStringList clips = {"practice.avi", "a/intro.avi", "b/intro.avi", "city.avi"};
+    for (const char *folder : {"a", "b", "out"})
+        QDir(dir).mkpath(folder);
+    for (const QString &clip : clips + QStringList{"empty.avi"})
+        write(dir + '/' + clip, "a clip");
+    for (const QString participant : {"P01", "P02", "P03", "Q01", "Q02"}) {
+        SessionRecord record{participant[0] == 'Q' ? "U" : "T", participant, "today", {}};
+        for (int c = 0; c < clips.size(); ++c) {
+            const QString name = participant + QStringLiteral(" %1").arg(c);
+            QStringList cells;
+            QList<RunEvent> events;
+            for (int t = 2; t <= 6; ++t) {
+                const int mood = (t * (participant.back().digitValue() + 2) + c) % 11 - 5;
+                cells << QStringLiteral("%1,%2").arg(mood).arg(-mood / 2);
+                events.append({t * 1000 - 1000, RunEvent::NoMedia, RunEvent::Kind::Sample, 0, mood,
+                               -mood / 2, t, RunEvent::Source::None});
+            }
+            write(dir + "/out/" + name + ".csv", results(participant, "Mood,Stress", cells, 2));
+            record.clips.append({clips[c],
+                                 SessionRecord::State::Done,
+                                 {name + ".csv", name + ".events.csv"},
+                                 {},
+                                 {},
+                                 true,
+                                 5,
+                                 {}});
+            if (name == "P03 3") // interrupted
+                record.clips.last() = {
+                    clips[c], SessionRecord::State::Recovered, {name + ".csv"}, {}, {}, false, 13,
+                    {}};
+            else
+                write(dir + "/out/" + name + ".events.csv", EventLog::bytes(events, false));
+        }
+        record.clips[2].state =
+            participant == "P03" ? SessionRecord::State::NotYet : record.clips[2].state;
+        if (participant == "P02") {
+            record.clips[3].extra = {"P02 3 old.csv"};
+            QFile::copy(dir + "/out/P02 3.csv", dir + "/out/P02 3 old.csv");
+        }
+        write(dir + "/out/" + participant + " session 1.json", SessionFile::bytes(record));
+    }
+    // P01 took the study again, and a/intro first.
+    QFile::copy(dir + "/out/P01 1.csv", dir + "/out/P01 1 again.csv");
+    write(dir + "/out/P01 session 2.json", SessionFile::bytes({"T",
+                                                               "P01",
+                                                               "later",
+                                                               {{"a/intro.avi",
+                                                                 SessionRecord::State::Done,
+                                                                 {"P01 1 again.csv"},
+                                                                 {},
+                                                                 {},
+                                                                 true,
+                                                                 5,
+                                                                 {}}}}));
+    return write(dir + "/study.json", R"({"title": "T", "variables": ["Mood", "Stress"],
+        "practice": "practice.avi", "clips": ["a/intro.avi", "b/intro.avi", "city.avi",
+        "empty.avi"], "results": "out"})");
 }
 
 } // namespace CollateFiles

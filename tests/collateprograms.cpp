@@ -1,5 +1,6 @@
 #include "collatefiles.h"
 #include "collatewindow.h"
+#include "commandline.h"
 #include "eventlog.h"
 #include "files.h"
 #include "resultsfile.h"
@@ -18,6 +19,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +31,7 @@ class TestCollatePrograms : public QObject
 {
     Q_OBJECT
 private slots:
+    void study_data();
     void study();
     void commandLine_data();
     void commandLine();
@@ -36,47 +39,93 @@ private slots:
     void answers();
 };
 
-// A study collated clip by clip over its participants, the practice clip left out.
+void TestCollatePrograms::study_data()
+{
+    // The arguments follow --study @dir/study.json (see writeStudy); out: lines the summary holds,
+    // or with "!" text it does not; files: "PATH" made, "!PATH" not, "PATH holds TEXT".
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("summary");
+    QTest::addColumn<QStringList>("errors"); // texts standard error holds
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("refused"); // outputs whose names begin so cannot be written
+    QTest::newRow("every clip and variable; partial runs and other studies named")
+        << QStringList{} << 0
+        << QStringList{"a/intro\tMood\truns\t3", "a/intro\tStress\truns\t3",
+                       "b/intro\tStress\truns\t2", "city\tMood\truns\t2", "!practice"}
+        << QStringList{"P03 city: interrupted at 13 s, left out\n",
+                       "P02 city: a further run, P02 3 old.csv, left out\n",
+                       "P01 a/intro: a further run, P01 1 again.csv, left out\n",
+                       "empty: no runs yet\n", "2 session records of another study, U, left out\n"}
+        << QStringList{} << "";
+    QTest::newRow("--variable narrows it")
+        << QStringList{"--variable", "Stress"} << 0 << QStringList{"city\tStress\truns\t2", "!Mood"}
+        << QStringList{} << QStringList{} << "";
+    QTest::newRow("--include-partial: the interrupted run, never a further one")
+        << QStringList{"--include-partial"} << 0 << QStringList{"city\tMood\truns\t3"}
+        << QStringList{"P03 city: interrupted at 13 s, included"} << QStringList{} << "";
+    QTest::newRow("one folder made for -o and --chart; like-named clips apart")
+        << QStringList{"-o", "@dir/new/t", "--chart", "@dir/new/t/"} << 0 << QStringList{}
+        << QStringList{}
+        << QStringList{"new/t/a_intro Mood.csv holds P03 (1.1.2026),Mean",
+                       "new/t/b_intro Mood.csv holds P02 (1.1.2026),Mean", "new/t/city Stress.png"}
+        << "";
+    QTest::newRow("a refused output: nothing printed, made or written")
+        << QStringList{"--chart", "@dir/new", "-o", "@dir/out"} << 2 << QStringList{"!runs"}
+        << QStringList{"out/city Stress.csv is a Dialtrace results file"}
+        << QStringList{"!new", "!out/a_intro Mood.csv"} << "";
+    QTest::newRow("an output not written fails the call, after the others")
+        << QStringList{"-o", "@dir/t"} << 1 << QStringList{"b/intro\tMood\truns\t2"}
+        << QStringList{"cannot write @dir/t/b_intro Mood.csv"}
+        << QStringList{"t/a_intro Mood.csv", "!t/b_intro Mood.csv", "t/city Stress.csv"}
+        << "b_intro Mood.csv";
+    QTest::newRow("--rate") << QStringList{"--rate", "2"} << 0
+                            << QStringList{"city\tMood\truns\t2", "a/intro\tStress\tmoments\t10"}
+                            << QStringList{} << QStringList{} << "";
+    QTest::newRow("--rate with an event log missing fails the call")
+        << QStringList{"--rate", "2", "--include-partial"} << 1
+        << QStringList{"a/intro\tMood\truns\t3", "!city"}
+        << QStringList{"P03 3.csv: no event log beside it"} << QStringList{} << "";
+    QTest::newRow("a variable the study has not")
+        << QStringList{"--variable", "Joy"} << 2 << QStringList{}
+        << QStringList{"--variable Joy is not a variable of the study (Mood, Stress)"}
+        << QStringList{} << "";
+}
+
+// In the library, where the disk can be made to fail.
 void TestCollatePrograms::study()
 {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, summary);
+    QFETCH(QStringList, errors);
+    QFETCH(QStringList, files);
+    QFETCH(QString, refused);
     QTemporaryDir dir;
-    for (const char *clip : {"a.avi", "b.avi", "practice.avi"})
-        write(dir.filePath(clip), "a clip");
-    write(dir.filePath("study.json"), R"({"title": "T", "variables": ["Mood"], "practice":
-        "practice.avi", "clips": ["a.avi", "b.avi"], "results": "out"})");
-    QVERIFY(QDir(dir.path()).mkdir("out"));
-    for (const QString participant : {"P1", "P2"}) {
-        SessionRecord record{"T", participant, "today", {}};
-        for (const QString clip : {"practice.avi", "a.avi", "b.avi"}) {
-            const QString name = participant + ' ' + clip;
-            const int level = participant == "P1" ? 1 : 3;
-            write(dir.filePath("out/" + name + ".csv"),
-                  results(participant, "Mood", {QString::number(level), "2", "-1"}));
-            SessionRecord::Clip entry;
-            entry.clip = clip;
-            entry.state = SessionRecord::State::Done;
-            entry.files = {name + ".csv"};
-            entry.complete = true;
-            record.clips.append(entry);
-        }
-        // The second clip of P2 was never rated.
-        if (participant == "P2")
-            record.clips[2].state = SessionRecord::State::NotYet;
-        write(dir.filePath("out/" + participant + " session 1.json"), SessionFile::bytes(record));
+    arguments = QStringList{"--study", writeStudy(dir.path())} + arguments;
+    // A copy of a results file where an output would go.
+    QVERIFY(QFile::copy(dir.filePath("out/P01 1.csv"), dir.filePath("out/city Stress.csv")));
+    for (QString &argument : arguments)
+        argument.replace("@dir", dir.path());
+    FailingDisk disk;
+    disk.refusedNames = refused;
+    QString outText;
+    QString errText;
+    QTextStream out(&outText);
+    QTextStream err(&errText);
+    QTEST(CommandLine::run(CommandLine::parse(arguments), out, err), "exitCode");
+    err.flush();
+    out.flush();
+    for (const QString &line : std::as_const(summary))
+        QVERIFY2(line.startsWith('!') ? !outText.contains(line.mid(1))
+                                      : outText.split('\n').contains(line),
+                 qPrintable(line + " in:\n" + outText));
+    for (const QString &text : std::as_const(errors))
+        QVERIFY2(errText.contains(QString(text).replace("@dir", dir.path())), qPrintable(errText));
+    for (const QString &file : std::as_const(files)) {
+        const QString path = dir.filePath(file.section(" holds ", 0, 0).remove(0, file[0] == '!'));
+        QVERIFY2(QFileInfo::exists(path) != file.startsWith('!'), qPrintable(file));
+        QVERIFY2(readAll(path).contains(file.section(" holds ", 1).toUtf8()), qPrintable(file));
     }
-    QVERIFY(QDir(dir.path()).mkdir("tables"));
-    QProcess process;
-    process.start(QStringLiteral(DIALTRACE_COLLATE),
-                  {"--study", dir.filePath("study.json"), "-o", dir.filePath("tables")});
-    QVERIFY(process.waitForFinished(30000));
-    const QStringList out = QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n');
-    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
-    QVERIFY2(out.contains("a\truns\t2") && out.contains("b\truns\t1"), qPrintable(out.join('\n')));
-    QVERIFY(out.contains("a\tseconds\t3"));
-    QVERIFY(!out.join('\n').contains("practice"));
-    QVERIFY(
-        readAll(dir.filePath("tables/a Mood.csv")).startsWith("Time,P1 (1.1.2026),P2 (1.1.2026),"));
-    QVERIFY(QFile::exists(dir.filePath("tables/b Mood.csv")));
 }
 
 void TestCollatePrograms::commandLine_data()
@@ -182,6 +231,9 @@ void TestCollatePrograms::commandLine_data()
     QTest::newRow("--rate with a run that has no event log")
         << QStringList{"--rate=4", "@1", "@2", "@3"} << 1 << ""
         << "@3: no event log beside it (judge3.events.csv)";
+    QTest::newRow("--include-partial without --study")
+        << QStringList{"--include-partial", "@1"} << 2 << ""
+        << "--include-partial goes with --study";
     QTest::newRow("--rate 0") << QStringList{"--rate", "0", "@1"} << 2 << ""
                               << "--rate takes a whole number from 1 to 50";
     QTest::newRow("--rate 51") << QStringList{"--rate=51", "@1"} << 2 << ""
