@@ -65,7 +65,7 @@ void TestCollatePrograms::study_data()
         << QStringList{"--include-partial"} << 0 << QStringList{"city\tMood\truns\t3"}
         << QStringList{"P03 city: interrupted at 13 s, included"} << QStringList{} << "";
     QTest::newRow("one folder made for -o and --chart; like-named clips apart")
-        << QStringList{"-o", "@dir/new/t", "--chart", "@dir/new/t/"} << 0 << QStringList{}
+        << QStringList{"-o", "@dir/new/t", "--chart", "@dir/new/t"} << 0 << QStringList{}
         << QStringList{}
         << QStringList{"new/t/a_intro Mood.csv holds P03 (1.1.2026),Mean",
                        "new/t/b_intro Mood.csv holds P02 (1.1.2026),Mean", "new/t/city Stress.png"}
