@@ -2,6 +2,7 @@
 
 #include "collatedialogs.h"
 #include "eventlog.h"
+#include "files.h"
 #include "resultsfile.h"
 #include "sessionrecord.h"
 #include "support.h"
@@ -9,10 +10,14 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
-// Results files for the collating tests, made by the program's own writer.
+// Results files and studies for the collating tests, made by the program's own writers, and what
+// a folder holds.
 namespace CollateFiles {
 
 // cells holds what follows the row number, from row 2 on: "3" or "" for one variable, "3,-1"
@@ -42,6 +47,34 @@ inline QString write(const QString &path, const QByteArray &bytes)
     return path;
 }
 
+// What a folder holds: each plain file's bytes (or size, when large), and what else is there.
+inline QMap<QString, QByteArray> contents(const QString &directory)
+{
+    QMap<QString, QByteArray> found;
+    const QDir dir(directory);
+    for (const QFileInfo &entry :
+         dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        QByteArray &bytes = found[entry.fileName()];
+        if (entry.isSymLink() || !entry.isFile())
+            bytes = "not a plain file";
+        else if (entry.size() > ResultsFile::MaxFileBytes)
+            bytes = QByteArray::number(entry.size());
+        else if (!Files::readFile(entry.filePath(), &bytes))
+            qFatal("cannot read %s", qPrintable(entry.filePath()));
+    }
+    return found;
+}
+
+// A machine without a display or a desktop session, as a script on a server has; the tests'
+// own offscreen platform is not passed on.
+inline QProcessEnvironment headless()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
 // The example of Shrout and Fleiss (1979): six targets rated by four judges.
 inline const QList<QList<double>> ShroutFleiss = {{9, 2, 5, 8}, {6, 1, 3, 2},  {8, 4, 6, 8},
                                                   {7, 1, 2, 6}, {10, 5, 6, 9}, {6, 2, 4, 7}};
@@ -62,12 +95,11 @@ inline QStringList writeShroutFleiss(const QString &directory)
     return paths;
 }
 
-// A study of the clips a/intro.avi, b/intro.avi (alike in name), city.avi and empty.avi (rated by
-// nobody), with a practice clip and the variables Mood and Stress; in its results folder out/ the
-// records of P01 and P02, who did every clip (P02's city with a further run; P01 a/intro once
-// more in a second session), of P03, who did
-// a/intro, was interrupted in city at 13 s (no event log) and has yet to do b/intro, and of Q01
-// and Q02 in another study. The study file's path.
+// A study of a/intro.avi and b/intro.avi (alike in name), city.avi and empty.avi after a practice
+// clip, rating Mood and Stress, and its session records in out/, a letter a clip from the
+// practice on: d done, r interrupted at 13 s (no event log), n not yet, - not listed. P02's city
+// lists a further run (a file of Q01's will do); Q01 and Q02 took another study. The study file's
+// path.
 inline QString writeStudy(const QString &dir)
 {
     const QStringList clips = {"practice.avi", "a/intro.avi", "b/intro.avi", "city.avi"};
@@ -75,55 +107,29 @@ inline QString writeStudy(const QString &dir)
         QDir(dir).mkpath(folder);
     for (const QString &clip : clips + QStringList{"empty.avi"})
         write(dir + '/' + clip, "a clip");
-    for (const QString participant : {"P01", "P02", "P03", "Q01", "Q02"}) {
+    const QStringList sessions = {"P01 dddd", "P02 dddd", "P03 ddnr",
+                                  "P01 -d--", "Q01 dddd", "Q02 dddd"};
+    for (int s = 0; s < sessions.size(); ++s) {
+        const QString participant = sessions[s].left(3);
         SessionRecord record{participant[0] == 'Q' ? "U" : "T", participant, "today", {}};
         for (int c = 0; c < clips.size(); ++c) {
-            const QString name = participant + QStringLiteral(" %1").arg(c);
-            QStringList cells;
-            QList<RunEvent> events;
-            for (int t = 2; t <= 6; ++t) {
-                const int mood = (t * (participant.back().digitValue() + 2) + c) % 11 - 5;
-                cells << QStringLiteral("%1,%2").arg(mood).arg(-mood / 2);
-                events.append({t * 1000 - 1000, RunEvent::NoMedia, RunEvent::Kind::Sample, 0, mood,
-                               -mood / 2, t, RunEvent::Source::None});
-            }
-            write(dir + "/out/" + name + ".csv", results(participant, "Mood,Stress", cells, 2));
-            record.clips.append({clips[c],
-                                 SessionRecord::State::Done,
-                                 {name + ".csv", name + ".events.csv"},
-                                 {},
-                                 {},
-                                 true,
-                                 5,
-                                 {}});
-            if (name == "P03 3") // interrupted
-                record.clips.last() = {
-                    clips[c], SessionRecord::State::Recovered, {name + ".csv"}, {}, {}, false, 13,
-                    {}};
-            else
-                write(dir + "/out/" + name + ".events.csv", EventLog::bytes(events, false));
+            const QString name = QStringLiteral("%1 %2 %3.csv").arg(participant).arg(s).arg(c);
+            const qsizetype state = QStringLiteral("nrd").indexOf(sessions[s][4 + c]);
+            write(dir + "/out/" + name, results(participant, "Mood,Stress", {"1,0", "-2,3"}, 2));
+            if (state == 2)
+                write(EventLog::pathBeside(dir + "/out/" + name),
+                      EventLog::bytes({{2000, RunEvent::NoMedia, RunEvent::Kind::Sample, 0, -2, 3,
+                                        3, RunEvent::Source::None}},
+                                      false));
+            if (state >= 0)
+                record.clips.append(
+                    {clips[c], SessionRecord::State(state), {name}, {}, {}, state == 2, 13, {}});
         }
-        record.clips[2].state =
-            participant == "P03" ? SessionRecord::State::NotYet : record.clips[2].state;
-        if (participant == "P02") {
-            record.clips[3].extra = {"P02 3 old.csv"};
-            QFile::copy(dir + "/out/P02 3.csv", dir + "/out/P02 3 old.csv");
-        }
-        write(dir + "/out/" + participant + " session 1.json", SessionFile::bytes(record));
+        if (s == 1)
+            record.clips[3].extra = {"Q01 4 3.csv"};
+        write(dir + QStringLiteral("/out/%1 session %2.json").arg(participant).arg(s),
+              SessionFile::bytes(record));
     }
-    // P01 took the study again, and a/intro first.
-    QFile::copy(dir + "/out/P01 1.csv", dir + "/out/P01 1 again.csv");
-    write(dir + "/out/P01 session 2.json", SessionFile::bytes({"T",
-                                                               "P01",
-                                                               "later",
-                                                               {{"a/intro.avi",
-                                                                 SessionRecord::State::Done,
-                                                                 {"P01 1 again.csv"},
-                                                                 {},
-                                                                 {},
-                                                                 true,
-                                                                 5,
-                                                                 {}}}}));
     return write(dir + "/study.json", R"({"title": "T", "variables": ["Mood", "Stress"],
         "practice": "practice.avi", "clips": ["a/intro.avi", "b/intro.avi", "city.avi",
         "empty.avi"], "results": "out"})");

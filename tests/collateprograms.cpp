@@ -41,71 +41,71 @@ private slots:
 
 void TestCollatePrograms::study_data()
 {
-    // The arguments follow --study @dir/study.json (see writeStudy); out: lines the summary holds,
-    // or with "!" text it does not; files: "PATH" made, "!PATH" not, "PATH holds TEXT".
+    // After --study (see writeStudy). Each of expected: "out LINE" printed, "!out TEXT" not,
+    // "err TEXT" on standard error, "file PATH" made, "!file PATH" not, "file PATH holds TEXT".
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QStringList>("summary");
-    QTest::addColumn<QStringList>("errors"); // texts standard error holds
-    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QString>("refused"); // outputs whose names begin so cannot be written
     QTest::newRow("every clip and variable; partial runs and other studies named")
         << QStringList{} << 0
-        << QStringList{"a/intro\tMood\truns\t3", "a/intro\tStress\truns\t3",
-                       "b/intro\tStress\truns\t2", "city\tMood\truns\t2", "!practice"}
-        << QStringList{"P03 city: interrupted at 13 s, left out\n",
-                       "P02 city: a further run, P02 3 old.csv, left out\n",
-                       "P01 a/intro: a further run, P01 1 again.csv, left out\n",
-                       "empty: no runs yet\n", "2 session records of another study, U, left out\n"}
-        << QStringList{} << "";
+        << QStringList{"out a/intro\tMood\truns\t3",
+                       "out a/intro\tStress\truns\t3",
+                       "out b/intro\tStress\truns\t2",
+                       "out city\tMood\truns\t2",
+                       "!out practice",
+                       "err P03 city: interrupted at 13 s, left out\n",
+                       "err P02 city: a further run, Q01 4 3.csv, left out\n",
+                       "err P01 a/intro: a further run, P01 3 1.csv, left out\n",
+                       "err empty: no runs yet\n",
+                       "err 2 session records of another study, U, left out\n"}
+        << "";
     QTest::newRow("--variable narrows it")
-        << QStringList{"--variable", "Stress"} << 0 << QStringList{"city\tStress\truns\t2", "!Mood"}
-        << QStringList{} << QStringList{} << "";
+        << QStringList{"--variable", "Stress"} << 0
+        << QStringList{"out city\tStress\truns\t2", "!out Mood"} << "";
     QTest::newRow("--include-partial: the interrupted run, never a further one")
-        << QStringList{"--include-partial"} << 0 << QStringList{"city\tMood\truns\t3"}
-        << QStringList{"P03 city: interrupted at 13 s, included"} << QStringList{} << "";
-    QTest::newRow("one folder made for -o and --chart; like-named clips apart")
-        << QStringList{"-o", "@dir/new/t", "--chart", "@dir/new/t"} << 0 << QStringList{}
-        << QStringList{}
-        << QStringList{"new/t/a_intro Mood.csv holds P03 (1.1.2026),Mean",
-                       "new/t/b_intro Mood.csv holds P02 (1.1.2026),Mean", "new/t/city Stress.png"}
+        << QStringList{"--include-partial"} << 0
+        << QStringList{"out city\tMood\truns\t3", "err P03 city: interrupted at 13 s, included"}
+        << "";
+    QTest::newRow("--rate; one folder made for -o and --chart; like-named clips apart")
+        << QStringList{"--rate", "2", "-o", "@dir/new/t", "--chart", "@dir/new/t"} << 0
+        << QStringList{"out a/intro\tStress\tmoments\t4",
+                       "file new/t/a_intro Mood.csv holds P03 (1.1.2026),Mean",
+                       "file new/t/b_intro Mood.csv holds P02 (1.1.2026),Mean",
+                       "file new/t/city Stress.png"}
         << "";
     QTest::newRow("a refused output: nothing printed, made or written")
-        << QStringList{"--chart", "@dir/new", "-o", "@dir/out"} << 2 << QStringList{"!runs"}
-        << QStringList{"out/city Stress.csv is a Dialtrace results file"}
-        << QStringList{"!new", "!out/a_intro Mood.csv"} << "";
+        << QStringList{"--chart", "@dir/new", "-o", "@dir/out"} << 2
+        << QStringList{"!out runs", "err out/city Stress.csv is a Dialtrace results file",
+                       "!file new", "!file out/a_intro Mood.csv"}
+        << "";
     QTest::newRow("an output not written fails the call, after the others")
-        << QStringList{"-o", "@dir/t"} << 1 << QStringList{"b/intro\tMood\truns\t2"}
-        << QStringList{"cannot write @dir/t/b_intro Mood.csv"}
-        << QStringList{"t/a_intro Mood.csv", "!t/b_intro Mood.csv", "t/city Stress.csv"}
+        << QStringList{"-o", "@dir/t"} << 1
+        << QStringList{"out b/intro\tMood\truns\t2", "err cannot write @dir/t/b_intro Mood.csv",
+                       "file t/a_intro Mood.csv", "!file t/b_intro Mood.csv",
+                       "file t/city Stress.csv"}
         << "b_intro Mood.csv";
-    QTest::newRow("--rate") << QStringList{"--rate", "2"} << 0
-                            << QStringList{"city\tMood\truns\t2", "a/intro\tStress\tmoments\t10"}
-                            << QStringList{} << QStringList{} << "";
     QTest::newRow("--rate with an event log missing fails the call")
         << QStringList{"--rate", "2", "--include-partial"} << 1
-        << QStringList{"a/intro\tMood\truns\t3", "!city"}
-        << QStringList{"P03 3.csv: no event log beside it"} << QStringList{} << "";
+        << QStringList{"out a/intro\tMood\truns\t3", "!out city",
+                       "err P03 2 3.csv: no event log beside it"}
+        << "";
     QTest::newRow("a variable the study has not")
-        << QStringList{"--variable", "Joy"} << 2 << QStringList{}
-        << QStringList{"--variable Joy is not a variable of the study (Mood, Stress)"}
-        << QStringList{} << "";
+        << QStringList{"--variable", "Joy"} << 2
+        << QStringList{"err --variable Joy is not a variable of the study (Mood, Stress)"} << "";
 }
 
 // In the library, where the disk can be made to fail.
 void TestCollatePrograms::study()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(QStringList, summary);
-    QFETCH(QStringList, errors);
-    QFETCH(QStringList, files);
+    QFETCH(QStringList, expected);
     QFETCH(QString, refused);
     QTemporaryDir dir;
-    arguments = QStringList{"--study", writeStudy(dir.path())} + arguments;
-    // A copy of a results file where an output would go.
-    QVERIFY(QFile::copy(dir.filePath("out/P01 1.csv"), dir.filePath("out/city Stress.csv")));
-    for (QString &argument : arguments)
-        argument.replace("@dir", dir.path());
+    arguments = QStringList{"--study", writeStudy(dir.path())} +
+                arguments.replaceInStrings("@dir", dir.path());
+    // A results file where an output would go.
+    QVERIFY(QFile::copy(dir.filePath("out/P01 0 1.csv"), dir.filePath("out/city Stress.csv")));
     FailingDisk disk;
     disk.refusedNames = refused;
     QString outText;
@@ -114,17 +114,17 @@ void TestCollatePrograms::study()
     QTextStream err(&errText);
     QTEST(CommandLine::run(CommandLine::parse(arguments), out, err), "exitCode");
     err.flush();
-    out.flush();
-    for (const QString &line : std::as_const(summary))
-        QVERIFY2(line.startsWith('!') ? !outText.contains(line.mid(1))
-                                      : outText.split('\n').contains(line),
-                 qPrintable(line + " in:\n" + outText));
-    for (const QString &text : std::as_const(errors))
-        QVERIFY2(errText.contains(QString(text).replace("@dir", dir.path())), qPrintable(errText));
-    for (const QString &file : std::as_const(files)) {
-        const QString path = dir.filePath(file.section(" holds ", 0, 0).remove(0, file[0] == '!'));
-        QVERIFY2(QFileInfo::exists(path) != file.startsWith('!'), qPrintable(file));
-        QVERIFY2(readAll(path).contains(file.section(" holds ", 1).toUtf8()), qPrintable(file));
+    for (const QString &expect : expected.replaceInStrings("@dir", dir.path())) {
+        const QString kind = expect.section(' ', 0, 0);
+        const QString what = expect.section(' ', 1);
+        const QString path = dir.filePath(what.section(" holds ", 0, 0));
+        const bool holds = kind == "out"    ? outText.split('\n').contains(what)
+                           : kind == "!out" ? !outText.contains(what)
+                           : kind == "err"
+                               ? errText.contains(what)
+                               : QFileInfo::exists(path) == (kind == "file") &&
+                                     readAll(path).contains(what.section(" holds ", 1).toUtf8());
+        QVERIFY2(holds, qPrintable(expect + " in:\n" + outText + errText));
     }
 }
 
@@ -251,38 +251,6 @@ void TestCollatePrograms::commandLine_data()
         << QStringList{"-o", "@dir/t.csv", "--chart", "@dir/c.png", "@1", "@2"} << 0 << "seconds\t6"
         << "";
 }
-
-namespace {
-
-// What a folder holds: each plain file's bytes (or size, when large), and what else is there.
-QMap<QString, QByteArray> contents(const QString &directory)
-{
-    QMap<QString, QByteArray> found;
-    const QDir dir(directory);
-    for (const QFileInfo &entry :
-         dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        QByteArray &bytes = found[entry.fileName()];
-        if (entry.isSymLink() || !entry.isFile())
-            bytes = "not a plain file";
-        else if (entry.size() > ResultsFile::MaxFileBytes)
-            bytes = QByteArray::number(entry.size());
-        else if (!Files::readFile(entry.filePath(), &bytes))
-            qFatal("cannot read %s", qPrintable(entry.filePath()));
-    }
-    return found;
-}
-
-// A machine without a display or a desktop session, as a script on a server has; the tests'
-// own offscreen platform is not passed on.
-QProcessEnvironment headless()
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    return environment;
-}
-
-} // namespace
 
 void TestCollatePrograms::commandLine()
 {

@@ -252,17 +252,13 @@ void TestCollateWindow::studyClips()
     CollateWindow window(dialogs, player);
     window.openStudy(writeStudy(dir.path()));
     QCOMPARE(player.url, dir.filePath("a/intro.avi"));
-    QCOMPARE(window.collation().runs().size(), 3);
-    QVERIFY2(dialogs.common.messages.value(0).contains("P03 city: interrupted at 13 s, left out"),
-             qPrintable(dialogs.common.messages.value(0)));
     window.chooseClip(1);
     QCOMPARE(player.url, dir.filePath("b/intro.avi"));
-    QCOMPARE(window.collation().runs().size(), 2);
     QVERIFY(QFile::remove(dir.filePath("city.avi")));
     window.chooseClip(2);
     QCOMPARE(window.review().clip(), QString());
     QCOMPARE(player.closeCalls, 1);
-    QCOMPARE(window.collation().runs().size(), 2);
+    QCOMPARE(window.collation().runs().size(), 2); // the interrupted run left out
 }
 
 int runCollateWindowTests(int argc, char *argv[])
