@@ -97,7 +97,8 @@ inline QStringList writeShroutFleiss(const QString &directory)
 
 // A study of a/intro.avi and b/intro.avi (alike in name), city.avi and empty.avi after a practice
 // clip, rating Mood and Stress, and its session records in out/, a letter a clip from the
-// practice on: d done, r interrupted at 13 s (no event log), n not yet, - not listed. P02's city
+// practice on: d done, r interrupted at 13 s (no event log), e ended at 13 s before the clip's end
+// (no event log), n not yet, - not listed. P02's city
 // lists a further run (a file of Q01's will do); Q01 and Q02 took another study. The study file's
 // path.
 inline QString writeStudy(const QString &dir)
@@ -107,14 +108,14 @@ inline QString writeStudy(const QString &dir)
         QDir(dir).mkpath(folder);
     for (const QString &clip : clips + QStringList{"empty.avi"})
         write(dir + '/' + clip, "a clip");
-    const QStringList sessions = {"P01 dddd", "P02 dddd", "P03 ddnr",
-                                  "P01 -d--", "Q01 dddd", "Q02 dddd"};
+    const QStringList sessions = {"P01 dddd", "P02 dddd", "P03 ddnr", "P01 -d--",
+                                  "P04 dd-e", "Q01 dddd", "Q02 dddd"};
     for (int s = 0; s < sessions.size(); ++s) {
         const QString participant = sessions[s].left(3);
         SessionRecord record{participant[0] == 'Q' ? "U" : "T", participant, "today", {}};
         for (int c = 0; c < clips.size(); ++c) {
             const QString name = QStringLiteral("%1 %2 %3.csv").arg(participant).arg(s).arg(c);
-            const qsizetype state = QStringLiteral("nrd").indexOf(sessions[s][4 + c]);
+            const qsizetype state = QStringLiteral("nrde").indexOf(sessions[s][4 + c]);
             write(dir + "/out/" + name, results(participant, "Mood,Stress", {"1,0", "-2,3"}, 2));
             if (state == 2)
                 write(EventLog::pathBeside(dir + "/out/" + name),
@@ -122,11 +123,17 @@ inline QString writeStudy(const QString &dir)
                                         3, RunEvent::Source::None}},
                                       false));
             if (state >= 0)
-                record.clips.append(
-                    {clips[c], SessionRecord::State(state), {name}, {}, {}, state == 2, 13, {}});
+                record.clips.append({clips[c],
+                                     SessionRecord::State(std::min<qsizetype>(state, 2)),
+                                     {name},
+                                     {},
+                                     {},
+                                     state == 2,
+                                     13,
+                                     {}});
         }
         if (s == 1)
-            record.clips[3].extra = {"Q01 4 3.csv"};
+            record.clips[3].extra = {"Q01 5 3.csv"};
         write(dir + QStringLiteral("/out/%1 session %2.json").arg(participant).arg(s),
               SessionFile::bytes(record));
     }

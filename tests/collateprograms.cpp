@@ -49,13 +49,14 @@ void TestCollatePrograms::study_data()
     QTest::addColumn<QString>("refused"); // outputs whose names begin so cannot be written
     QTest::newRow("every clip and variable; partial runs and other studies named")
         << QStringList{} << 0
-        << QStringList{"out a/intro\tMood\truns\t3",
-                       "out a/intro\tStress\truns\t3",
+        << QStringList{"out a/intro\tMood\truns\t4",
+                       "out a/intro\tStress\truns\t4",
                        "out b/intro\tStress\truns\t2",
                        "out city\tMood\truns\t2",
                        "!out practice",
                        "err P03 city: interrupted at 13 s, left out\n",
-                       "err P02 city: a further run, Q01 4 3.csv, left out\n",
+                       "err P02 city: a further run, Q01 5 3.csv, left out\n",
+                       "err P04 city: ended at 13 s, before the clip's end, left out\n",
                        "err P01 a/intro: a further run, P01 3 1.csv, left out\n",
                        "err empty: no runs yet\n",
                        "err 2 session records of another study, U, left out\n"}
@@ -65,12 +66,12 @@ void TestCollatePrograms::study_data()
         << QStringList{"out city\tStress\truns\t2", "!out Mood"} << "";
     QTest::newRow("--include-partial: the interrupted run, never a further one")
         << QStringList{"--include-partial"} << 0
-        << QStringList{"out city\tMood\truns\t3", "err P03 city: interrupted at 13 s, included"}
+        << QStringList{"out city\tMood\truns\t4", "err P03 city: interrupted at 13 s, included"}
         << "";
     QTest::newRow("--rate; one folder made for -o and --chart; like-named clips apart")
         << QStringList{"--rate", "2", "-o", "@dir/new/t", "--chart", "@dir/new/t"} << 0
         << QStringList{"out a/intro\tStress\tmoments\t4",
-                       "file new/t/a_intro Mood.csv holds P03 (1.1.2026),Mean",
+                       "file new/t/a_intro Mood.csv holds P04 (1.1.2026),Mean",
                        "file new/t/b_intro Mood.csv holds P02 (1.1.2026),Mean",
                        "file new/t/city Stress.png"}
         << "";
@@ -87,7 +88,7 @@ void TestCollatePrograms::study_data()
         << "b_intro Mood.csv";
     QTest::newRow("--rate with an event log missing fails the call")
         << QStringList{"--rate", "2", "--include-partial"} << 1
-        << QStringList{"out a/intro\tMood\truns\t3", "!out city",
+        << QStringList{"out a/intro\tMood\truns\t4", "!out city",
                        "err P03 2 3.csv: no event log beside it"}
         << "";
     QTest::newRow("a variable the study has not")
