@@ -40,20 +40,11 @@ QString withoutSuffix(const QString &path)
 void choose(StudyClip &clip, const QString &participant, const QList<ParticipantRun> &runs,
             bool includePartial)
 {
-    const ParticipantRun *chosen = nullptr;
-    for (const ParticipantRun &run : runs) {
-        if (run.isComplete()) {
-            chosen = &run;
-            break;
-        }
-    }
-    // Of partial runs, the one that got furthest.
-    if (!chosen && includePartial) {
-        for (const ParticipantRun &run : runs) {
-            if (!chosen || run.entry.seconds > chosen->entry.seconds)
-                chosen = &run;
-        }
-    }
+    const auto complete = std::find_if(runs.begin(), runs.end(),
+                                       [](const ParticipantRun &run) { return run.isComplete(); });
+    const ParticipantRun *chosen = complete != runs.end()              ? &*complete
+                                   : includePartial && !runs.isEmpty() ? &runs.first()
+                                                                       : nullptr;
     for (const ParticipantRun &run : runs) {
         const QString how = &run == chosen ? Included : LeftOut;
         const QString seconds = QString::number(run.entry.seconds);

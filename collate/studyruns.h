@@ -21,8 +21,10 @@ struct StudyClip
 namespace StudyRuns {
 
 // Each participant's complete run of each clip; where they have none and includePartial is
-// set, their longest interrupted or early-ended run. Files listed as further runs ("extra") are
-// never taken. A participant with several sessions counts once, by the first complete run.
+// set, their first interrupted or early-ended run. Files listed as further runs ("extra") are
+// never taken. A participant with several sessions counts once, by the first complete run
+// (sessions in the order of their records' names, which begin with the participant's name
+// and end with the moment the session began).
 // Every clip of the study, in the order it lists them; problems gets the session records that
 // could not be read, and a line for each other study whose records are in the folder.
 QList<StudyClip> collect(const Study &study, bool includePartial, QStringList *problems);
