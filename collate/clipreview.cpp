@@ -82,6 +82,17 @@ void ClipReview::attach(const QString &clip)
     emit clipAttached(clip);
 }
 
+void ClipReview::detach()
+{
+    m_clip.clear();
+    m_following.stop();
+    m_player.close();
+    m_player.view()->hide();
+    m_figures->setText(NoClip);
+    follow();
+    emit clipAttached(m_clip);
+}
+
 void ClipReview::togglePlaying()
 {
     if (!m_clip.isEmpty())

@@ -24,6 +24,8 @@ public:
     // Asks for the clip, and attaches it.
     void chooseClip();
     void attach(const QString &clip);
+    // Lets the clip go: the player closes and the chart's cursor goes.
+    void detach();
     QString clip() const { return m_clip; }
 
     void togglePlaying();
@@ -34,6 +36,7 @@ public:
 signals:
     // Where the chart's cursor goes: the clip's moment, or none without a clip.
     void cursorMoved(std::optional<double> seconds);
+    // Empty: detached.
     void clipAttached(const QString &clip);
 
 private:

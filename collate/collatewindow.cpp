@@ -157,8 +157,8 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     connect(m_exportVideoButton, &QPushButton::clicked, this, &CollateWindow::exportVideo);
     connect(m_review, &ClipReview::cursorMoved, m_chartView, &ChartView::setCursor);
     connect(m_chartView, &ChartView::seekRequested, m_review, &ClipReview::seek);
-    connect(m_review, &ClipReview::clipAttached, this, [this] {
-        m_chartView->setSeeking(true);
+    connect(m_review, &ClipReview::clipAttached, this, [this](const QString &clip) {
+        m_chartView->setSeeking(!clip.isEmpty());
         collate();
     });
     connect(m_exportTableButton, &QPushButton::clicked, this, &CollateWindow::exportTable);
@@ -216,7 +216,7 @@ void CollateWindow::openStudy(const QString &path)
         m_dialogs.message(this, NoStudy.arg(path, problems.join(QLatin1Char('\n'))));
         return;
     }
-    m_studyClips = StudyRuns::collect(*study, &problems);
+    m_studyClips = StudyRuns::collect(*study, false, &problems);
     m_clipBox->clear();
     for (const StudyClip &clip : std::as_const(m_studyClips))
         m_clipBox->addItem(
@@ -224,6 +224,8 @@ void CollateWindow::openStudy(const QString &path)
     m_clipBox->show();
     m_variable = study->variables.value(0);
     chooseClip(0);
+    for (const StudyClip &clip : std::as_const(m_studyClips))
+        problems += clip.notes;
     if (!problems.isEmpty())
         m_dialogs.message(this, problems.join(QLatin1Char('\n')));
 }
@@ -232,7 +234,13 @@ void CollateWindow::chooseClip(int index)
 {
     m_clipBox->setCurrentIndex(index);
     m_files.clear();
-    addFiles(m_studyClips.value(index).files);
+    const StudyClip clip = m_studyClips.value(index);
+    // The runs beside their own clip, or beside none: never beside the clip chosen before.
+    if (Files::isOrdinaryFile(clip.path))
+        m_review->attach(clip.path);
+    else
+        m_review->detach();
+    addFiles(clip.files);
 }
 
 void CollateWindow::removeSelectedFiles()

@@ -6,10 +6,9 @@
 #include "inputguard.h"
 #include "rebin.h"
 #include "resultsfile.h"
-#include "studyruns.h"
+#include "studycommand.h"
 #include "videocommand.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -19,16 +18,24 @@ const QString Usage = QStringLiteral(
     "usage: dialtrace-collate [--variable NAME] [--rate HZ] [--align SECONDS] [-o OUT.csv]\n"
     "                         [--chart OUT.png]\n"
     "                         [--video CLIP --worm OUT.mp4] [--force] FILE...\n"
-    "       dialtrace-collate --study FILE [--variable NAME] [--rate HZ] [-o FOLDER]\n"
-    "                         [--chart FOLDER] [--force]\n"
+    "       dialtrace-collate --study FILE [--variable NAME] [--include-partial] [--rate HZ]\n"
+    "                         [-o FOLDER] [--chart FOLDER] [--force]\n"
     "       dialtrace-collate [--window [FILE...]]\n"
     "       dialtrace-collate --help | --version\n"
     "Collates one variable over Dialtrace results files and prints the agreement between the\n"
     "runs, one statistic a line as NAME<TAB>VALUE[<TAB>LOWER<TAB>UPPER].\n"
-    "  --variable NAME  the variable to collate (default: the first file's first variable)\n"
+    "  --variable NAME  the variable to collate (default: the first file's first variable; with\n"
+    "                   --study, every variable of the study)\n"
     "  --study FILE     collate every clip of a study over its participants (practice left\n"
-    "                   out), each summary line led by the clip's name and a tab; -o and\n"
-    "                   --chart then name folders for a table and a chart per clip\n"
+    "                   out), one block per clip and variable, each summary line led by the\n"
+    "                   clip's name, a tab, the variable's name and a tab; each participant's\n"
+    "                   complete run is taken, and partial runs are named and left out; -o and\n"
+    "                   --chart then name folders, made where missing and maybe the same one,\n"
+    "                   for a table and a chart per clip and variable\n"
+    "  --include-partial\n"
+    "                   with --study: where a participant has no complete run of a clip, take\n"
+    "                   their interrupted or early-ended run (named as taken); further runs\n"
+    "                   that a record lists as extra are never taken\n"
     "  --align SECONDS  allow for each rater's lag: shift every run by the delay within\n"
     "                   +-SECONDS (at most 10) that agrees best with the others, print the\n"
     "                   lags as lag[FILE] lines, and collate the shifted runs\n"
@@ -44,9 +51,10 @@ const QString Usage = QStringLiteral(
     "  --help           print this and end\n"
     "  --version        print the version and end\n"
     "A file given twice, by any path or link, counts once. Without a file the window opens.\n"
-    "Exit status: 0 collated, 1 nothing could be read or an output could not be written,\n"
-    "2 wrong usage, or an output that would replace an input, a results file or (without\n"
-    "--force) another file.\n");
+    "Exit status: 0 collated, 1 nothing could be read, an output could not be written, or an\n"
+    "event log that --rate needs is missing (in a study: for any clip; a clip without runs\n"
+    "is no error), 2 wrong usage, or an output that would replace an input, a results file\n"
+    "or (without --force) another file.\n");
 const QString MissingValue = QStringLiteral("%1 needs a value");
 const QString UnknownOption = QStringLiteral("unknown option %1");
 const QString NoFiles = QStringLiteral("no results file given");
@@ -72,17 +80,9 @@ const QString NoRuns = QStringLiteral("nothing to collate: no file could be read
 const QString CannotWrite = QStringLiteral("cannot write %1: %2");
 
 const QString StudyAndFiles = QStringLiteral("--study takes no results files: it finds its own");
-const QString NoStudyRuns = QStringLiteral("%1: no runs yet");
+const QString PartialWithoutStudy = QStringLiteral("--include-partial goes with --study");
 
-// One collation: its files, where its outputs go, and what its summary lines begin with.
-struct Job
-{
-    QStringList files;
-    QString table;
-    QString chart;
-    QString worm;
-    QString prefix;
-};
+using CommandLine::Job;
 
 // Why output may not be written, or empty when it may.
 QString outputRefusal(const QString &output, const Job &job, const CommandLine::Options &options)
@@ -110,9 +110,9 @@ using CommandLine::NothingCollated;
 using CommandLine::Success;
 
 // Collates the job's files and writes its outputs; the exit status.
-int collate(const Job &job, QString variable, const CommandLine::Options &options, QTextStream &out,
-            QTextStream &err)
+int collate(const Job &job, const CommandLine::Options &options, QTextStream &out, QTextStream &err)
 {
+    QString variable = job.variable;
     const int rate = options.rate;
     // A file counted twice would be two raters who always agree.
     QStringList files = job.files;
@@ -168,31 +168,6 @@ int collate(const Job &job, QString variable, const CommandLine::Options &option
     if (!job.worm.isEmpty() && !VideoCommand::write(collation, options, err))
         status = NothingCollated;
     return status;
-}
-
-// A job per clip of the study that has runs, its outputs in the folders -o and --chart name.
-QList<Job> studyJobs(const Study &study, const QString &variable,
-                     const CommandLine::Options &options, QTextStream &err)
-{
-    QStringList problems;
-    QList<Job> jobs;
-    for (const StudyClip &clip : StudyRuns::collect(study, &problems)) {
-        if (clip.files.isEmpty()) {
-            err << NoStudyRuns.arg(clip.name) << '\n';
-            continue;
-        }
-        const QString name =
-            Files::safeFileName(clip.name + QLatin1Char(' ') + variable, clip.name);
-        const auto in = [&name](const QString &folder, const char *suffix) {
-            return folder.isEmpty() ? QString()
-                                    : QDir(folder).filePath(name + QLatin1String(suffix));
-        };
-        jobs.append({clip.files, in(options.table, ".csv"), in(options.chart, ".png"), QString(),
-                     clip.name + QLatin1Char('\t')});
-    }
-    for (const QString &problem : std::as_const(problems))
-        err << problem << '\n';
-    return jobs;
 }
 
 } // namespace
@@ -260,6 +235,8 @@ Options parse(const QStringList &arguments)
             value(&options.study);
         else if (argument.startsWith(QLatin1String("--study=")))
             options.study = argument.section(QLatin1Char('='), 1);
+        else if (argument == QLatin1String("--include-partial"))
+            options.includePartial = true;
         else if (argument == QLatin1String("--force"))
             options.force = true;
         else if (argument == QLatin1String("--window"))
@@ -282,9 +259,12 @@ Options parse(const QStringList &arguments)
     else if (options.files.isEmpty() && options.study.isEmpty() && !options.window &&
              (outputs || !options.variable.isEmpty()))
         options.error = NoFiles;
+    else if (options.study.isEmpty() && options.includePartial)
+        options.error = PartialWithoutStudy;
     else if (options.window && outputs)
         options.error = NotWithWindow;
-    else if (!options.table.isEmpty() && options.table == options.chart)
+    // With --study they name folders, which may be one.
+    else if (options.study.isEmpty() && !options.table.isEmpty() && options.table == options.chart)
         options.error = TwiceTheSame;
     if (!options.chart.isEmpty() && options.study.isEmpty() && options.error.isEmpty()) {
         const QString suffix = QFileInfo(options.chart).suffix().toLower();
@@ -323,18 +303,15 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         out << *text;
         return Success;
     }
-    QList<Job> jobs = {{options.files, options.table, options.chart, options.worm, QString()}};
-    QString variable = options.variable;
+    QList<Job> jobs = {
+        {options.files, options.table, options.chart, options.worm, QString(), options.variable}};
+    QStringList notes;
     if (!options.study.isEmpty()) {
-        QStringList problems;
-        const auto study = StudyFile::read(options.study, &problems);
-        if (!study) {
-            err << "dialtrace-collate: " << options.study << ": " << problems.join(' ') << '\n';
-            return NothingCollated;
-        }
-        if (variable.isEmpty())
-            variable = study->variables.value(0);
-        jobs = studyJobs(*study, variable, options, err);
+        int status = Success;
+        auto studyJobs = StudyCommand::jobs(options, &notes, err, &status);
+        if (!studyJobs)
+            return status;
+        jobs = std::move(*studyJobs);
     }
     // Checked before anything is read or written, so that a refused call changes nothing.
     if (const QString refusal = VideoCommand::refusal(options); !refusal.isEmpty()) {
@@ -359,15 +336,15 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         err << "dialtrace-collate: " << unreadable << '\n';
         return NothingCollated;
     }
+    if (!options.study.isEmpty() && !jobs.isEmpty() && !StudyCommand::makeFolders(options, err))
+        return NothingCollated;
+    for (const QString &note : std::as_const(notes))
+        err << note << '\n';
+    // In a study every clip with runs counts: one that fails fails the call, after the others.
     int status = jobs.isEmpty() ? NothingCollated : Success;
-    bool collated = false;
-    for (const Job &job : std::as_const(jobs)) {
-        const int done = collate(job, variable, options, out, err);
-        collated = collated || done != NothingCollated;
-        status = std::max(status, done);
-    }
-    // In a study, clips that nobody has rated yet do not stop the others.
-    return !options.study.isEmpty() && collated ? Success : status;
+    for (const Job &job : std::as_const(jobs))
+        status = std::max(status, collate(job, options, out, err));
+    return status;
 }
 
 } // namespace CommandLine

@@ -28,13 +28,27 @@ struct Options
     bool force = false; // an existing output other than a results file may be replaced
     int rate = 0;       // --rate: moments a second from the event logs; 0: the results' rows
     QString study;      // --study: every clip of the study; -o and --chart then name folders
-    double align = 0.0; // --align: each run's lag within +-this many seconds, allowed for
-    QString video;      // --video: the clip that the trace is drawn over
-    QString worm;       // --worm: the video written, the clip with the trace
+    bool includePartial = false; // --include-partial: with --study, a partial run where there is
+                                 // no complete one
+    double align = 0.0;          // --align: each run's lag within +-this many seconds, allowed for
+    QString video;               // --video: the clip that the trace is drawn over
+    QString worm;                // --worm: the video written, the clip with the trace
     bool window = false;
     bool help = false;
     bool version = false;
     QString error; // why the arguments are wrong usage, empty when they are not
+};
+
+// One collation: its files, where its outputs go, what its summary lines begin with, and its
+// variable (empty: the first file's first).
+struct Job
+{
+    QStringList files;
+    QString table;
+    QString chart;
+    QString worm;
+    QString prefix;
+    QString variable;
 };
 
 // Arguments without the program's name.

@@ -1,45 +1,137 @@
 #include "studyruns.h"
 
-#include "files.h"
 #include "sessionrecord.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
+
+#include <algorithm>
+
+namespace {
+
+const QString NotARecord = QStringLiteral("%1: not a session record");
+const QString InterruptedRun = QStringLiteral("%1 %2: interrupted at %3 s, %4");
+const QString EndedEarlyRun = QStringLiteral("%1 %2: ended at %3 s, before the clip's end, %4");
+const QString FurtherRun = QStringLiteral("%1 %2: a further run, %3, left out");
+const QString LeftOut = QStringLiteral("left out");
+const QString Included = QStringLiteral("included");
+
+bool isEventLog(const QString &name)
+{
+    return name.endsWith(QLatin1String(".events.csv"));
+}
+
+// One participant's run of a clip, as a session record lists it.
+struct ParticipantRun
+{
+    SessionRecord::Clip entry;
+    QString results; // full path
+    bool isComplete() const { return entry.state == SessionRecord::State::Done && entry.complete; }
+};
+
+QString withoutSuffix(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    return suffix.isEmpty() ? path : path.chopped(suffix.size() + 1);
+}
+
+// Takes one of a participant's runs into clip and names the others.
+void choose(StudyClip &clip, const QString &participant, const QList<ParticipantRun> &runs,
+            bool includePartial)
+{
+    const auto complete = std::find_if(runs.begin(), runs.end(),
+                                       [](const ParticipantRun &run) { return run.isComplete(); });
+    const ParticipantRun *chosen = complete != runs.end()              ? &*complete
+                                   : includePartial && !runs.isEmpty() ? &runs.first()
+                                                                       : nullptr;
+    for (const ParticipantRun &run : runs) {
+        const QString how = &run == chosen ? Included : LeftOut;
+        const QString seconds = QString::number(run.entry.seconds);
+        if (&run == chosen)
+            clip.files.append(run.results);
+        if (run.isComplete()) {
+            if (&run != chosen)
+                clip.notes.append(
+                    FurtherRun.arg(participant, clip.name, QFileInfo(run.results).fileName()));
+        } else if (run.entry.state == SessionRecord::State::Recovered) {
+            clip.notes.append(InterruptedRun.arg(participant, clip.name, seconds, how));
+        } else {
+            clip.notes.append(EndedEarlyRun.arg(participant, clip.name, seconds, how));
+        }
+    }
+}
+
+} // namespace
 
 namespace StudyRuns {
 
-QList<StudyClip> collect(const Study &study, QStringList *problems)
+QStringList names(const QStringList &clips)
 {
-    QList<StudyClip> clips;
-    for (const QString &clip : study.clips)
-        clips.append({clip, QFileInfo(clip).completeBaseName(), {}});
-    const QDir folder(study.resultsFolder);
-    for (const QFileInfo &file :
-         folder.entryInfoList({QStringLiteral("* session *.json")}, QDir::Files, QDir::Name)) {
-        QByteArray bytes;
-        const auto record = Files::readFileStart(file.filePath(), 1024 * 1024, &bytes)
-                                ? SessionFile::parse(bytes)
-                                : std::nullopt;
-        if (!record) {
-            problems->append(file.filePath() + QStringLiteral(": not a session record"));
-            continue;
+    QStringList found;
+    for (const QString &clip : clips)
+        found.append(QFileInfo(clip).completeBaseName());
+    for (int level = 1; level <= 2; ++level) {
+        const QStringList before = found;
+        for (qsizetype i = 0; i < clips.size(); ++i) {
+            const auto alike = [&](const QString &name) {
+                return name.compare(before[i], Qt::CaseInsensitive) == 0;
+            };
+            if (std::count_if(before.begin(), before.end(), alike) < 2)
+                continue;
+            const QString path = QDir::cleanPath(clips[i]);
+            found[i] = level == 1 ? withoutSuffix(path) : path;
         }
-        if (record->study != study.title)
-            continue;
-        for (const SessionRecord::Clip &entry : record->clips) {
+    }
+    return found;
+}
+
+QList<StudyClip> collect(const Study &study, bool includePartial, QStringList *problems)
+{
+    const QDir folder(study.resultsFolder);
+    const QList<SessionFile::Stored> stored = SessionFile::inFolder(study.resultsFolder);
+    QStringList read;
+    for (const SessionFile::Stored &record : stored)
+        read.append(record.path);
+    for (const QFileInfo &file :
+         folder.entryInfoList({SessionFile::Pattern}, QDir::Files, QDir::Name)) {
+        if (!read.contains(file.filePath()))
+            problems->append(NotARecord.arg(file.filePath()));
+    }
+    QMap<QString, int> others;
+    const QList<SessionFile::Stored> records = SessionFile::ofStudy(stored, study.title, &others);
+    if (!others.isEmpty())
+        problems->append(SessionFile::leftOut(others).split(QLatin1Char('\n')));
+
+    QList<StudyClip> clips;
+    const QStringList clipNames = names(study.clips);
+    for (qsizetype i = 0; i < study.clips.size(); ++i)
+        clips.append({study.clips[i], clipNames[i], study.clipPath(study.clips[i]), {}, {}});
+    // By participant, so that one with several sessions counts once.
+    QList<QMap<QString, QList<ParticipantRun>>> runs(study.clips.size());
+    for (const SessionFile::Stored &session : records) {
+        const SessionRecord &record = session.record;
+        for (const SessionRecord::Clip &entry : record.clips) {
             const qsizetype index = study.clips.indexOf(entry.clip);
             // The practice clip comes first, and counts for nothing.
-            const bool practice = &entry == &record->clips.first() && !study.practice.isEmpty() &&
+            const bool practice = &entry == &record.clips.first() && !study.practice.isEmpty() &&
                                   entry.clip == study.practice;
-            if (practice || index < 0 || entry.state == SessionRecord::State::NotYet)
+            if (practice || index < 0)
                 continue;
-            for (const QString &name : entry.files) {
-                if (!name.endsWith(QLatin1String(".events.csv"))) {
-                    clips[index].files.append(folder.filePath(name));
-                    break;
-                }
+            for (const QString &name : entry.extra) {
+                if (!isEventLog(name))
+                    clips[index].notes.append(
+                        FurtherRun.arg(record.participant, clips[index].name, name));
             }
+            const auto results =
+                std::find_if_not(entry.files.begin(), entry.files.end(), isEventLog);
+            if (entry.state != SessionRecord::State::NotYet && results != entry.files.end())
+                runs[index][record.participant].append({entry, folder.filePath(*results)});
         }
+    }
+    for (qsizetype i = 0; i < clips.size(); ++i) {
+        for (auto it = runs[i].cbegin(); it != runs[i].cend(); ++it)
+            choose(clips[i], it.key(), it.value(), includePartial);
     }
     return clips;
 }

@@ -6,19 +6,32 @@
 #include <QString>
 #include <QStringList>
 
-// The runs of a study, clip by clip: what the session records in its results folder say was
-// saved for each clip (done or recovered), the practice clip left out.
+// The runs of a study, clip by clip: what the session records of this study in its results
+// folder say was saved for each clip, the practice clip left out.
 struct StudyClip
 {
     QString clip;      // as the study file writes it
-    QString name;      // the clip file's name without its extension
-    QStringList files; // results files, full paths
+    QString name;      // told apart from every other clip's: see StudyRuns::names
+    QString path;      // the clip file
+    QStringList files; // the results file taken of each participant, full paths
+    // The runs not taken, and partial runs taken: "P03 city: interrupted at 13 s, left out".
+    QStringList notes;
 };
 
 namespace StudyRuns {
 
-// Every clip of the study in the order it lists them, each with the results files of every
-// participant's session; problems names the session records that could not be read.
-QList<StudyClip> collect(const Study &study, QStringList *problems);
+// Each participant's complete run of each clip; where they have none and includePartial is
+// set, their first interrupted or early-ended run. Files listed as further runs ("extra") are
+// never taken. A participant with several sessions counts once, by the first complete run
+// (sessions in the order of their records' names, which begin with the participant's name
+// and end with the moment the session began).
+// Every clip of the study, in the order it lists them; problems gets the session records that
+// could not be read, and a line for each other study whose records are in the folder.
+QList<StudyClip> collect(const Study &study, bool includePartial, QStringList *problems);
+
+// Each clip's name: its file's name without the extension; where that is alike another clip's
+// (letter case aside, as some file systems see names), its path as the study file writes it
+// without the extension, and where that too is alike, with it.
+QStringList names(const QStringList &clips);
 
 } // namespace StudyRuns

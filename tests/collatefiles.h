@@ -1,15 +1,23 @@
 #pragma once
 
 #include "collatedialogs.h"
+#include "eventlog.h"
+#include "files.h"
 #include "resultsfile.h"
+#include "sessionrecord.h"
 #include "support.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
-// Results files for the collating tests, made by the program's own writer.
+// Results files and studies for the collating tests, made by the program's own writers, and what
+// a folder holds.
 namespace CollateFiles {
 
 // cells holds what follows the row number, from row 2 on: "3" or "" for one variable, "3,-1"
@@ -39,6 +47,34 @@ inline QString write(const QString &path, const QByteArray &bytes)
     return path;
 }
 
+// What a folder holds: each plain file's bytes (or size, when large), and what else is there.
+inline QMap<QString, QByteArray> contents(const QString &directory)
+{
+    QMap<QString, QByteArray> found;
+    const QDir dir(directory);
+    for (const QFileInfo &entry :
+         dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        QByteArray &bytes = found[entry.fileName()];
+        if (entry.isSymLink() || !entry.isFile())
+            bytes = "not a plain file";
+        else if (entry.size() > ResultsFile::MaxFileBytes)
+            bytes = QByteArray::number(entry.size());
+        else if (!Files::readFile(entry.filePath(), &bytes))
+            qFatal("cannot read %s", qPrintable(entry.filePath()));
+    }
+    return found;
+}
+
+// A machine without a display or a desktop session, as a script on a server has; the tests'
+// own offscreen platform is not passed on.
+inline QProcessEnvironment headless()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
 // The example of Shrout and Fleiss (1979): six targets rated by four judges.
 inline const QList<QList<double>> ShroutFleiss = {{9, 2, 5, 8}, {6, 1, 3, 2},  {8, 4, 6, 8},
                                                   {7, 1, 2, 6}, {10, 5, 6, 9}, {6, 2, 4, 7}};
@@ -57,6 +93,53 @@ inline QStringList writeShroutFleiss(const QString &directory)
             results(QStringLiteral("Judge%1").arg(judge + 1), QStringLiteral("Mood"), cells)));
     }
     return paths;
+}
+
+// A study of a/intro.avi and b/intro.avi (alike in name), city.avi and empty.avi after a practice
+// clip, rating Mood and Stress, and its session records in out/, a letter a clip from the
+// practice on: d done, r interrupted at 13 s (no event log), e ended at 13 s before the clip's end
+// (no event log), n not yet, - not listed. P02's city
+// lists a further run (a file of Q01's will do); Q01 and Q02 took another study. The study file's
+// path.
+inline QString writeStudy(const QString &dir)
+{
+    const QStringList clips = {"practice.avi", "a/intro.avi", "b/intro.avi", "city.avi"};
+    for (const char *folder : {"a", "b", "out"})
+        QDir(dir).mkpath(folder);
+    for (const QString &clip : clips + QStringList{"empty.avi"})
+        write(dir + '/' + clip, "a clip");
+    const QStringList sessions = {"P01 dddd", "P02 dddd", "P03 ddnr", "P01 -d--",
+                                  "P04 dd-e", "Q01 dddd", "Q02 dddd"};
+    for (int s = 0; s < sessions.size(); ++s) {
+        const QString participant = sessions[s].left(3);
+        SessionRecord record{participant[0] == 'Q' ? "U" : "T", participant, "today", {}};
+        for (int c = 0; c < clips.size(); ++c) {
+            const QString name = QStringLiteral("%1 %2 %3.csv").arg(participant).arg(s).arg(c);
+            const qsizetype state = QStringLiteral("nrde").indexOf(sessions[s][4 + c]);
+            write(dir + "/out/" + name, results(participant, "Mood,Stress", {"1,0", "-2,3"}, 2));
+            if (state == 2)
+                write(EventLog::pathBeside(dir + "/out/" + name),
+                      EventLog::bytes({{2000, RunEvent::NoMedia, RunEvent::Kind::Sample, 0, -2, 3,
+                                        3, RunEvent::Source::None}},
+                                      false));
+            if (state >= 0)
+                record.clips.append({clips[c],
+                                     SessionRecord::State(std::min<qsizetype>(state, 2)),
+                                     {name},
+                                     {},
+                                     {},
+                                     state == 2,
+                                     13,
+                                     {}});
+        }
+        if (s == 1)
+            record.clips[3].extra = {"Q01 5 3.csv"};
+        write(dir + QStringLiteral("/out/%1 session %2.json").arg(participant).arg(s),
+              SessionFile::bytes(record));
+    }
+    return write(dir + "/study.json", R"({"title": "T", "variables": ["Mood", "Stress"],
+        "practice": "practice.avi", "clips": ["a/intro.avi", "b/intro.avi", "city.avi",
+        "empty.avi"], "results": "out"})");
 }
 
 } // namespace CollateFiles

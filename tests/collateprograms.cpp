@@ -1,5 +1,6 @@
 #include "collatefiles.h"
 #include "collatewindow.h"
+#include "commandline.h"
 #include "eventlog.h"
 #include "files.h"
 #include "resultsfile.h"
@@ -18,6 +19,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +31,7 @@ class TestCollatePrograms : public QObject
 {
     Q_OBJECT
 private slots:
+    void study_data();
     void study();
     void commandLine_data();
     void commandLine();
@@ -36,47 +39,94 @@ private slots:
     void answers();
 };
 
-// A study collated clip by clip over its participants, the practice clip left out.
+void TestCollatePrograms::study_data()
+{
+    // After --study (see writeStudy). Each of expected: "out LINE" printed, "!out TEXT" not,
+    // "err TEXT" on standard error, "file PATH" made, "!file PATH" not, "file PATH holds TEXT".
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("refused"); // outputs whose names begin so cannot be written
+    QTest::newRow("every clip and variable; partial runs and other studies named")
+        << QStringList{} << 0
+        << QStringList{"out a/intro\tMood\truns\t4",
+                       "out a/intro\tStress\truns\t4",
+                       "out b/intro\tStress\truns\t2",
+                       "out city\tMood\truns\t2",
+                       "!out practice",
+                       "err P03 city: interrupted at 13 s, left out\n",
+                       "err P02 city: a further run, Q01 5 3.csv, left out\n",
+                       "err P04 city: ended at 13 s, before the clip's end, left out\n",
+                       "err P01 a/intro: a further run, P01 3 1.csv, left out\n",
+                       "err empty: no runs yet\n",
+                       "err 2 session records of another study, U, left out\n"}
+        << "";
+    QTest::newRow("--variable narrows it")
+        << QStringList{"--variable", "Stress"} << 0
+        << QStringList{"out city\tStress\truns\t2", "!out Mood"} << "";
+    QTest::newRow("--include-partial: the interrupted run, never a further one")
+        << QStringList{"--include-partial"} << 0
+        << QStringList{"out city\tMood\truns\t4", "err P03 city: interrupted at 13 s, included"}
+        << "";
+    QTest::newRow("--rate; one folder made for -o and --chart; like-named clips apart")
+        << QStringList{"--rate", "2", "-o", "@dir/new/t", "--chart", "@dir/new/t"} << 0
+        << QStringList{"out a/intro\tStress\tmoments\t4",
+                       "file new/t/a_intro Mood.csv holds P04 (1.1.2026),Mean",
+                       "file new/t/b_intro Mood.csv holds P02 (1.1.2026),Mean",
+                       "file new/t/city Stress.png"}
+        << "";
+    QTest::newRow("a refused output: nothing printed, made or written")
+        << QStringList{"--chart", "@dir/new", "-o", "@dir/out"} << 2
+        << QStringList{"!out runs", "err out/city Stress.csv is a Dialtrace results file",
+                       "!file new", "!file out/a_intro Mood.csv"}
+        << "";
+    QTest::newRow("an output not written fails the call, after the others")
+        << QStringList{"-o", "@dir/t"} << 1
+        << QStringList{"out b/intro\tMood\truns\t2", "err cannot write @dir/t/b_intro Mood.csv",
+                       "file t/a_intro Mood.csv", "!file t/b_intro Mood.csv",
+                       "file t/city Stress.csv"}
+        << "b_intro Mood.csv";
+    QTest::newRow("--rate with an event log missing fails the call")
+        << QStringList{"--rate", "2", "--include-partial"} << 1
+        << QStringList{"out a/intro\tMood\truns\t4", "!out city",
+                       "err P03 2 3.csv: no event log beside it"}
+        << "";
+    QTest::newRow("a variable the study has not")
+        << QStringList{"--variable", "Joy"} << 2
+        << QStringList{"err --variable Joy is not a variable of the study (Mood, Stress)"} << "";
+}
+
+// In the library, where the disk can be made to fail.
 void TestCollatePrograms::study()
 {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, refused);
     QTemporaryDir dir;
-    for (const char *clip : {"a.avi", "b.avi", "practice.avi"})
-        write(dir.filePath(clip), "a clip");
-    write(dir.filePath("study.json"), R"({"title": "T", "variables": ["Mood"], "practice":
-        "practice.avi", "clips": ["a.avi", "b.avi"], "results": "out"})");
-    QVERIFY(QDir(dir.path()).mkdir("out"));
-    for (const QString participant : {"P1", "P2"}) {
-        SessionRecord record{"T", participant, "today", {}};
-        for (const QString clip : {"practice.avi", "a.avi", "b.avi"}) {
-            const QString name = participant + ' ' + clip;
-            const int level = participant == "P1" ? 1 : 3;
-            write(dir.filePath("out/" + name + ".csv"),
-                  results(participant, "Mood", {QString::number(level), "2", "-1"}));
-            SessionRecord::Clip entry;
-            entry.clip = clip;
-            entry.state = SessionRecord::State::Done;
-            entry.files = {name + ".csv"};
-            entry.complete = true;
-            record.clips.append(entry);
-        }
-        // The second clip of P2 was never rated.
-        if (participant == "P2")
-            record.clips[2].state = SessionRecord::State::NotYet;
-        write(dir.filePath("out/" + participant + " session 1.json"), SessionFile::bytes(record));
+    arguments = QStringList{"--study", writeStudy(dir.path())} +
+                arguments.replaceInStrings("@dir", dir.path());
+    // A results file where an output would go.
+    QVERIFY(QFile::copy(dir.filePath("out/P01 0 1.csv"), dir.filePath("out/city Stress.csv")));
+    FailingDisk disk;
+    disk.refusedNames = refused;
+    QString outText;
+    QString errText;
+    QTextStream out(&outText);
+    QTextStream err(&errText);
+    QTEST(CommandLine::run(CommandLine::parse(arguments), out, err), "exitCode");
+    err.flush();
+    for (const QString &expect : expected.replaceInStrings("@dir", dir.path())) {
+        const QString kind = expect.section(' ', 0, 0);
+        const QString what = expect.section(' ', 1);
+        const QString path = dir.filePath(what.section(" holds ", 0, 0));
+        const bool holds = kind == "out"    ? outText.split('\n').contains(what)
+                           : kind == "!out" ? !outText.contains(what)
+                           : kind == "err"
+                               ? errText.contains(what)
+                               : QFileInfo::exists(path) == (kind == "file") &&
+                                     readAll(path).contains(what.section(" holds ", 1).toUtf8());
+        QVERIFY2(holds, qPrintable(expect + " in:\n" + outText + errText));
     }
-    QVERIFY(QDir(dir.path()).mkdir("tables"));
-    QProcess process;
-    process.start(QStringLiteral(DIALTRACE_COLLATE),
-                  {"--study", dir.filePath("study.json"), "-o", dir.filePath("tables")});
-    QVERIFY(process.waitForFinished(30000));
-    const QStringList out = QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n');
-    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
-    QVERIFY2(out.contains("a\truns\t2") && out.contains("b\truns\t1"), qPrintable(out.join('\n')));
-    QVERIFY(out.contains("a\tseconds\t3"));
-    QVERIFY(!out.join('\n').contains("practice"));
-    QVERIFY(
-        readAll(dir.filePath("tables/a Mood.csv")).startsWith("Time,P1 (1.1.2026),P2 (1.1.2026),"));
-    QVERIFY(QFile::exists(dir.filePath("tables/b Mood.csv")));
 }
 
 void TestCollatePrograms::commandLine_data()
@@ -182,6 +232,9 @@ void TestCollatePrograms::commandLine_data()
     QTest::newRow("--rate with a run that has no event log")
         << QStringList{"--rate=4", "@1", "@2", "@3"} << 1 << ""
         << "@3: no event log beside it (judge3.events.csv)";
+    QTest::newRow("--include-partial without --study")
+        << QStringList{"--include-partial", "@1"} << 2 << ""
+        << "--include-partial goes with --study";
     QTest::newRow("--rate 0") << QStringList{"--rate", "0", "@1"} << 2 << ""
                               << "--rate takes a whole number from 1 to 50";
     QTest::newRow("--rate 51") << QStringList{"--rate=51", "@1"} << 2 << ""
@@ -199,38 +252,6 @@ void TestCollatePrograms::commandLine_data()
         << QStringList{"-o", "@dir/t.csv", "--chart", "@dir/c.png", "@1", "@2"} << 0 << "seconds\t6"
         << "";
 }
-
-namespace {
-
-// What a folder holds: each plain file's bytes (or size, when large), and what else is there.
-QMap<QString, QByteArray> contents(const QString &directory)
-{
-    QMap<QString, QByteArray> found;
-    const QDir dir(directory);
-    for (const QFileInfo &entry :
-         dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        QByteArray &bytes = found[entry.fileName()];
-        if (entry.isSymLink() || !entry.isFile())
-            bytes = "not a plain file";
-        else if (entry.size() > ResultsFile::MaxFileBytes)
-            bytes = QByteArray::number(entry.size());
-        else if (!Files::readFile(entry.filePath(), &bytes))
-            qFatal("cannot read %s", qPrintable(entry.filePath()));
-    }
-    return found;
-}
-
-// A machine without a display or a desktop session, as a script on a server has; the tests'
-// own offscreen platform is not passed on.
-QProcessEnvironment headless()
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    return environment;
-}
-
-} // namespace
 
 void TestCollatePrograms::commandLine()
 {

@@ -30,6 +30,7 @@ private slots:
     void review();
     void guards_data();
     void guards();
+    void studyClips();
 };
 
 // The window offers the rate too; a run without an event log keeps all at their seconds.
@@ -240,6 +241,24 @@ void TestCollateWindow::review()
     auto *statistics = window.findChild<QTableWidget *>("statisticsTable");
     QCOMPARE(statistics->item(2, 0)->text(), "lag[R2 (1.1.2026)]");
     QCOMPARE(statistics->item(2, 1)->text(), "2.0000");
+}
+
+// Each clip of a study beside its own file, or beside none where its file has gone.
+void TestCollateWindow::studyClips()
+{
+    QTemporaryDir dir;
+    FakeCollateDialogs dialogs;
+    FakeMediaPlayer player;
+    CollateWindow window(dialogs, player);
+    window.openStudy(writeStudy(dir.path()));
+    QCOMPARE(player.url, dir.filePath("a/intro.avi"));
+    window.chooseClip(1);
+    QCOMPARE(player.url, dir.filePath("b/intro.avi"));
+    QVERIFY(QFile::remove(dir.filePath("city.avi")));
+    window.chooseClip(2);
+    QCOMPARE(window.review().clip(), QString());
+    QCOMPARE(player.closeCalls, 1);
+    QCOMPARE(window.collation().runs().size(), 2); // the interrupted run left out
 }
 
 int runCollateWindowTests(int argc, char *argv[])

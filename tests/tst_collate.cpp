@@ -4,6 +4,8 @@
 #include "lag.h"
 #include "rebin.h"
 #include "resultsfile.h"
+#include "studycommand.h"
+#include "studyruns.h"
 
 #include <QApplication>
 #include <QDir>
@@ -56,6 +58,7 @@ private slots:
     void lags();
     void rebin_data();
     void rebin();
+    void studyOutputNames();
 };
 
 void TestCollate::fQuantile_data()
@@ -323,6 +326,13 @@ void TestCollate::rebin()
         levels << QString::number(grid[i]);
     QTEST(levels.join(' '), "levels");
     QCOMPARE(grid.mid(0, 2), QList<qint8>(2, ResultsRun::Gap));
+}
+
+// Outputs that would be one file, once made safe or letter case aside, are numbered apart.
+void TestCollate::studyOutputNames()
+{
+    QCOMPARE(StudyCommand::fileNames(StudyRuns::names({"a:b.avi", "a?b.avi"}), {"Mood", "MOOD"}),
+             QStringList({"a_b Mood", "a_b MOOD (2)", "a_b Mood (3)", "a_b MOOD (4)"}));
 }
 
 // The command line and the window are in collateprograms.cpp.
