@@ -33,6 +33,7 @@ struct Report
     QStringList elsewhere;
     QStringList unreadable;
     QStringList recorded;
+    bool savedInStudy = false;
 };
 
 QString who(const Journal::Run &run)
@@ -258,6 +259,7 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
         who(*run) + QStringLiteral(", saved as \"%1\"")
                         .arg(QDir::toNativeSeparators(
                             inStudy ? saved.first() : QFileInfo(saved.first()).fileName()));
+    m_report.savedInStudy |= inStudy;
     if (inStudy &&
         !markInRecord(study, SessionRecord::State::Recovered, saved, false, run->samples, &error))
         line += QStringLiteral(" (its session record could not be updated: %1)").arg(error);
@@ -270,9 +272,15 @@ QString Recoverer::text() const
     QStringList parts;
     if (!m_report.saved.isEmpty() || !m_report.failed.isEmpty())
         parts << QStringLiteral("Dialtrace ended during a run without \"Finished!\".");
+    // A study's runs are named with their folder, the study's results folder.
     if (!m_report.saved.isEmpty())
-        parts << QStringLiteral("The results stored up to then are saved beside the program, in ") +
-                     folder + QStringLiteral(":\n\n") + m_report.saved.join(QLatin1Char('\n'));
+        parts << QStringLiteral("The results stored up to then are saved") +
+                     (m_report.savedInStudy
+                          ? QStringLiteral(" (single runs beside the program, in ")
+                          : QStringLiteral(" beside the program, in ")) +
+                     folder +
+                     (m_report.savedInStudy ? QStringLiteral("):\n\n") : QStringLiteral(":\n\n")) +
+                     m_report.saved.join(QLatin1Char('\n'));
     if (!m_report.recorded.isEmpty())
         parts << QStringLiteral("The results of these clips were saved, but their session record "
                                 "could not be updated then; it is now:\n\n") +

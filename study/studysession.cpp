@@ -220,7 +220,9 @@ QString StudySession::resultsName(int index) const
 
 bool StudySession::start(int index, QString *error)
 {
-    m_record.clips[index].started = QDateTime::currentDateTime();
+    m_started = QDateTime::currentDateTime();
+    if (!m_record.clips[index].started.isValid())
+        m_record.clips[index].started = m_started;
     return save(error);
 }
 
@@ -249,6 +251,8 @@ bool StudySession::markDone(int index, bool complete, int seconds, QString *erro
             clip.extra.append(name);
     }
     clip.state = SessionRecord::State::Done;
+    // The times of the run whose files these are.
+    clip.started = m_started;
     clip.ended = QDateTime::currentDateTime();
     clip.complete = complete;
     clip.seconds = seconds;

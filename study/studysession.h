@@ -73,6 +73,7 @@ private:
     SessionRecord m_record;
     QString m_recordPath;
     QStringList m_saved; // by saveResults, for markDone
+    QDateTime m_started; // of the clip's run under way
     bool m_recordWritten = true;
 };
 
