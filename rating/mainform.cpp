@@ -268,7 +268,7 @@ void MainForm::lengthKnown(double seconds)
     Timer1.stop();
     TimeItself.start();
     const qint64 origin = m_events.startRecording();
-    m_nextSample = origin + 1000;
+    m_recordingClock.start(origin);
     emit recordingStarted(origin);
 }
 
@@ -277,9 +277,7 @@ void MainForm::recordSample()
     // Every second that is due, each as of its own moment on the run's clock, however late the
     // timer: since every press first takes the seconds due before it, nothing handled after a
     // second's moment is in that second's sample.
-    while (TimeItself.isActive() && m_events.now() >= m_nextSample) {
-        m_sampleMoment = m_nextSample;
-        m_nextSample += 1000;
+    while (TimeItself.isActive() && (m_sampleMoment = m_recordingClock.takeDue(m_events.now()))) {
         takeSample();
         m_sampleMoment.reset();
     }
@@ -308,6 +306,7 @@ void MainForm::endRecording()
     if (!TimeItself.isActive())
         return;
     TimeItself.stop();
+    m_recordingClock.stop();
     // The fall-back goes on alone, as before the recording.
     Timer1.start();
 }

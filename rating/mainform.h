@@ -2,6 +2,7 @@
 
 #include "levelmeter.h"
 #include "ratingstate.h"
+#include "recordingclock.h"
 #include "recordtable.h"
 #include "runevents.h"
 
@@ -115,8 +116,8 @@ private:
     RatingState m_state;
     RunEvents m_events;
     qint64 m_longestPressLog = 0;
-    // On the run's clock: when the next sample is due, and while one is taken, its moment.
-    qint64 m_nextSample = 0;
+    RecordingClock m_recordingClock;
+    // While a sample is taken, its moment on the run's clock.
     std::optional<qint64> m_sampleMoment;
     std::optional<RecordTable> m_table;
     qint16 RecordRow = 1;

@@ -4,6 +4,7 @@
 #include "eventcheck.h"
 #include "eventlog.h"
 #include "outputform.h"
+#include "recordingclock.h"
 #include "support.h"
 
 #include <QDir>
@@ -49,6 +50,38 @@ class TestEvents : public QObject
 {
     Q_OBJECT
 private slots:
+    // Each second is taken at its own moment, however late or early the tick that asks.
+    void recordingClock_data()
+    {
+        QTest::addColumn<qint64>("origin");
+        QTest::addColumn<QList<qint64>>("ticks");
+        QTest::addColumn<QList<qint64>>("moments");
+        QTest::newRow("on time") << qint64(0) << QList<qint64>{1000, 2000}
+                                 << QList<qint64>{1000, 2000};
+        QTest::newRow("a tick a moment early takes nothing")
+            << qint64(0) << QList<qint64>{999, 1001} << QList<qint64>{1000};
+        QTest::newRow("a late tick catches up, each second at its moment")
+            << qint64(300) << QList<qint64>{3350} << QList<qint64>{1300, 2300, 3300};
+        QTest::newRow("the same moment asked twice takes it once")
+            << qint64(0) << QList<qint64>{1000, 1000} << QList<qint64>{1000};
+    }
+    void recordingClock()
+    {
+        QFETCH(qint64, origin);
+        QFETCH(QList<qint64>, ticks);
+        RecordingClock clock;
+        QVERIFY(!clock.takeDue(origin + 5000));
+        clock.start(origin);
+        QList<qint64> moments;
+        for (const qint64 tick : ticks) {
+            while (const auto due = clock.takeDue(tick))
+                moments << *due;
+        }
+        QTEST(moments, "moments");
+        clock.stop();
+        QVERIFY(!clock.takeDue(origin + 100000));
+    }
+
     // Each key or notch is one press of its button, whatever has the focus; nothing else moves.
     void keysAndWheel_data()
     {
