@@ -2,7 +2,6 @@
 
 #include "dialogs.h"
 #include "eventlog.h"
-#include "files.h"
 #include "form1.h"
 #include "instructionsform.h"
 #include "mainform.h"
@@ -15,12 +14,11 @@
 
 #include <QDate>
 #include <QDir>
-#include <QFileInfo>
 
 ScreenOrder::ScreenOrder(Dialogs &dialogs, MediaPlayer &player, const QString &applicationDirectory,
                          QObject *parent)
     : QObject(parent), m_dialogs(dialogs), m_player(player),
-      m_applicationDirectory(applicationDirectory)
+      m_applicationDirectory(applicationDirectory), m_plan(singleRunPlan(applicationDirectory))
 {
 }
 
@@ -53,64 +51,36 @@ void ScreenOrder::handOverFromSplash()
     disconnect(m_splash, &Form1::closeAllRequested, this, &ScreenOrder::closeAll);
     m_splash->hide();
     m_variableForm = new VariableForm(m_dialogs);
-    if (m_study)
-        m_variableForm->setStudy(m_study->variables,
+    if (const QStringList fixed = m_plan->fixedVariables(); !fixed.isEmpty())
+        m_variableForm->setStudy(fixed,
                                  QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-    connect(m_variableForm, &VariableForm::recordReady, this, &ScreenOrder::recordReady);
+    connect(m_variableForm, &VariableForm::recordReady, this, &ScreenOrder::beginRun);
     connect(m_variableForm, &VariableForm::closeAllRequested, this, &ScreenOrder::closeAll);
     m_variableForm->show();
     m_splash->close();
-    if (m_study) {
-        if (const QString others = StudySession::otherStudies(*m_study); !others.isEmpty())
-            m_dialogs.message(m_variableForm, others + QLatin1Char('.'));
-    }
+    if (const QString notice = m_plan->setupNotice(); !notice.isEmpty())
+        m_dialogs.message(m_variableForm, notice);
 }
 
 void ScreenOrder::setStudy(const Study &study, QRandomGenerator *random)
 {
-    m_study = study;
-    m_random = random;
+    m_plan = studyPlan(study, m_dialogs, *random);
 }
 
-void ScreenOrder::recordReady()
+void ScreenOrder::beginRun()
 {
     m_runRecord = m_variableForm->record();
-    switch (m_study ? beginSession() : Begun) {
-    case Begun:
+    switch (m_plan->begin(m_runRecord)) {
+    case RunPlan::Beginning::Begun:
         showInstructions();
         break;
-    case Declined:
-        // A participant who has done the study already: back to the setup form, for another.
+    case RunPlan::Beginning::Declined:
         m_variableForm->show();
         break;
-    case Failed:
+    case RunPlan::Beginning::Failed:
         closeAll();
         break;
     }
-}
-
-ScreenOrder::Beginning ScreenOrder::beginSession()
-{
-    const QString participant = m_runRecord.SubjectName;
-    auto unfinished = StudySession::unfinished(*m_study, participant);
-    if (unfinished && m_dialogs.confirm(nullptr, goOnQuestion(participant, unfinished->doneCount(),
-                                                              unfinished->interruptedCount(),
-                                                              unfinished->clipCount()))) {
-        m_session = std::move(unfinished);
-        return Begun;
-    }
-    if (!unfinished) {
-        if (const auto date = StudySession::completed(*m_study, participant);
-            date && !m_dialogs.confirm(nullptr, doneAlreadyQuestion(participant, *date)))
-            return Declined;
-    }
-    QString error;
-    m_session = StudySession::begin(*m_study, participant, m_runRecord.DateText, *m_random, &error);
-    if (!m_session)
-        m_dialogs.message(
-            nullptr,
-            QStringLiteral("The study cannot begin for \"%1\".\n\n%2").arg(participant, error));
-    return m_session ? Begun : Failed;
 }
 
 void ScreenOrder::showStudyStep()
@@ -120,18 +90,16 @@ void ScreenOrder::showStudyStep()
     dropRun();
     // A closed results screen deletes itself; the next clip's comes anew.
     m_outputForm = nullptr;
-    // Clips done meanwhile on another computer are not offered again.
-    m_session->refresh();
-    const int next = m_session->next();
-    const bool last = next < 0;
-    m_studyForm = new StudyForm(last ? ThankYouText : m_session->stepText(next),
-                                last ? CloseText : StartText);
+    const RunPlan::Step step = m_plan->nextStep();
+    const bool last = step.index < 0;
+    m_studyForm = new StudyForm(last ? ThankYouText : step.text, last ? CloseText : StartText);
     m_studyForm->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_studyForm, &StudyForm::closeAllRequested, this, &ScreenOrder::closeAll);
     if (last)
         connect(m_studyForm, &StudyForm::pressed, this, &ScreenOrder::closeAll);
     else
-        connect(m_studyForm, &StudyForm::pressed, this, [this, next] { startClip(next); });
+        connect(m_studyForm, &StudyForm::pressed, this,
+                [this, index = step.index] { startClip(index); });
     m_studyForm->show();
     if (m_instructionsForm)
         m_instructionsForm->close();
@@ -139,38 +107,21 @@ void ScreenOrder::showStudyStep()
 
 void ScreenOrder::startClip(int index)
 {
-    // Its screen may have waited while another computer rated the clip.
-    m_session->refresh();
-    if (!m_session->isLeftToDo(index)) {
+    if (!m_plan->startClip(index, m_runRecord)) {
         QPointer<StudyForm> stale = m_studyForm;
         showStudyStep();
         if (stale)
             stale->close();
         return;
     }
-    m_clip = index;
-    m_runRecord.FileFullPath = m_study->clipPath(m_session->record().clips[index].clip);
-    QString error;
-    // The record only tells when the clip started: the clip goes on without it.
-    if (m_session->start(index, &error))
-        recordWritten();
-    else
-        m_dialogs.message(nullptr, recordProblem(error));
+    keepOrDropJournals();
     showRatingScreen();
 }
 
-QString ScreenOrder::recordProblem(const QString &error) const
+void ScreenOrder::keepOrDropJournals()
 {
-    return QStringLiteral("The session record \"%1\" could not be updated.\n\n%2\n\nThe results of "
-                          "every clip rated are saved in \"%3\". The study goes on, and Dialtrace "
-                          "tries again after each clip.")
-        .arg(QDir::toNativeSeparators(m_session->recordPath()), error,
-             QDir::toNativeSeparators(m_study->resultsFolder));
-}
-
-void ScreenOrder::recordWritten()
-{
-    // Their clips are in the record now.
+    if (!m_plan->isRecordWritten())
+        return;
     for (const auto &journal : m_unrecorded)
         journal->discard();
     m_unrecorded.clear();
@@ -178,8 +129,8 @@ void ScreenOrder::recordWritten()
 
 void ScreenOrder::dropRun()
 {
-    if (m_journal && m_session && !m_session->isRecordWritten()) {
-        // The record does not name this clip's results yet: its journal stays, naming them.
+    if (m_journal && !m_plan->isRecordWritten()) {
+        // The record does not name this run's results yet: its journal stays, naming them.
         m_unrecorded.push_back(std::move(m_journal));
     } else if (m_journal) {
         m_journal->discard();
@@ -204,10 +155,10 @@ void ScreenOrder::showInstructions()
     if (m_ended || m_instructionsForm || m_mainForm)
         return;
     m_instructionsForm = new InstructionsForm(m_variableForm->record(), m_applicationDirectory,
-                                              m_study ? m_study->instructions : QString());
+                                              m_plan->instructions());
     m_instructionsForm->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_instructionsForm, &InstructionsForm::proceedPressed, this,
-            m_study ? &ScreenOrder::showStudyStep : &ScreenOrder::showRatingScreen);
+            m_plan->hasSteps() ? &ScreenOrder::showStudyStep : &ScreenOrder::showRatingScreen);
     connect(m_instructionsForm, &InstructionsForm::closeAllRequested, this, &ScreenOrder::closeAll);
     m_instructionsForm->show();
 }
@@ -216,20 +167,13 @@ void ScreenOrder::showRatingScreen()
 {
     if (m_ended || m_mainForm)
         return;
-    QWidget *before = m_study ? static_cast<QWidget *>(m_studyForm) : m_instructionsForm;
+    QWidget *before = m_plan->hasSteps() ? static_cast<QWidget *>(m_studyForm) : m_instructionsForm;
     before->hide();
     const SetupRecord &record = m_runRecord;
-    Journal::StudyPlace place;
-    if (m_study)
-        place = {m_study->resultsFolder, m_session->resultsName(m_clip), m_session->recordPath(),
-                 m_clip};
-    m_journal =
-        std::make_unique<RunJournal>(m_applicationDirectory, record, record.Variable2Enabled,
-                                     QDateTime::currentDateTime(), Journal::thisComputer(), place);
-    RunEnding ending;
-    if (m_study)
-        ending = {m_study->pause, true};
-    m_mainForm = new MainForm(record, m_player, m_dialogs, m_clock, nullptr, ending);
+    m_journal = std::make_unique<RunJournal>(m_applicationDirectory, record,
+                                             record.Variable2Enabled, QDateTime::currentDateTime(),
+                                             Journal::thisComputer(), m_plan->journalPlace());
+    m_mainForm = new MainForm(record, m_player, m_dialogs, m_clock, nullptr, m_plan->ending());
     m_journal->setProblemHandler([this](const QString &problem) {
         // From the journal's thread: the screen hears of it on its own.
         QMetaObject::invokeMethod(
@@ -275,15 +219,15 @@ void ScreenOrder::finishRun()
         m_outputForm->setAttribute(Qt::WA_DeleteOnClose);
         // In a study its Close goes on to the next clip.
         connect(m_outputForm, &OutputForm::closeAllRequested, this,
-                m_study ? &ScreenOrder::showStudyStep : &ScreenOrder::closeAll);
+                m_plan->hasSteps() ? &ScreenOrder::showStudyStep : &ScreenOrder::closeAll);
         connect(m_outputForm, &OutputForm::resultsExported, this,
                 [this, journal = m_journal.get()] {
-                    if (!m_study || m_session->isRecordWritten())
+                    if (m_plan->isRecordWritten())
                         journal->discard();
                 });
         m_outputForm->show();
     };
-    if (!m_study || m_study->showResults)
+    if (m_plan->showsResults())
         showResults();
 
     rating.finish();
@@ -291,71 +235,41 @@ void ScreenOrder::finishRun()
     const QByteArray bytes =
         ResultsFile::bytes(Recording::results(m_runRecord, two, rating.table()));
     const QByteArray events = EventLog::bytes(rating.events(), two);
-    QString where;
-    QString error;
-    const bool saved = saveResults(bytes, events, &where, &error);
-    bool recorded = true;
-    if (saved && m_study) {
-        QString recordError;
-        const bool written = m_session->isRecordWritten();
-        recorded =
-            m_session->markDone(m_clip, rating.isComplete(), rating.storedSeconds(), &recordError);
-        if (recorded) {
-            recordWritten();
-        } else {
-            m_journal->noteSaved(m_session->record().clips[m_clip].files, rating.isComplete(),
-                                 rating.storedSeconds());
-            // Told once while it keeps failing.
-            if (written)
-                m_dialogs.message(m_outputForm, recordProblem(recordError));
-        }
-    }
+    const RunPlan::Saved saved =
+        m_plan->save(bytes, events, rating.isComplete(), rating.storedSeconds(), m_outputForm);
     // Results that are in no file stay on the screen, for an export.
-    if (!saved && !m_outputForm)
+    if (!saved.saved && !m_outputForm)
         showResults();
     if (m_outputForm) {
         m_outputForm->setCounts(rating.state());
         m_outputForm->setTable(rating.table());
         m_outputForm->setResultsBytes(bytes, events);
-        if (saved && m_study)
+        if (saved.saved && saved.inStudy)
             m_outputForm->setResultsSaved();
     }
-    if (saved && recorded) {
-        // The results are in their files now; until then the journal stands in for them.
-        m_journal->discard();
-    } else if (!saved) {
+    if (!saved.saved) {
         m_dialogs.message(m_outputForm,
                           QStringLiteral("The results could not be saved in \"%1\".\n\n%2\n\n"
                                          "They are kept until you close this window: use \"Export "
                                          "to Excel\" to save them elsewhere.")
-                              .arg(QDir::toNativeSeparators(where), error));
+                              .arg(QDir::toNativeSeparators(saved.where), saved.error));
+    } else if (m_plan->isRecordWritten()) {
+        // The results are in their files now; until then the journal stands in for them.
+        m_journal->discard();
+        keepOrDropJournals();
+    } else {
+        m_journal->noteSaved(saved.files, rating.isComplete(), rating.storedSeconds());
     }
     if (!m_outputForm)
         showStudyStep();
 }
 
-bool ScreenOrder::saveResults(const QByteArray &results, const QByteArray &events, QString *where,
-                              QString *error)
-{
-    if (m_study) {
-        *where = m_study->resultsFolder;
-        return m_session->saveResults(m_clip, results, events, error);
-    }
-    *where = resultsFilePath();
-    return UnsavedResults::writeLastRun(m_applicationDirectory, results, events, error);
-}
-
 void ScreenOrder::recoverInterruptedRuns()
 {
-    QString text = Recovery::recoverInterruptedRuns(m_applicationDirectory);
-    if (m_study) {
-        if (const QStringList completed = StudySession::completeStaleRecords(*m_study);
-            !completed.isEmpty())
-            text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) +
-                    QStringLiteral("These session records did not name the results saved for a "
-                                   "clip; they do now:\n\n") +
-                    completed.join(QLatin1Char('\n'));
-    }
+    QString text =
+        Recovery::recoverInterruptedRuns(m_applicationDirectory, &StudySession::recordSavedRun);
+    if (const QString repaired = m_plan->repairRecords(); !repaired.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) + repaired;
     if (!text.isEmpty())
         m_dialogs.message(nullptr, text);
 }
@@ -366,8 +280,8 @@ void ScreenOrder::closeAll()
         return;
     m_ended = true;
     // Every way here either has the results in a file already or was confirmed by the user; a
-    // study's journals whose clips the record does not name yet stay for the next start.
-    if (m_journal && (!m_session || m_session->isRecordWritten()))
+    // study's journals whose runs the record does not name yet stay for the next start.
+    if (m_journal && m_plan->isRecordWritten())
         m_journal->discard();
     if (m_mainForm) {
         m_mainForm->endForGood();

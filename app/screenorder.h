@@ -4,6 +4,7 @@
 #include "instructionsform.h"
 #include "mainform.h"
 #include "outputform.h"
+#include "runplan.h"
 #include "studyform.h"
 #include "studysession.h"
 #include "variableform.h"
@@ -47,7 +48,8 @@ public:
     MainForm *mainForm() const { return m_mainForm; }
     OutputForm *outputForm() const { return m_outputForm; }
     StudyForm *studyForm() const { return m_studyForm; }
-    const std::optional<StudySession> &session() const { return m_session; }
+    // A study's session; null for single runs.
+    const StudySession *session() const { return m_plan->session(); }
 
     // The path of the results file written at "Finished!", and of the event log beside it.
     QString resultsFilePath() const;
@@ -70,41 +72,25 @@ signals:
 
 private:
     void recoverInterruptedRuns();
-    void recordReady();
-    // A participant's session: the one they left unfinished, where they want to go on with it,
-    // or a new one, unless they have done the study already and are not to do it again.
-    enum Beginning
-    {
-        Begun,
-        Declined,
-        Failed
-    };
-    Beginning beginSession();
+    // The setup form's record is ready: the instructions follow, where the run may begin.
+    void beginRun();
     void startClip(int index);
-    // Where the results of a run went: temp.csv, or the study's results folder.
-    bool saveResults(const QByteArray &results, const QByteArray &events, QString *where,
-                     QString *error);
     // The screens of a finished clip go before the next clip's come.
     void dropRun();
-    // What the operator is told where the session record cannot be written.
-    QString recordProblem(const QString &error) const;
-    // The record names every clip rated: the journals kept for it go.
-    void recordWritten();
+    // Every saved run is where it belongs: the journals kept for it go.
+    void keepOrDropJournals();
 
     Dialogs &m_dialogs;
     MediaPlayer &m_player;
     QString m_applicationDirectory;
     bool m_ended = false;
     std::unique_ptr<RunJournal> m_journal;
-    // Journals of clips whose results are saved but not yet named in the session record.
+    // Journals of runs whose results are saved but not yet named in their session record.
     std::vector<std::unique_ptr<RunJournal>> m_unrecorded;
     RunEvents::Clock m_clock;
     // The record each run reads: the setup form's, with the clip of a study's run.
     SetupRecord m_runRecord;
-    std::optional<Study> m_study;
-    QRandomGenerator *m_random = nullptr;
-    std::optional<StudySession> m_session;
-    int m_clip = -1;
+    std::unique_ptr<RunPlan> m_plan;
 
     // Screens delete themselves when closed, except the setup form and the rating screen,
     // which stay loaded, hidden, until the program ends: the record and the run live there.
@@ -115,21 +101,3 @@ private:
     QPointer<OutputForm> m_outputForm;
     QPointer<StudyForm> m_studyForm;
 };
-
-inline QString goOnQuestion(const QString &participant, int done, int interrupted, int all)
-{
-    const QString interruptedText =
-        interrupted == 0 ? QString()
-        : interrupted == 1
-            ? QStringLiteral("; 1 was interrupted")
-            : QStringLiteral("; %1 were interrupted").arg(QString::number(interrupted));
-    return QStringLiteral("%1 has done %2 of %3 clips%4. Go on with the %5 left?")
-        .arg(participant, QString::number(done), QString::number(all), interruptedText,
-             QString::number(all - done));
-}
-
-inline QString doneAlreadyQuestion(const QString &participant, const QString &date)
-{
-    return QStringLiteral("%1 has done this study already (%2). Start again as a new session?")
-        .arg(participant, date);
-}

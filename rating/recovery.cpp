@@ -5,7 +5,6 @@
 #include "files.h"
 #include "resultsfile.h"
 #include "runjournal.h"
-#include "sessionrecord.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -98,39 +97,12 @@ QString moveAside(const QString &path, int *error)
     return QFileInfo(target).fileName();
 }
 
-// The study's session record says the run was saved, and where: as done where its results were
-// saved in full, else as recovered. Merged with the record as it stands, so that a clip done
-// meanwhile (on another computer, or at a later start) keeps its results and names these as extra.
-bool markInRecord(const Journal::StudyPlace &study, SessionRecord::State state,
-                  const QStringList &saved, bool complete, int seconds, QString *error)
-{
-    auto record = SessionFile::read(study.record);
-    if (!record) {
-        *error = QStringLiteral("it cannot be read");
-        return false;
-    }
-    if (study.index < 0 || study.index >= record->clips.size()) {
-        *error = QStringLiteral("it does not hold this run");
-        return false;
-    }
-    SessionRecord mine = *record;
-    SessionRecord::Clip &clip = mine.clips[study.index];
-    clip.state = state;
-    clip.complete = complete;
-    clip.seconds = seconds;
-    clip.ended = QDateTime::currentDateTime();
-    clip.files.clear();
-    clip.extra.clear();
-    for (const QString &path : saved)
-        clip.files.append(QFileInfo(path).fileName());
-    return SessionFile::update(study.record, mine, nullptr, error);
-}
-
 class Recoverer
 {
 public:
-    explicit Recoverer(const QString &directory)
-        : m_directory(directory), m_shared(Disk::current().isShared(directory))
+    Recoverer(const QString &directory, const Recovery::StudyRecorder &recorder)
+        : m_directory(directory), m_recorder(recorder),
+          m_shared(Disk::current().isShared(directory))
     {
     }
 
@@ -141,6 +113,7 @@ private:
     void recover(int fd, const QString &name, const QByteArray &bytes);
 
     QString m_directory;
+    const Recovery::StudyRecorder &m_recorder;
     bool m_shared;
     Report m_report;
 };
@@ -217,8 +190,7 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
     QString error;
     // Saved in full at "Finished!", only its session record was not updated then.
     if (inStudy && !run->savedAs.isEmpty()) {
-        if (!markInRecord(study, SessionRecord::State::Done, run->savedAs, run->complete,
-                          run->savedSeconds, &error)) {
+        if (!m_recorder({study, true, run->savedAs, run->complete, run->savedSeconds}, &error)) {
             m_report.failed << who(*run) + QStringLiteral(", saved as \"%1\", but its session "
                                                           "record could not be updated: %2")
                                                .arg(run->savedAs.value(0), error);
@@ -260,8 +232,10 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
                         .arg(QDir::toNativeSeparators(
                             inStudy ? saved.first() : QFileInfo(saved.first()).fileName()));
     m_report.savedInStudy |= inStudy;
-    if (inStudy &&
-        !markInRecord(study, SessionRecord::State::Recovered, saved, false, run->samples, &error))
+    QStringList names;
+    for (const QString &path : std::as_const(saved))
+        names << QFileInfo(path).fileName();
+    if (inStudy && !m_recorder({study, false, names, false, run->samples}, &error))
         line += QStringLiteral(" (its session record could not be updated: %1)").arg(error);
     m_report.saved << line + QLatin1Char('.');
 }
@@ -310,9 +284,9 @@ QString Recoverer::text() const
 
 namespace Recovery {
 
-QString recoverInterruptedRuns(const QString &directory)
+QString recoverInterruptedRuns(const QString &directory, const Recovery::StudyRecorder &recorder)
 {
-    Recoverer recoverer(directory);
+    Recoverer recoverer(directory, recorder);
     // A journal whose run ended while it was being created still has its first name.
     const QString suffix = QLatin1String(RunJournal::Suffix);
     for (const QString &name : QDir(directory).entryList(

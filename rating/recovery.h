@@ -1,17 +1,36 @@
 #pragma once
 
+#include "runjournal.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // What a start finds left behind: the journals of runs that ended without "Finished!", and the
 // results a later run kept before it replaced them.
 namespace Recovery {
 
-// The journals of ended runs in directory are saved as results files under names of their own;
+// A study's run saved from its journal, for its session record: whole where its results were
+// saved in full at its end and only the record could not say so then, else recovered.
+struct StudyRun
+{
+    Journal::StudyPlace place;
+    bool whole = false;
+    QStringList files; // names in the study's results folder
+    bool complete = false;
+    int seconds = 0;
+};
+// Puts such a run in its session record; false with the reason where it cannot. The study's
+// rule, handed in by whoever starts the recovery.
+using StudyRecorder = std::function<bool(const StudyRun &run, QString *error)>;
+
+// The journals of ended runs in directory are saved as results files under names of their own,
+// a study's run into its study's results folder and, through recorder, its session record;
 // journals that cannot be read are named once and moved aside; journals whose run may go on
 // (locked, or of another computer where locks cannot be trusted) or that cannot be checked are
 // left as they are. Returns what the operator is to be told, or empty when there is nothing.
-QString recoverInterruptedRuns(const QString &directory);
+QString recoverInterruptedRuns(const QString &directory, const StudyRecorder &recorder);
 
 // A journal that cannot be read is kept under its own name with this added, and never read again.
 inline constexpr char UnreadableSuffix[] = ".unreadable";

@@ -156,6 +156,23 @@ QString StudySession::otherStudies(const Study &study)
     return SessionFile::leftOut(others);
 }
 
+bool StudySession::recordSavedRun(const Recovery::StudyRun &run, QString *error)
+{
+    auto record = SessionFile::read(run.place.record);
+    if (!record)
+        return failed(error, QStringLiteral("it cannot be read"));
+    if (run.place.index < 0 || run.place.index >= record->clips.size())
+        return failed(error, QStringLiteral("it does not hold this run"));
+    SessionRecord::Clip &clip = record->clips[run.place.index];
+    clip.state = run.whole ? SessionRecord::State::Done : SessionRecord::State::Recovered;
+    clip.complete = run.complete;
+    clip.seconds = run.seconds;
+    clip.ended = QDateTime::currentDateTime();
+    clip.files = run.files;
+    clip.extra.clear();
+    return SessionFile::update(run.place.record, *record, nullptr, error);
+}
+
 bool StudySession::isPractice(int index) const
 {
     return index == 0 && !m_study.practice.isEmpty() &&

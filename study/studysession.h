@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recovery.h"
 #include "sessionrecord.h"
 #include "studyfile.h"
 
@@ -26,6 +27,10 @@ public:
     static std::optional<QString> completed(const Study &study, const QString &participant);
     // The session records of other studies in the results folder, told as a line each.
     static QString otherStudies(const Study &study);
+    // Puts a study's run saved from its journal at a later start into its session record, as done
+    // or recovered, merged with the record as it stands: a clip done meanwhile (on another
+    // computer, or at a later start) keeps its results and names these as extra.
+    static bool recordSavedRun(const Recovery::StudyRun &run, QString *error);
     // Completes the study's records that do not name results saved for their clips (a record
     // that could not be written, its journal lost too): a clip whose results file is there, not
     // named by any record and written after the clip started, becomes done, or recovered for a
