@@ -1,5 +1,6 @@
 #include "studyruns.h"
 
+#include "eventlog.h"
 #include "sessionrecord.h"
 
 #include <QDir>
@@ -19,7 +20,7 @@ const QString Included = QStringLiteral("included");
 
 bool isEventLog(const QString &name)
 {
-    return name.endsWith(QLatin1String(".events.csv"));
+    return name.endsWith(EventLog::Suffix);
 }
 
 // One participant's run of a clip, as a session record lists it.
@@ -113,10 +114,8 @@ QList<StudyClip> collect(const Study &study, bool includePartial, QStringList *p
         const SessionRecord &record = session.record;
         for (const SessionRecord::Clip &entry : record.clips) {
             const qsizetype index = study.clips.indexOf(entry.clip);
-            // The practice clip comes first, and counts for nothing.
-            const bool practice = &entry == &record.clips.first() && !study.practice.isEmpty() &&
-                                  entry.clip == study.practice;
-            if (practice || index < 0)
+            // The practice clip counts for nothing.
+            if (study.isPractice(record.order(), &entry - record.clips.data()) || index < 0)
                 continue;
             for (const QString &name : entry.extra) {
                 if (!isEventLog(name))

@@ -99,7 +99,7 @@ QString pathBeside(const QString &resultsPath)
     QString stem = resultsPath;
     if (stem.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
         stem.chop(4);
-    return stem + QStringLiteral(".events.csv");
+    return stem + Suffix;
 }
 
 std::optional<RunEvent> parseLine(const QByteArray &line)

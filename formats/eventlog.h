@@ -55,6 +55,9 @@ struct RunEvent
 // not apply are empty; level2 is empty in a one-variable run.
 namespace EventLog {
 
+// What an event log's name ends with, beside its results file's ".csv".
+inline const QString Suffix = QStringLiteral(".events.csv");
+
 QByteArray header();
 
 // One line, CR LF included.

@@ -46,6 +46,11 @@ namespace ResultsFile {
 
 // The results of the last run, in the application directory.
 inline constexpr char FileName[] = "temp.csv";
+// What every results file's name ends with.
+inline const QString Suffix = QStringLiteral(".csv");
+// The moment in the names of files Dialtrace makes ("Recovered ... 2026-12-08 14.05.09"): sorts
+// as it reads, and holds no character a file system refuses.
+inline const QString NameDateTime = QStringLiteral("yyyy-MM-dd HH.mm.ss");
 
 inline QString path(const QString &applicationDirectory)
 {

@@ -60,7 +60,8 @@ namespace SessionFile {
 
 // Written by hand it is a few KB; nothing this large is one.
 constexpr qint64 MaxBytes = 1024 * 1024;
-// The record's file name ends with this and the moment the session began, "yyyy-MM-dd HH.mm.ss".
+// The record's file name ends with this and the moment the session began
+// (ResultsFile::NameDateTime).
 inline const QString NameInfix = QStringLiteral(" session ");
 inline const QString Pattern = QStringLiteral("* session *.json");
 

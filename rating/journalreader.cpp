@@ -160,14 +160,13 @@ QString recoveredName(const Run &run)
 {
     const QString name = QStringLiteral("Recovered %1 %2 %3")
                              .arg(run.record.SubjectName, run.record.Variable,
-                                  run.started.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
+                                  run.started.toString(ResultsFile::NameDateTime));
     return Files::safeFileName(name.simplified(), shortRecoveredName(run));
 }
 
 QString shortRecoveredName(const Run &run)
 {
-    return QStringLiteral("Recovered run ") +
-           run.started.toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
+    return QStringLiteral("Recovered run ") + run.started.toString(ResultsFile::NameDateTime);
 }
 
 } // namespace Journal

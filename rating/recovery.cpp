@@ -210,12 +210,11 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
     }
     QStringList saved;
     Files::NamedBytes files = {
-        {QStringLiteral(".csv"),
+        {ResultsFile::Suffix,
          ResultsFile::bytes(Recording::results(run->record, run->twoVariables, &run->table))}};
     // A journal of an earlier version has no times to make an event log of.
     if (!run->events.isEmpty())
-        files.append(
-            {QStringLiteral(".events.csv"), EventLog::bytes(run->events, run->twoVariables)});
+        files.append({EventLog::Suffix, EventLog::bytes(run->events, run->twoVariables)});
     // A study's run goes to the study's results folder, under the study's name for it.
     const QString folder = inStudy ? study.folder : m_directory;
     if (!Files::createUniqueFiles(folder,

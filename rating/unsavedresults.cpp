@@ -34,12 +34,12 @@ bool keep(const QString &directory, QString *keptName, QString *error)
         *error = QStringLiteral("It cannot be read.");
         return false;
     }
-    Files::NamedBytes files = {{QStringLiteral(".csv"), bytes}};
+    Files::NamedBytes files = {{ResultsFile::Suffix, bytes}};
     QByteArray events;
     if (Files::readRegularFile(EventLog::pathBeside(path), &events))
-        files.append({QStringLiteral(".events.csv"), events});
-    const QString when = QDateTime::fromSecsSinceEpoch(info.st_mtime)
-                             .toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
+        files.append({EventLog::Suffix, events});
+    const QString when =
+        QDateTime::fromSecsSinceEpoch(info.st_mtime).toString(ResultsFile::NameDateTime);
     const QString fallback = QStringLiteral("Unsaved run ") + when;
     QString base = fallback;
     ResultsRun run;

@@ -18,7 +18,7 @@ QStringList resultsFilesOf(const QStringList &names, const QString &name, bool r
                                      QStringLiteral("( \\(\\d+\\))?\\.csv$"));
     QStringList found;
     for (const QString &file : names) {
-        if (pattern.match(file).hasMatch() && !file.endsWith(QLatin1String(".events.csv")))
+        if (pattern.match(file).hasMatch() && !file.endsWith(EventLog::Suffix))
             found.append(file);
     }
     return found;

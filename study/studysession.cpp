@@ -1,6 +1,8 @@
 #include "studysession.h"
 
+#include "eventlog.h"
 #include "files.h"
+#include "resultsfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -93,8 +95,7 @@ std::optional<StudySession> StudySession::begin(const Study &study, const QStrin
         entry.clip = clip;
         session.m_record.clips.append(entry);
     }
-    const QString when =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
+    const QString when = QDateTime::currentDateTime().toString(ResultsFile::NameDateTime);
     const QString fallback = QStringLiteral("Participant") + SessionFile::NameInfix + when;
     QStringList made;
     if (!Files::createUniqueFiles(
@@ -175,8 +176,7 @@ bool StudySession::recordSavedRun(const Recovery::StudyRun &run, QString *error)
 
 bool StudySession::isPractice(int index) const
 {
-    return index == 0 && !m_study.practice.isEmpty() &&
-           m_record.clips.value(0).clip == m_study.practice;
+    return m_study.isPractice(m_record.order(), index);
 }
 
 int StudySession::next() const
@@ -253,10 +253,9 @@ bool StudySession::saveResults(int index, const QByteArray &results, const QByte
                                QString *error)
 {
     m_saved.clear();
-    return Files::createUniqueFiles(
-        m_study.resultsFolder, resultsName(index), DefaultResultsName,
-        {{QStringLiteral(".csv"), results}, {QStringLiteral(".events.csv"), events}}, &m_saved,
-        error);
+    return Files::createUniqueFiles(m_study.resultsFolder, resultsName(index), DefaultResultsName,
+                                    {{ResultsFile::Suffix, results}, {EventLog::Suffix, events}},
+                                    &m_saved, error);
 }
 
 bool StudySession::markDone(int index, bool complete, int seconds, QString *error)
