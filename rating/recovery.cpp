@@ -3,6 +3,7 @@
 #include "disk.h"
 #include "eventlog.h"
 #include "files.h"
+#include "lockedfile.h"
 #include "resultsfile.h"
 #include "runjournal.h"
 
@@ -13,10 +14,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -47,47 +44,6 @@ QString who(const Journal::Run &run)
                              : QStringLiteral(" seconds stored"));
 }
 
-// Up to limit bytes of the file behind fd, from its start.
-int readThrough(int fd, qint64 limit, QByteArray *bytes)
-{
-    bytes->clear();
-    char buffer[65536];
-    while (bytes->size() < limit) {
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer, bytes->size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            break;
-        bytes->append(buffer, n);
-    }
-    return 0;
-}
-
-// Only the file that was locked goes, whatever took its name since.
-void removeLocked(int fd, const QString &path)
-{
-    struct stat opened
-    {
-    }, named{};
-    const QByteArray encoded = QFile::encodeName(path);
-    if (::fstat(fd, &opened) == 0 && ::stat(encoded.constData(), &named) == 0 &&
-        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
-        Disk::current().remove(path) == 0)
-        Files::syncDirectory(QFileInfo(path).absolutePath());
-}
-
-// Marked as saved before it goes, so that a removal that fails never saves it twice.
-void markRecovered(int fd)
-{
-    const qsizetype size = qsizetype(sizeof Journal::RecoveredMark) - 1;
-    qsizetype written = 0;
-    if (::lseek(fd, 0, SEEK_END) >= 0 &&
-        !Disk::current().write(fd, Journal::RecoveredMark, size, &written))
-        Disk::current().syncData(fd);
-}
-
 // Under its own name with the suffix added, never over another file; the name it got.
 QString moveAside(const QString &path, int *error)
 {
@@ -110,7 +66,7 @@ public:
     QString text() const;
 
 private:
-    void recover(int fd, const QString &name, const QByteArray &bytes);
+    void recover(LockedFile &journal, const QString &name, const QByteArray &bytes);
 
     QString m_directory;
     const Recovery::StudyRecorder &m_recorder;
@@ -121,48 +77,30 @@ private:
 void Recoverer::check(const QString &name)
 {
     const QString path = m_directory + QLatin1Char('/') + name;
-    const QByteArray encoded = QFile::encodeName(path);
     if (m_shared && !Journal::writtenHere(name)) {
         // Its computer's lock may be visible there alone: only its own Dialtrace may judge.
-        struct stat info
-        {
-        };
-        if (::stat(encoded.constData(), &info) == 0 &&
-            QDateTime::currentSecsSinceEpoch() - info.st_mtime > Recovery::StaleAfterSeconds)
+        if (Files::secondsSinceWritten(path) > Recovery::StaleAfterSeconds)
             m_report.elsewhere << QStringLiteral("\"%1\", of computer \"%2\"")
                                       .arg(name, Journal::computerOf(name));
         return;
     }
-    // Open for writing, which a lock on a network file system needs.
-    const int fd = ::open(encoded.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT)
-            m_report.unchecked << QStringLiteral("\"%1\": %2").arg(name, Files::reason(errno));
-        return;
-    }
-    struct stat opened
-    {
-    }, named{};
-    const int lock = ::fstat(fd, &opened) != 0  ? errno
-                     : !S_ISREG(opened.st_mode) ? EINVAL
-                                                : Disk::current().lockExclusive(fd);
+    LockedFile journal;
+    const int lock = journal.open(path);
     QByteArray bytes;
-    if (lock == EWOULDBLOCK || lock == EAGAIN) {
-        // Its run goes on.
+    if (lock == ENOENT || lock == EWOULDBLOCK || lock == EAGAIN) {
+        // Gone meanwhile, or its run goes on.
     } else if (lock) {
         m_report.unchecked << QStringLiteral("\"%1\": %2").arg(name, Files::reason(lock));
-    } else if (::stat(encoded.constData(), &named) != 0 || named.st_dev != opened.st_dev ||
-               named.st_ino != opened.st_ino) {
+    } else if (!journal.isStillNamed()) {
         // Its run took it away just now and left a file with no name.
-    } else if (const int error = readThrough(fd, JournalLimit + 1, &bytes)) {
+    } else if (const int error = journal.read(JournalLimit + 1, &bytes)) {
         m_report.unchecked << QStringLiteral("\"%1\": %2").arg(name, Files::reason(error));
     } else {
-        recover(fd, name, bytes);
+        recover(journal, name, bytes);
     }
-    ::close(fd);
 }
 
-void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
+void Recoverer::recover(LockedFile &journal, const QString &name, const QByteArray &bytes)
 {
     const QString path = m_directory + QLatin1Char('/') + name;
     QString problem;
@@ -196,8 +134,9 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
                                                .arg(run->savedAs.value(0), error);
             return;
         }
-        markRecovered(fd);
-        removeLocked(fd, path);
+        // Marked as saved before it goes, so that a removal that fails never saves it twice.
+        journal.append(Journal::RecoveredMark);
+        journal.removeName();
         m_report.recorded << who(*run) + QStringLiteral(", saved as \"%1\", is now in \"%2\".")
                                              .arg(run->savedAs.value(0),
                                                   QDir::toNativeSeparators(study.record));
@@ -205,7 +144,7 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
     }
     // Saved at an earlier start, or a run that had stored nothing: nothing to keep.
     if (run->recovered || run->samples == 0) {
-        removeLocked(fd, path);
+        journal.removeName();
         return;
     }
     QStringList saved;
@@ -224,8 +163,8 @@ void Recoverer::recover(int fd, const QString &name, const QByteArray &bytes)
         m_report.failed << who(*run) + QStringLiteral(", not saved: ") + error;
         return;
     }
-    markRecovered(fd);
-    removeLocked(fd, path);
+    journal.append(Journal::RecoveredMark);
+    journal.removeName();
     QString line =
         who(*run) + QStringLiteral(", saved as \"%1\"")
                         .arg(QDir::toNativeSeparators(

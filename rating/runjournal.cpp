@@ -4,6 +4,7 @@
 
 #include "disk.h"
 #include "files.h"
+#include "lockedfile.h"
 #include "scale.h"
 
 #include <QCoreApplication>
@@ -17,9 +18,6 @@
 
 #include <algorithm>
 #include <atomic>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -57,8 +55,7 @@ int create(const QString &path, const QByteArray &bytes, int *fd)
     if (!error)
         error = Files::renameNoReplace(part, path);
     if (error) {
-        ::unlink(QFile::encodeName(part).constData());
-        ::close(*fd);
+        Files::removeAndClose(*fd, part);
         *fd = -1;
         return error;
     }
@@ -213,10 +210,8 @@ QString RunJournal::save(File &file, const QByteArray &content)
         file.failing = true;
         return QStringLiteral("\"%1\": %2").arg(path, Files::reason(error));
     }
-    if (file.fd >= 0) {
-        ::unlink(QFile::encodeName(file.path).constData());
-        ::close(file.fd);
-    }
+    if (file.fd >= 0)
+        Files::removeAndClose(file.fd, file.path);
     file = {fd, path, content.size(), false};
     return QString();
 }
@@ -239,10 +234,8 @@ void RunJournal::write()
             m_remove = false;
             m_busy = true;
             lock.unlock();
-            if (file.fd >= 0) {
-                ::unlink(QFile::encodeName(file.path).constData());
-                ::close(file.fd);
-            }
+            if (file.fd >= 0)
+                Files::removeAndClose(file.fd, file.path);
             file = {};
             problem.clear();
             lock.lock();
@@ -269,7 +262,7 @@ void RunJournal::write()
             m_path = file.fd >= 0 ? file.path : QString();
         } else if (file.fd >= 0 && Clock::now() - touched >= Heartbeat) {
             // Still going on, for whoever can see this file but not its lock.
-            ::futimens(file.fd, nullptr);
+            Files::touch(file.fd);
             touched = Clock::now();
         }
         m_idle.notify_all();
@@ -277,5 +270,5 @@ void RunJournal::write()
             break;
     }
     if (file.fd >= 0)
-        ::close(file.fd);
+        Files::closeFile(file.fd);
 }

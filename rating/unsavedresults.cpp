@@ -2,14 +2,13 @@
 
 #include "eventlog.h"
 #include "files.h"
+#include "lockedfile.h"
 #include "resultsfile.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -23,11 +22,8 @@ bool keep(const QString &directory, QString *keptName, QString *error)
 {
     keptName->clear();
     const QString path = ResultsFile::path(directory);
-    struct stat info
-    {
-    };
     // Nothing there, or nothing the results file could be written over anyway.
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (!Files::isPlainFileHere(path))
         return true;
     QByteArray bytes;
     if (!Files::readRegularFile(path, &bytes)) {
@@ -38,8 +34,7 @@ bool keep(const QString &directory, QString *keptName, QString *error)
     QByteArray events;
     if (Files::readRegularFile(EventLog::pathBeside(path), &events))
         files.append({EventLog::Suffix, events});
-    const QString when =
-        QDateTime::fromSecsSinceEpoch(info.st_mtime).toString(ResultsFile::NameDateTime);
+    const QString when = QFileInfo(path).lastModified().toString(ResultsFile::NameDateTime);
     const QString fallback = QStringLiteral("Unsaved run ") + when;
     QString base = fallback;
     ResultsRun run;

@@ -197,7 +197,7 @@ private slots:
         QVERIFY(s->dialogs.messages[0].contains(record));
         QVERIFY(!s->dialogs.messages[0].contains("could not be saved"));
         QCOMPARE(stepText(*s), QStringLiteral("Clip 1 of 3"));
-        QCOMPARE(journalsIn(home.path()).size(), 1);
+        QTRY_COMPARE(journalsIn(home.path()).size(), 1);
         disk.refusedNames.clear();
         if (endsFirst) {
             s->order.closeAll();
@@ -214,7 +214,7 @@ private slots:
         QCOMPARE(practice.state, SessionRecord::State::Done);
         QCOMPARE(practice.files, folder.files("P01 practice Mood*"));
         QVERIFY(practice.complete);
-        QCOMPARE(journalsIn(home.path()), QStringList{});
+        QTRY_COMPARE(journalsIn(home.path()), QStringList{});
     }
 
     // A name of any length keeps the session's date, the clip and the variable in its files.
