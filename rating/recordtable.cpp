@@ -80,6 +80,16 @@ ResultsRun results(const SetupRecord &record, bool twoVariables, const RecordTab
     return run;
 }
 
+ResultsRun results(const Journal::Run &run)
+{
+    RecordTable table(run.lastRow);
+    for (const RunEvent &sample : run.rows) {
+        table.setCell(sample.row, 1, qint16(sample.level1));
+        table.setCell(sample.row, 2, qint16(sample.level2));
+    }
+    return results(run.record, run.twoVariables, &table);
+}
+
 QString lengthCaption(double seconds)
 {
     QLocale locale;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journalfile.h"
 #include "resultsfile.h"
 
 #include <QString>
@@ -59,6 +60,8 @@ bool recordSample(RecordTable &table, qint16 &recordRow, double seconds, qint16 
 // The run as its results file holds it. Without a table (the clip's length never arrived) it
 // has no rows after the placeholder.
 ResultsRun results(const SetupRecord &record, bool twoVariables, const RecordTable *table);
+// The run its journal holds, as its results file would have held it.
+ResultsRun results(const Journal::Run &run);
 
 // The clip length as shown: shortest decimal form of at most 15 significant digits, no trailing
 // zeros, the user's decimal separator.

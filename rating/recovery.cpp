@@ -148,9 +148,7 @@ void Recoverer::recover(LockedFile &journal, const QString &name, const QByteArr
         return;
     }
     QStringList saved;
-    Files::NamedBytes files = {
-        {ResultsFile::Suffix,
-         ResultsFile::bytes(Recording::results(run->record, run->twoVariables, &run->table))}};
+    Files::NamedBytes files = {{ResultsFile::Suffix, ResultsFile::bytes(Recording::results(*run))}};
     // A journal of an earlier version has no times to make an event log of.
     if (!run->events.isEmpty())
         files.append({EventLog::Suffix, EventLog::bytes(run->events, run->twoVariables)});

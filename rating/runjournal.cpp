@@ -11,19 +11,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSysInfo>
 
 #include <algorithm>
 #include <atomic>
 
 namespace {
-
-using Journal::EventMark;
-using Journal::Magic;
-using Journal::OriginMark;
 
 // A live run touches its journal at least this often, so that another computer can tell a run
 // that goes on from one that ended, where it cannot see the lock.
@@ -84,17 +77,7 @@ RunJournal::RunJournal(const QString &directory, const SetupRecord &record, bool
                  .arg(started.toString(QStringLiteral("yyyyMMdd-HHmmsszzz")),
                       QString::number(QCoreApplication::applicationPid()));
     m_computer = Journal::fileNamePart(computer);
-    QJsonObject run{
-        {"subject", record.SubjectName}, {"variable", record.Variable},
-        {"variable2", record.Variable2}, {"date", record.DateText},
-        {"two", twoVariables},           {"file", record.FileFullPath},
-        {"computer", computer},          {"started", started.toString(Qt::ISODateWithMs)}};
-    if (!study.folder.isEmpty())
-        run.insert("study", QJsonObject{{"folder", study.folder},
-                                        {"name", study.name},
-                                        {"record", study.record},
-                                        {"index", study.index}});
-    m_header = Magic + QJsonDocument(run).toJson(QJsonDocument::Compact) + '\n';
+    m_header = Journal::header(record, twoVariables, started, computer, study);
     m_writer = std::thread(&RunJournal::write, this);
 }
 
@@ -112,12 +95,7 @@ void RunJournal::append(int lastRow, const RunEvent &sample)
 {
     QElapsedTimer clock;
     clock.start();
-    // The table's size travels with every sample: it can grow by a row at the end.
-    pushLine(QByteArray::number(sample.row) + ',' + QByteArray::number(sample.level1) + ',' +
-             QByteArray::number(sample.level2) + ',' + QByteArray::number(lastRow) + ',' +
-             QByteArray::number(sample.time) + ',' +
-             (sample.media == RunEvent::NoMedia ? QByteArray() : QByteArray::number(sample.media)) +
-             '\n');
+    pushLine(Journal::sampleLine(sample, lastRow));
     m_longestAppend = std::max(m_longestAppend, clock.nsecsElapsed());
 }
 
@@ -125,22 +103,18 @@ void RunJournal::append(const RunEvent &event)
 {
     QElapsedTimer clock;
     clock.start();
-    QByteArray line = EventLog::line(event, true);
-    line.chop(2); // its CR LF
-    pushLine(EventMark + line + '\n', false);
+    pushLine(Journal::eventLine(event), false);
     m_longestAppend = std::max(m_longestAppend, clock.nsecsElapsed());
 }
 
 void RunJournal::startRecording(qint64 origin)
 {
-    pushLine(OriginMark + QByteArray::number(origin) + '\n');
+    pushLine(Journal::originLine(origin));
 }
 
 void RunJournal::noteSaved(const QStringList &files, bool complete, int seconds)
 {
-    const QJsonObject saved{
-        {"files", QJsonArray::fromStringList(files)}, {"complete", complete}, {"seconds", seconds}};
-    pushLine(Journal::SavedMark + QJsonDocument(saved).toJson(QJsonDocument::Compact) + '\n');
+    pushLine(Journal::savedLine(files, complete, seconds));
 }
 
 void RunJournal::pushLine(const QByteArray &line, bool wake)

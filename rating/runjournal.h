@@ -1,8 +1,6 @@
 #pragma once
 
-#include "eventlog.h"
-#include "recordtable.h"
-#include "setuprecord.h"
+#include "journalfile.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,30 +13,9 @@
 #include <optional>
 #include <thread>
 
-namespace Journal {
-
-// The name of this computer as journals give it.
-QString thisComputer();
-
-// Where a study keeps a run's results, so that a run that ends without "Finished!" is saved
-// there: its results folder, its name for the run's files, its session record and the run's
-// place in it. An empty folder: not a study's run.
-struct StudyPlace
-{
-    QString folder;
-    QString name;
-    QString record;
-    int index = -1;
-};
-
-} // namespace Journal
-
-// The journal of a run: every stored sample and every event reaches the disk within the
-// second, so that a crash, a power cut or a lost display loses at most the last one. It is an
-// append-only log beside the executable: a line naming the format, a line of JSON with the run's
-// record, then one line per sample, "row,level1,level2,rows of the table,time,media", one per
-// other event, "E," and the fields of the event log, and "O,time" where the recording started;
-// times are on the clock the events were stamped on. Its name says which computer writes it.
+// The journal of a run (its format: journalfile.h): every stored sample and every event reaches
+// the disk within the second, so that a crash, a power cut or a lost display loses at most the
+// last one.
 //
 // The file is written by a thread of its own, so that a slow disk never delays a tick, and is
 // locked (flock) for as long as its run goes on: a journal that can be locked belongs to a
@@ -48,7 +25,7 @@ struct StudyPlace
 class RunJournal
 {
 public:
-    static constexpr char Suffix[] = ".dialtrace-journal";
+    static constexpr const char *Suffix = Journal::Suffix;
 
     RunJournal(const QString &directory, const SetupRecord &record, bool twoVariables,
                const QDateTime &started = QDateTime::currentDateTime(),
@@ -108,54 +85,3 @@ private:
     QString m_path; // set by the writer once the file exists
     std::thread m_writer;
 };
-
-namespace Journal {
-
-struct Run
-{
-    SetupRecord record;
-    bool twoVariables = false;
-    QDateTime started;
-    QString computer;
-    StudyPlace study;
-    RecordTable table{0};
-    int samples = 0;
-    // Every event, samples included, on the run's own clock.
-    QList<RunEvent> events;
-    // Lines that could not be read and were passed over.
-    int damaged = 0;
-    // Saved as a results file already; only its removal failed.
-    bool recovered = false;
-    // A study's run saved in full whose record could not be updated: its files, whether it
-    // reached the clip's end, and the seconds it stored.
-    QStringList savedAs;
-    bool complete = false;
-    int savedSeconds = 0;
-};
-
-// The run a journal holds, or nothing with the reason when the bytes are not a journal this
-// program can read. Damaged lines are skipped: the samples after them still count.
-std::optional<Run> parse(const QByteArray &bytes, QString *problem = nullptr);
-
-// The computer a journal's file name names, as file names give it; this one for journals that
-// name none, which only this computer wrote.
-QString computerOf(const QString &fileName);
-bool writtenHere(const QString &fileName);
-
-// The lines of the format: its first, the mark of an event other than a sample, the mark of
-// the recording's start, and the mark of a journal saved already, written before it is removed.
-inline constexpr char Magic[] = "DIALTRACE-JOURNAL 1\n";
-inline constexpr char EventMark[] = "E,";
-inline constexpr char OriginMark[] = "O,";
-inline constexpr char RecoveredMark[] = "recovered\n";
-inline constexpr char SavedMark[] = "S,";
-
-// Letters, digits, dots and dashes: a computer's name as part of a file name.
-QString fileNamePart(const QString &text);
-
-// "Recovered" with the subject, variable, date and time of the run: a name a person knows,
-// without its extension; and the shorter one for where that name is too long.
-QString recoveredName(const Run &run);
-QString shortRecoveredName(const Run &run);
-
-} // namespace Journal

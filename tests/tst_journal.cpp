@@ -131,7 +131,7 @@ private slots:
         const QByteArray expected = ResultsFile::bytes(
             Recording::results(s.order.variableForm()->record(), two, s.order.mainForm()->table()));
         QCOMPARE(
-            ResultsFile::bytes(Recording::results(run->record, run->twoVariables, &run->table)),
+            ResultsFile::bytes(Recording::results(*run)),
             expected);
         QVERIFY(!Journal::parse("not a journal\n"));
 
@@ -363,8 +363,8 @@ private slots:
         const auto run = Journal::parse(readAll(journal.path()));
         QVERIFY(run);
         QCOMPARE(run->samples, 3);
-        QCOMPARE(run->table.cell(3, 1), std::optional<qint16>(-3));
-        QCOMPARE(run->table.cell(4, 1), std::optional<qint16>(5));
+        QCOMPARE(run->rows.value(1).level1, -3);
+        QCOMPARE(run->rows.value(2).level1, 5);
     }
 };
 

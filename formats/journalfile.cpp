@@ -1,7 +1,7 @@
-#include "runjournal.h"
+#include "journalfile.h"
 
 #include "files.h"
-#include "runevents.h"
+#include "resultsfile.h"
 #include "scale.h"
 
 #include <QJsonArray>
@@ -65,12 +65,56 @@ QString computerOf(const QString &fileName)
     if (at < 0)
         return fileNamePart(thisComputer());
     const QString name = fileName.mid(at + 1);
-    return name.left(name.indexOf(QLatin1String(RunJournal::Suffix)));
+    return name.left(name.indexOf(QLatin1String(Suffix)));
 }
 
 bool writtenHere(const QString &fileName)
 {
     return computerOf(fileName) == fileNamePart(thisComputer());
+}
+
+QByteArray header(const SetupRecord &record, bool twoVariables, const QDateTime &started,
+                  const QString &computer, const StudyPlace &study)
+{
+    QJsonObject run{
+        {"subject", record.SubjectName}, {"variable", record.Variable},
+        {"variable2", record.Variable2}, {"date", record.DateText},
+        {"two", twoVariables},           {"file", record.FileFullPath},
+        {"computer", computer},          {"started", started.toString(Qt::ISODateWithMs)}};
+    if (!study.folder.isEmpty())
+        run.insert("study", QJsonObject{{"folder", study.folder},
+                                        {"name", study.name},
+                                        {"record", study.record},
+                                        {"index", study.index}});
+    return Magic + QJsonDocument(run).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QByteArray sampleLine(const RunEvent &sample, int lastRow)
+{
+    return QByteArray::number(sample.row) + ',' + QByteArray::number(sample.level1) + ',' +
+           QByteArray::number(sample.level2) + ',' + QByteArray::number(lastRow) + ',' +
+           QByteArray::number(sample.time) + ',' +
+           (sample.media == RunEvent::NoMedia ? QByteArray() : QByteArray::number(sample.media)) +
+           '\n';
+}
+
+QByteArray eventLine(const RunEvent &event)
+{
+    QByteArray line = EventLog::line(event, true);
+    line.chop(2); // its CR LF
+    return EventMark + line + '\n';
+}
+
+QByteArray originLine(qint64 origin)
+{
+    return OriginMark + QByteArray::number(origin) + '\n';
+}
+
+QByteArray savedLine(const QStringList &files, bool complete, int seconds)
+{
+    const QJsonObject saved{
+        {"files", QJsonArray::fromStringList(files)}, {"complete", complete}, {"seconds", seconds}};
+    return SavedMark + QJsonDocument(saved).toJson(QJsonDocument::Compact) + '\n';
 }
 
 std::optional<Run> parse(const QByteArray &bytes, QString *problem)
@@ -107,8 +151,6 @@ std::optional<Run> parse(const QByteArray &bytes, QString *problem)
                  study.value("record").toString(), study.value("index").toInt(-1)};
 
     QList<RunEvent> events;
-    QList<std::pair<int, std::pair<qint16, qint16>>> samples;
-    int lastRow = 0;
     int previousRow = 1;
     qint64 origin = 0;
     bool ok = false;
@@ -136,10 +178,9 @@ std::optional<Run> parse(const QByteArray &bytes, QString *problem)
             // A journal of an earlier version has no times: its samples make no event log.
             if (line.count(',') == 5)
                 events.append(sample->first);
-            lastRow = sample->second;
+            run.lastRow = sample->second;
             previousRow = sample->first.row;
-            samples.append(
-                {previousRow, {qint16(sample->first.level1), qint16(sample->first.level2)}});
+            run.rows.append(sample->first);
             ++run.samples;
         } else {
             // A damaged line (a disk that lost what it was given, a torn write) is passed over;
@@ -147,12 +188,10 @@ std::optional<Run> parse(const QByteArray &bytes, QString *problem)
             ++run.damaged;
         }
     }
-    run.table = RecordTable(lastRow);
-    for (const auto &[row, levels] : std::as_const(samples)) {
-        run.table.setCell(row, 1, levels.first);
-        run.table.setCell(row, 2, levels.second);
-    }
-    run.events = RunEvents::onRunClock(events, origin);
+    // On the run's own clock.
+    for (RunEvent &event : events)
+        event.time -= origin;
+    run.events = events;
     return run;
 }
 
