@@ -11,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -159,24 +160,16 @@ bool readFile(const QString &path, QByteArray *bytes)
     return true;
 }
 
-// Reads up to limit bytes of the file opened with flags, once it is known to be a plain file:
-// a fifo or device is never read from, so it cannot hang the caller.
-static bool readPlainFile(const QString &path, int flags, qint64 limit, QByteArray *bytes)
+// The one bounded read of a plain file: a fifo or device is never read from, so it cannot hang
+// the caller.
+static bool readPlainFile(const QString &path, PlainFileReader::Links links, qint64 limit,
+                          QByteArray *bytes)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info
-    {
-    };
-    QFile file;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
-    QByteArray read = limit < 0 ? file.readAll() : file.read(limit);
-    if (file.error() != QFileDevice::NoError)
+    PlainFileReader file;
+    QByteArray read;
+    // Read to its end where there is no limit, in chunks: a file that grows meanwhile is read on.
+    if (!file.open(path, links) ||
+        !file.read(limit < 0 ? std::numeric_limits<qint64>::max() : limit, &read))
         return false;
     *bytes = std::move(read);
     return true;
@@ -184,12 +177,12 @@ static bool readPlainFile(const QString &path, int flags, qint64 limit, QByteArr
 
 bool readFileStart(const QString &path, qint64 limit, QByteArray *bytes)
 {
-    return readPlainFile(path, O_RDONLY, limit, bytes);
+    return readPlainFile(path, PlainFileReader::Links::Follow, limit, bytes);
 }
 
 bool readRegularFile(const QString &path, QByteArray *bytes)
 {
-    return readPlainFile(path, O_RDONLY | O_NOFOLLOW, -1, bytes);
+    return readPlainFile(path, PlainFileReader::Links::Refuse, -1, bytes);
 }
 
 bool removeRegularFile(const QString &path, QString *error)

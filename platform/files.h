@@ -101,9 +101,14 @@ public:
     PlainFileReader(const PlainFileReader &) = delete;
     PlainFileReader &operator=(const PlainFileReader &) = delete;
 
+    enum class Links
+    {
+        Follow,
+        Refuse // a link is not a plain file
+    };
     // False unless path leads to a plain file that is now open; kind() then tells what is there,
     // and error() why a plain file could not be opened.
-    bool open(const QString &path);
+    bool open(const QString &path, Links links = Links::Follow);
     FileKind kind() const { return m_kind; }
     // In bytes, as the file was when it was opened.
     qint64 size() const { return m_size; }

@@ -29,14 +29,15 @@ PlainFileReader::~PlainFileReader()
         ::close(m_fd);
 }
 
-bool PlainFileReader::open(const QString &path)
+bool PlainFileReader::open(const QString &path, Links links)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat info
     {
     };
+    const bool follow = links == Links::Follow;
     // Looked at before it is opened: opening a device may act on it.
-    if (::stat(name.constData(), &info) != 0) {
+    if ((follow ? ::stat(name.constData(), &info) : ::lstat(name.constData(), &info)) != 0) {
         m_kind = errno == ENOENT || errno == ENOTDIR ? FileKind::Missing : FileKind::Unknown;
         m_error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
@@ -45,7 +46,7 @@ bool PlainFileReader::open(const QString &path)
     if (m_kind != FileKind::Plain)
         return false;
     // A fifo put in its place since the look above still cannot block the open.
-    m_fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    m_fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
     if (m_fd < 0) {
         m_error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
