@@ -51,7 +51,7 @@ std::optional<QString> answer(const QStringList &arguments)
         "Records continuous responses to a clip: the subject moves one or two levels from -5 to\n"
         "+5 while it plays, and the levels are stored once a second.\n"
         "  --study FILE  run a study: its clips for one participant after another, the results\n"
-        "                in its results folder (see the README for the study file)\n"
+        "                in its results folder (docs/studies.md describes the study file)\n"
         "  --help        print this and end\n"
         "  --version     print the version and end\n"
         "Without options the setup form asks for the subject, the variables and the clip.\n"

@@ -21,6 +21,9 @@ install(TARGETS dialtrace dialtrace-collate RUNTIME DESTINATION .)
 
 install(FILES ${PROJECT_SOURCE_DIR}/assets/Instructions.txt DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . OPTIONAL)
+# The guides the README links to, so that its links lead somewhere in the installed folder too.
+file(GLOB dialtrace_guides ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${dialtrace_guides} DESTINATION docs OPTIONAL)
 install(FILES ${PROJECT_SOURCE_DIR}/samples/demo.avi DESTINATION samples)
 
 # install-desktop-entry.sh fills the template with the folder it finds itself in, so both stay
