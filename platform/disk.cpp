@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
@@ -118,6 +119,17 @@ int writeAll(const std::function<ssize_t(const char *, size_t)> &writeSome, cons
 QString reason(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+int createBeside(const QString &target, const QString &suffix, QString *path, int *fd)
+{
+    int reason = EEXIST;
+    for (int attempt = 0; reason == EEXIST && attempt < 100; ++attempt) {
+        const quint32 random = QRandomGenerator::global()->generate();
+        *path = target + QStringLiteral(".%1").arg(random, 8, 16, QLatin1Char('0')) + suffix;
+        reason = Disk::current().createExclusive(*path, fd);
+    }
+    return reason;
 }
 
 int renameNoReplace(const QString &from, const QString &to)

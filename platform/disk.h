@@ -40,6 +40,11 @@ namespace Files {
 // The reason an errno value stands for, as a sentence fragment a person reads.
 QString reason(int error);
 
+// A new file beside target, named target + ".XXXXXXXX" + suffix, made here and nowhere else
+// (never following or replacing anything): the first step of writing beside, then renaming over.
+// 0 or the errno of the last attempt.
+int createBeside(const QString &target, const QString &suffix, QString *path, int *fd);
+
 // Renames from to to unless to exists (EEXIST then). Where the file system cannot rename that
 // way, the file is linked under its new name and the old name removed.
 int renameNoReplace(const QString &from, const QString &to);

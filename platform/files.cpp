@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <array>
 #include <cerrno>
@@ -57,13 +56,7 @@ bool replaceThrough(const QString &path, const QByteArray &bytes, bool inPlace, 
     const bool existed = ::stat(name.constData(), &old) == 0;
     QString temporary;
     int fd = -1;
-    int reason = EEXIST;
-    for (int attempt = 0; reason == EEXIST && attempt < 100; ++attempt) {
-        temporary =
-            path + QStringLiteral(".%1.part")
-                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        reason = Disk::current().createExclusive(temporary, &fd);
-    }
+    int reason = Files::createBeside(path, QStringLiteral(".part"), &temporary, &fd);
     if ((reason == EACCES || reason == EPERM) && inPlace && existed) {
         fd = ::open(name.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         return succeeded(fd < 0 ? errno : Files::finishFile(fd, bytes), error);
