@@ -21,23 +21,6 @@
 
 namespace {
 
-// The rating screen of a run whose subject and first variable are both typed as name.
-MainForm &rateAs(Session &s, const QString &name)
-{
-    VariableForm &form = s.toSetupForm();
-    child<QLineEdit>(&form, "Text1")->setText(name);
-    child<QLineEdit>(&form, "Text2")->setText(name);
-    child<QLineEdit>(&form, "Text3")->setText("6.12.2026");
-    s.dialogs.openAnswers = {"/c/a.avi"};
-    child<QPushButton>(&form, "Command1")->click();
-    child<QPushButton>(s.order.instructionsForm(), "Command1")->click();
-    s.player.arrive(30.0);
-    s.order.mainForm()->checkLength();
-    s.now += 1000;
-    s.order.mainForm()->recordSample();
-    return *s.order.mainForm();
-}
-
 // The file dialog's entries as shown and the patterns it filters by, read while it is open.
 QStringList shownFilters(const std::function<void(QtCollateDialogs &)> &open)
 {
@@ -107,7 +90,8 @@ private slots:
         QFETCH(QString, kept);
         QFETCH(QByteArray, written);
         Session s;
-        MainForm &rating = rateAs(s, typed);
+        s.subject = s.variable = typed;
+        MainForm &rating = s.record(false, 30.0, 1);
         QCOMPARE(s.order.variableForm()->record().SubjectName, kept);
         QTEST(s.order.variableForm()->unstorableWarning("Text1"), "warned");
         QTEST(s.order.variableForm()->unstorableWarning("Text2"), "warned");
