@@ -49,8 +49,8 @@ void TestCollateWindow::rate()
     window.addFiles({logged, unlogged});
     auto *rate = window.findChild<QSpinBox *>("rateBox");
     rate->setValue(4);
-    QCOMPARE(dialogs.common.messages.size(), 1);
-    QVERIFY(dialogs.common.messages[0].contains(unlogged + ": no event log"));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QVERIFY(dialogs.messages[0].contains(unlogged + ": no event log"));
     QCOMPARE(rate->value(), 0);
     QCOMPARE(window.collation().rate(), 0);
 
@@ -77,9 +77,8 @@ void TestCollateWindow::collatesAndExports()
     window.findChild<QPushButton *>("addButton")->click();
 
     // The bad file is named with its line; the others are listed.
-    QCOMPARE(dialogs.common.messages.size(), 1);
-    QVERIFY2(dialogs.common.messages[0].contains(bad + ": line 10:"),
-             qPrintable(dialogs.common.messages[0]));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QVERIFY2(dialogs.messages[0].contains(bad + ": line 10:"), qPrintable(dialogs.messages[0]));
     QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), 2);
     auto *variables = window.findChild<QComboBox *>("variableBox");
     QCOMPARE(variables->currentText(), QStringLiteral("Trust")); // the first file's first
@@ -95,7 +94,7 @@ void TestCollateWindow::collatesAndExports()
 
     const QString table = dir.filePath("table.csv");
     const QString chart = dir.filePath("chart.jpg");
-    dialogs.common.saveAnswers = {table, chart, one};
+    dialogs.saveAnswers = {table, chart, one};
     window.findChild<QPushButton *>("exportTableButton")->click();
     window.findChild<QPushButton *>("exportChartButton")->click();
     QByteArray bytes;
@@ -110,7 +109,7 @@ void TestCollateWindow::collatesAndExports()
     QByteArray input;
     QVERIFY(Files::readFile(one, &input));
     window.findChild<QPushButton *>("exportTableButton")->click();
-    QCOMPARE(dialogs.common.messages.size(), 2);
+    QCOMPARE(dialogs.messages.size(), 2);
     QByteArray after;
     QVERIFY(Files::readFile(one, &after));
     QCOMPARE(after, input);
@@ -182,16 +181,15 @@ void TestCollateWindow::guards()
     QByteArray before;
     QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &before));
     if (!button.isEmpty()) {
-        dialogs.common.saveAnswers = {expand(target)};
+        dialogs.saveAnswers = {expand(target)};
         window.findChild<QPushButton *>(button)->click();
     }
 
     QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), files);
     QCOMPARE(window.collation().runs().size(), files);
-    QCOMPARE(dialogs.common.messages.size(), message.isEmpty() ? 0 : 1);
+    QCOMPARE(dialogs.messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
-        QVERIFY2(dialogs.common.messages[0].contains(expand(message)),
-                 qPrintable(dialogs.common.messages[0]));
+        QVERIFY2(dialogs.messages[0].contains(expand(message)), qPrintable(dialogs.messages[0]));
     QByteArray after;
     QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &after));
     QCOMPARE(after != before, replaced);
