@@ -39,6 +39,16 @@ inline QByteArray results(const QString &subject, const QString &names, const QS
     return ResultsFile::bytes(run);
 }
 
+// The run that bytes hold, as read from path; bytes that do not read stop the test.
+inline ResultsRun parsed(const QString &path, const QByteArray &bytes)
+{
+    ResultsRun run;
+    ReadProblem problem;
+    if (!ResultsFile::parse(path, bytes, &run, &problem))
+        qFatal("%s", qPrintable(problem.text()));
+    return run;
+}
+
 inline QString write(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

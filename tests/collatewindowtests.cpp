@@ -5,7 +5,6 @@
 #include "collatefiles.h"
 #include "collatewindow.h"
 #include "eventlog.h"
-#include "files.h"
 #include "gstmediaplayer.h"
 
 #include <QComboBox>
@@ -97,22 +96,17 @@ void TestCollateWindow::collatesAndExports()
     dialogs.saveAnswers = {table, chart, one};
     window.findChild<QPushButton *>("exportTableButton")->click();
     window.findChild<QPushButton *>("exportChartButton")->click();
-    QByteArray bytes;
-    QVERIFY(Files::readFile(table, &bytes));
-    QCOMPARE(bytes, QByteArray("Time,Ann (1.1.2026),Bo (1.1.2026),Mean,SD,N\r\n"
-                               "2,-2,0,-1.0000,1.4142,2\r\n3,4,2,3.0000,1.4142,2\r\n"
-                               "4,,5,5.0000,,1\r\n"));
+    QCOMPARE(readAll(table), QByteArray("Time,Ann (1.1.2026),Bo (1.1.2026),Mean,SD,N\r\n"
+                                        "2,-2,0,-1.0000,1.4142,2\r\n3,4,2,3.0000,1.4142,2\r\n"
+                                        "4,,5,5.0000,,1\r\n"));
     const QImage picture(chart);
     QCOMPARE(picture.size(), QSize(2400, 1500));
 
     // An export over an input is refused and the input stays as it was.
-    QByteArray input;
-    QVERIFY(Files::readFile(one, &input));
+    const QByteArray input = readAll(one);
     window.findChild<QPushButton *>("exportTableButton")->click();
     QCOMPARE(dialogs.messages.size(), 2);
-    QByteArray after;
-    QVERIFY(Files::readFile(one, &after));
-    QCOMPARE(after, input);
+    QCOMPARE(readAll(one), input);
 
     window.findChild<QListWidget *>("fileList")->setCurrentRow(0);
     window.findChild<QPushButton *>("removeButton")->click();
@@ -178,8 +172,8 @@ void TestCollateWindow::guards()
             expanded.append(expand(token));
         window.addFiles(expanded);
     }
-    QByteArray before;
-    QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &before));
+    const QString checked = expand(target.isEmpty() ? "@notes" : target);
+    const QByteArray before = readAll(checked);
     if (!button.isEmpty()) {
         dialogs.saveAnswers = {expand(target)};
         window.findChild<QPushButton *>(button)->click();
@@ -190,9 +184,7 @@ void TestCollateWindow::guards()
     QCOMPARE(dialogs.messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
         QVERIFY2(dialogs.messages[0].contains(expand(message)), qPrintable(dialogs.messages[0]));
-    QByteArray after;
-    QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &after));
-    QCOMPARE(after != before, replaced);
+    QCOMPARE(readAll(checked) != before, replaced);
 }
 
 // The clip beside the chart, in the real player: the chart's cursor follows it, a click on the

@@ -21,13 +21,8 @@ Collation collateCells(const QList<QStringList> &runs)
 {
     QList<ResultsRun> read;
     for (qsizetype i = 0; i < runs.size(); ++i) {
-        ResultsRun run;
-        ReadProblem problem;
         const QString path = QStringLiteral("run%1.csv").arg(i + 1);
-        if (!ResultsFile::parse(path, results(path, QStringLiteral("Mood"), runs[i]), &run,
-                                &problem))
-            qFatal("%s", qPrintable(problem.text()));
-        read.append(run);
+        read.append(parsed(path, results(path, QStringLiteral("Mood"), runs[i])));
     }
     return Collation(read, QStringLiteral("Mood"));
 }
@@ -211,14 +206,10 @@ void TestCollate::alignsRowsAndKeepsGaps()
 {
     // The same subject twice (with a "%1" that arg() would take), a comma, a quote and a tab in
     // a name, runs of different lengths, gaps in the middle and at the end.
-    QList<ResultsRun> runs(3);
-    ReadProblem problem;
-    QVERIFY(ResultsFile::parse("a", results("Ann %1", "Mood", {"1", "", "3", "4"}), &runs[0],
-                               &problem));
-    QVERIFY(ResultsFile::parse("b", results("Ann %1", "Mood", {"3", "-1"}), &runs[1], &problem));
-    QVERIFY(ResultsFile::parse("c", results("Lee,\t\"Bo\"", "Mood", {"-4", "", ""}), &runs[2],
-                               &problem));
-    const Collation collation(runs, QStringLiteral("Mood"));
+    const Collation collation({parsed("a", results("Ann %1", "Mood", {"1", "", "3", "4"})),
+                               parsed("b", results("Ann %1", "Mood", {"3", "-1"})),
+                               parsed("c", results("Lee,\t\"Bo\"", "Mood", {"-4", "", ""}))},
+                              QStringLiteral("Mood"));
     QCOMPARE(collation.tableBytes(), QByteArray("Time,Ann %1 (1.1.2026),Ann %1 (1.1.2026) #2,"
                                                 "\"Lee, \"\"Bo\"\" (1.1.2026)\","
                                                 "Mean,SD,N\r\n"

@@ -102,10 +102,7 @@ private slots:
         for (int i = 0; i < Runs.size(); ++i) {
             const QByteArray bytes = results(QStringLiteral("S%1").arg(i + 1), "Mood", Runs[i]);
             m_runs << write(m_dir.filePath(QStringLiteral("run%1.csv").arg(i + 1)), bytes);
-            ResultsRun run;
-            ReadProblem problem;
-            QVERIFY(ResultsFile::parse(m_runs.last(), bytes, &run, &problem));
-            runs << run;
+            runs << parsed(m_runs.last(), bytes);
         }
         m_collation = Collation(runs, "Mood");
     }
@@ -250,12 +247,8 @@ private slots:
     {
         QFETCH(int, rate);
         QFETCH(double, seconds);
-        QList<ResultsRun> runs(2);
-        ReadProblem problem;
-        QVERIFY(ResultsFile::parse("a", results("A", "Mood", {"1", "2", "", "-1"}), &runs[0],
-                                   &problem));
-        QVERIFY(
-            ResultsFile::parse("b", results("B", "Mood", {"3", "3", "", "1"}), &runs[1], &problem));
+        const QList<ResultsRun> runs = {parsed("a", results("A", "Mood", {"1", "2", "", "-1"})),
+                                        parsed("b", results("B", "Mood", {"3", "3", "", "1"}))};
         QTEST(TraceOverlay(Collation(runs, "Mood", rate)).meanText(seconds), "text");
     }
 
