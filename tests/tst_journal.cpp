@@ -212,21 +212,6 @@ private slots:
         QCOMPARE(b.dialogs.questions, QStringList{});
     }
 
-    // Without a results file the journal stays until the results are safe elsewhere.
-    void journalOutlivesAFailedResultsFile()
-    {
-        Session s;
-        QVERIFY(QDir().mkpath(s.order.resultsFilePath()));
-        s.record(false, 30.0, 2);
-        OutputForm &output = s.finish();
-        s.order.journal()->flush();
-        QCOMPARE(journals(s.home).size(), 1);
-        s.dialogs.saveAnswers = {s.path("saved.csv")};
-        child<QPushButton>(&output, "Command3")->click();
-        s.order.journal()->flush();
-        QCOMPARE(journals(s.home), QStringList{});
-    }
-
     // A press does not wake the writer, yet reaches the disk within the second though no
     // sample follows it.
     void pressReachesTheDiskUnasked()
