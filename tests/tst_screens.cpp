@@ -1,7 +1,6 @@
 // The screens in their real order, with fake dialogs and a fake player, in a temporary
 // application directory: what the operator and the subject see, and the files a run leaves.
 
-#include "exports.h"
 #include "instructions.h"
 #include "outputform.h"
 #include "resultsfile.h"
@@ -9,7 +8,6 @@
 #include "support.h"
 
 #include <QDir>
-#include <QImageReader>
 #include <QSignalSpy>
 
 namespace {
@@ -353,18 +351,6 @@ private slots:
         QCOMPARE(s.dialogs.messages, refused ? QStringList{ResultsFileChosen} : QStringList{});
         QCOMPARE(readAll(s.path(destination)), ours);
         QCOMPARE(QFile::exists(results), refused || otherRun);
-    }
-
-    void imageExport()
-    {
-        Session s;
-        s.record(false, 90.0, 2);
-        OutputForm &output = s.finish();
-        s.dialogs.saveAnswers = {s.path("chart.jpg")};
-        child<QPushButton>(&output, "Command1")->click();
-        QImageReader reader(s.path("chart.jpg"));
-        QCOMPARE(reader.format(), QByteArray("jpeg"));
-        QCOMPARE(reader.size(), Exports::imageSize(90.0));
     }
 };
 
