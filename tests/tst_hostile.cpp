@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLegendMarker>
+#include <QSignalSpy>
 #include <QTextDocumentFragment>
 #include <QTimer>
 
@@ -114,7 +115,8 @@ private slots:
     }
 
     // Whatever stands where the results file goes, nothing outside the folder changes, the
-    // user is told, and both exports still work from memory.
+    // user is told once the run has stopped, Close asks while the results are in no file, and
+    // both exports still work from memory.
     void resultsFilePaths_data()
     {
         QTest::addColumn<QString>("kind");
@@ -138,49 +140,81 @@ private slots:
             QVERIFY(QDir().mkpath(results));
         else
             QCOMPARE(::mkfifo(QFile::encodeName(results).constData(), 0644), 0);
-        s.record(false, 30.0, 2);
+        MainForm &rating = s.record(false, 30.0, 2);
+        bool recordingDuringMessage = true;
+        s.dialogs.onMessage = [&](const QString &) {
+            recordingDuringMessage = rating.isRecording();
+        };
         OutputForm &output = s.finish();
         QCOMPARE(s.dialogs.messages.size(), 1);
         QVERIFY(s.dialogs.messages[0].contains("could not be saved"));
+        QVERIFY(!recordingDuringMessage);
         QCOMPARE(readAll(target), QByteArray(kind == "link" ? "precious" : ""));
         QCOMPARE(QFileInfo::exists(target), kind == "link");
+        QSignalSpy ended(&s.order, &ScreenOrder::ended);
+        child<QPushButton>(&output, "Command2")->click();
+        QCOMPARE(s.dialogs.questions, QStringList{UnsavedQuestion});
+        QCOMPARE(ended.count(), 0);
         s.dialogs.saveAnswers = {s.path("out.csv"), s.path("out.jpg")};
         child<QPushButton>(&output, "Command3")->click();
         child<QPushButton>(&output, "Command1")->click();
         QCOMPARE(readAll(s.path("out.csv")), output.resultsBytes());
+        QVERIFY(output.resultsBytes().contains("\r\n3,0\r\n4,\r\n"));
         QVERIFY(QFileInfo(s.path("out.jpg")).size() > 0);
         QCOMPARE(s.dialogs.messages.size(), 1);
+        child<QPushButton>(&output, "Command2")->click();
+        QCOMPARE(s.dialogs.questions.size(), 1);
+        QCOMPARE(ended.count(), 1);
     }
 
+    // An export onto this run's results file is refused, which keeps it as it was; one
+    // elsewhere copies this run from memory, and the spreadsheet export then removes temp.csv
+    // unless another run has replaced it meanwhile.
     void exportDestinations_data()
     {
         QTest::addColumn<bool>("image");
         QTest::addColumn<QString>("destination");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("otherRun");   // temp.csv replaced by another run meanwhile
+        QTest::addColumn<QString>("message"); // a part of the one message; empty: none
         for (const bool image : {true, false}) {
             const char *which = image ? "image" : "spreadsheet";
-            QTest::addRow("%s onto temp.csv", which) << image << "temp.csv" << ResultsFileChosen;
-            QTest::addRow("%s onto a link to it", which) << image << "link" << ResultsFileChosen;
-            QTest::addRow("%s onto a folder", which) << image << "folder"
-                                                     << "could not be saved";
+            QTest::addRow("%s onto temp.csv", which)
+                << image << "temp.csv" << false << ResultsFileChosen;
+            QTest::addRow("%s onto a link to it", which)
+                << image << "link" << false << ResultsFileChosen;
+            QTest::addRow("%s onto a folder", which)
+                << image << "folder" << false << "could not be saved";
         }
+        QTest::newRow("spreadsheet elsewhere") << false << "out.csv" << false << "";
+        QTest::newRow("spreadsheet elsewhere, another run's temp.csv stays")
+            << false << "out.csv" << true << "";
     }
     void exportDestinations()
     {
         QFETCH(bool, image);
         QFETCH(QString, destination);
+        QFETCH(bool, otherRun);
         QFETCH(QString, message);
         Session s;
         s.record(false, 30.0, 2);
         OutputForm &output = s.finish();
-        const QByteArray results = readAll(s.order.resultsFilePath());
-        QVERIFY(QFile::link(s.order.resultsFilePath(), s.path("link")));
+        const QString results = s.order.resultsFilePath();
+        const QByteArray ours = readAll(results);
+        QVERIFY(QFile::link(results, s.path("link")));
         QVERIFY(QDir().mkpath(s.path("folder")));
+        if (otherRun)
+            QVERIFY(writeAll(results, "another run"));
         s.dialogs.saveAnswers = {s.path(destination)};
         child<QPushButton>(&output, image ? "Command1" : "Command3")->click();
+        if (message.isEmpty()) {
+            QCOMPARE(s.dialogs.messages, QStringList{});
+            QCOMPARE(readAll(s.path(destination)), ours);
+            QCOMPARE(QFile::exists(results), otherRun);
+            return;
+        }
         QCOMPARE(s.dialogs.messages.size(), 1);
         QVERIFY(s.dialogs.messages[0].contains(message));
-        QCOMPARE(readAll(s.order.resultsFilePath()), results);
+        QCOMPARE(readAll(results), ours);
         QVERIFY(output.areResultsSaved());
     }
 

@@ -294,64 +294,6 @@ private slots:
         s.order.finishRun();
         QCOMPARE(s.order.outputForm(), &output);
     }
-
-    // A results file that cannot be written: say so while the run is already stopped, keep the
-    // results for the export, and ask before closing over them.
-    void resultsFileCannotBeWritten()
-    {
-        Session s;
-        QVERIFY(QDir().mkpath(s.order.resultsFilePath()));
-        MainForm &rating = s.record(false, 30.0, 3);
-        bool recordingDuringMessage = true;
-        s.dialogs.onMessage = [&](const QString &) {
-            recordingDuringMessage = rating.isRecording();
-        };
-        OutputForm &output = s.finish();
-        QCOMPARE(s.dialogs.messages.size(), 1);
-        QVERIFY(s.dialogs.messages[0].contains("could not be saved"));
-        QVERIFY(!recordingDuringMessage);
-
-        QSignalSpy ended(&s.order, &ScreenOrder::ended);
-        child<QPushButton>(&output, "Command2")->click();
-        QCOMPARE(s.dialogs.questions, QStringList{UnsavedQuestion});
-        QCOMPARE(ended.count(), 0);
-        s.dialogs.saveAnswers = {s.path("kept.csv")};
-        child<QPushButton>(&output, "Command3")->click();
-        QVERIFY(readAll(s.path("kept.csv")).contains("\r\n4,0\r\n5,\r\n"));
-        child<QPushButton>(&output, "Command2")->click();
-        QCOMPARE(s.dialogs.questions.size(), 1);
-        QCOMPARE(ended.count(), 1);
-    }
-
-    // The spreadsheet export copies this run's bytes and removes only this run's results file.
-    void spreadsheetExport_data()
-    {
-        QTest::addColumn<QString>("destination");
-        QTest::addColumn<bool>("otherRun"); // temp.csv replaced by another run meanwhile
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("elsewhere") << "out.csv" << false << false;
-        QTest::newRow("another run's temp.csv stays") << "out.csv" << true << false;
-        QTest::newRow("onto temp.csv") << "temp.csv" << false << true;
-    }
-    void spreadsheetExport()
-    {
-        QFETCH(QString, destination);
-        QFETCH(bool, otherRun);
-        QFETCH(bool, refused);
-        Session s;
-        s.record(true, 30.0, 4, [](MainForm &r, int) { r.press(Rating::Button::Increase2); });
-        OutputForm &output = s.finish();
-        const QString results = s.order.resultsFilePath();
-        const QByteArray ours = readAll(results);
-        if (otherRun)
-            QVERIFY(writeAll(results, "another run"));
-        s.dialogs.saveAnswers = {s.path(destination)};
-        child<QPushButton>(&output, "Command3")->click();
-        QCOMPARE(s.dialogs.saveNames, QStringList{"Ann Mood.csv"});
-        QCOMPARE(s.dialogs.messages, refused ? QStringList{ResultsFileChosen} : QStringList{});
-        QCOMPARE(readAll(s.path(destination)), ours);
-        QCOMPARE(QFile::exists(results), refused || otherRun);
-    }
 };
 
 DIALTRACE_TEST_CASE(TestScreens, "screens")
