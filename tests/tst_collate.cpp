@@ -122,20 +122,15 @@ void TestCollate::smallCases_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("line");
     const QStringList rising = {"-2", "0", "1", "3"};
-    QTest::newRow("alpha equals ICC(3,k) of the published example")
-        << QList<QStringList>{{"4", "1", "3", "2", "5", "1"},
-                              {"-3", "-4", "-1", "-4", "0", "-3"},
-                              {"0", "-2", "1", "-3", "1", "-1"},
-                              {"3", "-3", "3", "1", "4", "2"}}
-        << "alpha"
-        << "alpha\t0.9093";
-    QTest::newRow("r with the mean of the other runs")
-        << QList<QStringList>{{"4", "1", "3", "2", "5", "1"},
-                              {"-3", "-4", "-1", "-4", "0", "-3"},
-                              {"0", "-2", "1", "-3", "1", "-1"},
-                              {"3", "-3", "3", "1", "4", "2"}}
-        << "r[run4.csv]"
-        << "r[run4.csv]\t0.7902";
+    QList<QStringList> judges(4); // the published example, lowered by 5 as writeShroutFleiss does
+    for (const QList<double> &target : ShroutFleiss) {
+        for (int judge = 0; judge < 4; ++judge)
+            judges[judge] << QString::number(target[judge] - 5);
+    }
+    QTest::newRow("alpha equals ICC(3,k) of the published example") << judges << "alpha"
+                                                                    << "alpha\t0.9093";
+    QTest::newRow("r with the mean of the other runs") << judges << "r[run4.csv]"
+                                                       << "r[run4.csv]\t0.7902";
     QTest::newRow("identical runs agree fully")
         << QList<QStringList>{rising, rising, rising} << "ICC(2,1)"
         << "ICC(2,1)\t1.0000";
