@@ -52,8 +52,6 @@ private slots:
     {
         QTest::addColumn<QStringList>("variables");
         QTest::addColumn<QString>("subject");
-        QTest::newRow("one variable") << QStringList{"Mood"} << "Ann";
-        QTest::newRow("two variables") << QStringList{"Mood", "Stress"} << "Ann";
         QTest::newRow("quotes and a comma in the subject")
             << QStringList{"Mood"} << "Smith, \"Jr\"";
         QTest::newRow("a comma in the second variable")
@@ -218,9 +216,6 @@ void TestFormats::readsGoodFiles_data()
     QTest::newRow("LF line ends and trailing blank lines")
         << QByteArray(two).replace("\r\n", "\n") + "\n \n"
         << QStringList{"Trust", "Fear"} << 3;
-    QTest::newRow("extra commas go to the second name")
-        << results("Ann", "Trust,Fear, anger", {"1,-1"}, 2) << QStringList{"Trust", "Fear, anger"}
-        << 2;
     QTest::newRow("one variable keeps its commas")
         << results("Ann", "Fear, anger", {"5"}) << QStringList{"Fear, anger"} << 2;
     QTest::newRow("no rows after the placeholder")
