@@ -105,7 +105,7 @@ void TestCollateWindow::collatesAndExports()
     // An export over an input is refused and the input stays as it was.
     const QByteArray input = readAll(one);
     window.findChild<QPushButton *>("exportTableButton")->click();
-    QCOMPARE(dialogs.messages.size(), 2);
+    QVERIFY(dialogs.messages.value(1).contains("being collated"));
     QCOMPARE(readAll(one), input);
 
     window.findChild<QListWidget *>("fileList")->setCurrentRow(0);
