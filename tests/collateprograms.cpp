@@ -174,9 +174,6 @@ void TestCollatePrograms::commandLine_data()
              "runs\t2");
     refused("a refused chart leaves the table unwritten",
             {"-o", "@dir/t.csv", "--chart", "@dir/results.png", "@1", "@2"}, "results file");
-    QTest::newRow("the same path twice counts once")
-        << QStringList{"@1", "@2", "@1"} << 0 << "runs\t2"
-        << "@1: the same file as @1, counted once";
     QTest::newRow("a symbolic link to a file given counts once")
         << QStringList{"@1", "@2", "@3", "@4", "@dir/link.csv"} << 0 << "runs\t4"
         << "@dir/link.csv: the same file as @1, counted once";
