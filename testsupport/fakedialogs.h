@@ -18,10 +18,9 @@ public:
         openRequests.append(request);
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
-    QString saveFile(QWidget *, const QString &fileName, const QString &filter) override
+    QString saveFile(QWidget *, const QString &fileName, const QString &) override
     {
         saveNames.append(fileName);
-        saveFilters.append(filter);
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
     void message(QWidget *, const QString &text) override
@@ -41,7 +40,7 @@ public:
     bool confirmAnswer = false;
     std::function<void(const QString &)> onMessage;
     QList<OpenFileRequest> openRequests;
-    QStringList saveNames, saveFilters, messages, questions;
+    QStringList saveNames, messages, questions;
 };
 
 using FakeDialogs = FakeDialogsOf<Dialogs>;
