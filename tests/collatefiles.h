@@ -89,19 +89,27 @@ inline QProcessEnvironment headless()
 inline const QList<QList<double>> ShroutFleiss = {{9, 2, 5, 8}, {6, 1, 3, 2},  {8, 4, 6, 8},
                                                   {7, 1, 2, 6}, {10, 5, 6, 9}, {6, 2, 4, 7}};
 
-// One file per judge; levels run from -5 to 5, so every rating is lowered by 5, which changes
-// no intraclass correlation.
+// Each judge's ratings as the cells of a run: levels run from -5 to 5, so every rating is lowered
+// by 5, which changes no intraclass correlation.
+inline QList<QStringList> shroutFleissCells()
+{
+    QList<QStringList> judges(4);
+    for (const QList<double> &target : ShroutFleiss) {
+        for (int judge = 0; judge < 4; ++judge)
+            judges[judge].append(QString::number(target[judge] - 5));
+    }
+    return judges;
+}
+
+// One file per judge.
 inline QStringList writeShroutFleiss(const QString &directory)
 {
     QStringList paths;
-    for (int judge = 0; judge < 4; ++judge) {
-        QStringList cells;
-        for (const QList<double> &target : ShroutFleiss)
-            cells.append(QString::number(target[judge] - 5));
-        paths.append(write(
-            directory + QStringLiteral("/judge%1.csv").arg(judge + 1),
-            results(QStringLiteral("Judge%1").arg(judge + 1), QStringLiteral("Mood"), cells)));
-    }
+    const QList<QStringList> judges = shroutFleissCells();
+    for (int judge = 0; judge < 4; ++judge)
+        paths.append(write(directory + QStringLiteral("/judge%1.csv").arg(judge + 1),
+                           results(QStringLiteral("Judge%1").arg(judge + 1), QStringLiteral("Mood"),
+                                   judges[judge])));
     return paths;
 }
 
