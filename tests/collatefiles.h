@@ -39,6 +39,16 @@ inline QByteArray results(const QString &subject, const QString &names, const QS
     return ResultsFile::bytes(run);
 }
 
+// The run that bytes hold, as read from path; bytes that do not read stop the test.
+inline ResultsRun parsed(const QString &path, const QByteArray &bytes)
+{
+    ResultsRun run;
+    ReadProblem problem;
+    if (!ResultsFile::parse(path, bytes, &run, &problem))
+        qFatal("%s", qPrintable(problem.text()));
+    return run;
+}
+
 inline QString write(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -79,19 +89,27 @@ inline QProcessEnvironment headless()
 inline const QList<QList<double>> ShroutFleiss = {{9, 2, 5, 8}, {6, 1, 3, 2},  {8, 4, 6, 8},
                                                   {7, 1, 2, 6}, {10, 5, 6, 9}, {6, 2, 4, 7}};
 
-// One file per judge; levels run from -5 to 5, so every rating is lowered by 5, which changes
-// no intraclass correlation.
+// Each judge's ratings as the cells of a run: levels run from -5 to 5, so every rating is lowered
+// by 5, which changes no intraclass correlation.
+inline QList<QStringList> shroutFleissCells()
+{
+    QList<QStringList> judges(4);
+    for (const QList<double> &target : ShroutFleiss) {
+        for (int judge = 0; judge < 4; ++judge)
+            judges[judge].append(QString::number(target[judge] - 5));
+    }
+    return judges;
+}
+
+// One file per judge.
 inline QStringList writeShroutFleiss(const QString &directory)
 {
     QStringList paths;
-    for (int judge = 0; judge < 4; ++judge) {
-        QStringList cells;
-        for (const QList<double> &target : ShroutFleiss)
-            cells.append(QString::number(target[judge] - 5));
-        paths.append(write(
-            directory + QStringLiteral("/judge%1.csv").arg(judge + 1),
-            results(QStringLiteral("Judge%1").arg(judge + 1), QStringLiteral("Mood"), cells)));
-    }
+    const QList<QStringList> judges = shroutFleissCells();
+    for (int judge = 0; judge < 4; ++judge)
+        paths.append(write(directory + QStringLiteral("/judge%1.csv").arg(judge + 1),
+                           results(QStringLiteral("Judge%1").arg(judge + 1), QStringLiteral("Mood"),
+                                   judges[judge])));
     return paths;
 }
 
@@ -144,29 +162,15 @@ inline QString writeStudy(const QString &dir)
 
 } // namespace CollateFiles
 
-// FakeDialogs, with a queue of answers for the dialog that chooses several files.
-class FakeCollateDialogs : public CollateDialogs
+// The fake dialogs, with a queue of answers for the dialog that chooses several files.
+class FakeCollateDialogs : public FakeDialogsOf<CollateDialogs>
 {
 public:
-    QString openFile(QWidget *parent, const OpenFileRequest &request) override
-    {
-        return common.openFile(parent, request);
-    }
-    QString saveFile(QWidget *parent, const QString &fileName, const QString &filter) override
-    {
-        return common.saveFile(parent, fileName, filter);
-    }
-    void message(QWidget *parent, const QString &text) override { common.message(parent, text); }
-    bool confirm(QWidget *parent, const QString &text) override
-    {
-        return common.confirm(parent, text);
-    }
     QStringList openFiles(QWidget *, const OpenFileRequest &) override
     {
         return openFilesAnswers.isEmpty() ? QStringList() : openFilesAnswers.takeFirst();
     }
 
-    FakeDialogs common;
     QList<QStringList> openFilesAnswers;
 };
 

@@ -5,7 +5,6 @@
 #include "collatefiles.h"
 #include "collatewindow.h"
 #include "eventlog.h"
-#include "files.h"
 #include "gstmediaplayer.h"
 
 #include <QComboBox>
@@ -49,8 +48,8 @@ void TestCollateWindow::rate()
     window.addFiles({logged, unlogged});
     auto *rate = window.findChild<QSpinBox *>("rateBox");
     rate->setValue(4);
-    QCOMPARE(dialogs.common.messages.size(), 1);
-    QVERIFY(dialogs.common.messages[0].contains(unlogged + ": no event log"));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QVERIFY(dialogs.messages[0].contains(unlogged + ": no event log"));
     QCOMPARE(rate->value(), 0);
     QCOMPARE(window.collation().rate(), 0);
 
@@ -77,9 +76,8 @@ void TestCollateWindow::collatesAndExports()
     window.findChild<QPushButton *>("addButton")->click();
 
     // The bad file is named with its line; the others are listed.
-    QCOMPARE(dialogs.common.messages.size(), 1);
-    QVERIFY2(dialogs.common.messages[0].contains(bad + ": line 10:"),
-             qPrintable(dialogs.common.messages[0]));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QVERIFY2(dialogs.messages[0].contains(bad + ": line 10:"), qPrintable(dialogs.messages[0]));
     QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), 2);
     auto *variables = window.findChild<QComboBox *>("variableBox");
     QCOMPARE(variables->currentText(), QStringLiteral("Trust")); // the first file's first
@@ -95,25 +93,19 @@ void TestCollateWindow::collatesAndExports()
 
     const QString table = dir.filePath("table.csv");
     const QString chart = dir.filePath("chart.jpg");
-    dialogs.common.saveAnswers = {table, chart, one};
+    dialogs.saveAnswers = {table, chart, one};
     window.findChild<QPushButton *>("exportTableButton")->click();
     window.findChild<QPushButton *>("exportChartButton")->click();
-    QByteArray bytes;
-    QVERIFY(Files::readFile(table, &bytes));
-    QCOMPARE(bytes, QByteArray("Time,Ann (1.1.2026),Bo (1.1.2026),Mean,SD,N\r\n"
-                               "2,-2,0,-1.0000,1.4142,2\r\n3,4,2,3.0000,1.4142,2\r\n"
-                               "4,,5,5.0000,,1\r\n"));
-    const QImage picture(chart);
-    QCOMPARE(picture.size(), QSize(2400, 1500));
+    QCOMPARE(readAll(table), QByteArray("Time,Ann (1.1.2026),Bo (1.1.2026),Mean,SD,N\r\n"
+                                        "2,-2,0,-1.0000,1.4142,2\r\n3,4,2,3.0000,1.4142,2\r\n"
+                                        "4,,5,5.0000,,1\r\n"));
+    QCOMPARE(QImage(chart).size(), QSize(2400, 1500));
 
     // An export over an input is refused and the input stays as it was.
-    QByteArray input;
-    QVERIFY(Files::readFile(one, &input));
+    const QByteArray input = readAll(one);
     window.findChild<QPushButton *>("exportTableButton")->click();
-    QCOMPARE(dialogs.common.messages.size(), 2);
-    QByteArray after;
-    QVERIFY(Files::readFile(one, &after));
-    QCOMPARE(after, input);
+    QVERIFY(dialogs.messages.value(1).contains("being collated"));
+    QCOMPARE(readAll(one), input);
 
     window.findChild<QListWidget *>("fileList")->setCurrentRow(0);
     window.findChild<QPushButton *>("removeButton")->click();
@@ -125,36 +117,34 @@ void TestCollateWindow::collatesAndExports()
 void TestCollateWindow::guards_data()
 {
     // "@one", "@two" and "@spare" are results files, "@link" a link to @one, "@notes" another
-    // file; the files are added a list at a time, then exported to target with button.
+    // file; the files are added a list at a time, two of them kept, then exported as "BUTTON
+    // TARGET" says.
     QTest::addColumn<QList<QStringList>>("adds");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<int>("files");       // in the list at the end
-    QTest::addColumn<QString>("message"); // a part of the one message; empty: no message
-    QTest::addColumn<bool>("replaced");   // whether the export replaced target
+    QTest::addColumn<QString>("exported"); // empty: nothing
+    QTest::addColumn<QString>("message");  // a part of the one message; empty: no message
+    QTest::addColumn<bool>("replaced");    // whether the export replaced its target
+    const QList<QStringList> both = {{"@one", "@two"}};
     QTest::newRow("the same file twice at once")
         << QList<QStringList>{{"@one", "@one", "@two"}} << ""
-        << "" << 2 << "@one (the same file as @one)" << false;
+        << "@one (the same file as @one)" << false;
     QTest::newRow("a link to a file added before")
         << QList<QStringList>{{"@one", "@two"}, {"@link"}} << ""
-        << "" << 2 << "@link (the same file as @one)" << false;
+        << "@link (the same file as @one)" << false;
     QTest::newRow("table onto a results file not added")
-        << QList<QStringList>{{"@one", "@two"}} << "exportTableButton"
-        << "@spare" << 2 << "\"@spare\" is a Dialtrace results file" << false;
+        << both << "exportTableButton @spare"
+        << "\"@spare\" is a Dialtrace results file" << false;
     QTest::newRow("chart onto a results file not added")
-        << QList<QStringList>{{"@one", "@two"}} << "exportChartButton"
-        << "@spare" << 2 << "\"@spare\" is a Dialtrace results file" << false;
+        << both << "exportChartButton @spare"
+        << "\"@spare\" is a Dialtrace results file" << false;
     QTest::newRow("table onto another file the dialog confirmed")
-        << QList<QStringList>{{"@one", "@two"}} << "exportTableButton"
-        << "@notes" << 2 << "" << true;
+        << both << "exportTableButton @notes"
+        << "" << true;
 }
 
 void TestCollateWindow::guards()
 {
     QFETCH(QList<QStringList>, adds);
-    QFETCH(QString, button);
-    QFETCH(QString, target);
-    QFETCH(int, files);
+    QFETCH(QString, exported);
     QFETCH(QString, message);
     QFETCH(bool, replaced);
     QTemporaryDir dir;
@@ -173,28 +163,21 @@ void TestCollateWindow::guards()
     FakeCollateDialogs dialogs;
     FakeMediaPlayer player;
     CollateWindow window(dialogs, player);
-    for (const QStringList &add : adds) {
-        QStringList expanded;
-        for (const QString &token : add)
-            expanded.append(expand(token));
-        window.addFiles(expanded);
-    }
-    QByteArray before;
-    QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &before));
-    if (!button.isEmpty()) {
-        dialogs.common.saveAnswers = {expand(target)};
-        window.findChild<QPushButton *>(button)->click();
+    for (const QStringList &add : adds)
+        window.addFiles(expand(add.join('\n')).split('\n'));
+    const QString checked = expand(exported.isEmpty() ? "@notes" : exported.section(' ', 1));
+    const QByteArray before = readAll(checked);
+    if (!exported.isEmpty()) {
+        dialogs.saveAnswers = {checked};
+        window.findChild<QPushButton *>(exported.section(' ', 0, 0))->click();
     }
 
-    QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), files);
-    QCOMPARE(window.collation().runs().size(), files);
-    QCOMPARE(dialogs.common.messages.size(), message.isEmpty() ? 0 : 1);
+    QCOMPARE(window.findChild<QListWidget *>("fileList")->count(), 2);
+    QCOMPARE(window.collation().runs().size(), 2);
+    QCOMPARE(dialogs.messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
-        QVERIFY2(dialogs.common.messages[0].contains(expand(message)),
-                 qPrintable(dialogs.common.messages[0]));
-    QByteArray after;
-    QVERIFY(Files::readFile(expand(target.isEmpty() ? "@notes" : target), &after));
-    QCOMPARE(after != before, replaced);
+        QVERIFY2(dialogs.messages[0].contains(expand(message)), qPrintable(dialogs.messages[0]));
+    QCOMPARE(readAll(checked) != before, replaced);
 }
 
 // The clip beside the chart, in the real player: the chart's cursor follows it, a click on the

@@ -21,24 +21,10 @@ Collation collateCells(const QList<QStringList> &runs)
 {
     QList<ResultsRun> read;
     for (qsizetype i = 0; i < runs.size(); ++i) {
-        ResultsRun run;
-        ReadProblem problem;
         const QString path = QStringLiteral("run%1.csv").arg(i + 1);
-        if (!ResultsFile::parse(path, results(path, QStringLiteral("Mood"), runs[i]), &run,
-                                &problem))
-            qFatal("%s", qPrintable(problem.text()));
-        read.append(run);
+        read.append(parsed(path, results(path, QStringLiteral("Mood"), runs[i])));
     }
     return Collation(read, QStringLiteral("Mood"));
-}
-
-QString lineOf(const QList<Statistic> &statistics, const QString &name)
-{
-    for (const Statistic &s : statistics) {
-        if (s.name == name)
-            return s.line();
-    }
-    return QStringLiteral("(no %1)").arg(name);
 }
 
 } // namespace
@@ -124,85 +110,72 @@ void TestCollate::shroutFleiss()
 void TestCollate::smallCases_data()
 {
     QTest::addColumn<QList<QStringList>>("runs");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("line"); // the statistic it names, as printed
     const QStringList rising = {"-2", "0", "1", "3"};
-    QTest::newRow("alpha equals ICC(3,k) of the published example")
-        << QList<QStringList>{{"4", "1", "3", "2", "5", "1"},
-                              {"-3", "-4", "-1", "-4", "0", "-3"},
-                              {"0", "-2", "1", "-3", "1", "-1"},
-                              {"3", "-3", "3", "1", "4", "2"}}
-        << "alpha"
-        << "alpha\t0.9093";
-    QTest::newRow("r with the mean of the other runs")
-        << QList<QStringList>{{"4", "1", "3", "2", "5", "1"},
-                              {"-3", "-4", "-1", "-4", "0", "-3"},
-                              {"0", "-2", "1", "-3", "1", "-1"},
-                              {"3", "-3", "3", "1", "4", "2"}}
-        << "r[run4.csv]"
-        << "r[run4.csv]\t0.7902";
+    const QList<QStringList> judges = shroutFleissCells();
+    QTest::newRow("alpha equals ICC(3,k) of the published example") << judges << "alpha\t0.9093";
+    QTest::newRow("r with the mean of the other runs") << judges << "r[run4.csv]\t0.7902";
     QTest::newRow("identical runs agree fully")
-        << QList<QStringList>{rising, rising, rising} << "ICC(2,1)"
-        << "ICC(2,1)\t1.0000";
-    QTest::newRow("identical runs: alpha 1") << QList<QStringList>{rising, rising} << "alpha"
-                                             << "alpha\t1.0000";
-    QTest::newRow("identical runs: r 1") << QList<QStringList>{rising, rising} << "r[run1.csv]"
-                                         << "r[run1.csv]\t1.0000";
+        << QList<QStringList>{rising, rising, rising} << "ICC(2,1)\t1.0000";
+    QTest::newRow("identical runs: alpha 1")
+        << QList<QStringList>{rising, rising} << "alpha\t1.0000";
+    QTest::newRow("identical runs: r 1")
+        << QList<QStringList>{rising, rising} << "r[run1.csv]\t1.0000";
     QTest::newRow("a constant run has no r")
-        << QList<QStringList>{rising, {"2", "2", "2", "2"}, rising} << "r[run2.csv]"
+        << QList<QStringList>{rising, {"2", "2", "2", "2"}, rising}
         << "r[run2.csv]\tmissing: no variance in this run";
     QTest::newRow("the others constant")
-        << QList<QStringList>{rising, {"2", "2", "2", "2"}} << "r[run1.csv]"
+        << QList<QStringList>{rising, {"2", "2", "2", "2"}}
         << "r[run1.csv]\tmissing: no variance in the mean of the other runs";
     QTest::newRow("a constant run still has an ICC")
-        << QList<QStringList>{rising, {"2", "2", "2", "2"}, rising} << "ICC(3,1)"
+        << QList<QStringList>{rising, {"2", "2", "2", "2"}, rising}
         << "ICC(3,1)\t0.5000\t-0.1511\t0.9508";
     QTest::newRow("every value the same")
-        << QList<QStringList>{{"1", "1"}, {"1", "1"}} << "ICC(1,1)"
-        << "ICC(1,1)\tmissing: no variance";
+        << QList<QStringList>{{"1", "1"}, {"1", "1"}} << "ICC(1,1)\tmissing: no variance";
     QTest::newRow("runs constant but apart: no variance between seconds")
-        << QList<QStringList>{{"1", "1", "1"}, {"3", "3", "3"}} << "ICC(3,k)"
+        << QList<QStringList>{{"1", "1", "1"}, {"3", "3", "3"}}
         << "ICC(3,k)\tmissing: no variance between seconds";
-    QTest::newRow("one run") << QList<QStringList>{rising} << "ICC(1,1)"
+    QTest::newRow("one run") << QList<QStringList>{rising}
                              << "ICC(1,1)\tmissing: fewer than two runs";
-    QTest::newRow("one run: no alpha") << QList<QStringList>{rising} << "alpha"
-                                       << "alpha\tmissing: fewer than two runs";
+    QTest::newRow("one run: no alpha")
+        << QList<QStringList>{rising} << "alpha\tmissing: fewer than two runs";
     QTest::newRow("gaps leave one complete second")
-        << QList<QStringList>{{"1", "", "3"}, {"2", "4", ""}} << "ICC(1,1)"
+        << QList<QStringList>{{"1", "", "3"}, {"2", "4", ""}}
         << "ICC(1,1)\tmissing: fewer than two seconds with a value in every run";
-    QTest::newRow("no second in common") << QList<QStringList>{{"1", ""}, {"", "4"}} << "alpha"
+    QTest::newRow("no second in common") << QList<QStringList>{{"1", ""}, {"", "4"}}
                                          << "alpha\tmissing: no second with a value in every run";
     // The denominators of the two-way model are 0 here: once they gave -inf.
     QTest::newRow("ICC(2,1) of [[1,0],[0,1]]")
-        << QList<QStringList>{{"1", "0"}, {"0", "1"}} << "ICC(2,1)"
+        << QList<QStringList>{{"1", "0"}, {"0", "1"}}
         << "ICC(2,1)\tmissing: no variance estimated by the two-way model";
-    QTest::newRow("ICC(2,k) of [[-1,1],[0,0]]")
-        << QList<QStringList>{{"-1", "0"}, {"1", "0"}} << "ICC(2,k)"
-        << "ICC(2,k)\tmissing: no variance between seconds";
+    QTest::newRow("ICC(2,k) of [[-1,1],[0,0]]") << QList<QStringList>{{"-1", "0"}, {"1", "0"}}
+                                                << "ICC(2,k)\tmissing: no variance between seconds";
     // Seconds differ, but less than the error: the model's variance of a mean is below 0, and
     // the ratio would be 2.67.
     QTest::newRow("ICC(2,k) of [[-2,-1],[0,-2]]")
-        << QList<QStringList>{{"-2", "0"}, {"-1", "-2"}} << "ICC(2,k)"
+        << QList<QStringList>{{"-2", "0"}, {"-1", "-2"}}
         << "ICC(2,k)\tmissing: no variance estimated by the two-way model";
     QTest::newRow("ICC(2,k) of [[1,0],[0,1]], no variance between seconds")
-        << QList<QStringList>{{"1", "0"}, {"0", "1"}} << "ICC(2,k)"
+        << QList<QStringList>{{"1", "0"}, {"0", "1"}}
         << "ICC(2,k)\tmissing: no variance between seconds";
     QTest::newRow("seconds counts only complete seconds")
-        << QList<QStringList>{{"1", "", "3", "0"}, {"2", "4", "1"}} << "seconds"
-        << "seconds\t2";
+        << QList<QStringList>{{"1", "", "3", "0"}, {"2", "4", "1"}} << "seconds\t2";
 }
 
 void TestCollate::smallCases()
 {
     QFETCH(QList<QStringList>, runs);
-    QFETCH(QString, name);
     QFETCH(QString, line);
     const Collation collation = collateCells(runs);
     QStringList names;
     for (const CollatedRun &run : collation.runs())
         names.append(run.path);
     const QList<Statistic> statistics = collation.statistics(names);
-    QCOMPARE(lineOf(statistics, name), line);
+    const auto named = std::find_if(statistics.begin(), statistics.end(), [&](const Statistic &s) {
+        return s.name == line.section('\t', 0, 0);
+    });
+    QVERIFY2(named != statistics.end(), qPrintable(line));
+    QCOMPARE(named->line(), line);
     for (const Statistic &s : statistics)
         QVERIFY2(!s.line().contains("inf") && !s.line().contains("nan"), qPrintable(s.line()));
 }
@@ -211,14 +184,10 @@ void TestCollate::alignsRowsAndKeepsGaps()
 {
     // The same subject twice (with a "%1" that arg() would take), a comma, a quote and a tab in
     // a name, runs of different lengths, gaps in the middle and at the end.
-    QList<ResultsRun> runs(3);
-    ReadProblem problem;
-    QVERIFY(ResultsFile::parse("a", results("Ann %1", "Mood", {"1", "", "3", "4"}), &runs[0],
-                               &problem));
-    QVERIFY(ResultsFile::parse("b", results("Ann %1", "Mood", {"3", "-1"}), &runs[1], &problem));
-    QVERIFY(ResultsFile::parse("c", results("Lee,\t\"Bo\"", "Mood", {"-4", "", ""}), &runs[2],
-                               &problem));
-    const Collation collation(runs, QStringLiteral("Mood"));
+    const Collation collation({parsed("a", results("Ann %1", "Mood", {"1", "", "3", "4"})),
+                               parsed("b", results("Ann %1", "Mood", {"3", "-1"})),
+                               parsed("c", results("Lee,\t\"Bo\"", "Mood", {"-4", "", ""}))},
+                              QStringLiteral("Mood"));
     QCOMPARE(collation.tableBytes(), QByteArray("Time,Ann %1 (1.1.2026),Ann %1 (1.1.2026) #2,"
                                                 "\"Lee, \"\"Bo\"\" (1.1.2026)\","
                                                 "Mean,SD,N\r\n"

@@ -14,29 +14,13 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLegendMarker>
+#include <QSignalSpy>
 #include <QTextDocumentFragment>
 #include <QTimer>
 
 #include <sys/stat.h>
 
 namespace {
-
-// The rating screen of a run whose subject and first variable are both typed as name.
-MainForm &rateAs(Session &s, const QString &name)
-{
-    VariableForm &form = s.toSetupForm();
-    child<QLineEdit>(&form, "Text1")->setText(name);
-    child<QLineEdit>(&form, "Text2")->setText(name);
-    child<QLineEdit>(&form, "Text3")->setText("6.12.2026");
-    s.dialogs.openAnswers = {"/c/a.avi"};
-    child<QPushButton>(&form, "Command1")->click();
-    child<QPushButton>(s.order.instructionsForm(), "Command1")->click();
-    s.player.arrive(30.0);
-    s.order.mainForm()->checkLength();
-    s.now += 1000;
-    s.order.mainForm()->recordSample();
-    return *s.order.mainForm();
-}
 
 // The file dialog's entries as shown and the patterns it filters by, read while it is open.
 QStringList shownFilters(const std::function<void(QtCollateDialogs &)> &open)
@@ -69,17 +53,17 @@ private slots:
         QTest::addColumn<QByteArray>("written"); // in the results file
         QTest::addColumn<QString>("offered");    // the spreadsheet export's default name
         QTest::addColumn<QString>("warned");     // under the field, as the name is typed
-        QTest::newRow("comma and quotes") << "Smith, \"Jr\" Ann"
-                                          << "Smith, \"Jr\" Ann" << QByteArray("Smith, \"Jr\" Ann")
-                                          << "Smith, _Jr_ Ann Smith, _Jr_ Ann.csv"
-                                          << "";
-        QTest::newRow("ampersand") << "R&D"
-                                   << "R&D" << QByteArray("R&D") << "R&D R&D.csv"
-                                   << "";
-        QTest::newRow("markup") << "<i>It</i>"
-                                << "<i>It</i>" << QByteArray("<i>It</i>")
-                                << "_i_It__i_ _i_It__i_.csv"
-                                << "";
+        // ASCII names, kept, shown and written as typed, with no warning.
+        const auto asTyped = [](const char *tag, const QString &typed, const QString &offered) {
+            QTest::newRow(tag) << typed << typed << typed.toLatin1() << offered << QString();
+        };
+        asTyped("comma and quotes", "Smith, \"Jr\" Ann", "Smith, _Jr_ Ann Smith, _Jr_ Ann.csv");
+        asTyped("ampersand", "R&D", "R&D R&D.csv");
+        asTyped("markup", "<i>It</i>", "_i_It__i_ _i_It__i_.csv");
+        asTyped("%1 stays", "%1 %2", "%1 %2 %1 %2.csv");
+        asTyped("only dots", "..", "Dialtrace results.csv");
+        asTyped("10,000 characters", QString(10000, 'x'),
+                QString(Files::MaxNameBytes, 'x') + ".csv");
         QTest::newRow("line breaks") << "A\nB\r\nC\u2029D"
                                      << "A B C D" << QByteArray("A B C D") << "A B C D A B C D.csv"
                                      << "";
@@ -90,16 +74,6 @@ private slots:
         QTest::newRow("Greek") << "Χαρά?"
                                << "Χαρά?" << QByteArray("?????") << "Χαρά_ Χαρά_.csv"
                                << "Χ, α, ρ, ά will be written as ?";
-        QTest::newRow("%1 stays") << "%1 %2"
-                                  << "%1 %2" << QByteArray("%1 %2") << "%1 %2 %1 %2.csv"
-                                  << "";
-        QTest::newRow("only dots") << ".."
-                                   << ".." << QByteArray("..") << "Dialtrace results.csv"
-                                   << "";
-        const QString longName(10000, 'x');
-        QTest::newRow("10,000 characters") << longName << longName << QByteArray(10000, 'x')
-                                           << QString(Files::MaxNameBytes, 'x') + ".csv"
-                                           << "";
     }
     void names()
     {
@@ -107,7 +81,8 @@ private slots:
         QFETCH(QString, kept);
         QFETCH(QByteArray, written);
         Session s;
-        MainForm &rating = rateAs(s, typed);
+        s.subject = s.variable = typed;
+        MainForm &rating = s.record(false, 30.0, 1);
         QCOMPARE(s.order.variableForm()->record().SubjectName, kept);
         QTEST(s.order.variableForm()->unstorableWarning("Text1"), "warned");
         QTEST(s.order.variableForm()->unstorableWarning("Text2"), "warned");
@@ -130,7 +105,8 @@ private slots:
     }
 
     // Whatever stands where the results file goes, nothing outside the folder changes, the
-    // user is told, and both exports still work from memory.
+    // user is told once the run has stopped, Close asks while the results are in no file, and
+    // both exports still work from memory.
     void resultsFilePaths_data()
     {
         QTest::addColumn<QString>("kind");
@@ -154,49 +130,81 @@ private slots:
             QVERIFY(QDir().mkpath(results));
         else
             QCOMPARE(::mkfifo(QFile::encodeName(results).constData(), 0644), 0);
-        s.record(false, 30.0, 2);
+        MainForm &rating = s.record(false, 30.0, 2);
+        bool recordingDuringMessage = true;
+        s.dialogs.onMessage = [&](const QString &) {
+            recordingDuringMessage = rating.isRecording();
+        };
         OutputForm &output = s.finish();
         QCOMPARE(s.dialogs.messages.size(), 1);
         QVERIFY(s.dialogs.messages[0].contains("could not be saved"));
+        QVERIFY(!recordingDuringMessage);
         QCOMPARE(readAll(target), QByteArray(kind == "link" ? "precious" : ""));
         QCOMPARE(QFileInfo::exists(target), kind == "link");
+        QSignalSpy ended(&s.order, &ScreenOrder::ended);
+        child<QPushButton>(&output, "Command2")->click();
+        QCOMPARE(s.dialogs.questions, QStringList{UnsavedQuestion});
+        QCOMPARE(ended.count(), 0);
         s.dialogs.saveAnswers = {s.path("out.csv"), s.path("out.jpg")};
         child<QPushButton>(&output, "Command3")->click();
         child<QPushButton>(&output, "Command1")->click();
         QCOMPARE(readAll(s.path("out.csv")), output.resultsBytes());
+        QVERIFY(output.resultsBytes().contains("\r\n3,0\r\n4,\r\n"));
         QVERIFY(QFileInfo(s.path("out.jpg")).size() > 0);
         QCOMPARE(s.dialogs.messages.size(), 1);
+        child<QPushButton>(&output, "Command2")->click();
+        QCOMPARE(s.dialogs.questions.size(), 1);
+        QCOMPARE(ended.count(), 1);
     }
 
+    // An export onto this run's results file is refused, which keeps it as it was; one
+    // elsewhere copies this run from memory, and the spreadsheet export then removes temp.csv
+    // unless another run has replaced it meanwhile.
     void exportDestinations_data()
     {
         QTest::addColumn<bool>("image");
         QTest::addColumn<QString>("destination");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("otherRun");   // temp.csv replaced by another run meanwhile
+        QTest::addColumn<QString>("message"); // a part of the one message; empty: none
         for (const bool image : {true, false}) {
             const char *which = image ? "image" : "spreadsheet";
-            QTest::addRow("%s onto temp.csv", which) << image << "temp.csv" << ResultsFileChosen;
-            QTest::addRow("%s onto a link to it", which) << image << "link" << ResultsFileChosen;
-            QTest::addRow("%s onto a folder", which) << image << "folder"
-                                                     << "could not be saved";
+            QTest::addRow("%s onto temp.csv", which)
+                << image << "temp.csv" << false << ResultsFileChosen;
+            QTest::addRow("%s onto a link to it", which)
+                << image << "link" << false << ResultsFileChosen;
+            QTest::addRow("%s onto a folder", which)
+                << image << "folder" << false << "could not be saved";
         }
+        QTest::newRow("spreadsheet elsewhere") << false << "out.csv" << false << "";
+        QTest::newRow("spreadsheet elsewhere, another run's temp.csv stays")
+            << false << "out.csv" << true << "";
     }
     void exportDestinations()
     {
         QFETCH(bool, image);
         QFETCH(QString, destination);
+        QFETCH(bool, otherRun);
         QFETCH(QString, message);
         Session s;
         s.record(false, 30.0, 2);
         OutputForm &output = s.finish();
-        const QByteArray results = readAll(s.order.resultsFilePath());
-        QVERIFY(QFile::link(s.order.resultsFilePath(), s.path("link")));
+        const QString results = s.order.resultsFilePath();
+        const QByteArray ours = readAll(results);
+        QVERIFY(QFile::link(results, s.path("link")));
         QVERIFY(QDir().mkpath(s.path("folder")));
+        if (otherRun)
+            QVERIFY(writeAll(results, "another run"));
         s.dialogs.saveAnswers = {s.path(destination)};
         child<QPushButton>(&output, image ? "Command1" : "Command3")->click();
+        if (message.isEmpty()) {
+            QCOMPARE(s.dialogs.messages, QStringList{});
+            QCOMPARE(readAll(s.path(destination)), ours);
+            QCOMPARE(QFile::exists(results), otherRun);
+            return;
+        }
         QCOMPARE(s.dialogs.messages.size(), 1);
         QVERIFY(s.dialogs.messages[0].contains(message));
-        QCOMPARE(readAll(s.order.resultsFilePath()), results);
+        QCOMPARE(readAll(results), ours);
         QVERIFY(output.areResultsSaved());
     }
 

@@ -212,21 +212,6 @@ private slots:
         QCOMPARE(b.dialogs.questions, QStringList{});
     }
 
-    // Without a results file the journal stays until the results are safe elsewhere.
-    void journalOutlivesAFailedResultsFile()
-    {
-        Session s;
-        QVERIFY(QDir().mkpath(s.order.resultsFilePath()));
-        s.record(false, 30.0, 2);
-        OutputForm &output = s.finish();
-        s.order.journal()->flush();
-        QCOMPARE(journals(s.home).size(), 1);
-        s.dialogs.saveAnswers = {s.path("saved.csv")};
-        child<QPushButton>(&output, "Command3")->click();
-        s.order.journal()->flush();
-        QCOMPARE(journals(s.home), QStringList{});
-    }
-
     // A press does not wake the writer, yet reaches the disk within the second though no
     // sample follows it.
     void pressReachesTheDiskUnasked()
@@ -243,20 +228,40 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(readAll(journal.path()).contains("\nE,"), 1000);
     }
 
-    // A sync that fails once: the whole journal is written again as a new file, and what the
-    // process leaves when it ends without a word holds every sample.
-    void failedSyncRewritesTheJournal()
+    // A sync that fails once, or a disk with room for part of a line: the whole journal is
+    // written again as a new file, and what the process leaves when it ends without a word holds
+    // every sample, none lost or read as another.
+    void journalSurvivesTheDisk_data()
     {
+        QTest::addColumn<bool>("full"); // otherwise a sync fails once
+        QTest::newRow("a sync fails") << false;
+        QTest::newRow("the disk fills up within a line") << true;
+    }
+    void journalSurvivesTheDisk()
+    {
+        QFETCH(bool, full);
         Session s;
         FailingDisk disk;
         auto journal = std::make_unique<RunJournal>(s.home, makeRecord(false), false);
         journal->append(61, sample(2, 1, 0));
         journal->flush();
         const QString first = journal->path();
-        disk.syncFailures = 1;
+        const qint64 size = QFileInfo(first).size();
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit room{rlim_t(size + 3), limit.rlim_max};
+        if (full)
+            ::setrlimit(RLIMIT_FSIZE, &room);
+        else
+            disk.syncFailures = 1;
         journal->append(61, sample(3, -2, 0));
         journal->flush();
-        QVERIFY(journal->path() != first);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        if (full)
+            QCOMPARE(QFileInfo(first).size(), size + 3);
+        else
+            QVERIFY(journal->path() != first);
         QCOMPARE(journals(s.home), QStringList{QFileInfo(journal->path()).fileName()});
         journal->append(61, sample(4, 3, 0));
         journal->flush();
@@ -338,33 +343,6 @@ private slots:
         QCOMPARE(journals(s.home), QStringList{});
         QVERIFY(!QFileInfo(s.order.resultsFilePath()).isFile());
         QCOMPARE(readAll(s.path("b.csv")), output.resultsBytes());
-    }
-
-    // A full disk lets part of a line through: the rest follows it once there is room, and no
-    // sample is lost or read as another.
-    void fullDiskLosesNothing()
-    {
-        Session s;
-        RunJournal journal(s.home, makeRecord(false), false);
-        journal.append(61, sample(2, 1, 0));
-        journal.flush();
-        const qint64 size = QFileInfo(journal.path()).size();
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        const rlimit full{rlim_t(size + 3), limit.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &full);
-        journal.append(61, sample(3, -3, 0));
-        journal.flush();
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        QCOMPARE(QFileInfo(journal.path()).size(), size + 3);
-        journal.append(61, sample(4, 5, 0));
-        journal.flush();
-        const auto run = Journal::parse(readAll(journal.path()));
-        QVERIFY(run);
-        QCOMPARE(run->samples, 3);
-        QCOMPARE(run->rows.value(1).level1, -3);
-        QCOMPARE(run->rows.value(2).level1, 5);
     }
 };
 

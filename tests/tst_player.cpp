@@ -24,23 +24,6 @@ namespace {
 // Loading goes through GStreamer's type finding and preroll, which is slow on a loaded machine.
 constexpr int LoadTimeoutMs = 20000;
 
-QSize capsSize(GstPad *pad, QString *format)
-{
-    QSize size;
-    if (GstCaps *caps = gst_pad_get_current_caps(pad)) {
-        const GstStructure *s = gst_caps_get_structure(caps, 0);
-        int width = 0;
-        int height = 0;
-        if (gst_structure_has_name(s, "video/x-raw") && gst_structure_get_int(s, "width", &width) &&
-            gst_structure_get_int(s, "height", &height)) {
-            size = QSize(width, height);
-            *format = QString::fromUtf8(gst_structure_get_string(s, "format"));
-        }
-        gst_caps_unref(caps);
-    }
-    return size;
-}
-
 // How many of this process's threads run at a lower priority than the interface thread.
 int threadsBelowInterfaceThread()
 {
@@ -71,18 +54,30 @@ void forEachElement(GstElement *bin, const std::function<void(GstElement *)> &vi
 // The largest picture that any element of the pipeline took in to change its colour format.
 QSize largestConverted(GstElement *pipeline)
 {
+    // The size and colour format of the pictures through an element's pad, if any.
+    const auto picture = [](GstElement *element, const char *name) {
+        std::pair<QSize, QByteArray> found;
+        GstPad *pad = gst_element_get_static_pad(element, name);
+        GstCaps *caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
+        const GstStructure *s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+        int width = 0, height = 0;
+        if (s && gst_structure_has_name(s, "video/x-raw") &&
+            gst_structure_get_int(s, "width", &width) &&
+            gst_structure_get_int(s, "height", &height))
+            found = {QSize(width, height), gst_structure_get_string(s, "format")};
+        if (caps)
+            gst_caps_unref(caps);
+        if (pad)
+            gst_object_unref(pad);
+        return found;
+    };
     QSize largest;
     forEachElement(pipeline, [&](GstElement *element) {
-        GstPad *in = gst_element_get_static_pad(element, "sink");
-        GstPad *out = gst_element_get_static_pad(element, "src");
-        QString inFormat, outFormat;
-        const QSize size = in && out ? capsSize(in, &inFormat) : QSize();
-        if (size.isValid() && capsSize(out, &outFormat).isValid() && inFormat != outFormat &&
-            size.width() * size.height() > largest.width() * largest.height())
-            largest = size;
-        for (GstPad *pad : {in, out})
-            if (pad)
-                gst_object_unref(pad);
+        const auto [in, inFormat] = picture(element, "sink");
+        const auto [out, outFormat] = picture(element, "src");
+        if (in.isValid() && out.isValid() && inFormat != outFormat &&
+            in.width() * in.height() > largest.width() * largest.height())
+            largest = in;
     });
     return largest;
 }

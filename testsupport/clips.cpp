@@ -19,32 +19,24 @@ QString makeClip(const QString &path, double seconds, const Clip &clip)
                                                {"wav", {"-c:a", "pcm_s16le"}}};
     QStringList arguments = {"-y", "-nostdin", "-hide_banner", "-loglevel", "error"};
     if (clip.picture.isValid())
-        arguments << "-f"
-                  << "lavfi"
-                  << "-i"
-                  << QStringLiteral("%1size=%2x%3:rate=%4:duration=%5")
-                         .arg(clip.red ? "color=c=red:" : "testsrc2=")
-                         .arg(clip.picture.width())
-                         .arg(clip.picture.height())
-                         .arg(clip.rate)
-                         .arg(length);
-    arguments << "-f"
-              << "lavfi"
-              << "-i"
-              << "sine=frequency=440:duration=" + length;
+        arguments += {"-f", "lavfi", "-i",
+                      QStringLiteral("%1size=%2x%3:rate=%4:duration=%5")
+                          .arg(clip.red ? "color=c=red:" : "testsrc2=")
+                          .arg(clip.picture.width())
+                          .arg(clip.picture.height())
+                          .arg(clip.rate)
+                          .arg(length)};
+    arguments += {"-f", "lavfi", "-i", "sine=frequency=440:duration=" + length};
     // Codecs after every input: before one they would name its decoder.
     const QString container = QFileInfo(path).suffix().toLower();
     if (clip.h264)
-        arguments << "-c:v"
-                  << "libx264"
-                  << "-preset"
-                  << "veryfast"
-                  << "-pix_fmt"
-                  << "yuv420p"
-                  << "-c:a" << (container == QLatin1String("mp4") ? "aac" : "pcm_s16le");
+        arguments += {"-c:v",     "libx264",
+                      "-preset",  "veryfast",
+                      "-pix_fmt", "yuv420p",
+                      "-c:a",     container == QLatin1String("mp4") ? "aac" : "pcm_s16le"};
     else
-        arguments << codecs.value(container);
-    arguments << "-t" << length << path;
+        arguments += codecs.value(container);
+    arguments += {"-t", length, path};
     QProcess process;
     process.start(ffmpeg, arguments);
     // A 2160p clip takes a few minutes to encode on two cores.

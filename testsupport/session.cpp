@@ -49,8 +49,8 @@ VariableForm &Session::toSetupForm()
 void Session::toInstructions(bool two, const QString &v2, const QString &clip)
 {
     VariableForm &form = toSetupForm();
-    child<QLineEdit>(&form, "Text1")->setText(QStringLiteral("Ann"));
-    child<QLineEdit>(&form, "Text2")->setText(QStringLiteral("Mood"));
+    child<QLineEdit>(&form, "Text1")->setText(subject);
+    child<QLineEdit>(&form, "Text2")->setText(variable);
     child<QLineEdit>(&form, "Text3")->setText(QStringLiteral("6.12.2026"));
     if (two) {
         child<QCheckBox>(&form, "Check1")->click();

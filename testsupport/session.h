@@ -39,7 +39,8 @@ public:
     ~Session();
 
     VariableForm &toSetupForm();
-    // Fills the setup form and presses "Ok"; the clip is the open dialog's answer.
+    // Fills the setup form with subject and variable and presses "Ok"; the clip is the open
+    // dialog's answer.
     void toInstructions(bool two, const QString &v2 = QStringLiteral("Stress"),
                         const QString &clip = QStringLiteral("/c/a.avi"));
     // On through the instructions; null where the rating screen did not come.
@@ -53,6 +54,7 @@ public:
     QString path(const QString &name) const { return home + QLatin1Char('/') + name; }
 
     QString home;
+    QString subject = QStringLiteral("Ann"), variable = QStringLiteral("Mood");
     // The run's monotonic clock in milliseconds, moved by the caller alone, where the session
     // plays through the fake player: nothing plays there in real time. With a real player the
     // run keeps the program's own clock.

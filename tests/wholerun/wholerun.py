@@ -34,13 +34,9 @@ PLAY_PAUSE, PICTURE = (16, 336, 80, 25), (16, 8, 537, 320)  # the player's, on t
 CLIP_SECONDS, SAMPLES = 4.4, 4
 
 
-class Failure(AssertionError):
-    pass
-
-
 def check(condition, message):
     if not condition:
-        raise Failure(message)
+        raise AssertionError(message)
 
 
 def sh(*args, check_status=True):
