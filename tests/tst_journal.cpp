@@ -1,5 +1,5 @@
-// Recording that survives: the journal on disk, recovery at the next start, two copies in one
-// folder, and each second's sample taken before that second's fall-back.
+// Recording that survives: the journal on disk, two copies in one folder, and each second's sample
+// taken before that second's fall-back.
 
 #include "outputform.h"
 #include "recordtable.h"
@@ -130,9 +130,7 @@ private slots:
         QCOMPARE(run->samples, 3);
         const QByteArray expected = ResultsFile::bytes(
             Recording::results(s.order.variableForm()->record(), two, s.order.mainForm()->table()));
-        QCOMPARE(
-            ResultsFile::bytes(Recording::results(*run)),
-            expected);
+        QCOMPARE(ResultsFile::bytes(Recording::results(*run)), expected);
         QVERIFY(!Journal::parse("not a journal\n"));
 
         // The journal goes once the results file holds the run.
@@ -140,52 +138,6 @@ private slots:
         journal.flush();
         QCOMPARE(journals(s.home), QStringList{});
         QCOMPARE(readAll(s.order.resultsFilePath()), expected);
-    }
-
-    // A run that ended without "Finished!" is saved under a name of its own at the next start,
-    // never over a file already there, and the user is told once.
-    void recoveryAtStart()
-    {
-        Session alive;
-        const QString name = "Recovered Ann Mood 2026-12-06 10.54.00.csv";
-        auto journal = std::make_unique<RunJournal>(alive.home, makeRecord(true), true,
-                                                    QDateTime({2026, 12, 6}, {10, 54}));
-        RecordTable table(61);
-        qint16 row = 1;
-        for (int tick = 1; tick <= 4; ++tick) {
-            Recording::recordSample(table, row, 30.0, qint16(-tick), qint16(tick));
-            journal->append(61, sample(row, qint16(-tick), qint16(tick)));
-        }
-        journal->flush();
-        // Its run still goes on: no other copy touches the journal.
-        alive.order.start();
-        QCOMPARE(alive.dialogs.messages, QStringList{});
-        QCOMPARE(journals(alive.home).size(), 1);
-
-        // The process ends without a word: its lock goes with it, the journal stays (here as if
-        // it ended while the journal was being created).
-        const QString path = journal->path();
-        journal.reset();
-        QVERIFY(QFile::rename(path, path + ".part"));
-        QVERIFY(writeAll(alive.path(name), "someone else's file"));
-        Session next(&alive);
-        next.order.start();
-        QCOMPARE(next.dialogs.messages.size(), 1);
-        const QString message = next.dialogs.messages[0];
-        const QString copy = "Recovered Ann Mood 2026-12-06 10.54.00 (2).csv";
-        for (const QString &part :
-             {QStringLiteral("\"Ann\""), QStringLiteral("\"Mood\""), QStringLiteral("\"Stress\""),
-              QStringLiteral("4 seconds"), copy})
-            QVERIFY2(message.contains(part), qPrintable(message));
-        QCOMPARE(readAll(alive.path(copy)),
-                 ResultsFile::bytes(Recording::results(makeRecord(true), true, &table)));
-        QCOMPARE(readAll(alive.path(name)), QByteArray("someone else's file"));
-        QCOMPARE(QDir(alive.home).entryList({"*.part"}), QStringList{});
-        QVERIFY(next.order.splash()->isVisible());
-
-        Session again(&alive);
-        again.order.start();
-        QCOMPARE(again.dialogs.messages, QStringList{});
     }
 
     // Copy A finished, then copy B in the same folder: temp.csv holds B's run, so A's results

@@ -45,6 +45,51 @@ class TestRecovery : public QObject
 {
     Q_OBJECT
 private slots:
+    // A run that ended without "Finished!" is saved under a name of its own at the next start,
+    // never over a file already there, and the user is told once.
+    void recoveryAtStart()
+    {
+        Session alive;
+        const QString name = "Recovered Ann Mood 2026-12-06 10.54.00.csv";
+        auto journal = std::make_unique<RunJournal>(alive.home, makeRecord(true), true, Started);
+        for (int row = 2; row <= 5; ++row)
+            journal->append(61, sample(row, 1 - row, row - 1));
+        journal->flush();
+        // Its run still goes on: no other copy touches the journal.
+        alive.order.start();
+        QCOMPARE(alive.dialogs.messages, QStringList{});
+        QCOMPARE(files(alive.home, "*.dialtrace-journal").size(), 1);
+
+        // The process ends without a word: its lock goes with it, the journal stays (here as if
+        // it ended while the journal was being created).
+        const QString path = journal->path();
+        journal.reset();
+        QVERIFY(QFile::rename(path, path + ".part"));
+        QVERIFY(writeAll(alive.path(name), "someone else's file"));
+        Session next(&alive);
+        next.order.start();
+        QCOMPARE(next.dialogs.messages.size(), 1);
+        const QString message = next.dialogs.messages[0];
+        const QString copy = "Recovered Ann Mood 2026-12-06 10.54.00 (2).csv";
+        for (const QString &part :
+             {QStringLiteral("\"Ann\""), QStringLiteral("\"Mood\""), QStringLiteral("\"Stress\""),
+              QStringLiteral("4 seconds"), copy})
+            QVERIFY2(message.contains(part), qPrintable(message));
+        // Read back by the results file's reader: the four seconds stored, in rows 2 to 5.
+        ResultsRun run;
+        QVERIFY(ResultsFile::read(alive.path(copy), &run, nullptr));
+        QCOMPARE(run.variables, (QStringList{"Mood", "Stress"}));
+        QCOMPARE(run.levels[0].mid(2, 4), (QList<qint8>{-1, -2, -3, -4}));
+        QCOMPARE(run.levels[1].mid(2, 4), (QList<qint8>{1, 2, 3, 4}));
+        QCOMPARE(readAll(alive.path(name)), QByteArray("someone else's file"));
+        QCOMPARE(QDir(alive.home).entryList({"*.part"}), QStringList{});
+        QVERIFY(next.order.splash()->isVisible());
+
+        Session again(&alive);
+        again.order.start();
+        QCOMPARE(again.dialogs.messages, QStringList{});
+    }
+
     // A journal saved whose removal failed was marked first: the next start takes it away
     // without saving the run a second time.
     void savedOnceWhenRemovalFails()
