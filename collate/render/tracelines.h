@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scale.h"
+
 #include <QColor>
 #include <QRectF>
 
@@ -21,10 +23,25 @@ struct Style
 // The last moment of the time axis in seconds: the collation's last row, at least 1.
 double lastSecond(const Collation &collation);
 
-// Into plot, clipped to it: seconds 0..lastSecond across, levels -5..5 up. Every run a thin line,
-// each stretch between gaps its own; the band where two runs or more have a value; the mean as a
-// thick line, broken where no run has a value.
-void draw(QPainter &painter, const Collation &collation, const QRectF &plot, double lastSecond,
-          const Style &style);
+// Where a moment and a level go in a plot: seconds 0..lastSecond across, levels -5..5 up (the
+// scale's bottom on the plot's bottom edge). The chart, the lines and the video's overlay place
+// everything through it, so that their drawings agree.
+struct Axes
+{
+    QRectF plot;
+    double lastSecond = 1.0;
+
+    double x(double seconds) const { return plot.left() + seconds / lastSecond * plot.width(); }
+    double y(double level) const
+    {
+        return plot.bottom() -
+               (level - Scale::Bottom) / (Scale::Top - Scale::Bottom) * plot.height();
+    }
+};
+
+// Into the axes' plot, clipped to it. Every run a thin line, each stretch between gaps its own;
+// the band where two runs or more have a value; the mean as a thick line, broken where no run
+// has a value.
+void draw(QPainter &painter, const Collation &collation, const Axes &axes, const Style &style);
 
 } // namespace TraceLines
