@@ -89,21 +89,21 @@ QString outputRefusal(const QString &output, const Job &job, const CommandLine::
 {
     if (output.isEmpty())
         return QString();
-    for (const QString &input : job.files) {
-        if (InputGuard::isInput(output, {input}))
-            return OverAnInput.arg(output, input);
-    }
-    switch (ResultsFile::examine(output)) {
-    case ResultsFile::Found::Nothing:
-        return QString();
-    case ResultsFile::Found::ResultsFile:
-        return OverResults.arg(output);
-    case ResultsFile::Found::Unreadable:
-        return OverUnreadable.arg(output);
-    case ResultsFile::Found::OtherFile:
+    using Reason = InputGuard::Refusal::Reason;
+    const InputGuard::Refusal refusal = InputGuard::refusal(output, job.files, options.force);
+    switch (refusal.reason) {
+    case Reason::None:
         break;
+    case Reason::Input:
+        return OverAnInput.arg(output, refusal.input);
+    case Reason::ResultsFile:
+        return OverResults.arg(output);
+    case Reason::Unreadable:
+        return OverUnreadable.arg(output);
+    case Reason::OtherFile:
+        return OverOther.arg(output);
     }
-    return options.force ? QString() : OverOther.arg(output);
+    return QString();
 }
 
 using CommandLine::NothingCollated;

@@ -8,9 +8,25 @@
 // twice.
 namespace InputGuard {
 
-// True when path names one of inputs: the same path, another path to it, a symbolic link to it
-// or a hard link (the same file on disk under another name).
-bool isInput(const QString &path, const QStringList &inputs);
+// Why an output may not be written; the command line and the window each put it in their words.
+struct Refusal
+{
+    enum class Reason
+    {
+        None,
+        Input,       // it names an input: the same path, another path to it, a symbolic link to
+                     // it or a hard link (the same file on disk under another name)
+        ResultsFile, // never replaced
+        Unreadable,  // cannot be read to tell whether it is a results file
+        OtherFile,   // another file, which may not be replaced
+    };
+    Reason reason = Reason::None;
+    QString input; // with Input: the first of the inputs that output names
+};
+
+// The first reason, in the order above, why output may not be written over what is there, where
+// replaceOther says whether a file of another kind may be replaced.
+Refusal refusal(const QString &output, const QStringList &inputs, bool replaceOther);
 
 // A path that names a file named before it.
 struct Repeat

@@ -5,7 +5,6 @@
 #include "collatedialogs.h"
 #include "files.h"
 #include "inputguard.h"
-#include "resultsfile.h"
 #include "traceoverlay.h"
 
 #include <QDir>
@@ -86,16 +85,20 @@ QString CollateWindow::exportPath(const QString &fileName, const QString &filter
     if (path.isEmpty())
         return path;
     // The save dialog has asked before replacing any other file.
-    const ResultsFile::Found found = ResultsFile::examine(path);
-    QString refusal;
-    if (InputGuard::isInput(path, inputPaths()))
-        refusal = WouldOverwrite.arg(path);
-    else if (found == ResultsFile::Found::ResultsFile)
-        refusal = WouldReplaceResults.arg(path);
-    else if (found == ResultsFile::Found::Unreadable)
-        refusal = CannotTell.arg(path);
-    if (refusal.isEmpty())
+    using Reason = InputGuard::Refusal::Reason;
+    switch (InputGuard::refusal(path, inputPaths(), true).reason) {
+    case Reason::None:
+    case Reason::OtherFile:
         return path;
-    m_dialogs.message(this, refusal);
+    case Reason::Input:
+        m_dialogs.message(this, WouldOverwrite.arg(path));
+        break;
+    case Reason::ResultsFile:
+        m_dialogs.message(this, WouldReplaceResults.arg(path));
+        break;
+    case Reason::Unreadable:
+        m_dialogs.message(this, CannotTell.arg(path));
+        break;
+    }
     return QString();
 }
