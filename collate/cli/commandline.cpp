@@ -1,11 +1,10 @@
 #include "commandline.h"
 
 #include "collatechart.h"
-#include "collation.h"
+#include "collating.h"
 #include "files.h"
 #include "inputguard.h"
 #include "rebin.h"
-#include "resultsfile.h"
 #include "studycommand.h"
 #include "videocommand.h"
 
@@ -112,30 +111,16 @@ using CommandLine::Success;
 // Collates the job's files and writes its outputs; the exit status.
 int collate(const Job &job, const CommandLine::Options &options, QTextStream &out, QTextStream &err)
 {
-    QString variable = job.variable;
-    const int rate = options.rate;
-    // A file counted twice would be two raters who always agree.
-    QStringList files = job.files;
-    for (const InputGuard::Repeat &repeat : InputGuard::removeRepeats(&files))
+    Collating::Outcome outcome = Collating::collate({}, job.files, job.variable, options.rate);
+    for (const InputGuard::Repeat &repeat : std::as_const(outcome.repeats))
         err << Repeated.arg(repeat.path, repeat.sameAs) << '\n';
-    QList<ResultsRun> runs;
-    for (const QString &file : std::as_const(files)) {
-        ResultsRun run;
-        ReadProblem problem;
-        if (!ResultsFile::read(file, &run, &problem)) {
-            err << problem.text() << '\n';
-            continue;
-        }
-        // Every run at the rate, or none: a run left at its seconds would not line up.
-        if (rate > 0 && !Rebin::resample(&run, rate, &problem)) {
-            err << "dialtrace-collate: " << problem.text() << '\n';
-            return NothingCollated;
-        }
-        runs.append(std::move(run));
+    for (const QString &problem : std::as_const(outcome.unreadable))
+        err << problem << '\n';
+    if (!outcome.notAtRate.isEmpty()) {
+        err << "dialtrace-collate: " << outcome.notAtRate << '\n';
+        return NothingCollated;
     }
-    if (variable.isEmpty() && !runs.isEmpty())
-        variable = runs.first().variables.value(0);
-    Collation collation(runs, variable, rate);
+    Collation &collation = outcome.collation;
     for (const SkippedRun &skipped : collation.skipped()) {
         err << Skipped.arg(skipped.path, skipped.reason) << '\n';
     }

@@ -4,6 +4,7 @@
 #include "clipreview.h"
 #include "collatedialogs.h"
 #include "collatetables.h"
+#include "collating.h"
 #include "files.h"
 #include "inputguard.h"
 #include "rebin.h"
@@ -168,24 +169,16 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
 
 void CollateWindow::addFiles(const QStringList &paths)
 {
-    // A file counted twice would be two raters who always agree.
-    QStringList distinct = paths;
-    QStringList repeated;
-    for (const InputGuard::Repeat &repeat : InputGuard::removeRepeats(&distinct, inputPaths()))
-        repeated.append(SameFileAs.arg(repeat.path, repeat.sameAs));
-    QStringList problems;
-    for (const QString &path : std::as_const(distinct)) {
-        ResultsRun run;
-        ReadProblem problem;
-        if (ResultsFile::read(path, &run, &problem))
-            m_files.append(std::move(run));
-        else
-            problems.append(problem.text());
-    }
+    // Read at the seconds of the results files, which collate() takes at the rate chosen.
+    const Collating::Outcome read = Collating::collate(m_files, paths, QString(), 0);
+    m_files = read.runs;
     collate();
+    QStringList repeated;
+    for (const InputGuard::Repeat &repeat : read.repeats)
+        repeated.append(SameFileAs.arg(repeat.path, repeat.sameAs));
     QStringList message;
-    if (!problems.isEmpty())
-        message.append(NotResultsFiles.arg(problems.join(QLatin1Char('\n'))));
+    if (!read.unreadable.isEmpty())
+        message.append(NotResultsFiles.arg(read.unreadable.join(QLatin1Char('\n'))));
     if (!repeated.isEmpty())
         message.append(AlreadyAdded.arg(repeated.join(QLatin1Char('\n'))));
     if (!message.isEmpty())
@@ -298,24 +291,20 @@ void CollateWindow::collate()
     const QStringList variables = variablesOf(m_files);
     // The first file's first variable until the user picks another, and again when the one
     // picked has gone with its files.
-    if (!variables.contains(m_variable))
-        m_variable = m_files.isEmpty() ? QString() : m_files.first().variables.value(0);
+    const QString variable = variables.contains(m_variable) ? m_variable : QString();
+    Collating::Outcome outcome = Collating::collate(m_files, {}, variable, m_rate);
+    if (!outcome.notAtRate.isEmpty()) {
+        m_dialogs.message(this, NoRate.arg(outcome.notAtRate));
+        m_rate = 0;
+        const QSignalBlocker quiet(m_rateBox);
+        m_rateBox->setValue(0);
+        outcome = Collating::collate(m_files, {}, variable, 0);
+    }
+    m_collation = std::move(outcome.collation);
+    m_variable = m_collation.variable();
     m_variableBox->clear();
     m_variableBox->addItems(variables);
     m_variableBox->setCurrentText(m_variable);
-    QList<ResultsRun> runs = m_files;
-    for (ResultsRun &run : runs) {
-        ReadProblem problem;
-        if (m_rate > 0 && !Rebin::resample(&run, m_rate, &problem)) {
-            m_dialogs.message(this, NoRate.arg(problem.text()));
-            m_rate = 0;
-            const QSignalBlocker quiet(m_rateBox);
-            m_rateBox->setValue(0);
-            runs = m_files;
-            break;
-        }
-    }
-    m_collation = Collation(runs, m_variable, m_rate);
 
     m_fileList->clear();
     for (const ResultsRun &run : std::as_const(m_files)) {
