@@ -6,7 +6,7 @@
 #include "inputguard.h"
 #include "rebin.h"
 #include "studycommand.h"
-#include "videocommand.h"
+#include "tracevideocommand.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -16,7 +16,7 @@ namespace {
 const QString Usage = QStringLiteral(
     "usage: dialtrace-collate [--variable NAME] [--rate HZ] [--align SECONDS] [-o OUT.csv]\n"
     "                         [--chart OUT.png]\n"
-    "                         [--video CLIP --worm OUT.mp4] [--force] FILE...\n"
+    "                         [--video CLIP --trace-video OUT.mp4] [--force] FILE...\n"
     "       dialtrace-collate --study FILE [--variable NAME] [--include-partial] [--rate HZ]\n"
     "                         [-o FOLDER] [--chart FOLDER] [--force]\n"
     "       dialtrace-collate [--window [FILE...]]\n"
@@ -42,8 +42,9 @@ const QString Usage = QStringLiteral(
     "                   results file, instead of its seconds\n"
     "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
     "  --chart OUT.png  draw the runs, the mean and its band of one SD (.png, .jpg or .jpeg)\n"
-    "  --video CLIP     the clip for --worm\n"
-    "  --worm OUT.mp4   write the clip again with the trace over its lower third: the runs,\n"
+    "  --video CLIP     the clip for --trace-video\n"
+    "  --trace-video OUT.mp4, or --worm OUT.mp4\n"
+    "                   write the clip again with the trace over its lower third: the runs,\n"
     "                   the mean in its band of one SD, and a cursor at each frame's moment\n"
     "  --force          replace an existing OUT file; a results file is never replaced\n"
     "  --window         open the window, with the files given already added\n"
@@ -58,10 +59,9 @@ const QString MissingValue = QStringLiteral("%1 needs a value");
 const QString UnknownOption = QStringLiteral("unknown option %1");
 const QString NoFiles = QStringLiteral("no results file given");
 const QString StudyAndVideo =
-    QStringLiteral("--study cannot be combined with --worm: a video shows one clip");
+    QStringLiteral("--study cannot be combined with %1: a video shows one clip");
 const QString NotWithWindow =
-    QStringLiteral("--window cannot be combined with -o, --chart or --worm: the window exports "
-                   "itself");
+    QStringLiteral("--window cannot be combined with -o, --chart or %1: the window exports itself");
 const QString TwiceTheSame = QStringLiteral("-o and --chart name the same file");
 const QString OverAnInput = QStringLiteral("%1 would overwrite the input file %2");
 const QString OverResults =
@@ -150,7 +150,7 @@ int collate(const Job &job, const CommandLine::Options &options, QTextStream &ou
         err << "dialtrace-collate: " << CannotWrite.arg(job.chart, error) << '\n';
         status = NothingCollated;
     }
-    if (!job.worm.isEmpty() && !VideoCommand::write(collation, options, err))
+    if (!job.traceVideo.isEmpty() && !TraceVideoCommand::write(collation, options, err))
         status = NothingCollated;
     return status;
 }
@@ -191,12 +191,16 @@ Options parse(const QStringList &arguments)
             value(&options.video);
         else if (argument.startsWith(QLatin1String("--video=")))
             options.video = argument.section(QLatin1Char('='), 1);
-        else if (argument == QLatin1String("--worm"))
-            value(&options.worm);
-        else if (argument.startsWith(QLatin1String("--worm=")))
-            options.worm = argument.section(QLatin1Char('='), 1);
-        else if (argument == QLatin1String("--rate") ||
-                 argument.startsWith(QLatin1String("--rate="))) {
+        else if (argument == QLatin1String("--trace-video") ||
+                 argument == QLatin1String("--worm")) {
+            options.traceVideoOption = argument;
+            value(&options.traceVideo);
+        } else if (argument.startsWith(QLatin1String("--trace-video=")) ||
+                   argument.startsWith(QLatin1String("--worm="))) {
+            options.traceVideoOption = argument.section(QLatin1Char('='), 0, 0);
+            options.traceVideo = argument.section(QLatin1Char('='), 1);
+        } else if (argument == QLatin1String("--rate") ||
+                   argument.startsWith(QLatin1String("--rate="))) {
             QString rate = argument.section(QLatin1Char('='), 1);
             if (!argument.contains(QLatin1Char('=')))
                 value(&rate);
@@ -236,18 +240,18 @@ Options parse(const QStringList &arguments)
             return options;
     }
     const bool outputs =
-        !options.table.isEmpty() || !options.chart.isEmpty() || !options.worm.isEmpty();
+        !options.table.isEmpty() || !options.chart.isEmpty() || !options.traceVideo.isEmpty();
     if (!options.study.isEmpty() && !options.files.isEmpty())
         options.error = StudyAndFiles;
-    else if (!options.study.isEmpty() && !options.worm.isEmpty())
-        options.error = StudyAndVideo;
+    else if (!options.study.isEmpty() && !options.traceVideo.isEmpty())
+        options.error = StudyAndVideo.arg(options.traceVideoOption);
     else if (options.files.isEmpty() && options.study.isEmpty() && !options.window &&
              (outputs || !options.variable.isEmpty()))
         options.error = NoFiles;
     else if (options.study.isEmpty() && options.includePartial)
         options.error = PartialWithoutStudy;
     else if (options.window && outputs)
-        options.error = NotWithWindow;
+        options.error = NotWithWindow.arg(options.traceVideoOption);
     // With --study they name folders, which may be one.
     else if (options.study.isEmpty() && !options.table.isEmpty() && options.table == options.chart)
         options.error = TwiceTheSame;
@@ -258,7 +262,7 @@ Options parse(const QStringList &arguments)
             options.error = WrongChartSuffix;
     }
     if (options.error.isEmpty())
-        options.error = VideoCommand::usageError(options);
+        options.error = TraceVideoCommand::usageError(options);
     return options;
 }
 
@@ -288,8 +292,8 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         out << *text;
         return Success;
     }
-    QList<Job> jobs = {
-        {options.files, options.table, options.chart, options.worm, QString(), options.variable}};
+    QList<Job> jobs = {{options.files, options.table, options.chart, options.traceVideo, QString(),
+                        options.variable}};
     QStringList notes;
     if (!options.study.isEmpty()) {
         int status = Success;
@@ -299,12 +303,12 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         jobs = std::move(*studyJobs);
     }
     // Checked before anything is read or written, so that a refused call changes nothing.
-    if (const QString refusal = VideoCommand::refusal(options); !refusal.isEmpty()) {
+    if (const QString refusal = TraceVideoCommand::refusal(options); !refusal.isEmpty()) {
         err << "dialtrace-collate: " << refusal << '\n';
         return WrongUsage;
     }
     for (const Job &job : std::as_const(jobs)) {
-        for (const QString &output : {job.table, job.chart, job.worm}) {
+        for (const QString &output : {job.table, job.chart, job.traceVideo}) {
             const QString refusal = outputRefusal(output, job, options);
             if (!refusal.isEmpty()) {
                 err << "dialtrace-collate: " << refusal << '\n';
@@ -317,7 +321,8 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
             return WrongUsage;
         }
     }
-    if (const QString unreadable = VideoCommand::unreadableClip(options); !unreadable.isEmpty()) {
+    if (const QString unreadable = TraceVideoCommand::unreadableClip(options);
+        !unreadable.isEmpty()) {
         err << "dialtrace-collate: " << unreadable << '\n';
         return NothingCollated;
     }

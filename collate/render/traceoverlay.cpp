@@ -117,9 +117,10 @@ QString TraceOverlay::meanText(double seconds) const
     return MeanText.arg(figure == QLatin1String("-0.00") ? QStringLiteral("0.00") : figure);
 }
 
-VideoExport::Outcome TraceOverlay::writeVideo(const Collation &collation, const QString &clip,
-                                              const QString &output, bool replaceExisting,
-                                              const VideoExport::Progress &progress, QString *error)
+VideoExport::Outcome TraceOverlay::writeTraceVideo(const Collation &collation, const QString &clip,
+                                                   const QString &output, bool replaceExisting,
+                                                   const VideoExport::Progress &progress,
+                                                   QString *error)
 {
     const TraceOverlay overlay(collation);
     VideoExport video(clip, output);

@@ -44,7 +44,7 @@ const QString NoRate =
     QStringLiteral("The runs cannot be collated at a rate of their own:\n\n%1\n\n"
                    "They are collated by the seconds of their results files.");
 const QString ExportTableText = QStringLiteral("Export table...");
-const QString ExportVideoText = QStringLiteral("Export video...");
+const QString ExportTraceVideoText = QStringLiteral("Export video...");
 const QString AlignText = QStringLiteral("Allow for each rater's lag within:");
 const QString NoAlignText = QStringLiteral("no lag allowed for");
 const QString ExportChartText = QStringLiteral("Export chart...");
@@ -92,8 +92,8 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     m_alignBox->setDecimals(2);
     m_alignBox->setSpecialValueText(NoAlignText);
     m_alignBox->setSuffix(QStringLiteral(" s"));
-    m_exportVideoButton = new QPushButton(ExportVideoText, this);
-    m_exportVideoButton->setObjectName(QStringLiteral("exportVideoButton"));
+    m_exportTraceVideoButton = new QPushButton(ExportTraceVideoText, this);
+    m_exportTraceVideoButton->setObjectName(QStringLiteral("exportTraceVideoButton"));
     m_exportTableButton = new QPushButton(ExportTableText, this);
     m_exportTableButton->setObjectName(QStringLiteral("exportTableButton"));
     m_exportChartButton = new QPushButton(ExportChartText, this);
@@ -123,7 +123,7 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     side->addWidget(m_skippedLabel);
     side->addWidget(m_exportTableButton);
     side->addWidget(m_exportChartButton);
-    side->addWidget(m_exportVideoButton);
+    side->addWidget(m_exportTraceVideoButton);
     auto *sideWidget = new QWidget(this);
     sideWidget->setLayout(side);
     sideWidget->setFixedWidth(260);
@@ -155,7 +155,8 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     connect(m_variableBox, &QComboBox::textActivated, this, &CollateWindow::chooseVariable);
     connect(m_rateBox, &QSpinBox::valueChanged, this, &CollateWindow::chooseRate);
     connect(m_alignBox, &QDoubleSpinBox::valueChanged, this, &CollateWindow::chooseAlign);
-    connect(m_exportVideoButton, &QPushButton::clicked, this, &CollateWindow::exportVideo);
+    connect(m_exportTraceVideoButton, &QPushButton::clicked, this,
+            &CollateWindow::exportTraceVideo);
     connect(m_review, &ClipReview::cursorMoved, m_chartView, &ChartView::setCursor);
     connect(m_chartView, &ChartView::seekRequested, m_review, &ClipReview::seek);
     connect(m_review, &ClipReview::clipAttached, this, [this](const QString &clip) {
@@ -319,7 +320,8 @@ void CollateWindow::collate()
     m_removeButton->setEnabled(!m_files.isEmpty());
     m_exportTableButton->setEnabled(!m_collation.runs().isEmpty());
     m_exportChartButton->setEnabled(!m_collation.runs().isEmpty());
-    m_exportVideoButton->setEnabled(!m_collation.runs().isEmpty() && !m_review->clip().isEmpty());
+    m_exportTraceVideoButton->setEnabled(!m_collation.runs().isEmpty() &&
+                                         !m_review->clip().isEmpty());
 
     QStringList names;
     for (const CollatedRun &run : m_collation.runs())

@@ -42,8 +42,8 @@ public:
     void chooseRate(int rate);
     void exportTable();
     void exportChart();
-    // The clip with the trace over it; a progress dialog's Cancel leaves no file.
-    void exportVideo();
+    // The trace video, the clip with the trace over it; a progress dialog's Cancel leaves no file.
+    void exportTraceVideo();
     // Each run's lag within +-seconds allowed for; 0: none.
     void chooseAlign(double seconds);
     ClipReview &review() const { return *m_review; }
@@ -74,7 +74,7 @@ private:
     QComboBox *m_variableBox = nullptr;
     QSpinBox *m_rateBox = nullptr;
     QDoubleSpinBox *m_alignBox = nullptr;
-    QPushButton *m_exportVideoButton = nullptr;
+    QPushButton *m_exportTraceVideoButton = nullptr;
     ClipReview *m_review = nullptr;
     QComboBox *m_clipBox = nullptr;
     QList<StudyClip> m_studyClips;

@@ -15,9 +15,9 @@
 
 namespace {
 
-const QString VideoName = QStringLiteral("collated.mp4");
-const QString VideoFilter = QStringLiteral("MP4 video (*.mp4)|*.mp4|");
-const QString VideoProgress = QStringLiteral("Writing the video with the trace...");
+const QString TraceVideoName = QStringLiteral("collated.mp4");
+const QString TraceVideoFilter = QStringLiteral("MP4 video (*.mp4)|*.mp4|");
+const QString TraceVideoProgress = QStringLiteral("Writing the video with the trace...");
 const QString ClipItself = QStringLiteral("\"%1\" is the clip itself. Choose another name.");
 const QString TableName = QStringLiteral("collated.csv");
 const QString TableFilter = QStringLiteral("CSV files (*.csv)|*.csv|");
@@ -54,21 +54,21 @@ void CollateWindow::exportChart()
         m_dialogs.message(this, CannotSave.arg(path, error));
 }
 
-void CollateWindow::exportVideo()
+void CollateWindow::exportTraceVideo()
 {
-    QString path = exportPath(VideoName, VideoFilter);
+    QString path = exportPath(TraceVideoName, TraceVideoFilter);
     if (path.isEmpty())
         return;
     if (Files::isSameFile(path, m_review->clip())) {
         m_dialogs.message(this, ClipItself.arg(QDir::toNativeSeparators(path)));
         return;
     }
-    QProgressDialog progress(VideoProgress, QStringLiteral("Cancel"), 0, 1000, this);
+    QProgressDialog progress(TraceVideoProgress, QStringLiteral("Cancel"), 0, 1000, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     QString error;
     // The save dialog has asked before a file of that name is replaced.
-    const auto outcome = TraceOverlay::writeVideo(
+    const auto outcome = TraceOverlay::writeTraceVideo(
         m_collation, m_review->clip(), path, true,
         [&progress](double done) {
             progress.setValue(static_cast<int>(done * 1000));
