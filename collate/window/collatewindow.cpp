@@ -8,7 +8,6 @@
 #include "files.h"
 #include "inputguard.h"
 #include "rebin.h"
-#include "traceoverlay.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -20,8 +19,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
-#include <QPainter>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -320,8 +317,7 @@ void CollateWindow::collate()
     m_removeButton->setEnabled(!m_files.isEmpty());
     m_exportTableButton->setEnabled(!m_collation.runs().isEmpty());
     m_exportChartButton->setEnabled(!m_collation.runs().isEmpty());
-    m_exportTraceVideoButton->setEnabled(!m_collation.runs().isEmpty() &&
-                                         !m_review->clip().isEmpty());
+    enableTraceVideo();
 
     QStringList names;
     for (const CollatedRun &run : m_collation.runs())

@@ -5,10 +5,11 @@
 #include "collatedialogs.h"
 #include "files.h"
 #include "inputguard.h"
-#include "traceoverlay.h"
+#include "tracevideojob.h"
 
 #include <QDir>
 #include <QProgressDialog>
+#include <QPushButton>
 
 // What the collating window writes: the table, the chart and the video, never over a file being
 // collated or a results file.
@@ -56,27 +57,38 @@ void CollateWindow::exportChart()
 
 void CollateWindow::exportTraceVideo()
 {
-    QString path = exportPath(TraceVideoName, TraceVideoFilter);
+    if (m_traceVideoJob)
+        return;
+    const QString path = exportPath(TraceVideoName, TraceVideoFilter);
     if (path.isEmpty())
         return;
     if (Files::isSameFile(path, m_review->clip())) {
         m_dialogs.message(this, ClipItself.arg(QDir::toNativeSeparators(path)));
         return;
     }
-    QProgressDialog progress(TraceVideoProgress, QStringLiteral("Cancel"), 0, 1000, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    QString error;
-    // The save dialog has asked before a file of that name is replaced.
-    const auto outcome = TraceOverlay::writeTraceVideo(
-        m_collation, m_review->clip(), path, true,
-        [&progress](double done) {
-            progress.setValue(static_cast<int>(done * 1000));
-            return !progress.wasCanceled();
-        },
-        &error);
-    if (outcome == VideoExport::Outcome::Failed)
-        m_dialogs.message(this, CannotSave.arg(QDir::toNativeSeparators(path), error));
+    m_traceVideoJob = new TraceVideoJob(m_collation, m_review->clip(), path, this);
+    auto *progress =
+        new QProgressDialog(TraceVideoProgress, QStringLiteral("Cancel"), 0, 1000, this);
+    progress->setMinimumDuration(0);
+    connect(m_traceVideoJob, &TraceVideoJob::progressChanged, progress, &QProgressDialog::setValue);
+    connect(progress, &QProgressDialog::canceled, m_traceVideoJob, &TraceVideoJob::cancel);
+    connect(m_traceVideoJob, &TraceVideoJob::finished, this,
+            [this, progress, path](VideoExport::Outcome outcome, const QString &error) {
+                delete progress;
+                m_traceVideoJob->deleteLater();
+                m_traceVideoJob = nullptr;
+                enableTraceVideo();
+                if (outcome == VideoExport::Outcome::Failed)
+                    m_dialogs.message(this, CannotSave.arg(QDir::toNativeSeparators(path), error));
+            });
+    enableTraceVideo();
+    m_traceVideoJob->start();
+}
+
+void CollateWindow::enableTraceVideo()
+{
+    m_exportTraceVideoButton->setEnabled(!m_collation.runs().isEmpty() &&
+                                         !m_review->clip().isEmpty() && !m_traceVideoJob);
 }
 
 QString CollateWindow::exportPath(const QString &fileName, const QString &filter)
