@@ -5,6 +5,7 @@
 #include "lockedfile.h"
 #include "resultsfile.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>

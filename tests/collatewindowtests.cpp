@@ -6,12 +6,15 @@
 #include "collatewindow.h"
 #include "eventlog.h"
 #include "gstmediaplayer.h"
+#include "tracevideojob.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -30,6 +33,7 @@ private slots:
     void guards_data();
     void guards();
     void studyClips();
+    void traceVideo();
 };
 
 // The window offers the rate too; a run without an event log keeps all at their seconds.
@@ -242,6 +246,39 @@ void TestCollateWindow::studyClips()
     QCOMPARE(window.review().clip(), QString());
     QCOMPARE(player.closeCalls, 1);
     QCOMPARE(window.collation().runs().size(), 2); // the interrupted run left out
+}
+
+// The trace video is written by a job while the window goes on, one job at a time: the progress
+// dialog's Cancel leaves no file, and a job let run tells its progress to the end and leaves the
+// video.
+void TestCollateWindow::traceVideo()
+{
+    QTemporaryDir dir;
+    const QString clip = dir.filePath("clip.avi");
+    QCOMPARE(makeClip(clip, 2.0, {QSize(160, 120)}), QString());
+    FakeCollateDialogs dialogs;
+    FakeMediaPlayer player;
+    CollateWindow window(dialogs, player);
+    window.addFiles({write(dir.filePath("one.csv"), results("Ann", "Fear", {"0", "2"})),
+                     write(dir.filePath("two.csv"), results("Bo", "Fear", {"1", "3"}))});
+    window.review().attach(clip);
+    auto *button = window.findChild<QPushButton *>("exportTraceVideoButton");
+    const QStringList videos = {dir.filePath("cancelled.mp4"), dir.filePath("written.mp4")};
+    dialogs.common.saveAnswers = videos;
+    for (const QString &video : videos) {
+        button->click();
+        QVERIFY(window.traceVideoJob() && !button->isEnabled());
+        QSignalSpy finished(window.traceVideoJob(), &TraceVideoJob::finished);
+        QSignalSpy progressed(window.traceVideoJob(), &TraceVideoJob::progressChanged);
+        if (video == videos[0])
+            window.findChild<QProgressDialog *>()->findChild<QPushButton *>()->click();
+        QVERIFY(finished.wait(60000));
+        QVERIFY(!window.traceVideoJob() && button->isEnabled());
+        QCOMPARE(QFile::exists(video), video == videos[1]);
+        if (video == videos[1])
+            QCOMPARE(progressed.last().value(0).toInt(), 1000);
+    }
+    QCOMPARE(dialogs.common.messages, QStringList());
 }
 
 int runCollateWindowTests(int argc, char *argv[])

@@ -75,7 +75,7 @@ class TestVideo : public QObject
         if (!m_videos.contains(clip)) {
             m_videos[clip] = m_dir.filePath(clip + ".out.mp4");
             QString error;
-            if (TraceOverlay::writeVideo(m_collation, m_dir.filePath(clip), m_videos[clip], false,
+            if (TraceOverlay::writeTraceVideo(m_collation, m_dir.filePath(clip), m_videos[clip], false,
                                          nullptr, &error) != VideoExport::Outcome::Written)
                 qWarning("%s", qPrintable(error));
         }
@@ -286,7 +286,7 @@ private slots:
             return !cancel;
         };
         QString error;
-        const auto outcome = TraceOverlay::writeVideo(
+        const auto outcome = TraceOverlay::writeTraceVideo(
             m_collation, fault == "no clip" ? m_runs[0] : m_dir.filePath("blue.mp4"), out, false,
             progress, &error);
         ::setrlimit(RLIMIT_FSIZE, &limit);

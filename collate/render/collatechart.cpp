@@ -89,28 +89,25 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
         return;
     }
     const double lastSecond = TraceLines::lastSecond(m_collation);
-    const auto x = [&](double second) { return plot.left() + second / lastSecond * plot.width(); };
-    const auto y = [&](double level) {
-        return plot.bottom() - (level - LowestLevel) / (HighestLevel - LowestLevel) * plot.height();
-    };
+    const TraceLines::Axes axes{plot, lastSecond};
 
     // Grid and axes.
     painter.setPen(QPen(QColor(225, 225, 225), unit));
     for (int level = LowestLevel; level <= HighestLevel; ++level)
-        painter.drawLine(QPointF(plot.left(), y(level)), QPointF(plot.right(), y(level)));
+        painter.drawLine(QPointF(plot.left(), axes.y(level)), QPointF(plot.right(), axes.y(level)));
     const double step = Ticks::step(lastSecond, 10);
     for (double s = step; s <= lastSecond; s += step)
-        painter.drawLine(QPointF(x(s), plot.top()), QPointF(x(s), plot.bottom()));
+        painter.drawLine(QPointF(axes.x(s), plot.top()), QPointF(axes.x(s), plot.bottom()));
     painter.setPen(QPen(Qt::black, unit));
-    painter.drawLine(QPointF(plot.left(), y(0)), QPointF(plot.right(), y(0)));
+    painter.drawLine(QPointF(plot.left(), axes.y(0)), QPointF(plot.right(), axes.y(0)));
     painter.drawRect(plot);
     for (int level = LowestLevel; level <= HighestLevel; ++level) {
-        const QRectF box(area.left(), y(level) - metrics.height(), plot.left() - margin / 2.0,
+        const QRectF box(area.left(), axes.y(level) - metrics.height(), plot.left() - margin / 2.0,
                          2.0 * metrics.height());
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::number(level));
     }
     for (double s = 0; s <= lastSecond; s += step) {
-        const QRectF box(x(s) - 50 * unit, plot.bottom() + margin / 2.0, 100 * unit,
+        const QRectF box(axes.x(s) - 50 * unit, plot.bottom() + margin / 2.0, 100 * unit,
                          metrics.height());
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, QString::number(s));
     }
@@ -124,11 +121,11 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
                      Qt::AlignHCenter | Qt::AlignTop, LevelLabel);
     painter.restore();
 
-    TraceLines::draw(painter, m_collation, plot, lastSecond,
-                     {RunColour, BandColour, MeanColour, 3 * unit});
+    TraceLines::draw(painter, m_collation, axes, {RunColour, BandColour, MeanColour, 3 * unit});
     if (cursor && *cursor >= 0.0 && *cursor <= lastSecond) {
         painter.setPen(QPen(CursorColour, 2 * unit));
-        painter.drawLine(QPointF(x(*cursor), plot.top()), QPointF(x(*cursor), plot.bottom()));
+        painter.drawLine(QPointF(axes.x(*cursor), plot.top()),
+                         QPointF(axes.x(*cursor), plot.bottom()));
     }
 
     // Title and legend above the plot.

@@ -18,6 +18,7 @@ class QListWidget;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class TraceVideoJob;
 
 // The window over the collation: files in, one variable chosen, the runs, their mean and the
 // agreement shown, the table and the chart exported.
@@ -42,11 +43,14 @@ public:
     void chooseRate(int rate);
     void exportTable();
     void exportChart();
-    // The clip with the trace over it; a progress dialog's Cancel leaves no file.
-    void exportVideo();
+    // The trace video, the clip with the trace over it, written by a job while the window goes
+    // on, one at a time; the progress dialog's Cancel leaves no file.
+    void exportTraceVideo();
     // Each run's lag within +-seconds allowed for; 0: none.
     void chooseAlign(double seconds);
     ClipReview &review() const { return *m_review; }
+    // The job writing a trace video, or none.
+    const TraceVideoJob *traceVideoJob() const { return m_traceVideoJob; }
 
     const Collation &collation() const { return m_collation; }
 
@@ -59,6 +63,8 @@ private:
     // The path chosen to export to, or empty when cancelled or when it names an input file or
     // a results file.
     QString exportPath(const QString &fileName, const QString &filter);
+    // Whether there is a trace video to export: runs, their clip, and no job writing one.
+    void enableTraceVideo();
     QStringList inputPaths() const;
 
     CollateDialogs &m_dialogs;
@@ -74,7 +80,8 @@ private:
     QComboBox *m_variableBox = nullptr;
     QSpinBox *m_rateBox = nullptr;
     QDoubleSpinBox *m_alignBox = nullptr;
-    QPushButton *m_exportVideoButton = nullptr;
+    QPushButton *m_exportTraceVideoButton = nullptr;
+    TraceVideoJob *m_traceVideoJob = nullptr; // while one runs
     ClipReview *m_review = nullptr;
     QComboBox *m_clipBox = nullptr;
     QList<StudyClip> m_studyClips;

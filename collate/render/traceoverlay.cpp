@@ -43,12 +43,6 @@ struct Layout
                       QPointF(band.width() - margin, h - std::max(margin, half + 1)));
     }
 
-    double y(double level) const
-    {
-        return plot.bottom() -
-               (level - Scale::Bottom) / (Scale::Top - Scale::Bottom) * plot.height();
-    }
-
     double unit = 1.0;
     QFont font;
     QFont small;
@@ -63,12 +57,13 @@ QImage TraceOverlay::still(const QSize &size) const
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(BandShade);
     const Layout layout(size);
+    const TraceLines::Axes axes{layout.plot, TraceLines::lastSecond(m_collation)};
     QPainter painter(&image);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setPen(QPen(GridInk, layout.unit));
     painter.setFont(layout.small);
     for (const int level : {Scale::Top, 0, Scale::Bottom}) {
-        const double y = layout.y(level);
+        const double y = axes.y(level);
         painter.drawLine(QPointF(layout.plot.left(), y), QPointF(layout.plot.right(), y));
         painter.setPen(Ink);
         painter.drawText(QRectF(0, y - layout.plot.height(), layout.plot.left() - layout.unit * 3,
@@ -79,7 +74,7 @@ QImage TraceOverlay::still(const QSize &size) const
     TraceLines::Style style = Colours;
     style.meanWidth = 2.5 * layout.unit;
     style.runWidth = std::max(1.0, 0.6 * layout.unit);
-    TraceLines::draw(painter, m_collation, layout.plot, TraceLines::lastSecond(m_collation), style);
+    TraceLines::draw(painter, m_collation, axes, style);
     painter.setFont(layout.font);
     painter.setPen(Ink);
     painter.drawText(layout.header, Qt::AlignLeft | Qt::AlignVCenter, m_collation.variable());
@@ -101,9 +96,9 @@ void TraceOverlay::draw(QPainter &painter, const QRect &area, double seconds) co
     painter.save();
     painter.translate(area.topLeft());
     painter.setRenderHint(QPainter::Antialiasing, true);
-    const double lastSecond = TraceLines::lastSecond(m_collation);
-    if (seconds >= 0 && seconds <= lastSecond) {
-        const double x = layout.plot.left() + seconds / lastSecond * layout.plot.width();
+    const TraceLines::Axes axes{layout.plot, TraceLines::lastSecond(m_collation)};
+    if (seconds >= 0 && seconds <= axes.lastSecond) {
+        const double x = axes.x(seconds);
         painter.setPen(QPen(Ink, std::max(2.0, layout.unit), Qt::SolidLine, Qt::FlatCap));
         painter.drawLine(QPointF(x, layout.plot.top()), QPointF(x, layout.plot.bottom()));
     }
@@ -122,9 +117,10 @@ QString TraceOverlay::meanText(double seconds) const
     return MeanText.arg(figure == QLatin1String("-0.00") ? QStringLiteral("0.00") : figure);
 }
 
-VideoExport::Outcome TraceOverlay::writeVideo(const Collation &collation, const QString &clip,
-                                              const QString &output, bool replaceExisting,
-                                              const VideoExport::Progress &progress, QString *error)
+VideoExport::Outcome TraceOverlay::writeTraceVideo(const Collation &collation, const QString &clip,
+                                                   const QString &output, bool replaceExisting,
+                                                   const VideoExport::Progress &progress,
+                                                   QString *error)
 {
     const TraceOverlay overlay(collation);
     VideoExport video(clip, output);

@@ -1,13 +1,12 @@
 #include "commandline.h"
 
 #include "collatechart.h"
-#include "collation.h"
+#include "collating.h"
 #include "files.h"
 #include "inputguard.h"
 #include "rebin.h"
-#include "resultsfile.h"
 #include "studycommand.h"
-#include "videocommand.h"
+#include "tracevideocommand.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -17,7 +16,7 @@ namespace {
 const QString Usage = QStringLiteral(
     "usage: dialtrace-collate [--variable NAME] [--rate HZ] [--align SECONDS] [-o OUT.csv]\n"
     "                         [--chart OUT.png]\n"
-    "                         [--video CLIP --worm OUT.mp4] [--force] FILE...\n"
+    "                         [--video CLIP --trace-video OUT.mp4] [--force] FILE...\n"
     "       dialtrace-collate --study FILE [--variable NAME] [--include-partial] [--rate HZ]\n"
     "                         [-o FOLDER] [--chart FOLDER] [--force]\n"
     "       dialtrace-collate [--window [FILE...]]\n"
@@ -43,8 +42,9 @@ const QString Usage = QStringLiteral(
     "                   results file, instead of its seconds\n"
     "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
     "  --chart OUT.png  draw the runs, the mean and its band of one SD (.png, .jpg or .jpeg)\n"
-    "  --video CLIP     the clip for --worm\n"
-    "  --worm OUT.mp4   write the clip again with the trace over its lower third: the runs,\n"
+    "  --video CLIP     the clip for --trace-video\n"
+    "  --trace-video OUT.mp4, or --worm OUT.mp4\n"
+    "                   write the clip again with the trace over its lower third: the runs,\n"
     "                   the mean in its band of one SD, and a cursor at each frame's moment\n"
     "  --force          replace an existing OUT file; a results file is never replaced\n"
     "  --window         open the window, with the files given already added\n"
@@ -59,10 +59,9 @@ const QString MissingValue = QStringLiteral("%1 needs a value");
 const QString UnknownOption = QStringLiteral("unknown option %1");
 const QString NoFiles = QStringLiteral("no results file given");
 const QString StudyAndVideo =
-    QStringLiteral("--study cannot be combined with --worm: a video shows one clip");
+    QStringLiteral("--study cannot be combined with %1: a video shows one clip");
 const QString NotWithWindow =
-    QStringLiteral("--window cannot be combined with -o, --chart or --worm: the window exports "
-                   "itself");
+    QStringLiteral("--window cannot be combined with -o, --chart or %1: the window exports itself");
 const QString TwiceTheSame = QStringLiteral("-o and --chart name the same file");
 const QString OverAnInput = QStringLiteral("%1 would overwrite the input file %2");
 const QString OverResults =
@@ -89,21 +88,21 @@ QString outputRefusal(const QString &output, const Job &job, const CommandLine::
 {
     if (output.isEmpty())
         return QString();
-    for (const QString &input : job.files) {
-        if (InputGuard::isInput(output, {input}))
-            return OverAnInput.arg(output, input);
-    }
-    switch (ResultsFile::examine(output)) {
-    case ResultsFile::Found::Nothing:
-        return QString();
-    case ResultsFile::Found::ResultsFile:
-        return OverResults.arg(output);
-    case ResultsFile::Found::Unreadable:
-        return OverUnreadable.arg(output);
-    case ResultsFile::Found::OtherFile:
+    using Reason = InputGuard::Refusal::Reason;
+    const InputGuard::Refusal refusal = InputGuard::refusal(output, job.files, options.force);
+    switch (refusal.reason) {
+    case Reason::None:
         break;
+    case Reason::Input:
+        return OverAnInput.arg(output, refusal.input);
+    case Reason::ResultsFile:
+        return OverResults.arg(output);
+    case Reason::Unreadable:
+        return OverUnreadable.arg(output);
+    case Reason::OtherFile:
+        return OverOther.arg(output);
     }
-    return options.force ? QString() : OverOther.arg(output);
+    return QString();
 }
 
 using CommandLine::NothingCollated;
@@ -112,30 +111,16 @@ using CommandLine::Success;
 // Collates the job's files and writes its outputs; the exit status.
 int collate(const Job &job, const CommandLine::Options &options, QTextStream &out, QTextStream &err)
 {
-    QString variable = job.variable;
-    const int rate = options.rate;
-    // A file counted twice would be two raters who always agree.
-    QStringList files = job.files;
-    for (const InputGuard::Repeat &repeat : InputGuard::removeRepeats(&files))
+    Collating::Outcome outcome = Collating::collate({}, job.files, job.variable, options.rate);
+    for (const InputGuard::Repeat &repeat : std::as_const(outcome.repeats))
         err << Repeated.arg(repeat.path, repeat.sameAs) << '\n';
-    QList<ResultsRun> runs;
-    for (const QString &file : std::as_const(files)) {
-        ResultsRun run;
-        ReadProblem problem;
-        if (!ResultsFile::read(file, &run, &problem)) {
-            err << problem.text() << '\n';
-            continue;
-        }
-        // Every run at the rate, or none: a run left at its seconds would not line up.
-        if (rate > 0 && !Rebin::resample(&run, rate, &problem)) {
-            err << "dialtrace-collate: " << problem.text() << '\n';
-            return NothingCollated;
-        }
-        runs.append(std::move(run));
+    for (const QString &problem : std::as_const(outcome.unreadable))
+        err << problem << '\n';
+    if (!outcome.notAtRate.isEmpty()) {
+        err << "dialtrace-collate: " << outcome.notAtRate << '\n';
+        return NothingCollated;
     }
-    if (variable.isEmpty() && !runs.isEmpty())
-        variable = runs.first().variables.value(0);
-    Collation collation(runs, variable, rate);
+    Collation &collation = outcome.collation;
     for (const SkippedRun &skipped : collation.skipped()) {
         err << Skipped.arg(skipped.path, skipped.reason) << '\n';
     }
@@ -165,7 +150,7 @@ int collate(const Job &job, const CommandLine::Options &options, QTextStream &ou
         err << "dialtrace-collate: " << CannotWrite.arg(job.chart, error) << '\n';
         status = NothingCollated;
     }
-    if (!job.worm.isEmpty() && !VideoCommand::write(collation, options, err))
+    if (!job.traceVideo.isEmpty() && !TraceVideoCommand::write(collation, options, err))
         status = NothingCollated;
     return status;
 }
@@ -206,12 +191,16 @@ Options parse(const QStringList &arguments)
             value(&options.video);
         else if (argument.startsWith(QLatin1String("--video=")))
             options.video = argument.section(QLatin1Char('='), 1);
-        else if (argument == QLatin1String("--worm"))
-            value(&options.worm);
-        else if (argument.startsWith(QLatin1String("--worm=")))
-            options.worm = argument.section(QLatin1Char('='), 1);
-        else if (argument == QLatin1String("--rate") ||
-                 argument.startsWith(QLatin1String("--rate="))) {
+        else if (argument == QLatin1String("--trace-video") ||
+                 argument == QLatin1String("--worm")) {
+            options.traceVideoOption = argument;
+            value(&options.traceVideo);
+        } else if (argument.startsWith(QLatin1String("--trace-video=")) ||
+                   argument.startsWith(QLatin1String("--worm="))) {
+            options.traceVideoOption = argument.section(QLatin1Char('='), 0, 0);
+            options.traceVideo = argument.section(QLatin1Char('='), 1);
+        } else if (argument == QLatin1String("--rate") ||
+                   argument.startsWith(QLatin1String("--rate="))) {
             QString rate = argument.section(QLatin1Char('='), 1);
             if (!argument.contains(QLatin1Char('=')))
                 value(&rate);
@@ -251,18 +240,18 @@ Options parse(const QStringList &arguments)
             return options;
     }
     const bool outputs =
-        !options.table.isEmpty() || !options.chart.isEmpty() || !options.worm.isEmpty();
+        !options.table.isEmpty() || !options.chart.isEmpty() || !options.traceVideo.isEmpty();
     if (!options.study.isEmpty() && !options.files.isEmpty())
         options.error = StudyAndFiles;
-    else if (!options.study.isEmpty() && !options.worm.isEmpty())
-        options.error = StudyAndVideo;
+    else if (!options.study.isEmpty() && !options.traceVideo.isEmpty())
+        options.error = StudyAndVideo.arg(options.traceVideoOption);
     else if (options.files.isEmpty() && options.study.isEmpty() && !options.window &&
              (outputs || !options.variable.isEmpty()))
         options.error = NoFiles;
     else if (options.study.isEmpty() && options.includePartial)
         options.error = PartialWithoutStudy;
     else if (options.window && outputs)
-        options.error = NotWithWindow;
+        options.error = NotWithWindow.arg(options.traceVideoOption);
     // With --study they name folders, which may be one.
     else if (options.study.isEmpty() && !options.table.isEmpty() && options.table == options.chart)
         options.error = TwiceTheSame;
@@ -273,7 +262,7 @@ Options parse(const QStringList &arguments)
             options.error = WrongChartSuffix;
     }
     if (options.error.isEmpty())
-        options.error = VideoCommand::usageError(options);
+        options.error = TraceVideoCommand::usageError(options);
     return options;
 }
 
@@ -303,8 +292,8 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         out << *text;
         return Success;
     }
-    QList<Job> jobs = {
-        {options.files, options.table, options.chart, options.worm, QString(), options.variable}};
+    QList<Job> jobs = {{options.files, options.table, options.chart, options.traceVideo, QString(),
+                        options.variable}};
     QStringList notes;
     if (!options.study.isEmpty()) {
         int status = Success;
@@ -314,12 +303,12 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         jobs = std::move(*studyJobs);
     }
     // Checked before anything is read or written, so that a refused call changes nothing.
-    if (const QString refusal = VideoCommand::refusal(options); !refusal.isEmpty()) {
+    if (const QString refusal = TraceVideoCommand::refusal(options); !refusal.isEmpty()) {
         err << "dialtrace-collate: " << refusal << '\n';
         return WrongUsage;
     }
     for (const Job &job : std::as_const(jobs)) {
-        for (const QString &output : {job.table, job.chart, job.worm}) {
+        for (const QString &output : {job.table, job.chart, job.traceVideo}) {
             const QString refusal = outputRefusal(output, job, options);
             if (!refusal.isEmpty()) {
                 err << "dialtrace-collate: " << refusal << '\n';
@@ -332,7 +321,8 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
             return WrongUsage;
         }
     }
-    if (const QString unreadable = VideoCommand::unreadableClip(options); !unreadable.isEmpty()) {
+    if (const QString unreadable = TraceVideoCommand::unreadableClip(options);
+        !unreadable.isEmpty()) {
         err << "dialtrace-collate: " << unreadable << '\n';
         return NothingCollated;
     }

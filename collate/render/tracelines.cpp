@@ -1,7 +1,6 @@
 #include "tracelines.h"
 
 #include "collation.h"
-#include "scale.h"
 
 #include <QPainter>
 #include <QPolygonF>
@@ -15,16 +14,10 @@ double lastSecond(const Collation &collation)
     return std::max(collation.seconds(collation.lastRow()), 1.0);
 }
 
-void draw(QPainter &painter, const Collation &collation, const QRectF &plot, double lastSecond,
-          const Style &style)
+void draw(QPainter &painter, const Collation &collation, const Axes &axes, const Style &style)
 {
-    const auto x = [&](double second) { return plot.left() + second / lastSecond * plot.width(); };
-    const auto y = [&](double level) {
-        return plot.bottom() -
-               (level - Scale::Bottom) / (Scale::Top - Scale::Bottom) * plot.height();
-    };
     painter.save();
-    painter.setClipRect(plot);
+    painter.setClipRect(axes.plot);
     painter.setRenderHint(QPainter::Antialiasing, true);
     // Runs: thin, translucent, so that where many agree the colour deepens. Each stretch between
     // gaps is its own polyline.
@@ -48,7 +41,7 @@ void draw(QPainter &painter, const Collation &collation, const QRectF &plot, dou
             if (run.levels[row] == ResultsRun::Gap)
                 flush();
             else
-                stretch.append(QPointF(x(collation.seconds(row)), y(run.levels[row])));
+                stretch.append(QPointF(axes.x(collation.seconds(row)), axes.y(run.levels[row])));
         }
         flush();
     }
@@ -70,9 +63,9 @@ void draw(QPainter &painter, const Collation &collation, const QRectF &plot, dou
             flushBand();
             continue;
         }
-        const double at = x(collation.seconds(row));
-        upper.append(QPointF(at, y(collation.mean(row) + collation.sd(row))));
-        lower.append(QPointF(at, y(collation.mean(row) - collation.sd(row))));
+        const double at = axes.x(collation.seconds(row));
+        upper.append(QPointF(at, axes.y(collation.mean(row) + collation.sd(row))));
+        lower.append(QPointF(at, axes.y(collation.mean(row) - collation.sd(row))));
     }
     flushBand();
 
@@ -80,7 +73,7 @@ void draw(QPainter &painter, const Collation &collation, const QRectF &plot, dou
     painter.setBrush(Qt::NoBrush);
     for (qsizetype row = 2; row <= collation.lastRow(); ++row) {
         if (collation.hasMean(row))
-            stretch.append(QPointF(x(collation.seconds(row)), y(collation.mean(row))));
+            stretch.append(QPointF(axes.x(collation.seconds(row)), axes.y(collation.mean(row))));
         else
             flush();
     }

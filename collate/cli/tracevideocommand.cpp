@@ -1,4 +1,4 @@
-#include "videocommand.h"
+#include "tracevideocommand.h"
 
 #include "files.h"
 #include "traceoverlay.h"
@@ -12,9 +12,9 @@
 
 namespace {
 
-const QString Together = QStringLiteral("--video and --worm go together");
-const QString WrongSuffix = QStringLiteral("--worm must end in .mp4");
-const QString SameOutput = QStringLiteral("--worm names the same file as -o or --chart");
+const QString Together = QStringLiteral("--video and %1 go together");
+const QString WrongSuffix = QStringLiteral("%1 must end in .mp4");
+const QString SameOutput = QStringLiteral("%1 names the same file as -o or --chart");
 const QString OverTheClip = QStringLiteral("%1 would overwrite the clip %2");
 const QString CannotReadClip = QStringLiteral("cannot read the clip %1");
 const QString Percent = QStringLiteral("\rdialtrace-collate: writing %1: %2 %");
@@ -59,30 +59,30 @@ private:
 
 } // namespace
 
-namespace VideoCommand {
+namespace TraceVideoCommand {
 
 QString usageError(const CommandLine::Options &options)
 {
-    if (options.video.isEmpty() != options.worm.isEmpty())
-        return Together;
-    if (options.worm.isEmpty())
+    if (options.video.isEmpty() != options.traceVideo.isEmpty())
+        return Together.arg(options.traceVideoOption);
+    if (options.traceVideo.isEmpty())
         return QString();
-    if (QFileInfo(options.worm).suffix().toLower() != QLatin1String("mp4"))
-        return WrongSuffix;
-    if (options.worm == options.table || options.worm == options.chart)
-        return SameOutput;
+    if (QFileInfo(options.traceVideo).suffix().toLower() != QLatin1String("mp4"))
+        return WrongSuffix.arg(options.traceVideoOption);
+    if (options.traceVideo == options.table || options.traceVideo == options.chart)
+        return SameOutput.arg(options.traceVideoOption);
     return QString();
 }
 
 QString refusal(const CommandLine::Options &options)
 {
-    if (options.worm.isEmpty())
+    if (options.traceVideo.isEmpty())
         return QString();
-    if (Files::isSameFile(options.worm, options.video))
-        return OverTheClip.arg(options.worm, options.video);
+    if (Files::isSameFile(options.traceVideo, options.video))
+        return OverTheClip.arg(options.traceVideo, options.video);
     for (const QString &other : {options.table, options.chart}) {
-        if (!other.isEmpty() && Files::isSameFile(options.worm, other))
-            return SameOutput;
+        if (!other.isEmpty() && Files::isSameFile(options.traceVideo, other))
+            return SameOutput.arg(options.traceVideoOption);
     }
     return QString();
 }
@@ -102,7 +102,7 @@ bool write(const Collation &collation, const CommandLine::Options &options, QTex
     const auto progress = [&](double fraction) {
         const int percent = static_cast<int>(fraction * 100.0);
         if (terminal && percent != shown) {
-            err << Percent.arg(options.worm).arg(percent);
+            err << Percent.arg(options.traceVideo).arg(percent);
             err.flush();
             shown = percent;
         }
@@ -113,17 +113,17 @@ bool write(const Collation &collation, const CommandLine::Options &options, QTex
     {
         const InterruptCancels cancels;
         // Without --force an existing OUT was refused already; one that appears meanwhile stays.
-        outcome = TraceOverlay::writeVideo(collation, options.video, options.worm, options.force,
-                                           progress, &error);
+        outcome = TraceOverlay::writeTraceVideo(collation, options.video, options.traceVideo,
+                                                options.force, progress, &error);
     }
     if (shown >= 0)
         err << '\n';
     if (outcome == VideoExport::Outcome::Written)
         return true;
-    err << CannotWriteVideo.arg(options.worm,
-                           outcome == VideoExport::Outcome::Cancelled ? Interrupted : error)
+    err << CannotWriteVideo.arg(options.traceVideo,
+                                outcome == VideoExport::Outcome::Cancelled ? Interrupted : error)
         << '\n';
     return false;
 }
 
-} // namespace VideoCommand
+} // namespace TraceVideoCommand

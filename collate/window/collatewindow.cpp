@@ -4,10 +4,10 @@
 #include "clipreview.h"
 #include "collatedialogs.h"
 #include "collatetables.h"
+#include "collating.h"
 #include "files.h"
 #include "inputguard.h"
 #include "rebin.h"
-#include "traceoverlay.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -19,8 +19,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
-#include <QPainter>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -43,7 +41,7 @@ const QString NoRate =
     QStringLiteral("The runs cannot be collated at a rate of their own:\n\n%1\n\n"
                    "They are collated by the seconds of their results files.");
 const QString ExportTableText = QStringLiteral("Export table...");
-const QString ExportVideoText = QStringLiteral("Export video...");
+const QString ExportTraceVideoText = QStringLiteral("Export video...");
 const QString AlignText = QStringLiteral("Allow for each rater's lag within:");
 const QString NoAlignText = QStringLiteral("no lag allowed for");
 const QString ExportChartText = QStringLiteral("Export chart...");
@@ -91,8 +89,8 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     m_alignBox->setDecimals(2);
     m_alignBox->setSpecialValueText(NoAlignText);
     m_alignBox->setSuffix(QStringLiteral(" s"));
-    m_exportVideoButton = new QPushButton(ExportVideoText, this);
-    m_exportVideoButton->setObjectName(QStringLiteral("exportVideoButton"));
+    m_exportTraceVideoButton = new QPushButton(ExportTraceVideoText, this);
+    m_exportTraceVideoButton->setObjectName(QStringLiteral("exportTraceVideoButton"));
     m_exportTableButton = new QPushButton(ExportTableText, this);
     m_exportTableButton->setObjectName(QStringLiteral("exportTableButton"));
     m_exportChartButton = new QPushButton(ExportChartText, this);
@@ -122,7 +120,7 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     side->addWidget(m_skippedLabel);
     side->addWidget(m_exportTableButton);
     side->addWidget(m_exportChartButton);
-    side->addWidget(m_exportVideoButton);
+    side->addWidget(m_exportTraceVideoButton);
     auto *sideWidget = new QWidget(this);
     sideWidget->setLayout(side);
     sideWidget->setFixedWidth(260);
@@ -154,7 +152,8 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     connect(m_variableBox, &QComboBox::textActivated, this, &CollateWindow::chooseVariable);
     connect(m_rateBox, &QSpinBox::valueChanged, this, &CollateWindow::chooseRate);
     connect(m_alignBox, &QDoubleSpinBox::valueChanged, this, &CollateWindow::chooseAlign);
-    connect(m_exportVideoButton, &QPushButton::clicked, this, &CollateWindow::exportVideo);
+    connect(m_exportTraceVideoButton, &QPushButton::clicked, this,
+            &CollateWindow::exportTraceVideo);
     connect(m_review, &ClipReview::cursorMoved, m_chartView, &ChartView::setCursor);
     connect(m_chartView, &ChartView::seekRequested, m_review, &ClipReview::seek);
     connect(m_review, &ClipReview::clipAttached, this, [this](const QString &clip) {
@@ -168,24 +167,16 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
 
 void CollateWindow::addFiles(const QStringList &paths)
 {
-    // A file counted twice would be two raters who always agree.
-    QStringList distinct = paths;
-    QStringList repeated;
-    for (const InputGuard::Repeat &repeat : InputGuard::removeRepeats(&distinct, inputPaths()))
-        repeated.append(SameFileAs.arg(repeat.path, repeat.sameAs));
-    QStringList problems;
-    for (const QString &path : std::as_const(distinct)) {
-        ResultsRun run;
-        ReadProblem problem;
-        if (ResultsFile::read(path, &run, &problem))
-            m_files.append(std::move(run));
-        else
-            problems.append(problem.text());
-    }
+    // Read at the seconds of the results files, which collate() takes at the rate chosen.
+    const Collating::Outcome read = Collating::collate(m_files, paths, QString(), 0);
+    m_files = read.runs;
     collate();
+    QStringList repeated;
+    for (const InputGuard::Repeat &repeat : read.repeats)
+        repeated.append(SameFileAs.arg(repeat.path, repeat.sameAs));
     QStringList message;
-    if (!problems.isEmpty())
-        message.append(NotResultsFiles.arg(problems.join(QLatin1Char('\n'))));
+    if (!read.unreadable.isEmpty())
+        message.append(NotResultsFiles.arg(read.unreadable.join(QLatin1Char('\n'))));
     if (!repeated.isEmpty())
         message.append(AlreadyAdded.arg(repeated.join(QLatin1Char('\n'))));
     if (!message.isEmpty())
@@ -298,24 +289,20 @@ void CollateWindow::collate()
     const QStringList variables = variablesOf(m_files);
     // The first file's first variable until the user picks another, and again when the one
     // picked has gone with its files.
-    if (!variables.contains(m_variable))
-        m_variable = m_files.isEmpty() ? QString() : m_files.first().variables.value(0);
+    const QString variable = variables.contains(m_variable) ? m_variable : QString();
+    Collating::Outcome outcome = Collating::collate(m_files, {}, variable, m_rate);
+    if (!outcome.notAtRate.isEmpty()) {
+        m_dialogs.message(this, NoRate.arg(outcome.notAtRate));
+        m_rate = 0;
+        const QSignalBlocker quiet(m_rateBox);
+        m_rateBox->setValue(0);
+        outcome = Collating::collate(m_files, {}, variable, 0);
+    }
+    m_collation = std::move(outcome.collation);
+    m_variable = m_collation.variable();
     m_variableBox->clear();
     m_variableBox->addItems(variables);
     m_variableBox->setCurrentText(m_variable);
-    QList<ResultsRun> runs = m_files;
-    for (ResultsRun &run : runs) {
-        ReadProblem problem;
-        if (m_rate > 0 && !Rebin::resample(&run, m_rate, &problem)) {
-            m_dialogs.message(this, NoRate.arg(problem.text()));
-            m_rate = 0;
-            const QSignalBlocker quiet(m_rateBox);
-            m_rateBox->setValue(0);
-            runs = m_files;
-            break;
-        }
-    }
-    m_collation = Collation(runs, m_variable, m_rate);
 
     m_fileList->clear();
     for (const ResultsRun &run : std::as_const(m_files)) {
@@ -330,7 +317,7 @@ void CollateWindow::collate()
     m_removeButton->setEnabled(!m_files.isEmpty());
     m_exportTableButton->setEnabled(!m_collation.runs().isEmpty());
     m_exportChartButton->setEnabled(!m_collation.runs().isEmpty());
-    m_exportVideoButton->setEnabled(!m_collation.runs().isEmpty() && !m_review->clip().isEmpty());
+    enableTraceVideo();
 
     QStringList names;
     for (const CollatedRun &run : m_collation.runs())

@@ -5,20 +5,20 @@
 #include "collatedialogs.h"
 #include "files.h"
 #include "inputguard.h"
-#include "resultsfile.h"
-#include "traceoverlay.h"
+#include "tracevideojob.h"
 
 #include <QDir>
 #include <QProgressDialog>
+#include <QPushButton>
 
 // What the collating window writes: the table, the chart and the video, never over a file being
 // collated or a results file.
 
 namespace {
 
-const QString VideoName = QStringLiteral("collated.mp4");
-const QString VideoFilter = QStringLiteral("MP4 video (*.mp4)|*.mp4|");
-const QString VideoProgress = QStringLiteral("Writing the video with the trace...");
+const QString TraceVideoName = QStringLiteral("collated.mp4");
+const QString TraceVideoFilter = QStringLiteral("MP4 video (*.mp4)|*.mp4|");
+const QString TraceVideoProgress = QStringLiteral("Writing the video with the trace...");
 const QString ClipItself = QStringLiteral("\"%1\" is the clip itself. Choose another name.");
 const QString TableName = QStringLiteral("collated.csv");
 const QString TableFilter = QStringLiteral("CSV files (*.csv)|*.csv|");
@@ -55,29 +55,40 @@ void CollateWindow::exportChart()
         m_dialogs.message(this, CannotSave.arg(path, error));
 }
 
-void CollateWindow::exportVideo()
+void CollateWindow::exportTraceVideo()
 {
-    QString path = exportPath(VideoName, VideoFilter);
+    if (m_traceVideoJob)
+        return;
+    const QString path = exportPath(TraceVideoName, TraceVideoFilter);
     if (path.isEmpty())
         return;
     if (Files::isSameFile(path, m_review->clip())) {
         m_dialogs.message(this, ClipItself.arg(QDir::toNativeSeparators(path)));
         return;
     }
-    QProgressDialog progress(VideoProgress, QStringLiteral("Cancel"), 0, 1000, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    QString error;
-    // The save dialog has asked before a file of that name is replaced.
-    const auto outcome = TraceOverlay::writeVideo(
-        m_collation, m_review->clip(), path, true,
-        [&progress](double done) {
-            progress.setValue(static_cast<int>(done * 1000));
-            return !progress.wasCanceled();
-        },
-        &error);
-    if (outcome == VideoExport::Outcome::Failed)
-        m_dialogs.message(this, CannotSave.arg(QDir::toNativeSeparators(path), error));
+    m_traceVideoJob = new TraceVideoJob(m_collation, m_review->clip(), path, this);
+    auto *progress =
+        new QProgressDialog(TraceVideoProgress, QStringLiteral("Cancel"), 0, 1000, this);
+    progress->setMinimumDuration(0);
+    connect(m_traceVideoJob, &TraceVideoJob::progressChanged, progress, &QProgressDialog::setValue);
+    connect(progress, &QProgressDialog::canceled, m_traceVideoJob, &TraceVideoJob::cancel);
+    connect(m_traceVideoJob, &TraceVideoJob::finished, this,
+            [this, progress, path](VideoExport::Outcome outcome, const QString &error) {
+                delete progress;
+                m_traceVideoJob->deleteLater();
+                m_traceVideoJob = nullptr;
+                enableTraceVideo();
+                if (outcome == VideoExport::Outcome::Failed)
+                    m_dialogs.message(this, CannotSave.arg(QDir::toNativeSeparators(path), error));
+            });
+    enableTraceVideo();
+    m_traceVideoJob->start();
+}
+
+void CollateWindow::enableTraceVideo()
+{
+    m_exportTraceVideoButton->setEnabled(!m_collation.runs().isEmpty() &&
+                                         !m_review->clip().isEmpty() && !m_traceVideoJob);
 }
 
 QString CollateWindow::exportPath(const QString &fileName, const QString &filter)
@@ -86,16 +97,20 @@ QString CollateWindow::exportPath(const QString &fileName, const QString &filter
     if (path.isEmpty())
         return path;
     // The save dialog has asked before replacing any other file.
-    const ResultsFile::Found found = ResultsFile::examine(path);
-    QString refusal;
-    if (InputGuard::isInput(path, inputPaths()))
-        refusal = WouldOverwrite.arg(path);
-    else if (found == ResultsFile::Found::ResultsFile)
-        refusal = WouldReplaceResults.arg(path);
-    else if (found == ResultsFile::Found::Unreadable)
-        refusal = CannotTell.arg(path);
-    if (refusal.isEmpty())
+    using Reason = InputGuard::Refusal::Reason;
+    switch (InputGuard::refusal(path, inputPaths(), true).reason) {
+    case Reason::None:
+    case Reason::OtherFile:
         return path;
-    m_dialogs.message(this, refusal);
+    case Reason::Input:
+        m_dialogs.message(this, WouldOverwrite.arg(path));
+        break;
+    case Reason::ResultsFile:
+        m_dialogs.message(this, WouldReplaceResults.arg(path));
+        break;
+    case Reason::Unreadable:
+        m_dialogs.message(this, CannotTell.arg(path));
+        break;
+    }
     return QString();
 }

@@ -29,11 +29,12 @@ public:
     // has none or the moment is before the first row or after the last.
     QString meanText(double seconds) const;
 
-    // Writes clip with this trace over every frame to output, as VideoExport does; error gets
-    // the reason of a failure.
-    static VideoExport::Outcome writeVideo(const Collation &collation, const QString &clip,
-                                           const QString &output, bool replaceExisting,
-                                           const VideoExport::Progress &progress, QString *error);
+    // The trace video: clip written again to output with this trace over every frame, as
+    // VideoExport writes it; error gets the reason of a failure.
+    static VideoExport::Outcome writeTraceVideo(const Collation &collation, const QString &clip,
+                                                const QString &output, bool replaceExisting,
+                                                const VideoExport::Progress &progress,
+                                                QString *error);
 
 private:
     QImage still(const QSize &size) const;

@@ -7,8 +7,8 @@
 
 class QTextStream;
 
-// dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] [--video CLIP --worm OUT.mp4]
-//                   [--force] FILE...
+// dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png]
+//                   [--video CLIP --trace-video OUT.mp4] [--force] FILE...
 namespace CommandLine {
 
 enum ExitCode
@@ -32,7 +32,9 @@ struct Options
                                  // no complete one
     double align = 0.0;          // --align: each run's lag within +-this many seconds, allowed for
     QString video;               // --video: the clip that the trace is drawn over
-    QString worm;                // --worm: the video written, the clip with the trace
+    QString traceVideo; // --trace-video, or --worm: the video written, the clip with the trace
+    // The name the trace video was given by, as messages call it; --worm where it was not given.
+    QString traceVideoOption = QStringLiteral("--worm");
     bool window = false;
     bool help = false;
     bool version = false;
@@ -46,7 +48,7 @@ struct Job
     QStringList files;
     QString table;
     QString chart;
-    QString worm;
+    QString traceVideo;
     QString prefix;
     QString variable;
 };
@@ -61,7 +63,7 @@ inline bool wantsWindow(const Options &options)
            (options.window ||
             (options.files.isEmpty() && options.table.isEmpty() && options.chart.isEmpty() &&
              options.variable.isEmpty() && options.study.isEmpty() && options.video.isEmpty() &&
-             options.worm.isEmpty()));
+             options.traceVideo.isEmpty()));
 }
 
 QString usage();

@@ -4,10 +4,11 @@
 
 class Collation;
 
-// --video CLIP --worm OUT.mp4 on the command line: the clip written again with the trace over it.
-namespace VideoCommand {
+// --video CLIP --trace-video OUT.mp4 (or --worm OUT.mp4) on the command line: the trace video, the
+// clip written again with the trace over it.
+namespace TraceVideoCommand {
 
-// Why --video and --worm are wrong usage as given, or empty.
+// Why --video and --trace-video are wrong usage as given, or empty.
 QString usageError(const CommandLine::Options &options);
 // Why OUT may not be written, checked before anything is: it names the clip, or the same file as
 // -o or --chart. Empty when it may, as far as these go.
@@ -20,4 +21,4 @@ QString unreadableClip(const CommandLine::Options &options);
 // not written; nothing is then left at OUT.
 bool write(const Collation &collation, const CommandLine::Options &options, QTextStream &err);
 
-} // namespace VideoCommand
+} // namespace TraceVideoCommand

@@ -1,16 +1,29 @@
 #include "inputguard.h"
 
 #include "files.h"
+#include "resultsfile.h"
 
 namespace InputGuard {
 
-bool isInput(const QString &path, const QStringList &inputs)
+Refusal refusal(const QString &output, const QStringList &inputs, bool replaceOther)
 {
     for (const QString &input : inputs) {
-        if (Files::isSameFile(path, input))
-            return true;
+        if (Files::isSameFile(output, input))
+            return {Refusal::Reason::Input, input};
     }
-    return false;
+    switch (ResultsFile::examine(output)) {
+    case ResultsFile::Found::Nothing:
+        break;
+    case ResultsFile::Found::ResultsFile:
+        return {Refusal::Reason::ResultsFile, QString()};
+    case ResultsFile::Found::Unreadable:
+        return {Refusal::Reason::Unreadable, QString()};
+    case ResultsFile::Found::OtherFile:
+        if (!replaceOther)
+            return {Refusal::Reason::OtherFile, QString()};
+        break;
+    }
+    return {};
 }
 
 QList<Repeat> removeRepeats(QStringList *paths, const QStringList &earlier)

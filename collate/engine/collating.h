@@ -1,0 +1,36 @@
+#pragma once
+
+#include "collation.h"
+#include "inputguard.h"
+#include "resultsfile.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Results files to a collation, the same for the command line and the window.
+namespace Collating {
+
+struct Outcome
+{
+    // The runs given, then those of the files read, at the seconds of their results files.
+    QList<ResultsRun> runs;
+    // Later names of a file named before, left out: a file counted twice would be two raters who
+    // always agree.
+    QList<InputGuard::Repeat> repeats;
+    // Why each file that is not a results file was left out, in order.
+    QStringList unreadable;
+    // Why a run cannot be taken at the rate; then nothing is collated, and no file after it read.
+    QString notAtRate;
+    Collation collation;
+};
+
+// Collates the runs given and those of the files that paths name (each file once, none that a
+// run given came from), on variable, or on the first run's first variable where variable is
+// empty. With rate 0 each run is taken at the seconds of its results file; otherwise at rate
+// moments a second from the event log beside it, as it comes: every run at the rate or none, so
+// the first that cannot be taken ends it.
+Outcome collate(const QList<ResultsRun> &runs, const QStringList &paths, const QString &variable,
+                int rate);
+
+} // namespace Collating
