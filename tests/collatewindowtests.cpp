@@ -264,7 +264,7 @@ void TestCollateWindow::traceVideo()
     window.review().attach(clip);
     auto *button = window.findChild<QPushButton *>("exportTraceVideoButton");
     const QStringList videos = {dir.filePath("cancelled.mp4"), dir.filePath("written.mp4")};
-    dialogs.common.saveAnswers = videos;
+    dialogs.saveAnswers = videos;
     for (const QString &video : videos) {
         button->click();
         QVERIFY(window.traceVideoJob() && !button->isEnabled());
@@ -278,7 +278,7 @@ void TestCollateWindow::traceVideo()
         if (video == videos[1])
             QCOMPARE(progressed.last().value(0).toInt(), 1000);
     }
-    QCOMPARE(dialogs.common.messages, QStringList());
+    QCOMPARE(dialogs.messages, QStringList());
 }
 
 int runCollateWindowTests(int argc, char *argv[])
