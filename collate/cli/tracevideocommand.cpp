@@ -1,14 +1,11 @@
 #include "tracevideocommand.h"
 
 #include "files.h"
+#include "interrupts.h"
 #include "traceoverlay.h"
 
 #include <QFileInfo>
 #include <QTextStream>
-
-#include <csignal>
-
-#include <unistd.h>
 
 namespace {
 
@@ -20,42 +17,6 @@ const QString CannotReadClip = QStringLiteral("cannot read the clip %1");
 const QString Percent = QStringLiteral("\rdialtrace-collate: writing %1: %2 %");
 const QString CannotWriteVideo = QStringLiteral("dialtrace-collate: cannot write %1: %2");
 const QString Interrupted = QStringLiteral("interrupted, nothing written");
-
-volatile std::sig_atomic_t interrupted = 0;
-
-extern "C" void interrupt(int)
-{
-    interrupted = 1;
-}
-
-// While the video is written, an interrupt cancels it so that no half-written file is left.
-class InterruptCancels
-{
-public:
-    InterruptCancels()
-    {
-        interrupted = 0;
-        struct sigaction action
-        {
-        };
-        action.sa_handler = interrupt;
-        sigemptyset(&action.sa_mask);
-        for (int i = 0; i < Count; ++i)
-            sigaction(Signals[i], &action, &m_old[i]);
-    }
-    ~InterruptCancels()
-    {
-        for (int i = 0; i < Count; ++i)
-            sigaction(Signals[i], &m_old[i], nullptr);
-    }
-    InterruptCancels(const InterruptCancels &) = delete;
-    InterruptCancels &operator=(const InterruptCancels &) = delete;
-
-private:
-    static constexpr int Count = 3;
-    static constexpr int Signals[Count] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction m_old[Count];
-};
 
 } // namespace
 
@@ -97,7 +58,7 @@ QString unreadableClip(const CommandLine::Options &options)
 
 bool write(const Collation &collation, const CommandLine::Options &options, QTextStream &err)
 {
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const bool terminal = standardErrorIsTerminal();
     int shown = -1;
     const auto progress = [&](double fraction) {
         const int percent = static_cast<int>(fraction * 100.0);
@@ -106,12 +67,13 @@ bool write(const Collation &collation, const CommandLine::Options &options, QTex
             err.flush();
             shown = percent;
         }
-        return interrupted == 0;
+        return !InterruptsNoted::interrupted();
     };
     QString error;
     VideoExport::Outcome outcome;
     {
-        const InterruptCancels cancels;
+        // An interrupt cancels the video, so that no half-written file is left.
+        const InterruptsNoted cancels;
         // Without --force an existing OUT was refused already; one that appears meanwhile stays.
         outcome = TraceOverlay::writeTraceVideo(collation, options.video, options.traceVideo,
                                                 options.force, progress, &error);
