@@ -147,7 +147,7 @@ bool update(const QString &path, const SessionRecord &record, SessionRecord *wri
     const std::optional<SessionRecord> there = read(path);
     const SessionRecord whole = there ? merged(*there, record) : record;
     // Written beside and renamed over, so that it is always whole.
-    if (!Files::replaceRegularFile(path, bytes(whole), error))
+    if (!Files::replacePlainFile(path, bytes(whole), error))
         return false;
     if (written)
         *written = whole;

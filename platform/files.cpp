@@ -126,7 +126,7 @@ QString applicationDirectory()
     return QDir::cleanPath(QCoreApplication::applicationDirPath());
 }
 
-bool isOrdinaryFile(const QString &path)
+bool isVisiblePlainFile(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() && info.isFile() && !info.isHidden();
@@ -155,8 +155,8 @@ bool readFile(const QString &path, QByteArray *bytes)
 
 // The one bounded read of a plain file: a fifo or device is never read from, so it cannot hang
 // the caller.
-static bool readPlainFile(const QString &path, PlainFileReader::Links links, qint64 limit,
-                          QByteArray *bytes)
+static bool readBounded(const QString &path, PlainFileReader::Links links, qint64 limit,
+                        QByteArray *bytes)
 {
     PlainFileReader file;
     QByteArray read;
@@ -170,15 +170,15 @@ static bool readPlainFile(const QString &path, PlainFileReader::Links links, qin
 
 bool readFileStart(const QString &path, qint64 limit, QByteArray *bytes)
 {
-    return readPlainFile(path, PlainFileReader::Links::Follow, limit, bytes);
+    return readBounded(path, PlainFileReader::Links::Follow, limit, bytes);
 }
 
-bool readRegularFile(const QString &path, QByteArray *bytes)
+bool readPlainFile(const QString &path, QByteArray *bytes)
 {
-    return readPlainFile(path, PlainFileReader::Links::Refuse, -1, bytes);
+    return readBounded(path, PlainFileReader::Links::Refuse, -1, bytes);
 }
 
-bool removeRegularFile(const QString &path, QString *error)
+bool removePlainFile(const QString &path, QString *error)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat info
@@ -280,7 +280,7 @@ QString safeFileName(const QString &first, const QString &rest, const QString &f
     return safe;
 }
 
-bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *error)
+bool replacePlainFile(const QString &path, const QByteArray &bytes, QString *error)
 {
     struct stat info
     {

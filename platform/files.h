@@ -18,8 +18,8 @@ QStringList unstorable(const QString &text);
 // The directory that holds the running executable, without a trailing separator.
 QString applicationDirectory();
 
-// True when an ordinary file (not a directory, not hidden) exists at path.
-bool isOrdinaryFile(const QString &path);
+// True when a plain file, not hidden, exists at path.
+bool isVisiblePlainFile(const QString &path);
 
 // Writes bytes to path, replacing a file there (a link: the file it leads to), and returns only
 // once they are on the disk: written, synced and closed, the folder synced, each step checked.
@@ -33,16 +33,16 @@ bool readFile(const QString &path, QByteArray *bytes);
 
 // The same for a file that must be a plain file of its own: false for a link, a folder, a fifo
 // or a device, which are never followed or opened for what they may lead to.
-bool readRegularFile(const QString &path, QByteArray *bytes);
+bool readPlainFile(const QString &path, QByteArray *bytes);
 
 // Writes bytes as a plain file at path as writeFile does, replacing only a plain file there: a
 // link, a folder or any other kind of file in its place is an error, and nothing outside the
 // path's folder is touched. The old file stays whole when the write fails.
-bool replaceRegularFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+bool replacePlainFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // Removes the plain file at path, where there is one; a link or anything else there is left, and
 // a name with nothing behind it is no failure. The folder is synced after.
-bool removeRegularFile(const QString &path, QString *error = nullptr);
+bool removePlainFile(const QString &path, QString *error = nullptr);
 
 // Creates a new file at path and writes bytes to the disk; never replaces or follows anything
 // already there, a link included.
@@ -57,7 +57,7 @@ using NamedBytes = QList<std::pair<QString, QByteArray>>; // suffix and bytes
 bool createUniqueFiles(const QString &directory, const QString &base, const QString &fallbackBase,
                        const NamedBytes &files, QStringList *paths, QString *error = nullptr);
 
-// The first limit bytes of the ordinary file at path (a link is followed; a fifo or device is
+// The first limit bytes of the plain file at path (a link is followed; a fifo or device is
 // never opened for what it may lead to); false when it cannot be read.
 bool readFileStart(const QString &path, qint64 limit, QByteArray *bytes);
 

@@ -27,13 +27,13 @@ bool keep(const QString &directory, QString *keptName, QString *error)
     if (!Files::isPlainFileHere(path))
         return true;
     QByteArray bytes;
-    if (!Files::readRegularFile(path, &bytes)) {
+    if (!Files::readPlainFile(path, &bytes)) {
         *error = QStringLiteral("It cannot be read.");
         return false;
     }
     Files::NamedBytes files = {{ResultsFile::Suffix, bytes}};
     QByteArray events;
-    if (Files::readRegularFile(EventLog::pathBeside(path), &events))
+    if (Files::readPlainFile(EventLog::pathBeside(path), &events))
         files.append({EventLog::Suffix, events});
     const QString when = QFileInfo(path).lastModified().toString(ResultsFile::NameDateTime);
     const QString fallback = QStringLiteral("Unsaved run ") + when;
@@ -61,9 +61,9 @@ bool writeLastRun(const QString &directory, const QByteArray &results, const QBy
     const QString eventsPath = EventLog::pathBeside(resultsPath);
     const auto written = [error](const QString &path, const QByteArray &wanted) {
         QByteArray readBack;
-        if (!Files::replaceRegularFile(path, wanted, error))
+        if (!Files::replacePlainFile(path, wanted, error))
             return false;
-        if (Files::readRegularFile(path, &readBack) && readBack == wanted)
+        if (Files::readPlainFile(path, &readBack) && readBack == wanted)
             return true;
         *error = QStringLiteral("What was written does not read back the same.");
         return false;
@@ -77,7 +77,7 @@ bool writeLastRun(const QString &directory, const QByteArray &results, const QBy
                  *error;
         return false;
     }
-    return Files::removeRegularFile(eventsPath, error) && written(resultsPath, results) &&
+    return Files::removePlainFile(eventsPath, error) && written(resultsPath, results) &&
            written(eventsPath, events);
 }
 
@@ -91,7 +91,7 @@ QStringList takeKept(const QString &directory)
     if (!QFile::rename(notice, taken))
         return {};
     QByteArray bytes;
-    Files::readRegularFile(taken, &bytes);
+    Files::readPlainFile(taken, &bytes);
     QFile::remove(taken);
     QStringList names;
     for (const QByteArray &line : bytes.split('\n')) {

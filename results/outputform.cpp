@@ -174,8 +174,8 @@ void OutputForm::exportSpreadsheet()
           std::pair{EventLog::pathBeside(resultsFilePath()), &m_eventBytes}}) {
         QByteArray onDisk;
         if (!Files::isSameFile(path, kept) && !Files::isSameFile(eventsPath, kept) &&
-            Files::readRegularFile(kept, &onDisk) && onDisk == *bytes)
-            Files::removeRegularFile(kept);
+            Files::readPlainFile(kept, &onDisk) && onDisk == *bytes)
+            Files::removePlainFile(kept);
     }
 }
 
@@ -197,8 +197,8 @@ bool OutputForm::areResultsSaved() const
     QByteArray results;
     QByteArray events;
     return m_exported ||
-           (Files::readRegularFile(resultsFilePath(), &results) && results == m_resultsBytes &&
-            Files::readRegularFile(EventLog::pathBeside(resultsFilePath()), &events) &&
+           (Files::readPlainFile(resultsFilePath(), &results) && results == m_resultsBytes &&
+            Files::readPlainFile(EventLog::pathBeside(resultsFilePath()), &events) &&
             events == m_eventBytes);
 }
 

@@ -13,7 +13,7 @@ QString filePath(const QString &applicationDirectory)
 
 QString ReadFileContents(const QString &path)
 {
-    if (!Files::isOrdinaryFile(path))
+    if (!Files::isVisiblePlainFile(path))
         return QString();
     // The screen shows the beginning of the text, a few thousand characters at most: a file of
     // any size is read only that far, so the screen appears at once and memory stays small.

@@ -227,7 +227,7 @@ void CollateWindow::chooseClip(int index)
     m_files.clear();
     const StudyClip clip = m_studyClips.value(index);
     // The runs beside their own clip, or beside none: never beside the clip chosen before.
-    if (Files::isOrdinaryFile(clip.path))
+    if (Files::isVisiblePlainFile(clip.path))
         m_review->attach(clip.path);
     else
         m_review->detach();
