@@ -174,6 +174,3 @@ public:
     QList<QStringList> openFilesAnswers;
 };
 
-// The tests of the command line and the window, run after the collate case's own.
-int runCollateProgramTests(int argc, char *argv[]);
-int runCollateWindowTests(int argc, char *argv[]);

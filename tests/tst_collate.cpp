@@ -304,15 +304,7 @@ void TestCollate::studyOutputNames()
              QStringList({"a_b Mood", "a_b MOOD (2)", "a_b Mood (3)", "a_b MOOD (4)"}));
 }
 
-// The command line and the window are in collateprograms.cpp.
-namespace {
-int runCollateTests(int argc, char **argv)
-{
-    TestCollate engine;
-    const int status = QTest::qExec(&engine, argc, argv);
-    return status | runCollateProgramTests(argc, argv);
-}
-const bool registeredTestCollate = TestMain::add("collate", &runCollateTests);
-} // namespace
+// The command line and the window are cases of their own: collatecommand, collatewindow.
+DIALTRACE_TEST_CASE(TestCollate, "collate")
 
 #include "tst_collate.moc"

@@ -333,10 +333,5 @@ void TestCollatePrograms::answers()
     QVERIFY2(stdOut.split('\n').contains(line), qPrintable(stdOut));
 }
 
-int runCollateProgramTests(int argc, char *argv[])
-{
-    TestCollatePrograms programs;
-    return QTest::qExec(&programs, argc, argv) | runCollateWindowTests(argc, argv);
-}
-
-#include "collateprograms.moc"
+DIALTRACE_TEST_CASE(TestCollatePrograms, "collatecommand")
+#include "tst_collatecommand.moc"

@@ -281,10 +281,5 @@ void TestCollateWindow::traceVideo()
     QCOMPARE(dialogs.messages, QStringList());
 }
 
-int runCollateWindowTests(int argc, char *argv[])
-{
-    TestCollateWindow window;
-    return QTest::qExec(&window, argc, argv);
-}
-
-#include "collatewindowtests.moc"
+DIALTRACE_TEST_CASE(TestCollateWindow, "collatewindow")
+#include "tst_collatewindow.moc"
