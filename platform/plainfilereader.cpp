@@ -1,5 +1,7 @@
 #include "files.h"
 
+#include <QFile>
+
 #include <cerrno>
 
 #include <fcntl.h>

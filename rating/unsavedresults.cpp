@@ -4,6 +4,7 @@
 #include "files.h"
 #include "resultsfile.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
