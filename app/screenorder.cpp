@@ -1,11 +1,11 @@
 #include "screenorder.h"
 
+#include "clipplayer.h"
 #include "dialogs.h"
 #include "eventlog.h"
 #include "form1.h"
 #include "instructionsform.h"
 #include "mainform.h"
-#include "mediaplayer.h"
 #include "outputform.h"
 #include "recovery.h"
 #include "resultsfile.h"
@@ -15,7 +15,7 @@
 #include <QDate>
 #include <QDir>
 
-ScreenOrder::ScreenOrder(Dialogs &dialogs, MediaPlayer &player, const QString &applicationDirectory,
+ScreenOrder::ScreenOrder(Dialogs &dialogs, ClipPlayer &player, const QString &applicationDirectory,
                          QObject *parent)
     : QObject(parent), m_dialogs(dialogs), m_player(player),
       m_applicationDirectory(applicationDirectory), m_plan(singleRunPlan(applicationDirectory))

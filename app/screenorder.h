@@ -18,7 +18,7 @@
 #include <vector>
 
 class Dialogs;
-class MediaPlayer;
+class ClipPlayer;
 class RunJournal;
 
 // The order of screens: splash, setup form, file choice, instructions, rating screen, results
@@ -30,7 +30,7 @@ class ScreenOrder : public QObject
 {
     Q_OBJECT
 public:
-    ScreenOrder(Dialogs &dialogs, MediaPlayer &player, const QString &applicationDirectory,
+    ScreenOrder(Dialogs &dialogs, ClipPlayer &player, const QString &applicationDirectory,
                 QObject *parent = nullptr);
     ~ScreenOrder() override;
 
@@ -81,7 +81,7 @@ private:
     void keepOrDropJournals();
 
     Dialogs &m_dialogs;
-    MediaPlayer &m_player;
+    ClipPlayer &m_player;
     QString m_applicationDirectory;
     bool m_ended = false;
     std::unique_ptr<RunJournal> m_journal;

@@ -1,8 +1,8 @@
 #include "mainform.h"
 
+#include "clipplayer.h"
 #include "controls.h"
 #include "dialogs.h"
-#include "mediaplayer.h"
 #include "ratinginput.h"
 #include "scale.h"
 #include "setuprecord.h"
@@ -28,7 +28,7 @@ constexpr int SegmentHeight = 375;
 
 } // namespace
 
-MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dialogs,
+MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialogs,
                    RunEvents::Clock clock, QWidget *parent, RunEnding ending)
     : QWidget(parent), m_record(record), m_player(player), m_dialogs(dialogs),
       m_events(std::move(clock)), m_ending(ending), Command1(this), Command2(this), Command4(this),
@@ -47,7 +47,7 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
     // The view comes from the screen of the clip before, which hid it: a reparented widget stays
     // hidden until it is shown again.
     view->show();
-    if (QWidget *controls = view->findChild<QWidget *>(QLatin1String(MediaPlayer::ControlsName)))
+    if (QWidget *controls = view->findChild<QWidget *>(QLatin1String(ClipPlayer::ControlsName)))
         controls->setVisible(m_ending.playerControls);
 
     place(Command1, "Command1", 3360, 5520, 2295, 735);
@@ -120,21 +120,21 @@ MainForm::MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dial
         entry.timer.callOnTimeout(this, entry.handler);
     }
 
-    connect(&m_player, &MediaPlayer::durationChanged, this, [this](double seconds) {
+    connect(&m_player, &ClipPlayer::durationChanged, this, [this](double seconds) {
         if (m_waitingForLength && seconds != 0.0)
             lengthKnown(seconds);
     });
-    connect(&m_player, &MediaPlayer::errorOccurred, this, &MainForm::reportUnplayable);
-    connect(&m_player, &MediaPlayer::controlUsed, this,
-            [this](MediaPlayer::Control control, double seconds) {
+    connect(&m_player, &ClipPlayer::errorOccurred, this, &MainForm::reportUnplayable);
+    connect(&m_player, &ClipPlayer::controlUsed, this,
+            [this](ClipPlayer::Control control, double seconds) {
                 const RunEvent::Kind kind =
-                    control == MediaPlayer::Control::Play    ? RunEvent::Kind::Play
-                    : control == MediaPlayer::Control::Pause ? RunEvent::Kind::Pause
-                                                             : RunEvent::Kind::Seek;
+                    control == ClipPlayer::Control::Play    ? RunEvent::Kind::Play
+                    : control == ClipPlayer::Control::Pause ? RunEvent::Kind::Pause
+                                                            : RunEvent::Kind::Seek;
                 recordSample();
                 emit eventLogged(m_events.add(kind, m_state, mediaMilliseconds(seconds)));
             });
-    connect(&m_player, &MediaPlayer::endReached, this, &MainForm::clipEnded);
+    connect(&m_player, &ClipPlayer::endReached, this, &MainForm::clipEnded);
 
     // Load.
     RecordRow = 1;

@@ -16,7 +16,7 @@
 #include <optional>
 
 class Dialogs;
-class MediaPlayer;
+class ClipPlayer;
 struct SetupRecord;
 
 // How a run may end, beside "Finished!" and the window's frame.
@@ -36,7 +36,7 @@ class MainForm : public QWidget
 {
     Q_OBJECT
 public:
-    MainForm(const SetupRecord &record, MediaPlayer &player, Dialogs &dialogs,
+    MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialogs,
              RunEvents::Clock clock = {}, QWidget *parent = nullptr, RunEnding ending = {});
 
     const RatingState &state() const { return m_state; }
@@ -111,7 +111,7 @@ private:
                     const char *frameName, int left, const char *suffix, const QString &variable);
 
     const SetupRecord &m_record;
-    MediaPlayer &m_player;
+    ClipPlayer &m_player;
     Dialogs &m_dialogs;
     RatingState m_state;
     RunEvents m_events;

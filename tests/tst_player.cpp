@@ -7,17 +7,13 @@
 #include "mainform.h"
 #include "picturesink.h"
 #include "pictureview.h"
+#include "playerprobe.h"
 #include "support.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QWheelEvent>
-
-#include <gst/gst.h>
-
-#include <atomic>
-#include <functional>
 
 namespace {
 
@@ -37,77 +33,6 @@ int threadsBelowInterfaceThread()
     for (const QString &task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs))
         below += nice(QStringLiteral("/proc/self/task/%1/stat").arg(task)) > own;
     return below;
-}
-
-void forEachElement(GstElement *bin, const std::function<void(GstElement *)> &visit)
-{
-    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(bin));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
-        visit(GST_ELEMENT(g_value_get_object(&item)));
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(elements);
-}
-
-// The largest picture that any element of the pipeline took in to change its colour format.
-QSize largestConverted(GstElement *pipeline)
-{
-    // The size and colour format of the pictures through an element's pad, if any.
-    const auto picture = [](GstElement *element, const char *name) {
-        std::pair<QSize, QByteArray> found;
-        GstPad *pad = gst_element_get_static_pad(element, name);
-        GstCaps *caps = pad ? gst_pad_get_current_caps(pad) : nullptr;
-        const GstStructure *s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
-        int width = 0, height = 0;
-        if (s && gst_structure_has_name(s, "video/x-raw") &&
-            gst_structure_get_int(s, "width", &width) &&
-            gst_structure_get_int(s, "height", &height))
-            found = {QSize(width, height), gst_structure_get_string(s, "format")};
-        if (caps)
-            gst_caps_unref(caps);
-        if (pad)
-            gst_object_unref(pad);
-        return found;
-    };
-    QSize largest;
-    forEachElement(pipeline, [&](GstElement *element) {
-        const auto [in, inFormat] = picture(element, "sink");
-        const auto [out, outFormat] = picture(element, "src");
-        if (in.isValid() && out.isValid() && inFormat != outFormat &&
-            in.width() * in.height() > largest.width() * largest.height())
-            largest = in;
-    });
-    return largest;
-}
-
-// The loudest sample that reached the pad: the clip's samples are 16-bit, and nothing on their
-// way to a sink that takes any format changes that.
-GstPadProbeReturn listen(GstPad *, GstPadProbeInfo *info, gpointer loudest)
-{
-    GstMapInfo map;
-    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        int peak = 0;
-        for (gsize i = 0; i + 1 < map.size; i += 2)
-            peak = qMax(peak, qAbs(int(qint16(map.data[i] | (map.data[i + 1] << 8)))));
-        auto *store = static_cast<std::atomic<int> *>(loudest);
-        store->store(qMax(store->load(), peak));
-        gst_buffer_unmap(buffer, &map);
-    }
-    return GST_PAD_PROBE_OK;
-}
-
-// Whether an element inside the bin turns the volume down itself, so that the samples reaching
-// it are still at full strength.
-bool hasOwnVolume(GstElement *bin)
-{
-    bool found = false;
-    forEachElement(bin, [&](GstElement *element) {
-        found = found || g_object_class_find_property(G_OBJECT_GET_CLASS(element), "volume");
-    });
-    return found;
 }
 
 } // namespace
@@ -229,7 +154,7 @@ private slots:
         QVERIFY2(qAbs(off.width()) <= 1 && qAbs(off.height()) <= 1,
                  qPrintable(QStringLiteral("%1x%2").arg(made.width()).arg(made.height())));
         QCOMPARE(player.pictureSink().madeOnInterfaceThread(), 0);
-        QCOMPARE(largestConverted(player.pipeline()), made);
+        QCOMPARE(PlayerProbe::largestConverted(player), made);
 
         // On screen: red where the picture is, at its own size in the middle, black around it.
         const QRect at = video->pictureRect();
@@ -250,27 +175,20 @@ private slots:
         QTemporaryDir dir;
         QCOMPARE(makeClip(dir.filePath("clip.wav"), 2.0), QString());
         GstMediaPlayer player;
-        GstElement *sound = nullptr;
-        g_object_get(player.pipeline(), "audio-sink", &sound, nullptr);
-        QVERIFY(sound);
-        std::atomic<int> loudest{0};
-        GstPad *input = gst_element_get_static_pad(sound, "sink");
-        gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_BUFFER, &listen, &loudest, nullptr);
+        PlayerProbe::SoundListener sound(player);
+        QVERIFY(sound.hasSink());
         player.setUrl(dir.filePath("clip.wav"));
         QTRY_VERIFY_WITH_TIMEOUT(player.position() > 0.5, LoadTimeoutMs);
-        gdouble volume = 0.0;
-        gboolean muted = TRUE;
-        g_object_get(player.pipeline(), "volume", &volume, "mute", &muted, nullptr);
-        QCOMPARE(volume, 0.5);
-        QVERIFY(!muted);
+        QCOMPARE(PlayerProbe::volume(player), 0.5);
+        QVERIFY(!PlayerProbe::isMuted(player));
         // ffmpeg's tone peaks at an eighth of full scale; half of that, where the volume is
         // applied to the samples rather than by the sound device.
         const int full = 32767 / 8;
-        QVERIFY2(hasOwnVolume(sound) ? loudest > full * 0.9 : qAbs(loudest - full / 2) < full / 10,
+        const int loudest = sound.loudest();
+        QVERIFY2(sound.sinkHasOwnVolume() ? loudest > full * 0.9
+                                          : qAbs(loudest - full / 2) < full / 10,
                  qPrintable(QString::number(loudest)));
         player.close();
-        gst_object_unref(input);
-        gst_object_unref(sound);
     }
 
     // While the clip plays on, a press is told the position without asking the pipeline; once
@@ -283,13 +201,10 @@ private slots:
         player.view()->show();
         player.setUrl(dir.filePath("clip.wav"));
         QTRY_VERIFY_WITH_TIMEOUT(player.position() > 1.5, LoadTimeoutMs);
-        const auto asked = [&player] {
-            gint64 ns = -1;
-            return gst_element_query_position(player.pipeline(), GST_FORMAT_TIME, &ns) ? ns : -1;
-        };
+        const auto asked = [&player] { return PlayerProbe::pipelinePosition(player); };
         QVERIFY(qAbs(player.position() * 1e9 - double(asked())) < 0.05e9);
         player.seekTo(0.25);
-        QTRY_VERIFY_WITH_TIMEOUT(asked() >= 0 && asked() < GST_SECOND, LoadTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(asked() >= 0 && asked() < 1'000'000'000, LoadTimeoutMs);
         QVERIFY2(player.position() < 1.0, qPrintable(QString::number(player.position())));
         // The pipeline is paused while it fills again after the seek; then it plays on.
         QTRY_VERIFY_WITH_TIMEOUT(player.isPlaying(), LoadTimeoutMs);

@@ -42,7 +42,7 @@ public:
     // Whether the clip is playing now.
     bool isPlaying() const override;
     void seekTo(double seconds) override;
-    // For tests: the playbin, and the end of its video branch.
+    // For tests (PlayerProbe looks into the playbin): the playbin, and the end of its video branch.
     GstElement *pipeline() const { return m_pipeline; }
     const PictureSink &pictureSink() const { return *m_pictures; }
 

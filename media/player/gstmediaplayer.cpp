@@ -380,5 +380,6 @@ void GstMediaPlayer::updateControls()
                          qint64(m_duration * 1000.0 + 0.5), m_seekable);
 }
 
+#include "moc_clipplayer.cpp"
 #include "moc_gstmediaplayer.cpp"
 #include "moc_mediaplayer.cpp"

@@ -6,8 +6,8 @@
 class QWidget;
 
 // The clip player embedded in the rating screen. It plays on by itself between calls; the
-// program only hands it a file, reads the clip's length and closes it.
-class MediaPlayer : public QObject
+// program only hands it a file, reads the clip's length and position, and closes it.
+class ClipPlayer : public QObject
 {
     Q_OBJECT
 public:
@@ -38,11 +38,6 @@ public:
     // Stops playback and releases the clip.
     virtual void close() = 0;
 
-    // For reviewing a clip, as its own controls would: play or pause it, and go to a moment.
-    virtual void setPlaying(bool playing) = 0;
-    virtual bool isPlaying() const = 0;
-    virtual void seekTo(double seconds) = 0;
-
 signals:
     // Emitted whenever the length changes, 0 included.
     void durationChanged(double seconds);
@@ -50,7 +45,7 @@ signals:
     void errorOccurred(const QString &reason);
     // The subject or operator used the player's own controls; seconds is the position then (for
     // Seek, the new one).
-    void controlUsed(MediaPlayer::Control control, double seconds);
+    void controlUsed(ClipPlayer::Control control, double seconds);
     // The clip reached its end.
     void endReached();
 };
