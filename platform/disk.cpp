@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -130,6 +131,32 @@ int createBeside(const QString &target, const QString &suffix, QString *path, in
         reason = Disk::current().createExclusive(*path, fd);
     }
     return reason;
+}
+
+void removeName(const QString &path)
+{
+    ::unlink(QFile::encodeName(path).constData());
+}
+
+int closeChecked(int fd)
+{
+    return ::close(fd) != 0 && errno != EINTR ? errno : 0;
+}
+
+void takePermissions(int fd, const QString &target)
+{
+    struct stat old
+    {
+    };
+    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
+        ::fchmod(fd, old.st_mode & 07777);
+}
+
+int renameOver(const QString &from, const QString &to)
+{
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
+               ? 0
+               : errno;
 }
 
 int renameNoReplace(const QString &from, const QString &to)

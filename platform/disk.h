@@ -45,6 +45,15 @@ QString reason(int error);
 // 0 or the errno of the last attempt.
 int createBeside(const QString &target, const QString &suffix, QString *path, int *fd);
 
+// Takes the name at path away (unlink(2)); nothing where none is there.
+void removeName(const QString &path);
+// Closes fd: 0, or the errno of a close that failed (where the disk took a write back).
+int closeChecked(int fd);
+// The new file behind fd takes the permissions of the file at target, where there is one.
+void takePermissions(int fd, const QString &target);
+// rename(2): from takes to's name, replacing whatever had it. 0 or the errno.
+int renameOver(const QString &from, const QString &to);
+
 // Renames from to to unless to exists (EEXIST then). Where the file system cannot rename that
 // way, the file is linked under its new name and the old name removed.
 int renameNoReplace(const QString &from, const QString &to);

@@ -1,17 +1,12 @@
 #include "videoexport.h"
 
 #include "disk.h"
+#include "lockedfile.h"
 #include "videopipeline.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -26,23 +21,6 @@ const QString TakenMeanwhile = QStringLiteral("%1 exists; it is not replaced");
 
 // The caller hears from run() at least this often.
 constexpr int ProgressMilliseconds = 100;
-
-// A new file beside target, made here and nowhere else; 0 or the errno of the last attempt.
-int createBeside(const QString &target, const QString &suffix, QString *path, int *fd)
-{
-    int reason = EEXIST;
-    for (int attempt = 0; reason == EEXIST && attempt < 100; ++attempt) {
-        const quint32 random = QRandomGenerator::global()->generate();
-        *path = target + QStringLiteral(".%1").arg(random, 8, 16, QLatin1Char('0')) + suffix;
-        reason = Disk::current().createExclusive(*path, fd);
-    }
-    return reason;
-}
-
-void remove(const QString &path)
-{
-    ::unlink(QFile::encodeName(path).constData());
-}
 
 } // namespace
 
@@ -79,25 +57,19 @@ VideoExport::Outcome VideoExport::run()
     QString spill;
     int fd = -1;
     int spillFd = -1;
-    int reason = createBeside(target, QStringLiteral(".part"), &temporary, &fd);
+    int reason = Files::createBeside(target, QStringLiteral(".part"), &temporary, &fd);
     if (!reason) {
-        reason = createBeside(target, QStringLiteral(".mdat.part"), &spill, &spillFd);
-        if (reason) {
-            ::close(fd);
-            remove(temporary);
-        }
+        reason = Files::createBeside(target, QStringLiteral(".mdat.part"), &spill, &spillFd);
+        if (reason)
+            Files::removeAndClose(fd, temporary);
     }
     if (reason) {
         m_error = CannotCreate.arg(m_output, Files::reason(reason));
         return Outcome::Failed;
     }
     // The muxer opens the spill file again by its name; it was made here so that the name is ours.
-    ::close(spillFd);
-    struct stat old
-    {
-    };
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
-        ::fchmod(fd, old.st_mode & 07777);
+    Files::closeFile(spillFd);
+    Files::takePermissions(fd, target);
 
     Outcome outcome = Outcome::Failed;
     {
@@ -121,14 +93,12 @@ VideoExport::Outcome VideoExport::run()
     if (outcome == Outcome::Written) {
         // Synced before the rename, so that the name never stands for a video half on the disk.
         reason = Disk::current().syncData(fd);
-        if (::close(fd) != 0 && !reason && errno != EINTR)
-            reason = errno;
+        const int closed = Files::closeChecked(fd);
+        if (!reason)
+            reason = closed;
         fd = -1;
         if (!reason && m_replace)
-            reason = ::rename(QFile::encodeName(temporary).constData(),
-                              QFile::encodeName(target).constData())
-                         ? errno
-                         : 0;
+            reason = Files::renameOver(temporary, target);
         else if (!reason)
             reason = Files::renameNoReplace(temporary, target);
         const bool renamed = !reason;
@@ -136,7 +106,7 @@ VideoExport::Outcome VideoExport::run()
             reason = Files::syncDirectory(QFileInfo(target).absolutePath());
         // A video reported as not written is not left at the output either.
         if (reason && renamed)
-            remove(target);
+            Files::removeName(target);
         if (reason) {
             m_error = reason == EEXIST ? TakenMeanwhile.arg(m_output)
                                        : CannotWrite.arg(m_output, Files::reason(reason));
@@ -144,9 +114,9 @@ VideoExport::Outcome VideoExport::run()
         }
     }
     if (fd >= 0)
-        ::close(fd);
+        Files::closeFile(fd);
     if (outcome != Outcome::Written)
-        remove(temporary);
-    remove(spill);
+        Files::removeName(temporary);
+    Files::removeName(spill);
     return outcome;
 }
