@@ -1,6 +1,6 @@
 #include "levelchart.h"
 
-#include "ticks.h"
+#include "axisstep.h"
 
 #include <QChart>
 #include <QChartView>
@@ -166,7 +166,7 @@ QChart *LevelChart::buildChart() const
     rowAxis->setTickType(QValueAxis::TicksDynamic);
     rowAxis->setTickAnchor(0);
     // Round row numbers that sit exactly on their rows, whatever the number of rows.
-    rowAxis->setTickInterval(Ticks::step(rows - 1, 10, 1.0));
+    rowAxis->setTickInterval(AxisStep::step(rows - 1, 10, 1.0));
     rowAxis->setGridLineVisible(false);
     rowAxis->setMinorGridLineVisible(false);
     chart->addAxis(rowAxis, Qt::AlignBottom);

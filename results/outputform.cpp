@@ -5,7 +5,7 @@
 #include "eventlog.h"
 #include "exports.h"
 #include "files.h"
-#include "picture.h"
+#include "imagefile.h"
 #include "ratingstate.h"
 #include "recordtable.h"
 #include "resultsfile.h"
@@ -122,14 +122,14 @@ void OutputForm::exportImage()
         return;
     const QImage image = MSChart1.render(Exports::imageSize(m_clipSeconds()));
     QString error;
-    if (!Picture::writeJpeg(image, path, &error)) {
+    if (!ImageFile::writeJpeg(image, path, &error)) {
         // Nothing else changes: the clipboard keeps what it had.
         m_dialogs.message(this, QStringLiteral("The picture could not be saved as \"%1\".\n\n%2")
                                     .arg(QDir::toNativeSeparators(path), error));
         return;
     }
     Picture1.setPixmap(QPixmap::fromImage(image));
-    Picture::copyToClipboard(image);
+    ImageFile::copyToClipboard(image);
 }
 
 void OutputForm::exportSpreadsheet()

@@ -11,7 +11,7 @@
 #include "recordtable.h"
 #include "resultsfile.h"
 #include "support.h"
-#include "ticks.h"
+#include "axisstep.h"
 
 class TestRules : public QObject
 {
@@ -37,7 +37,7 @@ private slots:
         QFETCH(double, span);
         QFETCH(double, least);
         QFETCH(double, step);
-        QCOMPARE(Ticks::step(span, 10, least), step);
+        QCOMPARE(AxisStep::step(span, 10, least), step);
     }
 
     // Answers of the pipeline (position, moment; milliseconds) and where the clip is said to be

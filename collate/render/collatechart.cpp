@@ -2,9 +2,9 @@
 
 #include "collation.h"
 #include "files.h"
-#include "picture.h"
+#include "imagefile.h"
 #include "scale.h"
-#include "ticks.h"
+#include "axisstep.h"
 #include "tracelines.h"
 
 #include <QBuffer>
@@ -95,7 +95,7 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
     painter.setPen(QPen(QColor(225, 225, 225), unit));
     for (int level = LowestLevel; level <= HighestLevel; ++level)
         painter.drawLine(QPointF(plot.left(), axes.y(level)), QPointF(plot.right(), axes.y(level)));
-    const double step = Ticks::step(lastSecond, 10);
+    const double step = AxisStep::step(lastSecond, 10);
     for (double s = step; s <= lastSecond; s += step)
         painter.drawLine(QPointF(axes.x(s), plot.top()), QPointF(axes.x(s), plot.bottom()));
     painter.setPen(QPen(Qt::black, unit));
@@ -168,7 +168,7 @@ bool CollateChart::writePicture(const QString &path, QString *error) const
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
-        return Picture::writeJpeg(picture(), path, error);
+        return ImageFile::writeJpeg(picture(), path, error);
     // Encoded in memory first, so that a failed write leaves an existing file whole.
     QByteArray bytes;
     QBuffer buffer(&bytes);

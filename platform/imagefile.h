@@ -4,7 +4,7 @@
 
 class QImage;
 
-namespace Picture {
+namespace ImageFile {
 
 // Writes the image as a JPEG, replacing a file there. On failure returns false and, if error is
 // given, fills it with the reason.
@@ -13,4 +13,4 @@ bool writeJpeg(const QImage &image, const QString &path, QString *error = nullpt
 // Puts the image on the system clipboard.
 void copyToClipboard(const QImage &image);
 
-} // namespace Picture
+} // namespace ImageFile

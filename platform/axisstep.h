@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace Ticks {
+namespace AxisStep {
 
 // The step between a chart's grid lines and labels: 1, 2 or 5 times a power of ten, the least
 // such step that gives at most about `wanted` steps across span and is no less than least.
@@ -21,4 +21,4 @@ inline double step(double span, int wanted, double least = 0.0)
     return 10.0 * power;
 }
 
-} // namespace Ticks
+} // namespace AxisStep

@@ -1,4 +1,4 @@
-#include "picture.h"
+#include "imagefile.h"
 
 #include "files.h"
 
@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QImageWriter>
 
-namespace Picture {
+namespace ImageFile {
 
 bool writeJpeg(const QImage &image, const QString &path, QString *error)
 {
@@ -31,4 +31,4 @@ void copyToClipboard(const QImage &image)
         clipboard->setImage(image);
 }
 
-} // namespace Picture
+} // namespace ImageFile
