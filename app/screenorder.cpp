@@ -244,7 +244,8 @@ void ScreenOrder::finishRun()
         m_outputForm->setCounts(rating.state());
         m_outputForm->setTable(rating.table());
         m_outputForm->setResultsBytes(bytes, events);
-        if (saved.saved && saved.inStudy)
+        // A study's results are in its folder already: the results screen need not keep them.
+        if (saved.saved && m_plan->hasSteps())
             m_outputForm->setResultsSaved();
     }
     if (!saved.saved) {

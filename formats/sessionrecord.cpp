@@ -48,6 +48,17 @@ SessionRecord::Clip mergedClip(const SessionRecord::Clip &first, const SessionRe
 
 } // namespace
 
+void SessionRecord::Clip::takeRun(State to, const QStringList &runFiles, bool isComplete,
+                                  int storedSeconds)
+{
+    addMissing(extra, files, runFiles);
+    state = to;
+    files = runFiles;
+    complete = isComplete;
+    seconds = storedSeconds;
+    ended = QDateTime::currentDateTime();
+}
+
 QStringList SessionRecord::order() const
 {
     QStringList clipsInOrder;

@@ -32,6 +32,10 @@ struct SessionRecord
         // Results of further runs of the clip (a partial run that a later one replaced, a second
         // computer's run): kept and named, never taken for the clip's results.
         QStringList extra;
+
+        // The clip's results are now those of this run, which ended now: the files it had are
+        // kept, named as extra.
+        void takeRun(State to, const QStringList &runFiles, bool isComplete, int storedSeconds);
     };
 
     QString study; // its title

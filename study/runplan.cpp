@@ -135,7 +135,6 @@ RunPlan::Saved StudyRuns::save(const QByteArray &results, const QByteArray &even
                                int seconds, QWidget *parent)
 {
     Saved saved;
-    saved.inStudy = true;
     saved.where = m_study.resultsFolder;
     saved.saved = m_session->saveResults(m_clip, results, events, &saved.error);
     if (!saved.saved)

@@ -63,9 +63,8 @@ public:
     struct Saved
     {
         bool saved = false;
-        QString where; // the results file or folder
-        QString error; // why the results are in no file
-        bool inStudy = false;
+        QString where;     // the results file or folder
+        QString error;     // why the results are in no file
         QStringList files; // the study's results files, for the journal where the record failed
     };
     // Writes a finished run's results; parent is the screen a message goes on.

@@ -66,16 +66,14 @@ QStringList StudySession::completeStaleRecords(const Study &study)
                 const QString log = EventLog::pathBeside(folder.filePath(files[0]));
                 if (EventLog::read(log, &events, &problem))
                     files.append(QFileInfo(log).fileName());
-                clip.state =
-                    recovered ? SessionRecord::State::Recovered : SessionRecord::State::Done;
-                clip.files = files;
-                clip.complete = std::any_of(events.begin(), events.end(), [](const RunEvent &e) {
-                    return e.kind == RunEvent::Kind::End;
-                });
-                clip.seconds = static_cast<int>(
-                    std::count_if(events.begin(), events.end(), [](const RunEvent &e) {
-                        return e.kind == RunEvent::Kind::Sample;
-                    }));
+                clip.takeRun(
+                    recovered ? SessionRecord::State::Recovered : SessionRecord::State::Done, files,
+                    std::any_of(events.begin(), events.end(),
+                                [](const RunEvent &e) { return e.kind == RunEvent::Kind::End; }),
+                    static_cast<int>(
+                        std::count_if(events.begin(), events.end(), [](const RunEvent &e) {
+                            return e.kind == RunEvent::Kind::Sample;
+                        })));
                 named << files;
                 told << QStringLiteral("\"%1\": %2")
                             .arg(QFileInfo(stored.path).fileName(), files[0]);

@@ -164,13 +164,9 @@ bool StudySession::recordSavedRun(const Recovery::StudyRun &run, QString *error)
         return failed(error, QStringLiteral("it cannot be read"));
     if (run.place.index < 0 || run.place.index >= record->clips.size())
         return failed(error, QStringLiteral("it does not hold this run"));
-    SessionRecord::Clip &clip = record->clips[run.place.index];
-    clip.state = run.whole ? SessionRecord::State::Done : SessionRecord::State::Recovered;
-    clip.complete = run.complete;
-    clip.seconds = run.seconds;
-    clip.ended = QDateTime::currentDateTime();
-    clip.files = run.files;
-    clip.extra.clear();
+    record->clips[run.place.index].takeRun(run.whole ? SessionRecord::State::Done
+                                                     : SessionRecord::State::Recovered,
+                                           run.files, run.complete, run.seconds);
     return SessionFile::update(run.place.record, *record, nullptr, error);
 }
 
@@ -260,21 +256,14 @@ bool StudySession::saveResults(int index, const QByteArray &results, const QByte
 
 bool StudySession::markDone(int index, bool complete, int seconds, QString *error)
 {
-    SessionRecord::Clip &clip = m_record.clips[index];
+    QStringList files;
+    for (const QString &path : std::as_const(m_saved))
+        files.append(QFileInfo(path).fileName());
     // What an earlier run of the clip left (an interrupted one) stays, named as extra.
-    for (const QString &name : std::as_const(clip.files)) {
-        if (!clip.extra.contains(name))
-            clip.extra.append(name);
-    }
-    clip.state = SessionRecord::State::Done;
+    SessionRecord::Clip &clip = m_record.clips[index];
+    clip.takeRun(SessionRecord::State::Done, files, complete, seconds);
     // The times of the run whose files these are.
     clip.started = m_started;
-    clip.ended = QDateTime::currentDateTime();
-    clip.complete = complete;
-    clip.seconds = seconds;
-    clip.files.clear();
-    for (const QString &path : std::as_const(m_saved))
-        clip.files.append(QFileInfo(path).fileName());
     return save(error);
 }
 
