@@ -4,6 +4,7 @@
 #include "eventlog.h"
 #include "files.h"
 #include "lockedfile.h"
+#include "recordtable.h"
 #include "resultsfile.h"
 #include "runjournal.h"
 

@@ -257,22 +257,38 @@ void TestCollate::lags()
 
 void TestCollate::rebin_data()
 {
-    // Events as "time kind level1 level2", "s" a sample; the levels at every moment after.
+    // Events as "time_ms media_ms kind level1 level2" ("-": no media_ms; kinds: s a sample,
+    // + a press, f a fall-back, p a pause, k a seek); the levels at every moment up to lastRow s,
+    // as "LEVEL*COUNT" runs.
     QTest::addColumn<QStringList>("events");
     QTest::addColumn<int>("rate");
     QTest::addColumn<int>("variable");
+    QTest::addColumn<int>("lastRow");
     QTest::addColumn<QString>("levels");
-    QTest::newRow("an event at a moment counts at it")
-        << QStringList{"250 + 1 0", "1000 s 1 0", "1000 f 0 0"} << 4 << 1 << "1 1 1 0";
-    QTest::newRow("0 before the first event, nothing after the last sample")
-        << QStringList{"1000 s 0 0", "1200 + 1 0", "2000 s 1 0", "2600 + 2 0"} << 2 << 1
-        << "0 0 1 1";
-    QTest::newRow("before the recording counts too")
-        << QStringList{"-300 + 1 0", "1000 s 1 0"} << 1 << 1 << "1";
+    QTest::newRow("a press stands at its clip time, not the run's")
+        << QStringList{"800 1779 + 1 0", "1000 1979 s 1 0"} << 4 << 1 << 2 << "0*7 1*1";
+    QTest::newRow("at a moment counts at it; in whole milliseconds")
+        << QStringList{"333 333 + 1 0", "666 666 + 2 0", "1000 1000 s 3 0"} << 3 << 1 << 1
+        << "1*1 2*1 3*1";
+    QTest::newRow("while paused, the last event at the paused moment counts")
+        << QStringList{"1000 1500 p 0 0", "1200 1500 + 1 0", "1600 1500 + 2 0"} << 2 << 1 << 2
+        << "0*2 2*2";
+    QTest::newRow("after a seek back, the later pass replaces the earlier one from there")
+        << QStringList{"100 600 + 1 0", "600 1100 + 2 0", "1100 1600 + 3 0", "1200 800 k 3 0",
+                       "1700 1300 f 2 0"}
+        << 2 << 1 << 2 << "0*1 3*1 2*2";
+    QTest::newRow("a seek forward holds the level over what was skipped")
+        << QStringList{"300 400 + 1 0", "500 1800 k 1 0", "900 2200 + 2 0"} << 2 << 1 << 3
+        << "1*4 2*2";
+    QTest::newRow("without clip positions the rows stand at their seconds")
+        << QStringList{"500 - + 1 0", "1000 - s 1 0"} << 2 << 1 << 2 << "0*2 1*2";
+    QTest::newRow("no position: the offset of the event before")
+        << QStringList{"1000 1979 s 0 0", "1300 - + 1 0"} << 4 << 1 << 3 << "0*9 1*3";
+    QTest::newRow("nothing past the last row, whatever a line of the log says")
+        << QStringList{"1000 1979 s 0 0", "100000000000 - + 1 0", "100000000001 99999999 f 0 0"}
+        << 50 << 1 << 2 << "0*100";
     QTest::newRow("the second variable")
-        << QStringList{"100 + 0 -1", "600 + 0 -2", "1000 s 0 -2"} << 2 << 2 << "-1 -2";
-    QTest::newRow("a third of a second, in whole milliseconds")
-        << QStringList{"333 + 1 0", "666 + 2 0", "1000 s 3 0"} << 3 << 1 << "1 2 3";
+        << QStringList{"100 600 + 0 -1", "600 1100 + 0 -2"} << 2 << 2 << 1 << "0*1 -1*1";
 }
 
 void TestCollate::rebin()
@@ -280,19 +296,25 @@ void TestCollate::rebin()
     QFETCH(QStringList, events);
     QFETCH(int, rate);
     QFETCH(int, variable);
+    QFETCH(int, lastRow);
+    const QMap<QString, RunEvent::Kind> kinds = {
+        {"s", RunEvent::Kind::Sample}, {"+", RunEvent::Kind::Increase},
+        {"f", RunEvent::Kind::FallBack}, {"p", RunEvent::Kind::Pause},
+        {"k", RunEvent::Kind::Seek}};
     QList<RunEvent> log;
     for (const QString &text : events) {
         const QStringList part = text.split(' ');
-        log.append({part[0].toLongLong(), RunEvent::NoMedia,
-                    part[1] == "s"   ? RunEvent::Kind::Sample
-                    : part[1] == "+" ? RunEvent::Kind::Increase
-                                     : RunEvent::Kind::FallBack,
-                    0, part[2].toInt(), part[3].toInt(), 0, RunEvent::Source::None});
+        log.append({part[0].toLongLong(), part[1] == "-" ? RunEvent::NoMedia : part[1].toLongLong(),
+                    kinds[part[2]], 0, part[3].toInt(), part[4].toInt(),
+                    part[2] == "s" ? 2 : 0, RunEvent::Source::None});
     }
-    const QList<qint8> grid = Rebin::levels(log, variable, rate);
+    const QList<qint8> grid = Rebin::levels(log, variable, rate, lastRow);
     QStringList levels;
-    for (qsizetype i = 2; i < grid.size(); ++i)
-        levels << QString::number(grid[i]);
+    for (qsizetype i = 2, n = 1; i < grid.size(); i += n, n = 1) {
+        while (i + n < grid.size() && grid[i + n] == grid[i])
+            ++n;
+        levels << QStringLiteral("%1*%2").arg(grid[i]).arg(n);
+    }
     QTEST(levels.join(' '), "levels");
     QCOMPARE(grid.mid(0, 2), QList<qint8>(2, ResultsRun::Gap));
 }

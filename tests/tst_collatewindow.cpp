@@ -5,7 +5,10 @@
 #include "collatefiles.h"
 #include "collatewindow.h"
 #include "eventlog.h"
+#include "collating.h"
 #include "gstmediaplayer.h"
+#include "mainform.h"
+#include "session.h"
 #include "tracevideojob.h"
 
 #include <QComboBox>
@@ -34,6 +37,7 @@ private slots:
     void guards();
     void studyClips();
     void traceVideo();
+    void clipTime();
 };
 
 // The window offers the rate too; a run without an event log keeps all at their seconds.
@@ -279,6 +283,51 @@ void TestCollateWindow::traceVideo()
             QCOMPARE(progressed.last().value(0).toInt(), 1000);
     }
     QCOMPARE(dialogs.messages, QStringList());
+}
+
+// A press made through the rating screen on a real clip stands at the clip moment it was made at
+// in the moments of --rate 4: the table's line, the chart's point and the video's figure.
+void TestCollateWindow::clipTime()
+{
+    QTemporaryDir dir;
+    const QString clip = dir.filePath("clip.wav");
+    QCOMPARE(makeClip(clip, 3.0), QString());
+    GstMediaPlayer player;
+    Session session(dir.path(), &player);
+    session.dialogs.confirmAnswer = true; // "Finished!" before the clip's end
+    MainForm *rating = session.toRating(false, clip);
+    QVERIFY(rating);
+    QTRY_VERIFY_WITH_TIMEOUT(rating->isRecording() && player.position() >= 1.6, 20000);
+    const double pressed = player.position();
+    child<QPushButton>(rating, "Command1")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(player.position() >= 2.6, 20000);
+    session.finish();
+
+    Collating::Outcome outcome = Collating::collate({}, {session.path("temp.csv")}, {}, 4);
+    QVERIFY2(outcome.notAtRate.isEmpty(), qPrintable(outcome.notAtRate));
+    const Collation &collation = outcome.collation;
+    QCOMPARE(outcome.screening.value(0).presses, 1);
+    qsizetype row = 2;
+    while (row <= collation.lastRow() && collation.mean(row) < 1.0)
+        ++row;
+    // Never before the press, and at most a step after it (and the few milliseconds between
+    // reading the position and the press).
+    const double moment = collation.seconds(row);
+    QVERIFY2(moment >= pressed && moment < pressed + 0.25 + 0.05,
+             qPrintable(QStringLiteral("pressed at %1 s, shown at %2 s").arg(pressed).arg(moment)));
+    QCOMPARE(outcome.screening[0].firstPress, std::floor(outcome.screening[0].firstPress * 1000) / 1000);
+    QVERIFY(outcome.screening[0].firstPress >= pressed && outcome.screening[0].firstPress < pressed + 0.05);
+    const QString line = QStringLiteral("\r\n%1,1,1.0000,,1\r\n").arg(collation.timeLabel(row));
+    QVERIFY2(collation.tableBytes().contains(line.toLatin1()), qPrintable(line));
+    QCOMPARE(collation.mean(collation.rowAt(moment - 0.25)), 0.0);
+    QCOMPARE(collation.mean(collation.rowAt(moment + 0.1)), 1.0);
+    QList<RunEvent> events;
+    QVERIFY(EventLog::read(session.path("temp.events.csv"), &events, nullptr));
+    const auto sample = std::find_if(events.begin(), events.end(), [](const RunEvent &event) {
+        return event.kind == RunEvent::Kind::Sample;
+    });
+    qInfo("pressed at %.3f s of the clip, shown at %.3f s; row %d sampled at clip time %lld ms, "
+          "run time %lld ms", pressed, moment, sample->row, sample->media, sample->time);
 }
 
 DIALTRACE_TEST_CASE(TestCollateWindow, "collatewindow")

@@ -4,6 +4,7 @@
 #include "collating.h"
 #include "files.h"
 #include "inputguard.h"
+#include "longtable.h"
 #include "rebin.h"
 #include "studycommand.h"
 #include "tracevideocommand.h"
@@ -15,10 +16,10 @@ namespace {
 
 const QString Usage = QStringLiteral(
     "usage: dialtrace-collate [--variable NAME] [--rate HZ] [--align SECONDS] [-o OUT.csv]\n"
-    "                         [--chart OUT.png]\n"
+    "                         [--chart OUT.png] [--long OUT.csv]\n"
     "                         [--video CLIP --trace-video OUT.mp4] [--force] FILE...\n"
     "       dialtrace-collate --study FILE [--variable NAME] [--include-partial] [--rate HZ]\n"
-    "                         [-o FOLDER] [--chart FOLDER] [--force]\n"
+    "                         [-o FOLDER] [--chart FOLDER] [--long OUT.csv] [--force]\n"
     "       dialtrace-collate [--window [FILE...]]\n"
     "       dialtrace-collate --help | --version\n"
     "Collates one variable over Dialtrace results files and prints the agreement between the\n"
@@ -38,21 +39,29 @@ const QString Usage = QStringLiteral(
     "  --align SECONDS  allow for each rater's lag: shift every run by the delay within\n"
     "                   +-SECONDS (at most 10) that agrees best with the others, print the\n"
     "                   lags as lag[FILE] lines, and collate the shifted runs\n"
-    "  --rate HZ        collate HZ moments a second (1 to 50) from the event log beside each\n"
-    "                   results file, instead of its seconds\n"
+    "  --rate HZ        collate HZ moments a second (1 to 50) of the clip's own time from the\n"
+    "                   event log beside each results file, instead of its seconds\n"
     "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
     "  --chart OUT.png  draw the runs, the mean and its band of one SD (.png, .jpg or .jpeg)\n"
+    "  --long OUT.csv   write one row per run, variable and moment, every variable (only\n"
+    "                   --variable's where given), UTF-8, for R's read.csv and pandas:\n"
+    "                   study,participant,clip,position,run,state,variable,time_s,level\n"
     "  --video CLIP     the clip for --trace-video\n"
     "  --trace-video OUT.mp4, or --worm OUT.mp4\n"
     "                   write the clip again with the trace over its lower third: the runs,\n"
     "                   the mean in its band of one SD, and a cursor at each frame's moment\n"
-    "  --force          replace an existing OUT file; a results file is never replaced\n"
+    "  --force          replace an existing OUT file; a results file, and a file the call\n"
+    "                   reads (an event log, the clip, the study file, a session record),\n"
+    "                   are never replaced\n"
     "  --window         open the window, with the files given already added\n"
     "  --help           print this and end\n"
     "  --version        print the version and end\n"
+    "Per run, first[FILE] is the clip time of its first press and presses[FILE] their\n"
+    "number; a run without a press is named on standard error as flat.\n"
     "A file given twice, by any path or link, counts once. Without a file the window opens.\n"
     "Exit status: 0 collated, 1 nothing could be read, an output could not be written, or an\n"
-    "event log that --rate needs is missing (in a study: for any clip; a clip without runs\n"
+    "event log that --rate needs is missing or does not match its results file (in a\n"
+    "study: for any clip; a clip without runs\n"
     "is no error), 2 wrong usage, or an output that would replace an input, a results file\n"
     "or (without --force) another file.\n");
 const QString MissingValue = QStringLiteral("%1 needs a value");
@@ -60,9 +69,12 @@ const QString UnknownOption = QStringLiteral("unknown option %1");
 const QString NoFiles = QStringLiteral("no results file given");
 const QString StudyAndVideo =
     QStringLiteral("--study cannot be combined with %1: a video shows one clip");
-const QString NotWithWindow =
-    QStringLiteral("--window cannot be combined with -o, --chart or %1: the window exports itself");
+const QString NotWithWindow = QStringLiteral(
+    "--window cannot be combined with -o, --chart, --long or %1: the window exports itself");
 const QString TwiceTheSame = QStringLiteral("-o and --chart name the same file");
+const QString LongTwice = QStringLiteral("--long names the same file as another output");
+const QString LongSuffix = QStringLiteral("--long must end in .csv");
+const QString Flat = QStringLiteral("%1: flat: not a single press in its event log");
 const QString OverAnInput = QStringLiteral("%1 would overwrite the input file %2");
 const QString OverResults =
     QStringLiteral("%1 is a Dialtrace results file; it is never replaced, not even with --force");
@@ -83,13 +95,15 @@ const QString PartialWithoutStudy = QStringLiteral("--include-partial goes with 
 
 using CommandLine::Job;
 
-// Why output may not be written, or empty when it may.
-QString outputRefusal(const QString &output, const Job &job, const CommandLine::Options &options)
+// Why output may not be written over what is there, or empty when it may: inputs holds every
+// file the call reads or would read.
+QString outputRefusal(const QString &output, const QStringList &inputs,
+                      const CommandLine::Options &options)
 {
     if (output.isEmpty())
         return QString();
     using Reason = InputGuard::Refusal::Reason;
-    const InputGuard::Refusal refusal = InputGuard::refusal(output, job.files, options.force);
+    const InputGuard::Refusal refusal = InputGuard::refusal(output, inputs, options.force);
     switch (refusal.reason) {
     case Reason::None:
         break;
@@ -105,11 +119,32 @@ QString outputRefusal(const QString &output, const Job &job, const CommandLine::
     return QString();
 }
 
+// The job's runs for the long table, each file once however many jobs take it: at the rate
+// where there is one, with what the study says of it.
+void addLongRuns(const Job &job, const QList<ResultsRun> &runs, int rate, QList<LongRun> *table)
+{
+    for (ResultsRun run : runs) {
+        if (std::any_of(table->begin(), table->end(),
+                        [&](const LongRun &taken) { return taken.run.path == run.path; }))
+            continue;
+        // Collated at the rate already, so its event log is there and matches.
+        if (rate > 0 && !Rebin::resample(&run, rate, nullptr))
+            continue;
+        const qsizetype index = job.files.indexOf(run.path);
+        const StudyRun study = job.runs.value(index);
+        table->append({job.study, run.subject, job.clip, study.position,
+                       index >= 0 && !study.state.isEmpty() ? study.state
+                                                            : LongTable::stateOf(run),
+                       run});
+    }
+}
+
 using CommandLine::NothingCollated;
 using CommandLine::Success;
 
 // Collates the job's files and writes its outputs; the exit status.
-int collate(const Job &job, const CommandLine::Options &options, QTextStream &out, QTextStream &err)
+int collate(const Job &job, const CommandLine::Options &options, QTextStream &out, QTextStream &err,
+            QList<LongRun> *longRuns)
 {
     Collating::Outcome outcome = Collating::collate({}, job.files, job.variable, options.rate);
     for (const InputGuard::Repeat &repeat : std::as_const(outcome.repeats))
@@ -138,7 +173,15 @@ int collate(const Job &job, const CommandLine::Options &options, QTextStream &ou
     }
     for (const Statistic &statistic : collation.statistics(runNames))
         out << job.prefix << statistic.line() << '\n';
+    for (const Statistic &line : Collating::screeningLines(outcome, runNames))
+        out << job.prefix << line.line() << '\n';
     out.flush();
+    for (qsizetype r = 0; r < outcome.screening.size(); ++r) {
+        if (outcome.screening[r].missing.isEmpty() && outcome.screening[r].presses == 0)
+            err << Flat.arg(runNames[r]) << '\n';
+    }
+    if (!options.longTable.isEmpty())
+        addLongRuns(job, outcome.runs, options.rate, longRuns);
 
     int status = Success;
     QString error;
@@ -185,6 +228,10 @@ Options parse(const QStringList &arguments)
             value(&options.table);
         else if (argument == QLatin1String("--chart"))
             value(&options.chart);
+        else if (argument == QLatin1String("--long"))
+            value(&options.longTable);
+        else if (argument.startsWith(QLatin1String("--long=")))
+            options.longTable = argument.section(QLatin1Char('='), 1);
         else if (argument.startsWith(QLatin1String("--chart=")))
             options.chart = argument.section(QLatin1Char('='), 1);
         else if (argument == QLatin1String("--video"))
@@ -239,8 +286,8 @@ Options parse(const QStringList &arguments)
         if (!options.error.isEmpty())
             return options;
     }
-    const bool outputs =
-        !options.table.isEmpty() || !options.chart.isEmpty() || !options.traceVideo.isEmpty();
+    const bool outputs = !options.table.isEmpty() || !options.chart.isEmpty() ||
+                         !options.traceVideo.isEmpty() || !options.longTable.isEmpty();
     if (!options.study.isEmpty() && !options.files.isEmpty())
         options.error = StudyAndFiles;
     else if (!options.study.isEmpty() && !options.traceVideo.isEmpty())
@@ -255,6 +302,13 @@ Options parse(const QStringList &arguments)
     // With --study they name folders, which may be one.
     else if (options.study.isEmpty() && !options.table.isEmpty() && options.table == options.chart)
         options.error = TwiceTheSame;
+    if (!options.longTable.isEmpty() && options.error.isEmpty()) {
+        if (!options.longTable.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+            options.error = LongSuffix;
+        else if (options.longTable == options.table || options.longTable == options.chart ||
+                 options.longTable == options.traceVideo)
+            options.error = LongTwice;
+    }
     if (!options.chart.isEmpty() && options.study.isEmpty() && options.error.isEmpty()) {
         const QString suffix = QFileInfo(options.chart).suffix().toLower();
         if (suffix != QLatin1String("png") && suffix != QLatin1String("jpg") &&
@@ -293,31 +347,45 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         return Success;
     }
     QList<Job> jobs = {{options.files, options.table, options.chart, options.traceVideo, QString(),
-                        options.variable}};
+                        options.variable, QString(), QString(), {}}};
     QStringList notes;
+    QStringList records;
     if (!options.study.isEmpty()) {
         int status = Success;
-        auto studyJobs = StudyCommand::jobs(options, &notes, err, &status);
+        auto studyJobs = StudyCommand::jobs(options, &notes, err, &status, &records);
         if (!studyJobs)
             return status;
         jobs = std::move(*studyJobs);
     }
-    // Checked before anything is read or written, so that a refused call changes nothing.
+    // Checked before anything is read or written, so that a refused call changes nothing: every
+    // output against every file the call reads or would read.
     if (const QString refusal = TraceVideoCommand::refusal(options); !refusal.isEmpty()) {
         err << "dialtrace-collate: " << refusal << '\n';
         return WrongUsage;
     }
+    QStringList results;
+    for (const Job &job : std::as_const(jobs))
+        results += job.files;
+    const QStringList inputs =
+        InputGuard::readFiles(results, QStringList{options.video, options.study} + records);
+    QStringList outputs = {options.longTable};
     for (const Job &job : std::as_const(jobs)) {
-        for (const QString &output : {job.table, job.chart, job.traceVideo}) {
-            const QString refusal = outputRefusal(output, job, options);
-            if (!refusal.isEmpty()) {
-                err << "dialtrace-collate: " << refusal << '\n';
-                return WrongUsage;
-            }
-        }
+        outputs << job.table << job.chart << job.traceVideo;
         if (!job.table.isEmpty() && !job.chart.isEmpty() &&
             Files::isSameFile(job.table, job.chart)) {
             err << "dialtrace-collate: " << TwiceTheSame << '\n' << Usage;
+            return WrongUsage;
+        }
+    }
+    for (const QString &output : std::as_const(outputs)) {
+        const QString refusal = outputRefusal(output, inputs, options);
+        if (!refusal.isEmpty()) {
+            err << "dialtrace-collate: " << refusal << '\n';
+            return WrongUsage;
+        }
+        if (output != options.longTable && !output.isEmpty() && !options.longTable.isEmpty() &&
+            Files::isSameFile(output, options.longTable)) {
+            err << "dialtrace-collate: " << LongTwice << '\n';
             return WrongUsage;
         }
     }
@@ -332,8 +400,16 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         err << note << '\n';
     // In a study every clip with runs counts: one that fails fails the call, after the others.
     int status = jobs.isEmpty() ? NothingCollated : Success;
+    QList<LongRun> longRuns;
     for (const Job &job : std::as_const(jobs))
-        status = std::max(status, collate(job, options, out, err));
+        status = std::max(status, collate(job, options, out, err, &longRuns));
+    QString error;
+    if (!options.longTable.isEmpty() &&
+        !Files::writeFile(options.longTable,
+                          LongTable::bytes(longRuns, options.rate, options.variable), &error)) {
+        err << "dialtrace-collate: " << CannotWrite.arg(options.longTable, error) << '\n';
+        status = NothingCollated;
+    }
     return status;
 }
 

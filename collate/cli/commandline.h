@@ -1,5 +1,7 @@
 #pragma once
 
+#include "studyruns.h"
+
 #include <optional>
 
 #include <QString>
@@ -7,7 +9,7 @@
 
 class QTextStream;
 
-// dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png]
+// dialtrace-collate [--variable NAME] [-o OUT.csv] [--chart OUT.png] [--long OUT.csv]
 //                   [--video CLIP --trace-video OUT.mp4] [--force] FILE...
 namespace CommandLine {
 
@@ -25,6 +27,7 @@ struct Options
     QString variable;   // empty: the first file's first variable
     QString table;      // -o
     QString chart;      // --chart
+    QString longTable;  // --long: one row per run, variable and moment, for R and pandas
     bool force = false; // an existing output other than a results file may be replaced
     int rate = 0;       // --rate: moments a second from the event logs; 0: the results' rows
     QString study;      // --study: every clip of the study; -o and --chart then name folders
@@ -51,6 +54,11 @@ struct Job
     QString traceVideo;
     QString prefix;
     QString variable;
+    // In a study: its title, the clip as the study file writes it, and what the session records
+    // say of each file's run.
+    QString study;
+    QString clip;
+    QList<StudyRun> runs;
 };
 
 // Arguments without the program's name.
@@ -62,6 +70,7 @@ inline bool wantsWindow(const Options &options)
     return options.error.isEmpty() && !options.help && !options.version &&
            (options.window ||
             (options.files.isEmpty() && options.table.isEmpty() && options.chart.isEmpty() &&
+             options.longTable.isEmpty() &&
              options.variable.isEmpty() && options.study.isEmpty() && options.video.isEmpty() &&
              options.traceVideo.isEmpty()));
 }

@@ -21,7 +21,7 @@ const QString CannotMakeFolder = QStringLiteral("cannot make the folder %1");
 namespace StudyCommand {
 
 std::optional<QList<CommandLine::Job>> jobs(const CommandLine::Options &options, QStringList *notes,
-                                            QTextStream &err, int *status)
+                                            QTextStream &err, int *status, QStringList *records)
 {
     QStringList problems;
     const auto study = StudyFile::read(options.study, &problems);
@@ -45,7 +45,7 @@ std::optional<QList<CommandLine::Job>> jobs(const CommandLine::Options &options,
     }
     const QStringList variables =
         options.variable.isEmpty() ? study->variables : QStringList{options.variable};
-    const QList<StudyClip> clips = StudyRuns::collect(*study, options.includePartial, &problems);
+    const QList<StudyClip> clips = StudyRuns::collect(*study, options.includePartial, &problems, records);
     QStringList clipNames;
     for (const StudyClip &clip : clips)
         clipNames.append(clip.name);
@@ -67,7 +67,7 @@ std::optional<QList<CommandLine::Job>> jobs(const CommandLine::Options &options,
                           in(options.chart, name, ".png"), QString(),
                           oneLine(clips[i].name) + QLatin1Char('\t') + oneLine(variables[v]) +
                               QLatin1Char('\t'),
-                          variables[v]});
+                          variables[v], study->title, clips[i].clip, clips[i].runs});
         }
     }
     return found;

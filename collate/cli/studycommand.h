@@ -11,8 +11,9 @@ namespace StudyCommand {
 // their outputs named in the folders of -o and --chart; notes gets what standard error is to say
 // once the outputs are checked (the runs left out, the clips without runs, other studies'
 // records). Nothing where the study cannot be used: the reason is then on err and in status.
+// records gets the paths of the session records read.
 std::optional<QList<CommandLine::Job>> jobs(const CommandLine::Options &options, QStringList *notes,
-                                            QTextStream &err, int *status);
+                                            QTextStream &err, int *status, QStringList *records);
 
 // The outputs' names without a suffix, clip by clip and each clip variable by variable: the
 // clip's name and the variable's, made safe for a file name. Where two would be one file, letter

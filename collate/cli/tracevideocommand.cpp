@@ -1,5 +1,6 @@
 #include "tracevideocommand.h"
 
+#include "clipsize.h"
 #include "files.h"
 #include "interrupts.h"
 #include "traceoverlay.h"
@@ -14,6 +15,8 @@ const QString WrongSuffix = QStringLiteral("%1 must end in .mp4");
 const QString SameOutput = QStringLiteral("%1 names the same file as -o or --chart");
 const QString OverTheClip = QStringLiteral("%1 would overwrite the clip %2");
 const QString CannotReadClip = QStringLiteral("cannot read the clip %1");
+const QString TooLarge =
+    QStringLiteral("the clip %1 is %2x%3 pixels: a trace video is written at most at %4x%5");
 const QString Percent = QStringLiteral("\rdialtrace-collate: writing %1: %2 %");
 const QString CannotWriteVideo = QStringLiteral("dialtrace-collate: cannot write %1: %2");
 const QString Interrupted = QStringLiteral("interrupted, nothing written");
@@ -51,9 +54,21 @@ QString refusal(const CommandLine::Options &options)
 QString unreadableClip(const CommandLine::Options &options)
 {
     const QFileInfo clip(options.video);
-    if (options.video.isEmpty() || (clip.isFile() && clip.isReadable()))
+    if (options.video.isEmpty())
         return QString();
-    return CannotReadClip.arg(options.video);
+    if (!clip.isFile() || !clip.isReadable())
+        return CannotReadClip.arg(options.video);
+    // From its headers: nothing is decoded before every output may be written.
+    const ClipPicture picture = probeClipPicture(options.video);
+    if (!picture.problem.isEmpty())
+        return CannotReadClip.arg(options.video) + QStringLiteral(": ") + picture.problem;
+    if (!fitsTraceVideo(picture.size))
+        return TooLarge.arg(options.video)
+            .arg(picture.size.width())
+            .arg(picture.size.height())
+            .arg(LargestTracePicture.width())
+            .arg(LargestTracePicture.height());
+    return QString();
 }
 
 bool write(const Collation &collation, const CommandLine::Options &options, QTextStream &err)

@@ -13,7 +13,8 @@ QString usageError(const CommandLine::Options &options);
 // Why OUT may not be written, checked before anything is: it names the clip, or the same file as
 // -o or --chart. Empty when it may, as far as these go.
 QString refusal(const CommandLine::Options &options);
-// Why the clip cannot be read, or empty.
+// Why the clip cannot be read, or has a picture too large for a trace video, told from its
+// headers before anything is decoded; empty where it can be used.
 QString unreadableClip(const CommandLine::Options &options);
 
 // Writes the video, with the percentage done on err where standard error is a terminal; an

@@ -17,13 +17,20 @@ Outcome collate(const QList<ResultsRun> &runs, const QStringList &paths, const Q
 
     // Every run at the rate, or none: a run left at its seconds would not line up.
     QList<ResultsRun> taken;
+    QList<Rebin::Screening> screening;
     const auto take = [&](ResultsRun run) {
         ReadProblem problem;
-        if (rate > 0 && !Rebin::resample(&run, rate, &problem)) {
+        Rebin::Screening screened;
+        if (rate > 0 && !Rebin::resample(&run, rate, &problem, &screened)) {
             outcome.notAtRate = problem.text();
             return false;
         }
+        if (rate == 0) {
+            QList<RunEvent> events;
+            Rebin::readLog(run, &events, nullptr, &screened);
+        }
         taken.append(std::move(run));
+        screening.append(screened);
         return true;
     };
     for (const ResultsRun &run : runs) {
@@ -44,7 +51,34 @@ Outcome collate(const QList<ResultsRun> &runs, const QStringList &paths, const Q
     const QString chosen =
         variable.isEmpty() && !taken.isEmpty() ? taken.first().variables.value(0) : variable;
     outcome.collation = Collation(taken, chosen, rate);
+    // The runs the collation skipped have no line.
+    qsizetype next = 0;
+    for (const CollatedRun &run : outcome.collation.runs()) {
+        while (next < taken.size() && taken[next].path != run.path)
+            ++next;
+        outcome.screening.append(screening.value(next));
+        ++next;
+    }
     return outcome;
+}
+
+QList<Statistic> screeningLines(const Outcome &outcome, const QStringList &names)
+{
+    QList<Statistic> lines;
+    for (qsizetype r = 0; r < outcome.screening.size(); ++r) {
+        const Rebin::Screening &run = outcome.screening[r];
+        const QString first = QStringLiteral("first[%1]").arg(names.value(r));
+        const QString presses = QStringLiteral("presses[%1]").arg(names.value(r));
+        if (!run.missing.isEmpty()) {
+            lines << Statistic::absent(first, run.missing)
+                  << Statistic::absent(presses, run.missing);
+            continue;
+        }
+        lines << (run.presses > 0 ? Statistic::of(first, run.firstPress)
+                                  : Statistic::absent(first, QStringLiteral("no press")))
+              << Statistic::count(presses, run.presses);
+    }
+    return lines;
 }
 
 } // namespace Collating

@@ -2,6 +2,7 @@
 
 #include "collation.h"
 #include "inputguard.h"
+#include "rebin.h"
 #include "resultsfile.h"
 
 #include <QList>
@@ -23,13 +24,20 @@ struct Outcome
     // Why a run cannot be taken at the rate; then nothing is collated, and no file after it read.
     QString notAtRate;
     Collation collation;
+    // For each run of the collation, in its order: what its event log says of the rater.
+    QList<Rebin::Screening> screening;
 };
+
+// Per run, for screening: "first[NAME]", the clip time of its first press, and
+// "presses[NAME]", named by names in the order of the collation's runs.
+QList<Statistic> screeningLines(const Outcome &outcome, const QStringList &names);
 
 // Collates the runs given and those of the files that paths name (each file once, none that a
 // run given came from), on variable, or on the first run's first variable where variable is
 // empty. With rate 0 each run is taken at the seconds of its results file; otherwise at rate
-// moments a second from the event log beside it, as it comes: every run at the rate or none, so
-// the first that cannot be taken ends it.
+// moments a second of clip time from the event log beside it, as it comes: every run at the rate
+// or none, so the first that cannot be taken (no event log, or one that does not match its
+// results file) ends it.
 Outcome collate(const QList<ResultsRun> &runs, const QStringList &paths, const QString &variable,
                 int rate);
 

@@ -1,9 +1,22 @@
 #include "inputguard.h"
 
+#include "eventlog.h"
 #include "files.h"
 #include "resultsfile.h"
 
 namespace InputGuard {
+
+QStringList readFiles(const QStringList &results, const QStringList &others)
+{
+    QStringList read;
+    for (const QString &path : results)
+        read << path << EventLog::pathBeside(path);
+    for (const QString &path : others) {
+        if (!path.isEmpty())
+            read.append(path);
+    }
+    return read;
+}
 
 Refusal refusal(const QString &output, const QStringList &inputs, bool replaceOther)
 {

@@ -24,6 +24,12 @@ struct Refusal
     QString input; // with Input: the first of the inputs that output names
 };
 
+// Every file a collation of these results files reads or would read: each results file and the
+// event log beside it (whether it is there or not: a file written at its name would be read
+// next time, as the run's), then others (the clip, the study file and its session records).
+// Each output is checked against all of them, --rate or not.
+QStringList readFiles(const QStringList &results, const QStringList &others = {});
+
 // The first reason, in the order above, why output may not be written over what is there, where
 // replaceOther says whether a file of another kind may be replaced.
 Refusal refusal(const QString &output, const QStringList &inputs, bool replaceOther);

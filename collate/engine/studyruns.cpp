@@ -28,6 +28,7 @@ struct ParticipantRun
 {
     SessionRecord::Clip entry;
     QString results; // full path
+    int position = 0;
     bool isComplete() const { return entry.state == SessionRecord::State::Done && entry.complete; }
 };
 
@@ -49,8 +50,14 @@ void choose(StudyClip &clip, const QString &participant, const QList<Participant
     for (const ParticipantRun &run : runs) {
         const QString how = &run == chosen ? Included : LeftOut;
         const QString seconds = QString::number(run.entry.seconds);
-        if (&run == chosen)
+        if (&run == chosen) {
             clip.files.append(run.results);
+            const QString state = run.isComplete() ? QStringLiteral("done")
+                                  : run.entry.state == SessionRecord::State::Recovered
+                                      ? QStringLiteral("recovered")
+                                      : QStringLiteral("partial");
+            clip.runs.append({participant, run.position, state});
+        }
         if (run.isComplete()) {
             if (&run != chosen)
                 clip.notes.append(
@@ -87,30 +94,33 @@ QStringList names(const QStringList &clips)
     return found;
 }
 
-QList<StudyClip> collect(const Study &study, bool includePartial, QStringList *problems)
+QList<StudyClip> collect(const Study &study, bool includePartial, QStringList *problems,
+                         QStringList *records)
 {
     const QDir folder(study.resultsFolder);
     const QList<SessionFile::Stored> stored = SessionFile::inFolder(study.resultsFolder);
     QStringList read;
     for (const SessionFile::Stored &record : stored)
         read.append(record.path);
+    if (records)
+        *records = read;
     for (const QFileInfo &file :
          folder.entryInfoList({SessionFile::Pattern}, QDir::Files, QDir::Name)) {
         if (!read.contains(file.filePath()))
             problems->append(NotARecord.arg(file.filePath()));
     }
     QMap<QString, int> others;
-    const QList<SessionFile::Stored> records = SessionFile::ofStudy(stored, study.title, &others);
+    const QList<SessionFile::Stored> ofStudy = SessionFile::ofStudy(stored, study.title, &others);
     if (!others.isEmpty())
         problems->append(SessionFile::leftOut(others).split(QLatin1Char('\n')));
 
     QList<StudyClip> clips;
     const QStringList clipNames = names(study.clips);
     for (qsizetype i = 0; i < study.clips.size(); ++i)
-        clips.append({study.clips[i], clipNames[i], study.clipPath(study.clips[i]), {}, {}});
+        clips.append({study.clips[i], clipNames[i], study.clipPath(study.clips[i]), {}, {}, {}});
     // By participant, so that one with several sessions counts once.
     QList<QMap<QString, QList<ParticipantRun>>> runs(study.clips.size());
-    for (const SessionFile::Stored &session : records) {
+    for (const SessionFile::Stored &session : ofStudy) {
         const SessionRecord &record = session.record;
         for (const SessionRecord::Clip &entry : record.clips) {
             const qsizetype index = study.clips.indexOf(entry.clip);
@@ -125,7 +135,9 @@ QList<StudyClip> collect(const Study &study, bool includePartial, QStringList *p
             const auto results =
                 std::find_if_not(entry.files.begin(), entry.files.end(), isEventLog);
             if (entry.state != SessionRecord::State::NotYet && results != entry.files.end())
-                runs[index][record.participant].append({entry, folder.filePath(*results)});
+                runs[index][record.participant].append(
+                    {entry, folder.filePath(*results),
+                     static_cast<int>(&entry - record.clips.data()) + 1});
         }
     }
     for (qsizetype i = 0; i < clips.size(); ++i) {

@@ -6,6 +6,16 @@
 #include <QString>
 #include <QStringList>
 
+// What a session record says of a run taken: whose it is, where it came in their order (1 the
+// first clip they were shown, the practice clip counted) and how it ended: "done", "recovered"
+// (interrupted, saved from its journal) or "partial" (ended before the clip's end).
+struct StudyRun
+{
+    QString participant;
+    int position = 0;
+    QString state;
+};
+
 // The runs of a study, clip by clip: what the session records of this study in its results
 // folder say was saved for each clip, the practice clip left out.
 struct StudyClip
@@ -14,6 +24,7 @@ struct StudyClip
     QString name;      // told apart from every other clip's: see StudyRuns::names
     QString path;      // the clip file
     QStringList files; // the results file taken of each participant, full paths
+    QList<StudyRun> runs; // beside files, one for each
     // The runs not taken, and partial runs taken: "P03 city: interrupted at 13 s, left out".
     QStringList notes;
 };
@@ -26,8 +37,10 @@ namespace StudyRuns {
 // (sessions in the order of their records' names, which begin with the participant's name
 // and end with the moment the session began).
 // Every clip of the study, in the order it lists them; problems gets the session records that
-// could not be read, and a line for each other study whose records are in the folder.
-QList<StudyClip> collect(const Study &study, bool includePartial, QStringList *problems);
+// could not be read, and a line for each other study whose records are in the folder; records,
+// where given, the paths of the session records read.
+QList<StudyClip> collect(const Study &study, bool includePartial, QStringList *problems,
+                         QStringList *records = nullptr);
 
 // Each clip's name: its file's name without the extension; where that is alike another clip's
 // (letter case aside, as some file systems see names), its path as the study file writes it

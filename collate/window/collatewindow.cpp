@@ -45,6 +45,7 @@ const QString ExportTraceVideoText = QStringLiteral("Export video...");
 const QString AlignText = QStringLiteral("Allow for each rater's lag within:");
 const QString NoAlignText = QStringLiteral("no lag allowed for");
 const QString ExportChartText = QStringLiteral("Export chart...");
+const QString ExportLongText = QStringLiteral("Export long table...");
 const QString ChooseTitle = QStringLiteral("Add results files");
 const QString ResultsFilter = QStringLiteral("Results files (*.csv)|*.csv|All files|*|");
 const QString NotResultsFiles =
@@ -95,6 +96,11 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     m_exportTableButton->setObjectName(QStringLiteral("exportTableButton"));
     m_exportChartButton = new QPushButton(ExportChartText, this);
     m_exportChartButton->setObjectName(QStringLiteral("exportChartButton"));
+    m_exportLongButton = new QPushButton(ExportLongText, this);
+    m_exportLongButton->setObjectName(QStringLiteral("exportLongButton"));
+    m_exportLongButton->setToolTip(
+        QStringLiteral("Every variable of every run (in a study, of every clip), one row a "
+                       "moment, for R and pandas"));
     m_skippedLabel = new QLabel(this);
     m_skippedLabel->setObjectName(QStringLiteral("skippedLabel"));
     m_skippedLabel->setWordWrap(true);
@@ -121,6 +127,7 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     side->addWidget(m_exportTableButton);
     side->addWidget(m_exportChartButton);
     side->addWidget(m_exportTraceVideoButton);
+    side->addWidget(m_exportLongButton);
     auto *sideWidget = new QWidget(this);
     sideWidget->setLayout(side);
     sideWidget->setFixedWidth(260);
@@ -162,6 +169,7 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     });
     connect(m_exportTableButton, &QPushButton::clicked, this, &CollateWindow::exportTable);
     connect(m_exportChartButton, &QPushButton::clicked, this, &CollateWindow::exportChart);
+    connect(m_exportLongButton, &QPushButton::clicked, this, &CollateWindow::exportLongTable);
     collate();
 }
 
@@ -207,7 +215,10 @@ void CollateWindow::openStudy(const QString &path)
         m_dialogs.message(this, NoStudy.arg(path, problems.join(QLatin1Char('\n'))));
         return;
     }
-    m_studyClips = StudyRuns::collect(*study, false, &problems);
+    QStringList records;
+    m_studyClips = StudyRuns::collect(*study, false, &problems, &records);
+    m_studyTitle = study->title;
+    m_studyFiles = QStringList{path} + records;
     m_clipBox->clear();
     for (const StudyClip &clip : std::as_const(m_studyClips))
         m_clipBox->addItem(
@@ -317,6 +328,7 @@ void CollateWindow::collate()
     m_removeButton->setEnabled(!m_files.isEmpty());
     m_exportTableButton->setEnabled(!m_collation.runs().isEmpty());
     m_exportChartButton->setEnabled(!m_collation.runs().isEmpty());
+    m_exportLongButton->setEnabled(!m_files.isEmpty() || !m_studyClips.isEmpty());
     enableTraceVideo();
 
     QStringList names;
@@ -338,6 +350,14 @@ QStringList CollateWindow::inputPaths() const
     for (const ResultsRun &run : m_files)
         paths.append(run.path);
     return paths;
+}
+
+QStringList CollateWindow::readFiles() const
+{
+    QStringList results = inputPaths();
+    for (const StudyClip &clip : m_studyClips)
+        results += clip.files;
+    return InputGuard::readFiles(results, QStringList{m_review->clip()} + m_studyFiles);
 }
 
 #include "moc_collatewindow.cpp"

@@ -43,6 +43,9 @@ public:
     void chooseRate(int rate);
     void exportTable();
     void exportChart();
+    // One row per run, variable and moment, for R and pandas: the runs in the list, or in a
+    // study every clip's, at the rate chosen.
+    void exportLongTable();
     // The trace video, the clip with the trace over it, written by a job while the window goes
     // on, one at a time; the progress dialog's Cancel leaves no file.
     void exportTraceVideo();
@@ -66,6 +69,9 @@ private:
     // Whether there is a trace video to export: runs, their clip, and no job writing one.
     void enableTraceVideo();
     QStringList inputPaths() const;
+    // Every file the window has read or would read: the runs, their event logs, the clip, the
+    // study file and its session records.
+    QStringList readFiles() const;
 
     CollateDialogs &m_dialogs;
     QList<ResultsRun> m_files;
@@ -85,8 +91,11 @@ private:
     ClipReview *m_review = nullptr;
     QComboBox *m_clipBox = nullptr;
     QList<StudyClip> m_studyClips;
+    QString m_studyTitle;
+    QStringList m_studyFiles; // the study file and the session records read with it
     QPushButton *m_exportTableButton = nullptr;
     QPushButton *m_exportChartButton = nullptr;
+    QPushButton *m_exportLongButton = nullptr;
     ChartView *m_chartView = nullptr;
     QTableWidget *m_runTable = nullptr;
     QTableWidget *m_statisticsTable = nullptr;

@@ -3,8 +3,12 @@
 #include "clipreview.h"
 #include "collatechart.h"
 #include "collatedialogs.h"
+#include "clipsize.h"
+#include "collating.h"
 #include "files.h"
 #include "inputguard.h"
+#include "longtable.h"
+#include "rebin.h"
 #include "tracevideojob.h"
 
 #include <QDir>
@@ -25,14 +29,19 @@ const QString TableFilter = QStringLiteral("CSV files (*.csv)|*.csv|");
 const QString ChartName = QStringLiteral("collated.png");
 const QString ChartFilter =
     QStringLiteral("PNG picture (*.png)|*.png|JPEG picture (*.jpg)|*.jpg;*.jpeg|");
-const QString WouldOverwrite =
-    QStringLiteral("\"%1\" is one of the results files being collated. Choose another name.");
+const QString WouldOverwrite = QStringLiteral(
+    "\"%1\" is one of the files being collated (a results file, its event log, the clip, the "
+    "study file or a session record). Choose another name.");
 const QString WouldReplaceResults = QStringLiteral(
     "\"%1\" is a Dialtrace results file, and results files are never written over. Choose "
     "another name.");
 const QString CannotTell =
     QStringLiteral("\"%1\" cannot be read to tell whether it is a Dialtrace results file, so it is "
                    "not written over. Choose another name.");
+const QString LongName = QStringLiteral("long.csv");
+const QString TooLarge = QStringLiteral(
+    "The clip's picture is %1x%2 pixels; a video with the trace is written at most at %3x%4.");
+const QString ClipUnreadable = QStringLiteral("The clip \"%1\" cannot be read: %2");
 const QString CannotSave = QStringLiteral("The file could not be saved as \"%1\".\n\n%2");
 
 } // namespace
@@ -66,6 +75,19 @@ void CollateWindow::exportTraceVideo()
         m_dialogs.message(this, ClipItself.arg(QDir::toNativeSeparators(path)));
         return;
     }
+    // From its headers, before a frame is decoded.
+    const ClipPicture picture = probeClipPicture(m_review->clip());
+    if (!picture.problem.isEmpty()) {
+        m_dialogs.message(this, ClipUnreadable.arg(m_review->clip(), picture.problem));
+        return;
+    }
+    if (!fitsTraceVideo(picture.size)) {
+        m_dialogs.message(this, TooLarge.arg(picture.size.width())
+                                    .arg(picture.size.height())
+                                    .arg(LargestTracePicture.width())
+                                    .arg(LargestTracePicture.height()));
+        return;
+    }
     m_traceVideoJob = new TraceVideoJob(m_collation, m_review->clip(), path, this);
     auto *progress =
         new QProgressDialog(TraceVideoProgress, QStringLiteral("Cancel"), 0, 1000, this);
@@ -85,6 +107,34 @@ void CollateWindow::exportTraceVideo()
     m_traceVideoJob->start();
 }
 
+void CollateWindow::exportLongTable()
+{
+    const QString path = exportPath(LongName, TableFilter);
+    if (path.isEmpty())
+        return;
+    QList<LongRun> runs;
+    const auto add = [&](const QString &clip, const QList<ResultsRun> &read,
+                         const QList<StudyRun> &study, const QStringList &files) {
+        for (ResultsRun run : read) {
+            // The window fell back to the seconds where a run cannot be taken at the rate.
+            if (m_rate > 0 && !Rebin::resample(&run, m_rate, nullptr))
+                continue;
+            const StudyRun taken = study.value(files.indexOf(run.path));
+            runs.append({clip.isEmpty() ? QString() : m_studyTitle, run.subject, clip,
+                         taken.position,
+                         taken.state.isEmpty() ? LongTable::stateOf(run) : taken.state, run});
+        }
+    };
+    if (m_studyClips.isEmpty())
+        add(QString(), m_files, {}, {});
+    for (const StudyClip &clip : std::as_const(m_studyClips))
+        add(clip.clip, Collating::collate({}, clip.files, QString(), 0).runs, clip.runs,
+            clip.files);
+    QString error;
+    if (!Files::writeFile(path, LongTable::bytes(runs, m_rate), &error))
+        m_dialogs.message(this, CannotSave.arg(path, error));
+}
+
 void CollateWindow::enableTraceVideo()
 {
     m_exportTraceVideoButton->setEnabled(!m_collation.runs().isEmpty() &&
@@ -98,7 +148,7 @@ QString CollateWindow::exportPath(const QString &fileName, const QString &filter
         return path;
     // The save dialog has asked before replacing any other file.
     using Reason = InputGuard::Refusal::Reason;
-    switch (InputGuard::refusal(path, inputPaths(), true).reason) {
+    switch (InputGuard::refusal(path, readFiles(), true).reason) {
     case Reason::None:
     case Reason::OtherFile:
         return path;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "resultsfile.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One run as the long table lists it: whose, which clip, how it ended, and its levels.
+struct LongRun
+{
+    QString study;       // the study's title; empty outside a study
+    QString participant; // the subject's name
+    QString clip;        // as the study file writes it; empty outside a study
+    int position = 0;    // its place in the participant's order, from 1; 0 outside a study
+    QString state;       // "done", "recovered" or "partial"
+    // path names it; levels at the rows of its results file, or at a rate.
+    ResultsRun run;
+};
+
+// The long table for R and pandas: UTF-8, comma-separated with RFC 4180 quoting, CR LF line
+// ends, one header line and no other: one row per run, variable and moment.
+namespace LongTable {
+
+QByteArray header();
+
+// Every variable of each run (only variable where it is not empty), each from the first moment
+// to its run's last sample: time_s is the row's second with rate 0, else the moment of clip
+// time (1/rate s apart); level is empty for a gap.
+QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable = QString());
+
+// The records of a comma-separated text as RFC 4180 writes them; false where a quote is left
+// open or stray.
+bool parse(const QByteArray &bytes, QList<QStringList> *records);
+
+// How a run outside a study ended, told by its event log: "recovered" without a "finished"
+// line (saved from its journal), "partial" where it ended before the clip's end, else "done".
+QString stateOf(const ResultsRun &run);
+
+} // namespace LongTable
