@@ -113,6 +113,44 @@ inline QStringList writeShroutFleiss(const QString &directory)
     return paths;
 }
 
+// Event logs of the judges' runs: judges 1 and 2 with one press each at 1.4 s of the clip (at
+// their first levels) and their samples; judge 4 with samples alone and one more, of a time far
+// beyond them; none for judge 3. A log for two.csv beside them, samples alone.
+inline void writeJudgeLogs(const QStringList &files)
+{
+    QByteArray judge4 = EventLog::header() + "\r\n";
+    for (int judge = 0; judge < 2; ++judge) {
+        QList<RunEvent> events = {{500, 1400, RunEvent::Kind::Increase, 1,
+                                   int(ShroutFleiss[0][judge]) - 5, 0, 0, RunEvent::Source::Key}};
+        for (int second = 1; second <= 6; ++second) {
+            events.append({second * 1000,
+                           second * 1000 + 900,
+                           RunEvent::Kind::Sample,
+                           0,
+                           int(ShroutFleiss[second - 1][judge]) - 5,
+                           0,
+                           second + 1,
+                           {}});
+            if (judge == 0)
+                judge4 += EventLog::line({second * 1000,
+                                          RunEvent::NoMedia,
+                                          RunEvent::Kind::Sample,
+                                          0,
+                                          int(ShroutFleiss[second - 1][3]) - 5,
+                                          0,
+                                          second + 1,
+                                          {}},
+                                         false);
+        }
+        write(EventLog::pathBeside(files[judge]), EventLog::bytes(events, false));
+    }
+    write(EventLog::pathBeside(files[3]), judge4 + "100000000000,,sample,,0,,,\r\n");
+    write(QFileInfo(files[0]).path() + "/two.events.csv",
+          EventLog::bytes({{1000, 1900, RunEvent::Kind::Sample, 0, 1, 2, 2, {}},
+                           {2000, 2900, RunEvent::Kind::Sample, 0, 2, 3, 3, {}}},
+                          true));
+}
+
 // A study of a/intro.avi and b/intro.avi (alike in name), city.avi and empty.avi after a practice
 // clip, rating Mood and Stress, and its session records in out/, a letter a clip from the
 // practice on: d done, r interrupted at 13 s (no event log), e ended at 13 s before the clip's end
@@ -137,9 +175,11 @@ inline QString writeStudy(const QString &dir)
             write(dir + "/out/" + name, results(participant, "Mood,Stress", {"1,0", "-2,3"}, 2));
             if (state == 2)
                 write(EventLog::pathBeside(dir + "/out/" + name),
-                      EventLog::bytes({{2000, RunEvent::NoMedia, RunEvent::Kind::Sample, 0, -2, 3,
-                                        3, RunEvent::Source::None}},
-                                      false));
+                      EventLog::bytes({{1000, 1900, RunEvent::Kind::Sample, 0, 1, 0, 2, {}},
+                                       {1500, 2400, RunEvent::Kind::Decrease, 1, -2, 3, 0,
+                                        RunEvent::Source::Key},
+                                       {2000, 2900, RunEvent::Kind::Sample, 0, -2, 3, 3, {}}},
+                                      true));
             if (state >= 0)
                 record.clips.append({clips[c],
                                      SessionRecord::State(std::min<qsizetype>(state, 2)),
@@ -173,4 +213,3 @@ public:
 
     QList<QStringList> openFilesAnswers;
 };
-

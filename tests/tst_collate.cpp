@@ -297,16 +297,17 @@ void TestCollate::rebin()
     QFETCH(int, rate);
     QFETCH(int, variable);
     QFETCH(int, lastRow);
-    const QMap<QString, RunEvent::Kind> kinds = {
-        {"s", RunEvent::Kind::Sample}, {"+", RunEvent::Kind::Increase},
-        {"f", RunEvent::Kind::FallBack}, {"p", RunEvent::Kind::Pause},
-        {"k", RunEvent::Kind::Seek}};
+    const QMap<QString, RunEvent::Kind> kinds = {{"s", RunEvent::Kind::Sample},
+                                                 {"+", RunEvent::Kind::Increase},
+                                                 {"f", RunEvent::Kind::FallBack},
+                                                 {"p", RunEvent::Kind::Pause},
+                                                 {"k", RunEvent::Kind::Seek}};
     QList<RunEvent> log;
     for (const QString &text : events) {
         const QStringList part = text.split(' ');
         log.append({part[0].toLongLong(), part[1] == "-" ? RunEvent::NoMedia : part[1].toLongLong(),
-                    kinds[part[2]], 0, part[3].toInt(), part[4].toInt(),
-                    part[2] == "s" ? 2 : 0, RunEvent::Source::None});
+                    kinds[part[2]], 0, part[3].toInt(), part[4].toInt(), part[2] == "s" ? 2 : 0,
+                    RunEvent::Source::None});
     }
     const QList<qint8> grid = Rebin::levels(log, variable, rate, lastRow);
     QStringList levels;

@@ -1,3 +1,4 @@
+#include "clips.h"
 #include "collatefiles.h"
 #include "collatewindow.h"
 #include "commandline.h"
@@ -69,8 +70,13 @@ void TestCollatePrograms::study_data()
         << QStringList{"out city\tMood\truns\t4", "err P03 city: interrupted at 13 s, included"}
         << "";
     QTest::newRow("--rate; one folder made for -o and --chart; like-named clips apart")
-        << QStringList{"--rate", "2", "-o", "@dir/new/t", "--chart", "@dir/new/t"} << 0
-        << QStringList{"out a/intro\tStress\tmoments\t4",
+        << QStringList{"--rate",  "2",          "-o",     "@dir/new/t",
+                       "--chart", "@dir/new/t", "--long", "@dir/new/all.csv"}
+        << 0
+        << QStringList{"out a/intro\tStress\tmoments\t6",
+                       "out b/intro\tMood\tfirst[@dir/out/P01 0 2.csv]\t2.4000",
+                       "file new/all.csv holds Mood,1.5,0\r\nT,P01,b/intro.avi,3,P01 0 2.csv,done,"
+                       "Mood,2,1\r\nT,P01,b/intro.avi,3,P01 0 2.csv,done,Mood,2.5,-2\r\n",
                        "file new/t/a_intro Mood.csv holds P04 (1.1.2026),Mean",
                        "file new/t/b_intro Mood.csv holds P02 (1.1.2026),Mean",
                        "file new/t/city Stress.png"}
@@ -91,6 +97,17 @@ void TestCollatePrograms::study_data()
         << QStringList{"out a/intro\tMood\truns\t4", "!out city",
                        "err P03 2 3.csv: no event log beside it"}
         << "";
+    QTest::newRow("--long: each run once, every variable, what the records say of it")
+        << QStringList{"--include-partial", "--long", "@dir/all.csv"} << 0
+        << QStringList{"file all.csv holds \r\nT,P01,b/intro.avi,3,P01 0 2.csv,done,Stress,3,3\r\n",
+                       "file all.csv holds \r\nT,P04,city.avi,3,P04 4 3.csv,partial,Mood,2,1\r\n",
+                       "file all.csv holds \r\nT,P03,city.avi,4,P03 2 "
+                       "3.csv,recovered,Mood,3,-2\r\n"}
+        << "";
+    for (const char *read : {"study.csv", "record.csv", "out/P01 0 2.events.csv"})
+        QTest::newRow(qPrintable(QStringLiteral("--long onto %1, even with --force").arg(read)))
+            << QStringList{"--force", "--long", "@dir/" + QString(read)} << 2
+            << QStringList{"err would overwrite the input file", "!out runs"} << "";
     QTest::newRow("a variable the study has not")
         << QStringList{"--variable", "Joy"} << 2
         << QStringList{"err --variable Joy is not a variable of the study (Mood, Stress)"} << "";
@@ -107,6 +124,9 @@ void TestCollatePrograms::study()
                 arguments.replaceInStrings("@dir", dir.path());
     // A results file where an output would go.
     QVERIFY(QFile::copy(dir.filePath("out/P01 0 1.csv"), dir.filePath("out/city Stress.csv")));
+    // Links named as a table would be, to the study file and a session record.
+    QVERIFY(QFile::link(arguments[1], dir.filePath("study.csv")));
+    QVERIFY(QFile::link(dir.filePath("out/P01 session 0.json"), dir.filePath("record.csv")));
     FailingDisk disk;
     disk.refusedNames = refused;
     QString outText;
@@ -186,7 +206,7 @@ void TestCollatePrograms::commandLine_data()
         << QStringList{"@dir/fifo.csv", "@1", "@2"} << 0 << "runs\t2"
         << "@dir/fifo.csv: is a named pipe";
     collated("--rate 2 from the event logs", {"--rate", "2", "-o", "@dir/t.csv", "@1", "@2"},
-             "moments\t12");
+             "moments\t14");
     QTest::newRow("--rate with a run that has no event log")
         << QStringList{"--rate=4", "@1", "@2", "@3"} << 1 << ""
         << "@3: no event log beside it (judge3.events.csv)";
@@ -200,6 +220,40 @@ void TestCollatePrograms::commandLine_data()
              "lag[@1]\tmissing: a lag needs at least two runs "
              "to compare");
     refused("--align 11", {"--align", "11", "@1"}, "--align takes the seconds");
+    // Nothing the call reads or would read is ever an output: event logs, the clip, by any path.
+    refused("-o onto an event log, even with --force",
+            {"--force", "-o", "@dir/judge1.events.csv", "@1", "@2"},
+            "would overwrite the input file @dir/judge1.events.csv");
+    refused("-o where an input's event log would be", {"-o", "@dir/judge3.events.csv", "@3"},
+            "overwrite");
+    refused("--chart onto an event log through a link",
+            {"--force", "--chart", "@dir/log.png", "@1"}, "overwrite");
+    refused("--long onto an input through a hard link",
+            {"--force", "--long", "@dir/hard.csv", "@1"}, "overwrite");
+    refused("-o onto the clip, even with --force",
+            {"--force", "-o", "@clip", "--video", "@clip", "--worm", "@dir/v.mp4", "@1"},
+            "would overwrite the input file @clip");
+    refused("--worm onto the clip by another path",
+            {"--video", "@clip", "--worm", "@dir/../collate/clip.mp4", "@1"}, "overwrite the clip");
+    refused("--worm onto the clip through a link",
+            {"--video", "@clip", "--worm", "@dir/clip2.mp4", "@1"}, "overwrite the clip");
+    QTest::newRow("a clip that cannot be read stops before any output")
+        << QStringList{"-o",    "@dir/t.csv", "--long",     "@dir/l.csv", "--video",
+                       "@clip", "--worm",     "@dir/v.mp4", "@1",         "@2"}
+        << 1 << ""
+        << "cannot read the clip @clip";
+    QTest::newRow("a clip larger than 3840x2160 is refused before decoding")
+        << QStringList{"-o", "@dir/t.csv", "--video", "@big", "--worm", "@dir/v.mp4", "@1", "@2"}
+        << 1 << ""
+        << "the clip @big is 3856x16 pixels";
+    QTest::newRow("--rate with an event log that does not match: a line of 10^11 ms")
+        << QStringList{"--rate", "50", "-o", "@dir/t.csv", "@1", "@4"} << 1 << ""
+        << "@4: its event log @dir/judge4.events.csv does not match it: row 8: a sample in the "
+           "event log, none in the results file";
+    collated("the first press on the clip's time", {"@1", "@3"}, "first[@1]\t1.4000");
+    QTest::newRow("a run without a press is flat")
+        << QStringList{"--variable", "Fear", "@two", "@1"} << 0 << "presses[@two]\t0"
+        << "@two: flat: not a single press";
     collated("table and chart written", {"-o", "@dir/t.csv", "--chart", "@dir/c.png", "@1", "@2"},
              "seconds\t6");
 }
@@ -214,15 +268,7 @@ void TestCollatePrograms::commandLine()
     const QString dir = top.filePath(QStringLiteral("collate"));
     QVERIFY(QDir().mkpath(dir));
     const QStringList files = writeShroutFleiss(dir);
-    // The first two judges rated with Dialtrace as it is now: an event log beside each.
-    for (int judge = 0; judge < 2; ++judge) {
-        QList<RunEvent> events;
-        for (int second = 1; second <= 6; ++second)
-            events.append({second * 1000, RunEvent::NoMedia, RunEvent::Kind::Sample, 0,
-                           int(ShroutFleiss[second - 1][judge]) - 5, 0, second + 1,
-                           RunEvent::Source::None});
-        write(EventLog::pathBeside(files[judge]), EventLog::bytes(events, false));
-    }
+    writeJudgeLogs(files);
     write(dir + "/bad.csv", results("Bo", "Mood", {"7"}));
     // Three raters of one signal, each a second later than the one before.
     for (int delay = 0; delay < 3; ++delay) {
@@ -232,6 +278,11 @@ void TestCollatePrograms::commandLine()
         write(dir + QStringLiteral("/d%1.csv").arg(delay), results("R", "Mood", cells));
     }
     write(dir + "/two.csv", results("Cy", "Trust,Fear", {"1,2", "2,3"}, 2));
+    write(dir + "/clip.mp4", "not a clip\n");
+    QVERIFY(QFile::link(dir + "/clip.mp4", dir + "/clip2.mp4"));
+    QVERIFY(QFile::link(dir + "/judge1.events.csv", dir + "/log.png"));
+    if (arguments.contains("@big"))
+        QCOMPARE(makeClip(dir + "/big.avi", 0.04, {QSize(3856, 16)}), QString());
     write(dir + "/other.csv", "notes of another kind\n");
     write(dir + "/other.png", "not a picture\n");
     const QString odd = dir + "/tab\there %1.csv";
@@ -249,6 +300,8 @@ void TestCollatePrograms::commandLine()
             text.replace(QStringLiteral("@d%1").arg(delay),
                          dir + QStringLiteral("/d%1.csv").arg(delay));
         return text.replace("@bad", dir + "/bad.csv")
+            .replace("@clip", dir + "/clip.mp4")
+            .replace("@big", dir + "/big.avi")
             .replace("@odd", odd)
             .replace("@two", dir + "/two.csv")
             .replace("@dir", dir);
@@ -295,10 +348,10 @@ void TestCollatePrograms::commandLine()
         else
             QVERIFY(
                 after[name].startsWith("Time,Judge1 (1.1.2026),Judge2 (1.1.2026),Mean,SD,N\r\n"));
-        // Half a second before the first sample both runs stand at 0; then judge 1's 9 and 2's 2.
+        // Both pressed at 1.4 s of the clip: 0 before, then judge 1's 9 and 2's 2.
         if (arguments.contains("--rate") && name.endsWith(".csv"))
             QVERIFY(
-                after[name].contains("\r\n0.5,0,0,0.0000,0.0000,2\r\n1,4,-3,0.5000,4.9497,2\r\n"));
+                after[name].contains("\r\n1,0,0,0.0000,0.0000,2\r\n1.5,4,-3,0.5000,4.9497,2\r\n"));
     }
 }
 

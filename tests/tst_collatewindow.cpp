@@ -4,8 +4,8 @@
 #include "collatechart.h"
 #include "collatefiles.h"
 #include "collatewindow.h"
-#include "eventlog.h"
 #include "collating.h"
+#include "eventlog.h"
 #include "gstmediaplayer.h"
 #include "mainform.h"
 #include "session.h"
@@ -65,9 +65,10 @@ void TestCollateWindow::rate()
     window.findChild<QPushButton *>("removeButton")->click();
     rate->setValue(4);
     QCOMPARE(window.collation().rate(), 4);
-    QCOMPARE(window.collation().timeLabel(window.collation().lastRow()), QStringLiteral("1"));
-    QCOMPARE(window.collation().mean(2), 0.0);
-    QCOMPARE(window.collation().mean(5), 2.0);
+    // Its one sample, of row 2, without a clip position: at 2 s of the clip.
+    QCOMPARE(window.collation().timeLabel(window.collation().lastRow()), QStringLiteral("2"));
+    QCOMPARE(window.collation().mean(8), 0.0);
+    QCOMPARE(window.collation().mean(9), 2.0);
 }
 
 void TestCollateWindow::collatesAndExports()
@@ -144,6 +145,11 @@ void TestCollateWindow::guards_data()
     QTest::newRow("chart onto a results file not added")
         << both << "exportChartButton @spare"
         << "\"@spare\" is a Dialtrace results file" << false;
+    QTest::newRow("long table onto an input's event log, there or not")
+        << both << "exportLongButton @log"
+        << "\"@log\" is one of the files being collated" << false;
+    QTest::newRow("chart onto the clip through a link") << both << "exportChartButton @pngclip"
+                                                        << "being collated" << false;
     QTest::newRow("table onto another file the dialog confirmed")
         << both << "exportTableButton @notes"
         << "" << true;
@@ -161,8 +167,12 @@ void TestCollateWindow::guards()
         {"@two", write(dir.filePath("two.csv"), results("Bo", "Fear", {"1", "2", "4"}))},
         {"@spare", write(dir.filePath("spare.png"), results("Cy", "Fear", {"3"}))},
         {"@notes", write(dir.filePath("notes.csv"), "notes of another kind\n")},
-        {"@link", dir.filePath("link.csv")}};
+        {"@link", dir.filePath("link.csv")},
+        {"@log", dir.filePath("one.events.csv")},
+        {"@clip", write(dir.filePath("clip.wav"), "a clip")},
+        {"@pngclip", dir.filePath("clip.png")}};
     QVERIFY(QFile::link(paths["@one"], paths["@link"]));
+    QVERIFY(QFile::link(paths["@clip"], paths["@pngclip"]));
     const auto expand = [&](QString text) {
         for (auto it = paths.begin(); it != paths.end(); ++it)
             text.replace(it.key(), it.value());
@@ -173,6 +183,7 @@ void TestCollateWindow::guards()
     CollateWindow window(dialogs, player);
     for (const QStringList &add : adds)
         window.addFiles(expand(add.join('\n')).split('\n'));
+    window.review().attach(paths["@clip"]);
     const QString checked = expand(exported.isEmpty() ? "@notes" : exported.section(' ', 1));
     const QByteArray before = readAll(checked);
     if (!exported.isEmpty()) {
@@ -250,6 +261,11 @@ void TestCollateWindow::studyClips()
     QCOMPARE(window.review().clip(), QString());
     QCOMPARE(player.closeCalls, 1);
     QCOMPARE(window.collation().runs().size(), 2); // the interrupted run left out
+    // Every clip's complete runs, whichever clip is shown.
+    dialogs.saveAnswers = {dir.filePath("long.csv")};
+    window.findChild<QPushButton *>("exportLongButton")->click();
+    QVERIFY(readAll(dir.filePath("long.csv"))
+                .contains("\r\nT,P02,b/intro.avi,3,P02 1 2.csv,done,Stress,3,3\r\n"));
 }
 
 // The trace video is written by a job while the window goes on, one job at a time: the progress
@@ -315,8 +331,10 @@ void TestCollateWindow::clipTime()
     const double moment = collation.seconds(row);
     QVERIFY2(moment >= pressed && moment < pressed + 0.25 + 0.05,
              qPrintable(QStringLiteral("pressed at %1 s, shown at %2 s").arg(pressed).arg(moment)));
-    QCOMPARE(outcome.screening[0].firstPress, std::floor(outcome.screening[0].firstPress * 1000) / 1000);
-    QVERIFY(outcome.screening[0].firstPress >= pressed && outcome.screening[0].firstPress < pressed + 0.05);
+    QCOMPARE(outcome.screening[0].firstPress,
+             std::floor(outcome.screening[0].firstPress * 1000) / 1000);
+    QVERIFY(outcome.screening[0].firstPress >= pressed &&
+            outcome.screening[0].firstPress < pressed + 0.05);
     const QString line = QStringLiteral("\r\n%1,1,1.0000,,1\r\n").arg(collation.timeLabel(row));
     QVERIFY2(collation.tableBytes().contains(line.toLatin1()), qPrintable(line));
     QCOMPARE(collation.mean(collation.rowAt(moment - 0.25)), 0.0);
@@ -327,7 +345,8 @@ void TestCollateWindow::clipTime()
         return event.kind == RunEvent::Kind::Sample;
     });
     qInfo("pressed at %.3f s of the clip, shown at %.3f s; row %d sampled at clip time %lld ms, "
-          "run time %lld ms", pressed, moment, sample->row, sample->media, sample->time);
+          "run time %lld ms",
+          pressed, moment, sample->row, sample->media, sample->time);
 }
 
 DIALTRACE_TEST_CASE(TestCollateWindow, "collatewindow")

@@ -133,8 +133,7 @@ void addLongRuns(const Job &job, const QList<ResultsRun> &runs, int rate, QList<
         const qsizetype index = job.files.indexOf(run.path);
         const StudyRun study = job.runs.value(index);
         table->append({job.study, run.subject, job.clip, study.position,
-                       index >= 0 && !study.state.isEmpty() ? study.state
-                                                            : LongTable::stateOf(run),
+                       index >= 0 && !study.state.isEmpty() ? study.state : LongTable::stateOf(run),
                        run});
     }
 }
@@ -346,8 +345,15 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         out << *text;
         return Success;
     }
-    QList<Job> jobs = {{options.files, options.table, options.chart, options.traceVideo, QString(),
-                        options.variable, QString(), QString(), {}}};
+    QList<Job> jobs = {{options.files,
+                        options.table,
+                        options.chart,
+                        options.traceVideo,
+                        QString(),
+                        options.variable,
+                        QString(),
+                        QString(),
+                        {}}};
     QStringList notes;
     QStringList records;
     if (!options.study.isEmpty()) {

@@ -70,9 +70,8 @@ inline bool wantsWindow(const Options &options)
     return options.error.isEmpty() && !options.help && !options.version &&
            (options.window ||
             (options.files.isEmpty() && options.table.isEmpty() && options.chart.isEmpty() &&
-             options.longTable.isEmpty() &&
-             options.variable.isEmpty() && options.study.isEmpty() && options.video.isEmpty() &&
-             options.traceVideo.isEmpty()));
+             options.longTable.isEmpty() && options.variable.isEmpty() && options.study.isEmpty() &&
+             options.video.isEmpty() && options.traceVideo.isEmpty()));
 }
 
 QString usage();

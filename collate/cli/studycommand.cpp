@@ -45,7 +45,8 @@ std::optional<QList<CommandLine::Job>> jobs(const CommandLine::Options &options,
     }
     const QStringList variables =
         options.variable.isEmpty() ? study->variables : QStringList{options.variable};
-    const QList<StudyClip> clips = StudyRuns::collect(*study, options.includePartial, &problems, records);
+    const QList<StudyClip> clips =
+        StudyRuns::collect(*study, options.includePartial, &problems, records);
     QStringList clipNames;
     for (const StudyClip &clip : clips)
         clipNames.append(clip.name);

@@ -38,8 +38,10 @@ QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable)
     QByteArray out = Header + "\r\n";
     for (const LongRun &run : runs) {
         const QString position = run.position > 0 ? QString::number(run.position) : QString();
-        const QString lead = QStringList{csvCell(run.study), csvCell(run.participant),
-                                         csvCell(run.clip), position,
+        const QString lead = QStringList{csvCell(run.study),
+                                         csvCell(run.participant),
+                                         csvCell(run.clip),
+                                         position,
                                          csvCell(QFileInfo(run.run.path).fileName()),
                                          run.state}
                                  .join(QLatin1Char(',')) +

@@ -96,6 +96,7 @@ qsizetype lastSampledRow(const ResultsRun &run)
 QString mismatch(const ResultsRun &run, const QList<RunEvent> &events)
 {
     qsizetype row = 2;
+    qsizetype matched = 1; // the last row whose sample agreed
     const auto levelsAt = [&](qsizetype at) {
         QList<int> found;
         for (const QList<qint8> &levels : run.levels)
@@ -116,13 +117,13 @@ QString mismatch(const ResultsRun &run, const QList<RunEvent> &events)
             continue;
         const qsizetype expected = nextRow();
         if (expected < 0 || event.row < expected)
-            return OnlyInLog.arg(event.row > 0 ? qsizetype(event.row) : std::max(expected, row));
+            return OnlyInLog.arg(event.row > 0 ? qsizetype(event.row) : matched + 1);
         if (event.row > expected)
             return OnlyInResults.arg(expected);
         const QList<int> logged = QList<int>{event.level1, event.level2}.mid(0, run.levels.size());
         if (logged != levelsAt(row))
             return OtherLevels.arg(QString::number(row), cells(logged), cells(levelsAt(row)));
-        ++row;
+        matched = row++;
     }
     const qsizetype left = nextRow();
     return left < 0 ? QString() : OnlyInResults.arg(left);

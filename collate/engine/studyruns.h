@@ -20,10 +20,10 @@ struct StudyRun
 // folder say was saved for each clip, the practice clip left out.
 struct StudyClip
 {
-    QString clip;      // as the study file writes it
-    QString name;      // told apart from every other clip's: see StudyRuns::names
-    QString path;      // the clip file
-    QStringList files; // the results file taken of each participant, full paths
+    QString clip;         // as the study file writes it
+    QString name;         // told apart from every other clip's: see StudyRuns::names
+    QString path;         // the clip file
+    QStringList files;    // the results file taken of each participant, full paths
     QList<StudyRun> runs; // beside files, one for each
     // The runs not taken, and partial runs taken: "P03 city: interrupted at 13 s, left out".
     QStringList notes;

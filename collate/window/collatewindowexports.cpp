@@ -1,9 +1,9 @@
 #include "collatewindow.h"
 
 #include "clipreview.h"
+#include "clipsize.h"
 #include "collatechart.h"
 #include "collatedialogs.h"
-#include "clipsize.h"
 #include "collating.h"
 #include "files.h"
 #include "inputguard.h"

@@ -2,8 +2,8 @@
 
 #include <QSize>
 
-#include <algorithm>
 #include <QString>
+#include <algorithm>
 
 // What a clip's headers say of its picture, read before anything is decoded.
 struct ClipPicture

@@ -1,0 +1,133 @@
+// What the collator reads from an event log, and the long table it writes for R and pandas.
+
+#include "collatefiles.h"
+#include "longtable.h"
+#include "rebin.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace CollateFiles;
+
+class TestCollateLong : public QObject
+{
+    Q_OBJECT
+private slots:
+    void mismatch_data();
+    void mismatch();
+    void readBack_data();
+    void readBack();
+};
+
+void TestCollateLong::mismatch_data()
+{
+    // The results file's cells from row 2 on; the log's samples as "ROW:LEVEL".
+    QTest::addColumn<QStringList>("cells");
+    QTest::addColumn<QStringList>("samples");
+    QTest::addColumn<QString>("differs"); // empty: they agree
+    const QStringList cells = {"1", "", "2", "", ""};
+    QTest::newRow("agree, a gap and the empty end of the minute aside")
+        << cells << QStringList{"2:1", "4:2"} << "";
+    QTest::newRow("one sample more, as a line of 10^11 ms")
+        << cells << QStringList{"2:1", "4:2", "0:0"}
+        << "row 5: a sample in the event log, none in the results file";
+    QTest::newRow("a sample where the results file has a gap")
+        << cells << QStringList{"2:1", "3:1", "4:2"}
+        << "row 3: a sample in the event log, none in the results file";
+    QTest::newRow("another level") << cells << QStringList{"2:1", "4:3"}
+                                   << "row 4: the event log has 3 where the results file has 2";
+    QTest::newRow("a row without its sample")
+        << cells << QStringList{"2:1"}
+        << "row 4: a sample in the results file, none in the event log";
+    QTest::newRow("another run's log") << QStringList{"1", "2"} << QStringList{"2:1", "3:2", "4:2"}
+                                       << "row 4: a sample in the event log, none in the results "
+                                          "file";
+}
+
+void TestCollateLong::mismatch()
+{
+    QFETCH(QStringList, cells);
+    QFETCH(QStringList, samples);
+    const ResultsRun run = parsed("r.csv", results("Ann", "Mood", cells));
+    QList<RunEvent> events;
+    for (const QString &sample : samples)
+        events.append({1000,
+                       RunEvent::NoMedia,
+                       RunEvent::Kind::Sample,
+                       0,
+                       sample.section(':', 1).toInt(),
+                       0,
+                       sample.section(':', 0, 0).toInt(),
+                       {}});
+    QTEST(Rebin::mismatch(run, events), "differs");
+}
+
+void TestCollateLong::readBack_data()
+{
+    // The reader and what it prints: rows, whether time_s and level are numbers, the gaps, the
+    // first participant, the fourth row's variable and the last row's participant.
+    QTest::addColumn<QString>("reader");
+    QTest::addColumn<QStringList>("arguments");
+    const QString shown = "|TRUE|TRUE|2|O'Brien, \"Pat\"|Trust, overall|Zoë\n";
+    QTest::newRow("this program's") << "" << QStringList{};
+    QTest::newRow("R's read.csv")
+        << "Rscript"
+        << QStringList{"-e", "x <- read.csv(commandArgs(TRUE)[1]); cat(nrow(x), "
+                             "is.numeric(x$time_s), is.numeric(x$level), sum(is.na(x$level)), "
+                             "x$participant[1], x$variable[4], x$participant[8], '', sep='|')"};
+    QTest::newRow("pandas.read_csv")
+        << "python3"
+        << QStringList{"-c",
+                       "import sys, pandas; x = pandas.read_csv(sys.argv[1]); print(*[len(x), "
+                       "*[str(c.dtype.kind in 'if').upper() for c in (x.time_s, x.level)], "
+                       "x.level.isna().sum(), x.participant[0], x.variable[3], "
+                       "x.participant[7], ''], sep='|', end='')"};
+}
+
+// A long table of two runs with a comma, quotes and a letter beyond ASCII in their names, read
+// back with no option.
+void TestCollateLong::readBack()
+{
+    QFETCH(QString, reader);
+    QFETCH(QStringList, arguments);
+    QTemporaryDir dir;
+    const QString table = dir.filePath("long.csv");
+    QProcess collate;
+    collate.start(DIALTRACE_COLLATE,
+                  {"--long", table,
+                   write(dir.filePath("one.csv"), results("O'Brien, \"Pat\"", "Mood,Trust, overall",
+                                                          {"1,2", ",3", "-2,"}, 2)),
+                   write(dir.filePath("two.csv"), results("Zoë", "Mood", {"0", "4", "", ""}))});
+    collate.setProcessEnvironment(headless());
+    QVERIFY(collate.waitForFinished(30000) && collate.exitCode() == 0);
+    QList<QStringList> rows;
+    QVERIFY(LongTable::parse(readAll(table), &rows));
+    QCOMPARE(rows.value(0).join(','), QString::fromLatin1(LongTable::header()));
+    QCOMPARE(rows.value(2),
+             QStringList({"", "O'Brien, \"Pat\"", "", "", "one.csv", "done", "Mood", "3", ""}));
+    QCOMPARE(rows.size(), 9); // two's empty end of the minute left out
+    if (reader.isEmpty())
+        return;
+    // Debian's own first: a python3 of another installation may lack pandas.
+    QString program = QStandardPaths::findExecutable(reader, {"/usr/bin"});
+    if (program.isEmpty())
+        program = QStandardPaths::findExecutable(reader);
+    if (program.isEmpty())
+        QSKIP(qPrintable(reader + " is not installed (Debian: r-base-core, python3-pandas)"));
+    QProcess read;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LC_ALL", "C.UTF-8");
+    read.setProcessEnvironment(environment);
+    read.start(program, arguments << table);
+    QVERIFY(read.waitForFinished(60000));
+    const QString errors = QString::fromUtf8(read.readAllStandardError());
+    if (errors.contains("No module named 'pandas'"))
+        QSKIP("pandas is not installed (Debian: python3-pandas)");
+    QCOMPARE(QString::fromUtf8(read.readAllStandardOutput()),
+             "8|TRUE|TRUE|2|O'Brien, \"Pat\"|Trust, overall|Zoë|");
+}
+
+DIALTRACE_TEST_CASE(TestCollateLong, "collatelong")
+#include "tst_collatelong.moc"
