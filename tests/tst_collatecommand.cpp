@@ -228,6 +228,8 @@ void TestCollatePrograms::commandLine_data()
             "overwrite");
     refused("--chart onto an event log through a link",
             {"--force", "--chart", "@dir/log.png", "@1"}, "overwrite");
+    refused("--long and -o the same file", {"-o", "@dir/t.csv", "--long", "@dir/t.csv", "@1"},
+            "--long names the same file as another output");
     refused("--long onto an input through a hard link",
             {"--force", "--long", "@dir/hard.csv", "@1"}, "overwrite");
     refused("-o onto the clip, even with --force",

@@ -322,7 +322,7 @@ private slots:
         QTest::newRow("a clip that is not there")
             << "--video @dir/none.mp4 --worm @dir/w.mp4" << 1 << "cannot read the clip";
         QTest::newRow("a clip that is no clip")
-            << "--video @dir/other.mp4 --worm @dir/w.mp4" << 1 << "cannot write @dir/w.mp4";
+            << "--video @dir/other.mp4 --worm @dir/w.mp4" << 1 << "cannot read the clip @dir/other.mp4";
     }
 
     void commandLine()

@@ -23,6 +23,9 @@ run_packages=(
 )
 test_packages=(
     xvfb xauth xdotool x11-utils ffmpeg imagemagick desktop-file-utils python3
+    # The collator's outputs read back by R and pandas, and its statistics checked against R's
+    # packages; installed while the build runs, as every test package is.
+    r-base-core python3-pandas r-cran-epir r-cran-multilevel
 )
 later_packages=("${run_packages[@]}")
 [ "$mode" = test ] && later_packages+=("${test_packages[@]}")

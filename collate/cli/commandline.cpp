@@ -50,20 +50,19 @@ const QString Usage = QStringLiteral(
     "  --trace-video OUT.mp4, or --worm OUT.mp4\n"
     "                   write the clip again with the trace over its lower third: the runs,\n"
     "                   the mean in its band of one SD, and a cursor at each frame's moment\n"
-    "  --force          replace an existing OUT file; a results file, and a file the call\n"
-    "                   reads (an event log, the clip, the study file, a session record),\n"
-    "                   are never replaced\n"
+    "  --force          replace an existing OUT file; never a results file or a file the\n"
+    "                   call reads (event log, clip, study file, session record)\n"
     "  --window         open the window, with the files given already added\n"
     "  --help           print this and end\n"
     "  --version        print the version and end\n"
-    "Per run, first[FILE] is the clip time of its first press and presses[FILE] their\n"
-    "number; a run without a press is named on standard error as flat.\n"
+    "Per run, first[FILE] is the clip time of its first press, presses[FILE] their number;\n"
+    "a run without a press is named on standard error as flat.\n"
     "A file given twice, by any path or link, counts once. Without a file the window opens.\n"
-    "Exit status: 0 collated, 1 nothing could be read, an output could not be written, or an\n"
-    "event log that --rate needs is missing or does not match its results file (in a\n"
-    "study: for any clip; a clip without runs\n"
-    "is no error), 2 wrong usage, or an output that would replace an input, a results file\n"
-    "or (without --force) another file.\n");
+    "Exit status: 0 collated, 1 nothing could be read, an output could not be written, the\n"
+    "clip cannot be used, or an event log that --rate needs is missing or does not match its\n"
+    "results file (in a study: for any clip; a clip without runs is no error), 2 wrong usage,\n"
+    "or an output that would replace an input, a results file or (without --force) another\n"
+    "file.\n");
 const QString MissingValue = QStringLiteral("%1 needs a value");
 const QString UnknownOption = QStringLiteral("unknown option %1");
 const QString NoFiles = QStringLiteral("no results file given");
@@ -119,25 +118,6 @@ QString outputRefusal(const QString &output, const QStringList &inputs,
     return QString();
 }
 
-// The job's runs for the long table, each file once however many jobs take it: at the rate
-// where there is one, with what the study says of it.
-void addLongRuns(const Job &job, const QList<ResultsRun> &runs, int rate, QList<LongRun> *table)
-{
-    for (ResultsRun run : runs) {
-        if (std::any_of(table->begin(), table->end(),
-                        [&](const LongRun &taken) { return taken.run.path == run.path; }))
-            continue;
-        // Collated at the rate already, so its event log is there and matches.
-        if (rate > 0 && !Rebin::resample(&run, rate, nullptr))
-            continue;
-        const qsizetype index = job.files.indexOf(run.path);
-        const StudyRun study = job.runs.value(index);
-        table->append({job.study, run.subject, job.clip, study.position,
-                       index >= 0 && !study.state.isEmpty() ? study.state : LongTable::stateOf(run),
-                       run});
-    }
-}
-
 using CommandLine::NothingCollated;
 using CommandLine::Success;
 
@@ -180,7 +160,8 @@ int collate(const Job &job, const CommandLine::Options &options, QTextStream &ou
             err << Flat.arg(runNames[r]) << '\n';
     }
     if (!options.longTable.isEmpty())
-        addLongRuns(job, outcome.runs, options.rate, longRuns);
+        LongTable::add(longRuns, outcome.runs, options.rate, job.study, job.clip, job.files,
+                       job.runs);
 
     int status = Success;
     QString error;
@@ -301,13 +282,9 @@ Options parse(const QStringList &arguments)
     // With --study they name folders, which may be one.
     else if (options.study.isEmpty() && !options.table.isEmpty() && options.table == options.chart)
         options.error = TwiceTheSame;
-    if (!options.longTable.isEmpty() && options.error.isEmpty()) {
-        if (!options.longTable.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-            options.error = LongSuffix;
-        else if (options.longTable == options.table || options.longTable == options.chart ||
-                 options.longTable == options.traceVideo)
-            options.error = LongTwice;
-    }
+    if (!options.longTable.isEmpty() && options.error.isEmpty() &&
+        !options.longTable.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        options.error = LongSuffix;
     if (!options.chart.isEmpty() && options.study.isEmpty() && options.error.isEmpty()) {
         const QString suffix = QFileInfo(options.chart).suffix().toLower();
         if (suffix != QLatin1String("png") && suffix != QLatin1String("jpg") &&
@@ -374,7 +351,7 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         results += job.files;
     const QStringList inputs =
         InputGuard::readFiles(results, QStringList{options.video, options.study} + records);
-    QStringList outputs = {options.longTable};
+    QStringList outputs;
     for (const Job &job : std::as_const(jobs)) {
         outputs << job.table << job.chart << job.traceVideo;
         if (!job.table.isEmpty() && !job.chart.isEmpty() &&
@@ -383,14 +360,15 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
             return WrongUsage;
         }
     }
-    for (const QString &output : std::as_const(outputs)) {
-        const QString refusal = outputRefusal(output, inputs, options);
+    outputs.append(options.longTable);
+    for (qsizetype i = 0; i < outputs.size(); ++i) {
+        const QString refusal = outputRefusal(outputs[i], inputs, options);
         if (!refusal.isEmpty()) {
             err << "dialtrace-collate: " << refusal << '\n';
             return WrongUsage;
         }
-        if (output != options.longTable && !output.isEmpty() && !options.longTable.isEmpty() &&
-            Files::isSameFile(output, options.longTable)) {
+        if (i + 1 < outputs.size() && !outputs[i].isEmpty() && !options.longTable.isEmpty() &&
+            Files::isSameFile(outputs[i], options.longTable)) {
             err << "dialtrace-collate: " << LongTwice << '\n';
             return WrongUsage;
         }

@@ -2,6 +2,7 @@
 
 #include "collation.h"
 #include "eventlog.h"
+#include "rebin.h"
 
 #include <QFileInfo>
 
@@ -31,6 +32,21 @@ namespace LongTable {
 QByteArray header()
 {
     return Header;
+}
+
+void add(QList<LongRun> *table, const QList<ResultsRun> &runs, int rate, const QString &study,
+         const QString &clip, const QStringList &files, const QList<StudyRun> &taken)
+{
+    for (ResultsRun run : runs) {
+        if (std::any_of(table->begin(), table->end(),
+                        [&](const LongRun &added) { return added.run.path == run.path; }))
+            continue;
+        if (rate > 0 && !Rebin::resample(&run, rate, nullptr))
+            continue;
+        const StudyRun said = taken.value(files.indexOf(run.path));
+        table->append({study, run.subject, clip, said.position,
+                       said.state.isEmpty() ? stateOf(run) : said.state, run});
+    }
 }
 
 QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resultsfile.h"
+#include "studyruns.h"
 
 #include <QByteArray>
 #include <QList>
@@ -24,6 +25,14 @@ struct LongRun
 namespace LongTable {
 
 QByteArray header();
+
+// Adds runs to table, each file once however often it comes, at rate where it is not 0 (a run
+// whose event log cannot be taken at it is left out), with what a study says of each: its
+// title, the clip as the study file writes it, and for each of files the run taken (all empty
+// outside a study, where the event log tells the state).
+void add(QList<LongRun> *table, const QList<ResultsRun> &runs, int rate,
+         const QString &study = QString(), const QString &clip = QString(),
+         const QStringList &files = {}, const QList<StudyRun> &taken = {});
 
 // Every variable of each run (only variable where it is not empty), each from the first moment
 // to its run's last sample: time_s is the row's second with rate 0, else the moment of clip

@@ -8,7 +8,6 @@
 #include "files.h"
 #include "inputguard.h"
 #include "longtable.h"
-#include "rebin.h"
 #include "tracevideojob.h"
 
 #include <QDir>
@@ -113,23 +112,12 @@ void CollateWindow::exportLongTable()
     if (path.isEmpty())
         return;
     QList<LongRun> runs;
-    const auto add = [&](const QString &clip, const QList<ResultsRun> &read,
-                         const QList<StudyRun> &study, const QStringList &files) {
-        for (ResultsRun run : read) {
-            // The window fell back to the seconds where a run cannot be taken at the rate.
-            if (m_rate > 0 && !Rebin::resample(&run, m_rate, nullptr))
-                continue;
-            const StudyRun taken = study.value(files.indexOf(run.path));
-            runs.append({clip.isEmpty() ? QString() : m_studyTitle, run.subject, clip,
-                         taken.position,
-                         taken.state.isEmpty() ? LongTable::stateOf(run) : taken.state, run});
-        }
-    };
+    // Where a run cannot be taken at the rate the window fell back to the seconds; it is left out.
     if (m_studyClips.isEmpty())
-        add(QString(), m_files, {}, {});
+        LongTable::add(&runs, m_files, m_rate);
     for (const StudyClip &clip : std::as_const(m_studyClips))
-        add(clip.clip, Collating::collate({}, clip.files, QString(), 0).runs, clip.runs,
-            clip.files);
+        LongTable::add(&runs, Collating::collate({}, clip.files, QString(), 0).runs, m_rate,
+                       m_studyTitle, clip.clip, clip.files, clip.runs);
     QString error;
     if (!Files::writeFile(path, LongTable::bytes(runs, m_rate), &error))
         m_dialogs.message(this, CannotSave.arg(path, error));
