@@ -23,34 +23,23 @@ private slots:
 
 void TestCollateLong::mismatch_data()
 {
-    // The results file's cells from row 2 on; the log's samples as "ROW:LEVEL".
-    QTest::addColumn<QStringList>("cells");
+    // Against a results file of rows 2 to 6, "1", "", "2", "", "": the log's samples as
+    // "ROW:LEVEL", and where they first differ (empty: nowhere).
     QTest::addColumn<QStringList>("samples");
-    QTest::addColumn<QString>("differs"); // empty: they agree
-    const QStringList cells = {"1", "", "2", "", ""};
-    QTest::newRow("agree, a gap and the empty end of the minute aside")
-        << cells << QStringList{"2:1", "4:2"} << "";
-    QTest::newRow("one sample more, as a line of 10^11 ms")
-        << cells << QStringList{"2:1", "4:2", "0:0"}
-        << "row 5: a sample in the event log, none in the results file";
-    QTest::newRow("a sample where the results file has a gap")
-        << cells << QStringList{"2:1", "3:1", "4:2"}
-        << "row 3: a sample in the event log, none in the results file";
-    QTest::newRow("another level") << cells << QStringList{"2:1", "4:3"}
-                                   << "row 4: the event log has 3 where the results file has 2";
+    QTest::addColumn<QString>("differs");
+    const QString inLog = "a sample in the event log, none in the results file";
+    QTest::newRow("a gap and the empty end of the minute") << QStringList{"2:1", "4:2"} << "";
+    QTest::newRow("one more, as 10^11 ms") << QStringList{"2:1", "4:2", "0:0"} << "row 5: " + inLog;
+    QTest::newRow("one in a gap") << QStringList{"2:1", "3:1", "4:2"} << "row 3: " + inLog;
+    QTest::newRow("another level")
+        << QStringList{"2:1", "4:3"} << "row 4: the event log has 3 where the results file has 2";
     QTest::newRow("a row without its sample")
-        << cells << QStringList{"2:1"}
-        << "row 4: a sample in the results file, none in the event log";
-    QTest::newRow("another run's log") << QStringList{"1", "2"} << QStringList{"2:1", "3:2", "4:2"}
-                                       << "row 4: a sample in the event log, none in the results "
-                                          "file";
+        << QStringList{"2:1"} << "row 4: a sample in the results file, none in the event log";
 }
 
 void TestCollateLong::mismatch()
 {
-    QFETCH(QStringList, cells);
     QFETCH(QStringList, samples);
-    const ResultsRun run = parsed("r.csv", results("Ann", "Mood", cells));
     QList<RunEvent> events;
     for (const QString &sample : samples)
         events.append({1000,
@@ -61,46 +50,44 @@ void TestCollateLong::mismatch()
                        0,
                        sample.section(':', 0, 0).toInt(),
                        {}});
-    QTEST(Rebin::mismatch(run, events), "differs");
+    QTEST(Rebin::mismatch(parsed("r.csv", results("A", "M", {"1", "", "2", "", ""})), events),
+          "differs");
 }
 
 void TestCollateLong::readBack_data()
 {
-    // The reader and what it prints: rows, whether time_s and level are numbers, the gaps, the
-    // first participant, the fourth row's variable and the last row's participant.
+    // The reader, printing: rows, whether time_s and level are numbers, the gaps, the first
+    // participant, the fourth row's variable and the last row's participant.
     QTest::addColumn<QString>("reader");
-    QTest::addColumn<QStringList>("arguments");
-    const QString shown = "|TRUE|TRUE|2|O'Brien, \"Pat\"|Trust, overall|Zoë\n";
-    QTest::newRow("this program's") << "" << QStringList{};
+    QTest::addColumn<QString>("script");
+    QTest::newRow("this program's") << ""
+                                    << "";
     QTest::newRow("R's read.csv")
         << "Rscript"
-        << QStringList{"-e", "x <- read.csv(commandArgs(TRUE)[1]); cat(nrow(x), "
-                             "is.numeric(x$time_s), is.numeric(x$level), sum(is.na(x$level)), "
-                             "x$participant[1], x$variable[4], x$participant[8], '', sep='|')"};
+        << "x <- read.csv(commandArgs(TRUE)[1]); cat(nrow(x), is.numeric(x$time_s), "
+           "is.numeric(x$level), sum(is.na(x$level)), x$participant[1], x$variable[4], "
+           "x$participant[8], '', sep='|')";
     QTest::newRow("pandas.read_csv")
         << "python3"
-        << QStringList{"-c",
-                       "import sys, pandas; x = pandas.read_csv(sys.argv[1]); print(*[len(x), "
-                       "*[str(c.dtype.kind in 'if').upper() for c in (x.time_s, x.level)], "
-                       "x.level.isna().sum(), x.participant[0], x.variable[3], "
-                       "x.participant[7], ''], sep='|', end='')"};
+        << "import sys, pandas; x = pandas.read_csv(sys.argv[1]); print(len(x), *[str(c.dtype.kind "
+           "in 'if').upper() for c in (x.time_s, x.level)], x.level.isna().sum(), "
+           "x.participant[0], x.variable[3], x.participant[7], '', sep='|', end='')";
 }
 
-// A long table of two runs with a comma, quotes and a letter beyond ASCII in their names, read
-// back with no option.
+// Two runs with a comma, quotes and a letter beyond ASCII in their names, read with no option.
 void TestCollateLong::readBack()
 {
     QFETCH(QString, reader);
-    QFETCH(QStringList, arguments);
+    QFETCH(QString, script);
     QTemporaryDir dir;
     const QString table = dir.filePath("long.csv");
     QProcess collate;
+    collate.setProcessEnvironment(headless());
     collate.start(DIALTRACE_COLLATE,
                   {"--long", table,
                    write(dir.filePath("one.csv"), results("O'Brien, \"Pat\"", "Mood,Trust, overall",
                                                           {"1,2", ",3", "-2,"}, 2)),
                    write(dir.filePath("two.csv"), results("Zoë", "Mood", {"0", "4", "", ""}))});
-    collate.setProcessEnvironment(headless());
     QVERIFY(collate.waitForFinished(30000) && collate.exitCode() == 0);
     QList<QStringList> rows;
     QVERIFY(LongTable::parse(readAll(table), &rows));
@@ -108,22 +95,21 @@ void TestCollateLong::readBack()
     QCOMPARE(rows.value(2),
              QStringList({"", "O'Brien, \"Pat\"", "", "", "one.csv", "done", "Mood", "3", ""}));
     QCOMPARE(rows.size(), 9); // two's empty end of the minute left out
-    if (reader.isEmpty())
-        return;
     // Debian's own first: a python3 of another installation may lack pandas.
     QString program = QStandardPaths::findExecutable(reader, {"/usr/bin"});
-    if (program.isEmpty())
+    if (!reader.isEmpty() && program.isEmpty())
         program = QStandardPaths::findExecutable(reader);
-    if (program.isEmpty())
+    if (!reader.isEmpty() && program.isEmpty())
         QSKIP(qPrintable(reader + " is not installed (Debian: r-base-core, python3-pandas)"));
+    if (reader.isEmpty())
+        return;
     QProcess read;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LC_ALL", "C.UTF-8");
     read.setProcessEnvironment(environment);
-    read.start(program, arguments << table);
+    read.start(program, {reader == "Rscript" ? "-e" : "-c", script, table});
     QVERIFY(read.waitForFinished(60000));
-    const QString errors = QString::fromUtf8(read.readAllStandardError());
-    if (errors.contains("No module named 'pandas'"))
+    if (read.readAllStandardError().contains("No module named 'pandas'"))
         QSKIP("pandas is not installed (Debian: python3-pandas)");
     QCOMPARE(QString::fromUtf8(read.readAllStandardOutput()),
              "8|TRUE|TRUE|2|O'Brien, \"Pat\"|Trust, overall|Zoë|");
