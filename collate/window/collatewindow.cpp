@@ -337,7 +337,11 @@ void CollateWindow::collate()
     // The lags come first, so that the correlations still close the summary.
     const QList<Statistic> lags =
         m_align > 0.0 ? m_collation.align(m_align, names) : QList<Statistic>();
-    const QList<Statistic> statistics = lags + m_collation.statistics(names);
+    QList<Statistic> statistics = lags + m_collation.statistics(names);
+    // The screening lines before each run's r, which close the list for the table of runs.
+    const QList<Statistic> screening = Collating::screeningLines(outcome, names);
+    for (qsizetype i = 0; i < screening.size(); ++i)
+        statistics.insert(statistics.size() - m_collation.runs().size(), screening[i]);
     CollateTables::showRuns(m_runTable, m_collation, statistics);
     CollateTables::showStatistics(m_statisticsTable, m_collation, statistics);
     m_chartView->update();
