@@ -114,15 +114,14 @@ inline QStringList writeShroutFleiss(const QString &directory)
 }
 
 // Event logs of the judges' runs: judges 1 and 2 with one press each at 1.4 s of the clip (at
-// their first levels) and their samples; judge 4 with samples alone and one more, of a time far
-// beyond them; none for judge 3. A log for two.csv beside them, samples alone.
+// their first levels) and their samples; judge 1's log beside judge 4 too; none for judge 3. A
+// log for two.csv beside them, samples alone.
 inline void writeJudgeLogs(const QStringList &files)
 {
-    QByteArray judge4 = EventLog::header() + "\r\n";
     for (int judge = 0; judge < 2; ++judge) {
         QList<RunEvent> events = {{500, 1400, RunEvent::Kind::Increase, 1,
                                    int(ShroutFleiss[0][judge]) - 5, 0, 0, RunEvent::Source::Key}};
-        for (int second = 1; second <= 6; ++second) {
+        for (int second = 1; second <= 6; ++second)
             events.append({second * 1000,
                            second * 1000 + 900,
                            RunEvent::Kind::Sample,
@@ -131,20 +130,9 @@ inline void writeJudgeLogs(const QStringList &files)
                            0,
                            second + 1,
                            {}});
-            if (judge == 0)
-                judge4 += EventLog::line({second * 1000,
-                                          RunEvent::NoMedia,
-                                          RunEvent::Kind::Sample,
-                                          0,
-                                          int(ShroutFleiss[second - 1][3]) - 5,
-                                          0,
-                                          second + 1,
-                                          {}},
-                                         false);
-        }
         write(EventLog::pathBeside(files[judge]), EventLog::bytes(events, false));
     }
-    write(EventLog::pathBeside(files[3]), judge4 + "100000000000,,sample,,0,,,\r\n");
+    QFile::copy(EventLog::pathBeside(files[0]), EventLog::pathBeside(files[3]));
     write(QFileInfo(files[0]).path() + "/two.events.csv",
           EventLog::bytes({{1000, 1900, RunEvent::Kind::Sample, 0, 1, 2, 2, {}},
                            {2000, 2900, RunEvent::Kind::Sample, 0, 2, 3, 3, {}}},

@@ -248,10 +248,10 @@ void TestCollatePrograms::commandLine_data()
         << QStringList{"-o", "@dir/t.csv", "--video", "@big", "--worm", "@dir/v.mp4", "@1", "@2"}
         << 1 << ""
         << "the clip @big is 3856x16 pixels";
-    QTest::newRow("--rate with an event log that does not match: a line of 10^11 ms")
+    QTest::newRow("--rate with another run's event log")
         << QStringList{"--rate", "50", "-o", "@dir/t.csv", "@1", "@4"} << 1 << ""
-        << "@4: its event log @dir/judge4.events.csv does not match it: row 8: a sample in the "
-           "event log, none in the results file";
+        << "@4: its event log @dir/judge4.events.csv does not match it: row 2: the event log has "
+           "4 where the results file has 3";
     collated("the first press on the clip's time", {"@1", "@3"}, "first[@1]\t1.4000");
     QTest::newRow("a run without a press is flat")
         << QStringList{"--variable", "Fear", "@two", "@1"} << 0 << "presses[@two]\t0"

@@ -24,7 +24,7 @@ private slots:
 void TestCollateLong::mismatch_data()
 {
     // Against a results file of rows 2 to 6, "1", "", "2", "", "": the log's samples as
-    // "ROW:LEVEL", and where they first differ (empty: nowhere).
+    // "ROW:LEVEL" (row 0: none given, at 10^11 ms), and where they first differ (empty: nowhere).
     QTest::addColumn<QStringList>("samples");
     QTest::addColumn<QString>("differs");
     const QString inLog = "a sample in the event log, none in the results file";
@@ -41,15 +41,12 @@ void TestCollateLong::mismatch()
 {
     QFETCH(QStringList, samples);
     QList<RunEvent> events;
-    for (const QString &sample : samples)
-        events.append({1000,
-                       RunEvent::NoMedia,
-                       RunEvent::Kind::Sample,
-                       0,
-                       sample.section(':', 1).toInt(),
-                       0,
-                       sample.section(':', 0, 0).toInt(),
-                       {}});
+    for (const QString &sample : samples) {
+        const int row = sample.section(':', 0, 0).toInt();
+        const qint64 time = row > 0 ? row * 1000 : 100000000000;
+        events.append(
+            {time, {}, RunEvent::Kind::Sample, 0, sample.section(':', 1).toInt(), 0, row});
+    }
     QTEST(Rebin::mismatch(parsed("r.csv", results("A", "M", {"1", "", "2", "", ""})), events),
           "differs");
 }
