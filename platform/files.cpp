@@ -304,9 +304,15 @@ bool isSameFile(const QString &a, const QString &b)
     if (::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
         ::stat(QFile::encodeName(b).constData(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-    // One of them is not there (an output yet to be made): only the same name is the same file.
-    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
-           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+    // One of them is not there (an output yet to be made): only the same name in the same folder,
+    // however the folder is reached, is the same file.
+    const auto name = [](const QString &path) {
+        const QFileInfo file(path);
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        return folder.isEmpty() ? QDir::cleanPath(file.absoluteFilePath())
+                                : folder + QLatin1Char('/') + file.fileName();
+    };
+    return name(a) == name(b);
 }
 
 } // namespace Files

@@ -224,8 +224,8 @@ void TestCollatePrograms::commandLine_data()
     refused("-o onto an event log, even with --force",
             {"--force", "-o", "@dir/judge1.events.csv", "@1", "@2"},
             "would overwrite the input file @dir/judge1.events.csv");
-    refused("-o where an input's event log would be", {"-o", "@dir/judge3.events.csv", "@3"},
-            "overwrite");
+    refused("-o where an input's event log would be, through a linked folder",
+            {"-o", "@dir/again/judge3.events.csv", "@3"}, "overwrite");
     refused("--chart onto an event log through a link",
             {"--force", "--chart", "@dir/log.png", "@1"}, "overwrite");
     refused("--long and -o the same file", {"-o", "@dir/t.csv", "--long", "@dir/t.csv", "@1"},
@@ -281,7 +281,7 @@ void TestCollatePrograms::commandLine()
     }
     write(dir + "/two.csv", results("Cy", "Trust,Fear", {"1,2", "2,3"}, 2));
     write(dir + "/clip.mp4", "not a clip\n");
-    QVERIFY(QFile::link(dir + "/clip.mp4", dir + "/clip2.mp4"));
+    QVERIFY(QFile::link(dir + "/clip.mp4", dir + "/clip2.mp4") && QFile::link(dir, dir + "/again"));
     QVERIFY(QFile::link(dir + "/judge1.events.csv", dir + "/log.png"));
     if (arguments.contains("@big"))
         QCOMPARE(makeClip(dir + "/big.avi", 0.04, {QSize(3856, 16)}), QString());
