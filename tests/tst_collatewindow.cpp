@@ -6,12 +6,15 @@
 #include "collatewindow.h"
 #include "eventlog.h"
 #include "gstmediaplayer.h"
+#include "tracelines.h"
+#include "traceoverlay.h"
 #include "tracevideojob.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -34,6 +37,9 @@ private slots:
     void guards();
     void studyClips();
     void traceVideo();
+    void chartSpan_data();
+    void chartSpan();
+    void traceBandOverWhite();
 };
 
 // The window offers the rate too; a run without an event log keeps all at their seconds.
@@ -94,6 +100,20 @@ void TestCollateWindow::collatesAndExports()
     QCOMPARE(runTable->rowCount(), 2);
     QCOMPARE(runTable->item(1, 0)->text(), QStringLiteral("Bo"));
     QCOMPARE(runTable->item(1, 3)->text(), QStringLiteral("3")); // seconds with a sample
+    // Worked by hand on (-2, 4) and (0, 2): the pair's CCC 6/10 in each run's row; alpha
+    // 1 - 4/(40/3); rWG 1 - 2/10 twice. The line under the table names what it shows.
+    QCOMPARE(runTable->item(1, 6)->text(), QStringLiteral("0.6000"));
+    auto *statistics = window.findChild<QTableWidget *>("statisticsTable");
+    QStringList names, shown;
+    for (int row = 0; row < statistics->rowCount(); ++row) {
+        names << statistics->item(row, 0)->text();
+        shown << names.last() + ' ' + statistics->item(row, 1)->text();
+    }
+    for (const char *line : {"CCC 0.6000", "kalpha 0.7000", "rWG 0.8000"})
+        QVERIFY2(shown.contains(line), qPrintable(shown.join(", ")));
+    const QString reporting = window.findChild<QLabel *>("reportingLabel")->text();
+    for (const QString name : {"ICC(2,1)", "CCC", "kalpha", "rWG", "ICC(3,1)", "ICC(2,k)"})
+        QVERIFY2(reporting.contains(name) && names.contains(name), qPrintable(name));
 
     const QString table = dir.filePath("table.csv");
     const QString chart = dir.filePath("chart.jpg");
@@ -246,6 +266,51 @@ void TestCollateWindow::studyClips()
     QCOMPARE(window.review().clip(), QString());
     QCOMPARE(player.closeCalls, 1);
     QCOMPARE(window.collation().runs().size(), 2); // the interrupted run left out
+    QCOMPARE(window.findChild<ChartView *>("chart")->chart().title(), "city, Mood, 2 runs");
+}
+
+void TestCollateWindow::chartSpan_data()
+{
+    QTest::addColumn<QList<QStringList>>("runs");
+    QTest::addColumn<double>("last");        // the time axis's end, in seconds
+    QTest::addColumn<QString>("incomplete"); // the rows marked as missing runs
+    QTest::newRow("empty rows to the end of the minute left off")
+        << QList<QStringList>{{"1", "2", "", "", ""}, {"0", "", "", ""}} << 3.0 << "3";
+    QTest::newRow("gaps inside, a shorter run")
+        << QList<QStringList>{{"1", "", "", "4", "5", ""}, {"1", "2", "3", "4", "", ""}} << 6.0
+        << "3-4 6";
+}
+
+// The chart and the video span the moments with a value and mark where runs are missing.
+void TestCollateWindow::chartSpan()
+{
+    QFETCH(QList<QStringList>, runs);
+    QList<ResultsRun> read;
+    for (const QStringList &cells : runs)
+        read.append(parsed("r", results("R", "Mood", cells)));
+    const Collation collation(read, "Mood");
+    QFETCH(double, last);
+    QCOMPARE(TraceLines::lastSecond(collation), last);
+    QStringList marks;
+    for (const auto &[first, end] : TraceLines::incompleteRows(collation))
+        marks << (first == end ? QString::number(first)
+                               : QStringLiteral("%1-%2").arg(first).arg(end));
+    QTEST(marks.join(' '), "incomplete");
+}
+
+// Over a white picture the trace's band stays dark, so that its white writing reads.
+void TestCollateWindow::traceBandOverWhite()
+{
+    QImage frame(640, 360, QImage::Format_RGB32);
+    frame.fill(Qt::white);
+    QPainter painter(&frame);
+    const QRect band = VideoExport::overlayArea(frame.size());
+    TraceOverlay(Collation()).draw(painter, band, 1.0);
+    painter.end();
+    QMap<QRgb, int> seen; // the colour most of a column shows is the band's own
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        ++seen[frame.pixel(band.center().x(), y)];
+    QVERIFY(qGray(std::max_element(seen.cbegin(), seen.cend()).key()) < 64);
 }
 
 // The trace video is written by a job while the window goes on, one job at a time: the progress

@@ -127,7 +127,12 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
 
     auto *tables = new QSplitter(Qt::Horizontal, this);
     tables->addWidget(m_runTable);
-    tables->addWidget(m_statisticsTable);
+    auto *statistics = new QWidget(this);
+    auto *statisticsLayout = new QVBoxLayout(statistics);
+    statisticsLayout->setContentsMargins(0, 0, 0, 0);
+    statisticsLayout->addWidget(m_statisticsTable);
+    statisticsLayout->addWidget(CollateTables::reporting(this));
+    tables->addWidget(statistics);
     tables->setStretchFactor(0, 3);
     tables->setStretchFactor(1, 2);
     auto *main = new QSplitter(Qt::Vertical, this);
@@ -226,6 +231,7 @@ void CollateWindow::chooseClip(int index)
     m_clipBox->setCurrentIndex(index);
     m_files.clear();
     const StudyClip clip = m_studyClips.value(index);
+    m_chart.setClip(clip.name);
     // The runs beside their own clip, or beside none: never beside the clip chosen before.
     if (Files::isVisiblePlainFile(clip.path))
         m_review->attach(clip.path);
@@ -327,7 +333,7 @@ void CollateWindow::collate()
         m_align > 0.0 ? m_collation.align(m_align, names) : QList<Statistic>();
     const QList<Statistic> statistics = lags + m_collation.statistics(names);
     CollateTables::showRuns(m_runTable, m_collation, statistics);
-    CollateTables::showStatistics(m_statisticsTable, m_collation, statistics);
+    CollateTables::showStatistics(m_statisticsTable, statistics);
     m_chartView->update();
     m_review->follow();
 }
