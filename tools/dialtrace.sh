@@ -23,6 +23,7 @@ run_packages=(
 )
 test_packages=(
     xvfb xauth xdotool x11-utils ffmpeg imagemagick desktop-file-utils python3
+    r-base-core r-cran-epir r-cran-multilevel
 )
 later_packages=("${run_packages[@]}")
 [ "$mode" = test ] && later_packages+=("${test_packages[@]}")

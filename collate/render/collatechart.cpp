@@ -109,7 +109,7 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::number(level));
     }
     for (double s = 0; s <= lastSecond; s += step) {
-        const QRectF box(axes.x(s) - 50 * unit, plot.bottom() + margin / 2.0, 100 * unit,
+        const QRectF box(axes.x(s) - 50 * unit, plot.bottom() + 0.7 * margin, 100 * unit,
                          metrics.height());
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, QString::number(s));
     }
@@ -124,7 +124,7 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
     painter.restore();
 
     TraceLines::draw(painter, m_collation, axes, {RunColour, BandColour, MeanColour, 3 * unit});
-    TraceLines::drawIncomplete(painter, m_collation, axes, IncompleteColour, 0.4 * margin);
+    TraceLines::drawIncomplete(painter, m_collation, axes, IncompleteColour, 0.6 * margin);
     if (cursor && *cursor >= 0.0 && *cursor <= lastSecond) {
         painter.setPen(QPen(CursorColour, 2 * unit));
         painter.drawLine(QPointF(axes.x(*cursor), plot.top()),
@@ -145,7 +145,7 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
                            {BandLegend, BandColour, 8 * unit},
                            {MeanLegend, MeanColour, 3 * unit}};
     if (!TraceLines::incompleteRows(m_collation).isEmpty())
-        legend.append({IncompleteLegend, IncompleteColour, 0.4 * margin});
+        legend.append({IncompleteLegend, IncompleteColour, 0.6 * margin});
     double at = plot.right();
     for (auto it = legend.crbegin(); it != legend.crend(); ++it) {
         const double textWidth = metrics.horizontalAdvance(it->text);

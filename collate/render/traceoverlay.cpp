@@ -44,7 +44,7 @@ struct Layout
         // Room above for half a level label, which is centred on its line, and below for the
         // marks of missing runs and the time at either end.
         const double half = smallMetrics.height() / 2;
-        strip = std::max(2.0, margin * 0.35);
+        strip = std::max(3.0, margin * 0.5);
         plot = QRectF(
             QPointF(margin + labels + margin / 2, header.bottom() + half),
             QPointF(band.width() - margin, h - margin * 0.4 - smallMetrics.height() - strip));
@@ -85,7 +85,7 @@ QImage TraceOverlay::still(const QSize &size) const
     style.meanWidth = 2.5 * layout.unit;
     style.runWidth = std::max(1.0, 0.6 * layout.unit);
     TraceLines::draw(painter, m_collation, axes, style);
-    TraceLines::drawIncomplete(painter, m_collation, axes, IncompleteInk, layout.strip * 0.6);
+    TraceLines::drawIncomplete(painter, m_collation, axes, IncompleteInk, layout.strip * 0.7);
     painter.setPen(Ink);
     painter.drawText(layout.footer, Qt::AlignLeft | Qt::AlignVCenter, Seconds.arg(0));
     painter.drawText(layout.footer, Qt::AlignRight | Qt::AlignVCenter,

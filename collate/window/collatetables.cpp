@@ -17,9 +17,9 @@ const QStringList StatisticColumns = {QStringLiteral("Statistic"), QStringLitera
                                       QStringLiteral("95 % CI")};
 // The statistics one value a run, in the table of runs in this order rather than in the other.
 const QStringList PerRun = {QStringLiteral("r["), QStringLiteral("ccc[")};
-const QString Reporting = QStringLiteral(
-    "Report for absolute agreement between raters ICC(2,1), CCC or kalpha (rWG: moment by "
-    "moment); for consistency ICC(3,1); for the mean's reliability ICC(2,k), or alpha.");
+const QString Reporting =
+    QStringLiteral("Report ICC(2,1), CCC, kalpha or rWG for absolute agreement between raters; "
+                   "ICC(3,1) for consistency; ICC(2,k) or alpha for the mean's reliability.");
 
 QTableWidget *makeTable(const QStringList &columns, const QString &name, QWidget *parent)
 {

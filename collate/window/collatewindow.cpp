@@ -133,8 +133,8 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
     statisticsLayout->addWidget(m_statisticsTable);
     statisticsLayout->addWidget(CollateTables::reporting(this));
     tables->addWidget(statistics);
-    tables->setStretchFactor(0, 3);
-    tables->setStretchFactor(1, 2);
+    tables->setStretchFactor(0, 2);
+    tables->setStretchFactor(1, 1);
     auto *main = new QSplitter(Qt::Vertical, this);
     m_review = new ClipReview(m_collation, player, m_dialogs, this);
     auto *top = new QSplitter(Qt::Horizontal, this);
