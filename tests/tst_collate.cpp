@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,6 +41,7 @@ private slots:
     void shroutFleiss();
     void smallCases_data();
     void smallCases();
+    void againstR();
     void alignsRowsAndKeepsGaps();
     void lags_data();
     void lags();
@@ -160,6 +163,32 @@ void TestCollate::smallCases_data()
         << "ICC(2,k)\tmissing: no variance between seconds";
     QTest::newRow("seconds counts only complete seconds")
         << QList<QStringList>{{"1", "", "3", "0"}, {"2", "4", "1"}} << "seconds\t2";
+
+    // Worked by hand: variances and covariance over n, each pair on the moments both have.
+    const QStringList up = {"1", "2", "3", "4"}, zero = {"0", "1", "2", "3"},
+                      gap = {"0", "1", "", "3"};
+    QTest::newRow("CCC: one level apart, r 1 but not concordant")
+        << QList<QStringList>{zero, up} << "CCC\t0.7143";
+    QTest::newRow("CCC: mean of the pairs 5/7, 1 and 28/37")
+        << QList<QStringList>{zero, up, gap} << "CCC\t0.8237";
+    QTest::newRow("ccc: against the mean of the others with a value")
+        << QList<QStringList>{zero, up, gap} << "ccc[run3.csv]\t0.9256";
+    QTest::newRow("CCC: the same constant twice")
+        << QList<QStringList>{{"2", "2"}, {"2", "2"}}
+        << "CCC\tmissing: no variance in any pair of runs";
+    QTest::newRow("kalpha: 1 - (1/3) / (82/30)")
+        << QList<QStringList>{{"1", "2", "3"}, {"1", "2", "4"}} << "kalpha\t0.8780";
+    // Krippendorff (2011), the interval example: 4 observers, 12 units; alpha 0.849.
+    QTest::newRow("kalpha: Krippendorff's interval example")
+        << QList<QStringList>{{"1", "2", "3", "3", "2", "1", "4", "1", "2", "", "", ""},
+                              {"1", "2", "3", "3", "2", "2", "4", "1", "2", "5", "", "3"},
+                              {"", "3", "3", "3", "2", "3", "4", "2", "2", "5", "1", ""},
+                              {"1", "2", "3", "3", "2", "4", "4", "1", "2", "5", "1", ""}}
+        << "kalpha\t0.8491";
+    QTest::newRow("rWG: 1 - s^2/10 over 1/3, 1/3, 1/2, 1/3")
+        << QList<QStringList>{zero, up, gap} << "rWG\t0.9625";
+    QTest::newRow("rWG: variance 50 counts as 10")
+        << QList<QStringList>{{"-5", "5"}, {"5", "-5"}} << "rWG\t0.0000";
 }
 
 void TestCollate::smallCases()
@@ -178,6 +207,44 @@ void TestCollate::smallCases()
     QCOMPARE(named->line(), line);
     for (const Statistic &s : statistics)
         QVERIFY2(!s.line().contains("inf") && !s.line().contains("nan"), qPrintable(s.line()));
+}
+
+// CCC and ccc against epiR::epi.ccc, rWG against multilevel::rwg, on runs that drift apart and
+// have gaps, one of them shorter.
+void TestCollate::againstR()
+{
+    const QString rscript = QStandardPaths::findExecutable("Rscript");
+    if (rscript.isEmpty())
+        QSKIP("no Rscript: R's references need r-base-core, r-cran-epir, r-cran-multilevel");
+    QList<QStringList> runs(4);
+    QStringList lines; // each run as a line of comma-separated values, a gap empty
+    for (int r = 0; r < 4; ++r) {
+        for (int t = 0; t < 40 - 8 * (r == 3); ++t) {
+            const long level = std::lround(4 * std::sin(t / 5.0)) + r % 3 + (t * 7 + r) % 3 - 2;
+            runs[r] << ((t * 5 + r * 7) % 13 ? QString::number(std::clamp(level, -5L, 5L)) : "");
+        }
+        lines << runs[r].join(',');
+    }
+    QProcess r;
+    r.start(rscript, {"-e", QStringLiteral(R"(
+if (!all(sapply(c("epiR", "multilevel"), requireNamespace, quietly = TRUE))) quit(status = 3)
+m <- t(as.matrix(read.csv(text = "%1", header = FALSE, fill = TRUE))); k <- ncol(m); ccc <- function(x, y) epiR::epi.ccc(x, y)$rho.c$est
+cat(sprintf("CCC\t%.4f\n", mean(combn(k, 2, function(p) ccc(m[, p[1]], m[, p[2]])))))
+for (j in 1:k) cat(sprintf("ccc[run%d.csv]\t%.4f\n", j, ccc(m[, j], rowMeans(m[, -j], na.rm = TRUE))))
+x <- as.vector(m); g <- rep(seq_len(nrow(m)), k); n <- ave(!is.na(x), g, FUN = sum); v <- n >= 2 & !is.na(x); cat(sprintf("rWG\t%.4f\n", mean(multilevel::rwg(x[v], g[v], ranvar = 10)$rwg)))
+)")
+                                .arg(lines.join('\n'))});
+    QVERIFY(r.waitForFinished(120000));
+    if (r.exitCode() == 3)
+        QSKIP("R lacks epiR or multilevel: install r-cran-epir and r-cran-multilevel");
+    lines = QString::fromUtf8(r.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(r.exitCode() == 0 && lines.size() == 6, r.readAllStandardError().constData());
+    QStringList printed;
+    for (const Statistic &s :
+         collateCells(runs).statistics({"run1.csv", "run2.csv", "run3.csv", "run4.csv"}))
+        printed.append(s.line());
+    for (const QString &line : lines)
+        QVERIFY2(printed.contains(line), qPrintable(line + " not in:\n" + printed.join('\n')));
 }
 
 void TestCollate::alignsRowsAndKeepsGaps()

@@ -9,12 +9,15 @@
 #include "gstmediaplayer.h"
 #include "mainform.h"
 #include "session.h"
+#include "tracelines.h"
+#include "traceoverlay.h"
 #include "tracevideojob.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -38,6 +41,8 @@ private slots:
     void studyClips();
     void traceVideo();
     void clipTime();
+    void chartSpan();
+    void traceBandOverWhite();
 };
 
 // The window offers the rate too; a run without an event log keeps all at their seconds.
@@ -103,6 +108,19 @@ void TestCollateWindow::collatesAndExports()
     QCOMPARE(runTable->rowCount(), 2);
     QCOMPARE(runTable->item(1, 0)->text(), QStringLiteral("Bo"));
     QCOMPARE(runTable->item(1, 3)->text(), QStringLiteral("3")); // seconds with a sample
+    // Worked by hand on (-2, 4) and (0, 2): the pair's CCC 6/10 in each run's row; alpha
+    // 1 - 4/(40/3); rWG 1 - 2/10 twice. The line under the table names what it shows.
+    QCOMPARE(runTable->item(1, 6)->text(), QStringLiteral("0.6000"));
+    auto *statistics = window.findChild<QTableWidget *>("statisticsTable");
+    const auto valueOf = [statistics](const QString &name) {
+        const QList<QTableWidgetItem *> found = statistics->findItems(name, Qt::MatchExactly);
+        return found.size() == 1 ? statistics->item(found[0]->row(), 1)->text() : QString();
+    };
+    QCOMPARE((QStringList{valueOf("CCC"), valueOf("kalpha"), valueOf("rWG")}),
+             (QStringList{"0.6000", "0.7000", "0.8000"}));
+    const QString reporting = window.findChild<QLabel *>("reportingLabel")->text();
+    for (const QString name : {"ICC(2,1)", "CCC", "kalpha", "rWG", "ICC(3,1)", "ICC(2,k)"})
+        QVERIFY2(reporting.contains(name) && !valueOf(name).isEmpty(), qPrintable(name));
 
     const QString table = dir.filePath("table.csv");
     const QString chart = dir.filePath("chart.jpg");
@@ -270,6 +288,33 @@ void TestCollateWindow::studyClips()
     window.findChild<QPushButton *>("exportLongButton")->click();
     QVERIFY(readAll(dir.filePath("long.csv"))
                 .contains("\r\nT,P02,b/intro.avi,3,P02 1 2.csv,done,Stress,3,3\r\n"));
+    QCOMPARE(window.findChild<ChartView *>("chart")->chart().title(), "city, Mood, 2 runs");
+}
+
+// The chart and the video span the moments with a value and mark where runs are missing.
+void TestCollateWindow::chartSpan()
+{
+    const Collation collation({parsed("a", results("A", "Mood", {"1", "", "", "4", "5", "", ""})),
+                               parsed("b", results("B", "Mood", {"1", "2", "3", "4", "", ""}))},
+                              "Mood");
+    QCOMPARE(TraceLines::lastSecond(collation), 6.0); // not the empty rows after it
+    using Rows = QList<std::pair<qsizetype, qsizetype>>;
+    QCOMPARE(TraceLines::incompleteRows(collation), (Rows{{3, 4}, {6, 6}}));
+}
+
+// Over a white picture the trace's band stays dark, so that its white writing reads.
+void TestCollateWindow::traceBandOverWhite()
+{
+    QImage frame(640, 360, QImage::Format_RGB32);
+    frame.fill(Qt::white);
+    QPainter painter(&frame);
+    const QRect band = VideoExport::overlayArea(frame.size());
+    TraceOverlay(Collation()).draw(painter, band, 1.0);
+    painter.end();
+    QMap<QRgb, int> seen; // the colour most of a column shows is the band's own
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        ++seen[frame.pixel(band.center().x(), y)];
+    QVERIFY(qGray(std::max_element(seen.cbegin(), seen.cend()).key()) < 64);
 }
 
 // The trace video is written by a job while the window goes on, one job at a time: the progress

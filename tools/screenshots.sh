@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's pictures of the screens again, from the built programs, on a private X
-# server: docs/setup.png, instructions.png, rating.png, results.png, collate.png, study.png.
+# server: docs/setup.png, instructions.png, rating.png, results.png, collate.png, chart.png,
+# study.png.
 #
 #   bash tools/screenshots.sh [BUILD]      # BUILD: the build folder, build/ by default
 #
@@ -12,7 +13,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$top/build}" && pwd)
 out=$top/docs
-names=(setup instructions rating results collate study)
+names=(setup instructions rating results collate chart study)
 
 for program in dialtrace dialtrace-collate; do
     [ -x "$build/$program" ] || { echo "screenshots: no $build/$program; build first" >&2; exit 1; }

@@ -169,7 +169,10 @@ int collate(const Job &job, const CommandLine::Options &options, QTextStream &ou
         err << "dialtrace-collate: " << CannotWrite.arg(job.table, error) << '\n';
         status = NothingCollated;
     }
-    if (!job.chart.isEmpty() && !CollateChart(collation).writePicture(job.chart, &error)) {
+    CollateChart chart(collation);
+    // A study's lines start with the clip's name, which the chart's title names too.
+    chart.setClip(job.prefix.section(QLatin1Char('\t'), 0, 0));
+    if (!job.chart.isEmpty() && !chart.writePicture(job.chart, &error)) {
         err << "dialtrace-collate: " << CannotWrite.arg(job.chart, error) << '\n';
         status = NothingCollated;
     }

@@ -1,5 +1,6 @@
 #include "collation.h"
 
+#include "concordance.h"
 #include "files.h"
 #include "lag.h"
 
@@ -207,16 +208,24 @@ QList<Statistic> Collation::statistics(const QStringList &names) const
                          table.size())};
     QList<Statistic> agreement = Agreement::intraclass(table);
     agreement.append(Agreement::alpha(table));
-    agreement.append(Agreement::correlations(table, names));
+    QList<Statistic> correlations = Agreement::correlations(table, names);
     // With an empty table the statistics cannot tell how many runs there were.
     const QString why = m_runs.size() < 2 ? FewerThanTwoRuns
                         : table.isEmpty() ? NoCompleteSeconds
                                           : QString();
-    for (Statistic &s : agreement) {
-        if (!why.isEmpty())
-            s = Statistic::absent(s.name, why);
+    for (QList<Statistic> *list : {&agreement, &correlations}) {
+        for (Statistic &s : *list) {
+            if (!why.isEmpty())
+                s = Statistic::absent(s.name, why);
+        }
     }
-    return result + agreement;
+    // These take every moment with a value, not only the complete ones.
+    Concordance::Runs levels;
+    for (const CollatedRun &run : m_runs)
+        levels.append(run.levels);
+    agreement << Concordance::lin(levels) << Concordance::krippendorff(levels)
+              << Concordance::withinGroup(levels);
+    return result + agreement + correlations + Concordance::linWithOthers(levels, names);
 }
 
 QByteArray Collation::tableBytes() const

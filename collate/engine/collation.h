@@ -66,8 +66,9 @@ public:
     // The seconds where every run has a sample: rows of the table, one column per run.
     Agreement::Table completeSeconds() const;
 
-    // Counts, the intraclass correlations, alpha and each run's r with the others, in the
-    // order of the summary. names gives each run's name for "r[NAME]".
+    // Counts, the intraclass correlations, alpha, CCC, kalpha, rWG, each run's r and then its
+    // ccc with the others, in the order of the summary. names gives each run's name for
+    // "r[NAME]" and "ccc[NAME]".
     QList<Statistic> statistics(const QStringList &names) const;
 
     // Time, one column per run, Mean, SD, N: Windows-1252 with CR LF like the results file.

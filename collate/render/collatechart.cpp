@@ -1,10 +1,10 @@
 #include "collatechart.h"
 
+#include "axisstep.h"
 #include "collation.h"
 #include "files.h"
 #include "imagefile.h"
 #include "scale.h"
-#include "axisstep.h"
 #include "tracelines.h"
 
 #include <QBuffer>
@@ -21,7 +21,8 @@ const QString SecondsLabel = QStringLiteral("Time (s)");
 const QString LevelLabel = QStringLiteral("Level");
 const QString MeanLegend = QStringLiteral("Mean");
 const QString BandLegend = QStringLiteral("Mean \u00B1 1 SD");
-const QString RunsLegend = QStringLiteral("Runs (%1)");
+const QString RunsLegend = QStringLiteral("Runs");
+const QString IncompleteLegend = QStringLiteral("Runs missing");
 
 constexpr int LowestLevel = Scale::Bottom;
 constexpr int HighestLevel = Scale::Top;
@@ -29,6 +30,7 @@ const QColor RunColour(70, 110, 170);
 const QColor MeanColour(200, 40, 30);
 const QColor BandColour(230, 120, 60, 70);
 const QColor CursorColour(20, 20, 20);
+const QColor IncompleteColour(120, 120, 120);
 
 } // namespace
 
@@ -107,7 +109,7 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::number(level));
     }
     for (double s = 0; s <= lastSecond; s += step) {
-        const QRectF box(axes.x(s) - 50 * unit, plot.bottom() + margin / 2.0, 100 * unit,
+        const QRectF box(axes.x(s) - 50 * unit, plot.bottom() + 0.7 * margin, 100 * unit,
                          metrics.height());
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, QString::number(s));
     }
@@ -122,6 +124,7 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
     painter.restore();
 
     TraceLines::draw(painter, m_collation, axes, {RunColour, BandColour, MeanColour, 3 * unit});
+    TraceLines::drawIncomplete(painter, m_collation, axes, IncompleteColour, 0.6 * margin);
     if (cursor && *cursor >= 0.0 && *cursor <= lastSecond) {
         painter.setPen(QPen(CursorColour, 2 * unit));
         painter.drawLine(QPointF(axes.x(*cursor), plot.top()),
@@ -131,17 +134,20 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
     // Title and legend above the plot.
     painter.setPen(Qt::black);
     painter.drawText(QRectF(plot.left(), area.top() + margin, plot.width(), metrics.height()),
-                     Qt::AlignLeft, m_collation.variable());
-    const struct
+                     Qt::AlignLeft, title());
+    struct Entry
     {
         QString text;
         QColor colour;
         double width;
-    } legend[] = {{RunsLegend.arg(m_collation.runs().size()), RunColour, unit},
-                  {BandLegend, BandColour, 8 * unit},
-                  {MeanLegend, MeanColour, 3 * unit}};
+    };
+    QList<Entry> legend = {{RunsLegend, RunColour, unit},
+                           {BandLegend, BandColour, 8 * unit},
+                           {MeanLegend, MeanColour, 3 * unit}};
+    if (!TraceLines::incompleteRows(m_collation).isEmpty())
+        legend.append({IncompleteLegend, IncompleteColour, 0.6 * margin});
     double at = plot.right();
-    for (auto it = std::rbegin(legend); it != std::rend(legend); ++it) {
+    for (auto it = legend.crbegin(); it != legend.crend(); ++it) {
         const double textWidth = metrics.horizontalAdvance(it->text);
         at -= textWidth;
         const double middle = area.top() + margin + metrics.height() / 2.0;
@@ -154,6 +160,11 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
         at -= 16 * unit;
     }
     painter.restore();
+}
+
+QString CollateChart::title() const
+{
+    return TraceLines::title(m_collation, m_clip);
 }
 
 QImage CollateChart::picture() const

@@ -11,8 +11,9 @@ class Collation;
 class QPainter;
 
 // Every run as a thin line, the mean as a thick line inside a band of one SD, seconds across and
-// levels -5..5 up. Drawn with QPainter alone so that the window and the exported picture are the
-// same drawing at any size; a gap in a run breaks its line.
+// levels -5..5 up, the moments where runs are missing marked under the time axis. Drawn with
+// QPainter alone so that the window and the exported picture are the same drawing at any size; a
+// gap in a run breaks its line.
 class CollateChart
 {
 public:
@@ -21,6 +22,11 @@ public:
     static constexpr int ExportHeight = 1500;
 
     explicit CollateChart(const Collation &collation) : m_collation(collation) {}
+
+    // The clip the runs were made on, as a study names it, for the title; empty: none.
+    void setClip(const QString &clip) { m_clip = clip; }
+    // "CLIP, VARIABLE, N runs", or "VARIABLE, N runs" without a clip.
+    QString title() const;
 
     // With a cursor line at a moment in seconds, where one is given.
     void render(QPainter &painter, const QRect &area,
@@ -37,4 +43,5 @@ public:
 
 private:
     const Collation &m_collation;
+    QString m_clip;
 };

@@ -9,9 +9,61 @@
 
 namespace TraceLines {
 
+namespace {
+
+const QString Title = QStringLiteral("%1, %2 runs");
+const QString TitleOfOne = QStringLiteral("%1, 1 run");
+
+qsizetype lastRowWithValue(const Collation &collation)
+{
+    qsizetype row = collation.lastRow();
+    while (row >= 2 && !collation.hasMean(row))
+        --row;
+    return row;
+}
+
+} // namespace
+
 double lastSecond(const Collation &collation)
 {
-    return std::max(collation.seconds(collation.lastRow()), 1.0);
+    const qsizetype row = lastRowWithValue(collation);
+    return row < 2 ? 1.0 : std::max(collation.seconds(row), 1.0);
+}
+
+QList<std::pair<qsizetype, qsizetype>> incompleteRows(const Collation &collation)
+{
+    QList<std::pair<qsizetype, qsizetype>> stretches;
+    const qsizetype last = lastRowWithValue(collation);
+    for (qsizetype row = 2; row <= last; ++row) {
+        if (collation.count(row) == collation.runs().size())
+            continue;
+        if (!stretches.isEmpty() && stretches.last().second == row - 1)
+            stretches.last().second = row;
+        else
+            stretches.append({row, row});
+    }
+    return stretches;
+}
+
+QString title(const Collation &collation, const QString &clip)
+{
+    const QString what =
+        clip.isEmpty() ? collation.variable() : clip + QStringLiteral(", ") + collation.variable();
+    const qsizetype runs = collation.runs().size();
+    // In one pass, so that a "%1" in a clip's name stays as it is.
+    return runs == 1 ? TitleOfOne.arg(what) : Title.arg(what, QString::number(runs));
+}
+
+void drawIncomplete(QPainter &painter, const Collation &collation, const Axes &axes,
+                    const QColor &colour, double height)
+{
+    const double half = (collation.rate() > 0 ? 1.0 / collation.rate() : 1.0) / 2.0;
+    for (const auto &[first, last] : incompleteRows(collation)) {
+        const double from = std::max(axes.plot.left(), axes.x(collation.seconds(first) - half));
+        const double to = std::min(axes.plot.right(), axes.x(collation.seconds(last) + half));
+        painter.fillRect(QRectF(from, axes.plot.bottom(), std::max(1.0, to - from), height),
+                         colour);
+    }
 }
 
 void draw(QPainter &painter, const Collation &collation, const Axes &axes, const Style &style)

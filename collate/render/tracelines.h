@@ -3,7 +3,11 @@
 #include "scale.h"
 
 #include <QColor>
+#include <QList>
 #include <QRectF>
+#include <QString>
+
+#include <utility>
 
 class Collation;
 class QPainter;
@@ -20,8 +24,16 @@ struct Style
     double runWidth = 1.0;  // in pixels, whatever the painter's scale
 };
 
-// The last moment of the time axis in seconds: the collation's last row, at least 1.
+// The last moment of the time axis in seconds: the last row where a run has a value (not the
+// empty rows a results file keeps to the end of its minute), at least 1.
 double lastSecond(const Collation &collation);
+
+// The stretches of rows, first to last inclusive, up to the last row with a value, where some
+// run has none: where the mean and its band stand on fewer runs than the title says.
+QList<std::pair<qsizetype, qsizetype>> incompleteRows(const Collation &collation);
+
+// "CLIP, VARIABLE, N runs", without the clip where there is none.
+QString title(const Collation &collation, const QString &clip);
 
 // Where a moment and a level go in a plot: seconds 0..lastSecond across, levels -5..5 up (the
 // scale's bottom on the plot's bottom edge). The chart, the lines and the video's overlay place
@@ -43,5 +55,10 @@ struct Axes
 // the band where two runs or more have a value; the mean as a thick line, broken where no run
 // has a value.
 void draw(QPainter &painter, const Collation &collation, const Axes &axes, const Style &style);
+
+// Marks each incomplete stretch as a bar height pixels tall under the plot's bottom edge, each
+// row half a step either side of its moment.
+void drawIncomplete(QPainter &painter, const Collation &collation, const Axes &axes,
+                    const QColor &colour, double height);
 
 } // namespace TraceLines

@@ -15,10 +15,14 @@ namespace {
 const QString MeanText = QStringLiteral("Mean %1");
 const QString NoMean = QStringLiteral("no mean");
 
-// Light on a dark band, so that the trace reads over any picture.
-const QColor BandShade(0, 0, 0, 150);
+const QString Seconds = QStringLiteral("%1 s");
+
+// Light on a dark band, so that the trace reads over any picture: over white, the band is a
+// dark grey that the mean stands out from at 3:1 and more.
+const QColor BandShade(0, 0, 0, 215);
 const QColor Ink(255, 255, 255);
 const QColor GridInk(255, 255, 255, 70);
+const QColor IncompleteInk(255, 255, 255, 150);
 const TraceLines::Style Colours{QColor(200, 225, 255), QColor(255, 170, 80, 75),
                                 QColor(255, 95, 55), 3.0};
 
@@ -37,17 +41,23 @@ struct Layout
         const double margin = std::max(3.0, h * 0.05);
         header = QRectF(margin, margin * 0.6, band.width() - 2 * margin, metrics.height());
         const double labels = smallMetrics.horizontalAdvance(QString::number(Scale::Bottom));
-        // Room above and below for half a level label, which is centred on its line.
+        // Room above for half a level label, which is centred on its line, and below for the
+        // marks of missing runs and the time at either end.
         const double half = smallMetrics.height() / 2;
-        plot = QRectF(QPointF(margin + labels + margin / 2, header.bottom() + half),
-                      QPointF(band.width() - margin, h - std::max(margin, half + 1)));
+        strip = std::max(3.0, margin * 0.5);
+        plot = QRectF(
+            QPointF(margin + labels + margin / 2, header.bottom() + half),
+            QPointF(band.width() - margin, h - margin * 0.4 - smallMetrics.height() - strip));
+        footer = QRectF(plot.left(), plot.bottom() + strip, plot.width(), smallMetrics.height());
     }
 
     double unit = 1.0;
+    double strip = 2.0;
     QFont font;
     QFont small;
     QRectF header;
     QRectF plot;
+    QRectF footer;
 };
 
 } // namespace
@@ -75,9 +85,14 @@ QImage TraceOverlay::still(const QSize &size) const
     style.meanWidth = 2.5 * layout.unit;
     style.runWidth = std::max(1.0, 0.6 * layout.unit);
     TraceLines::draw(painter, m_collation, axes, style);
-    painter.setFont(layout.font);
+    TraceLines::drawIncomplete(painter, m_collation, axes, IncompleteInk, layout.strip * 0.7);
     painter.setPen(Ink);
-    painter.drawText(layout.header, Qt::AlignLeft | Qt::AlignVCenter, m_collation.variable());
+    painter.drawText(layout.footer, Qt::AlignLeft | Qt::AlignVCenter, Seconds.arg(0));
+    painter.drawText(layout.footer, Qt::AlignRight | Qt::AlignVCenter,
+                     Seconds.arg(QString::number(axes.lastSecond, 'g', 6)));
+    painter.setFont(layout.font);
+    painter.drawText(layout.header, Qt::AlignLeft | Qt::AlignVCenter,
+                     TraceLines::title(m_collation, QString()));
     return image;
 }
 

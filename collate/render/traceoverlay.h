@@ -10,9 +10,10 @@
 class Collation;
 class QPainter;
 
-// The collated trace over a video frame's lower third: a half-transparent band, every run as a
-// thin line, the mean as a thick line inside its band of one SD, a cursor at the frame's moment
-// and the mean then in figures. The time axis covers the whole collation, as the chart's does.
+// The collated trace over a video frame's lower third: a dark band, every run as a thin line,
+// the mean as a thick line inside its band of one SD, the moments where runs are missing marked
+// under it, a cursor at the frame's moment and the mean then in figures. The time axis spans the
+// moments with a value, as the chart's does, with the time at both ends.
 // Pure QPainter, so that it draws on any thread.
 class TraceOverlay
 {

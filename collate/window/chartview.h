@@ -14,6 +14,7 @@ class ChartView : public QWidget
 public:
     ChartView(const CollateChart &chart, QWidget *parent);
 
+    const CollateChart &chart() const { return m_chart; }
     void setCursor(std::optional<double> seconds);
     std::optional<double> cursor() const { return m_cursor; }
     // Whether clicks seek: only while a clip is attached.

@@ -1,15 +1,25 @@
 #include "collatetables.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QTableWidget>
 
 namespace {
 
-const QStringList RunColumns = {QStringLiteral("Subject"),    QStringLiteral("Date"),
-                                QStringLiteral("Variable"),   QStringLiteral("Seconds"),
-                                QStringLiteral("Mean level"), QStringLiteral("r with the others")};
+const QStringList RunColumns = {QStringLiteral("Subject"),
+                                QStringLiteral("Date"),
+                                QStringLiteral("Variable"),
+                                QStringLiteral("Seconds"),
+                                QStringLiteral("Mean level"),
+                                QStringLiteral("r with the others"),
+                                QStringLiteral("CCC with the others")};
 const QStringList StatisticColumns = {QStringLiteral("Statistic"), QStringLiteral("Value"),
                                       QStringLiteral("95 % CI")};
+// The statistics one value a run, in the table of runs in this order rather than in the other.
+const QStringList PerRun = {QStringLiteral("r["), QStringLiteral("ccc[")};
+const QString Reporting =
+    QStringLiteral("Report ICC(2,1), CCC, kalpha or rWG for absolute agreement between raters; "
+                   "ICC(3,1) for consistency; ICC(2,k) or alpha for the mean's reliability.");
 
 QTableWidget *makeTable(const QStringList &columns, const QString &name, QWidget *parent)
 {
@@ -39,6 +49,16 @@ QString valueText(const Statistic &s)
     return s.line().section(QLatin1Char('\t'), 1, 1);
 }
 
+// Which of PerRun a statistic is, or -1.
+qsizetype perRun(const Statistic &s)
+{
+    for (qsizetype i = 0; i < PerRun.size(); ++i) {
+        if (s.name.startsWith(PerRun[i]))
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 namespace CollateTables {
@@ -53,12 +73,18 @@ QTableWidget *statistics(QWidget *parent)
     return makeTable(StatisticColumns, QStringLiteral("statisticsTable"), parent);
 }
 
+QLabel *reporting(QWidget *parent)
+{
+    auto *label = new QLabel(Reporting, parent);
+    label->setObjectName(QStringLiteral("reportingLabel"));
+    label->setWordWrap(true);
+    return label;
+}
+
 void showRuns(QTableWidget *table, const Collation &collation, const QList<Statistic> &statistics)
 {
     const QList<CollatedRun> &runs = collation.runs();
     table->setRowCount(static_cast<int>(runs.size()));
-    // The correlations close the summary, one per run in the same order.
-    const qsizetype first = statistics.size() - runs.size();
     for (int row = 0; row < runs.size(); ++row) {
         const CollatedRun &run = runs[row];
         setCell(table, row, 0, run.subject);
@@ -66,19 +92,25 @@ void showRuns(QTableWidget *table, const Collation &collation, const QList<Stati
         setCell(table, row, 2, collation.variable());
         setCell(table, row, 3, QString::number(run.samples));
         setCell(table, row, 4, QString::number(run.meanLevel, 'f', 2));
-        setCell(table, row, 5, valueText(statistics[first + row]));
         table->item(row, 0)->setToolTip(run.path);
+    }
+    // Each statistic of a run comes once per run, in the runs' order.
+    QList<int> rows(PerRun.size(), 0);
+    for (const Statistic &s : statistics) {
+        const qsizetype which = perRun(s);
+        if (which >= 0 && rows[which] < runs.size())
+            setCell(table, rows[which]++, static_cast<int>(5 + which), valueText(s));
     }
 }
 
-void showStatistics(QTableWidget *table, const Collation &collation,
-                    const QList<Statistic> &statistics)
+void showStatistics(QTableWidget *table, const QList<Statistic> &statistics)
 {
-    // The correlations are in the table of runs.
-    const qsizetype shown = statistics.size() - collation.runs().size();
-    table->setRowCount(static_cast<int>(shown));
-    for (int row = 0; row < shown; ++row) {
-        const Statistic &s = statistics[row];
+    table->setRowCount(0);
+    for (const Statistic &s : statistics) {
+        if (perRun(s) >= 0)
+            continue;
+        const int row = table->rowCount();
+        table->insertRow(row);
         setCell(table, row, 0, s.name);
         setCell(table, row, 1, valueText(s));
         const QStringList parts = s.line().split(QLatin1Char('\t'));

@@ -134,9 +134,14 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
 
     auto *tables = new QSplitter(Qt::Horizontal, this);
     tables->addWidget(m_runTable);
-    tables->addWidget(m_statisticsTable);
-    tables->setStretchFactor(0, 3);
-    tables->setStretchFactor(1, 2);
+    auto *statistics = new QWidget(this);
+    auto *statisticsLayout = new QVBoxLayout(statistics);
+    statisticsLayout->setContentsMargins(0, 0, 0, 0);
+    statisticsLayout->addWidget(m_statisticsTable);
+    statisticsLayout->addWidget(CollateTables::reporting(this));
+    tables->addWidget(statistics);
+    tables->setStretchFactor(0, 2);
+    tables->setStretchFactor(1, 1);
     auto *main = new QSplitter(Qt::Vertical, this);
     m_review = new ClipReview(m_collation, player, m_dialogs, this);
     auto *top = new QSplitter(Qt::Horizontal, this);
@@ -237,6 +242,7 @@ void CollateWindow::chooseClip(int index)
     m_clipBox->setCurrentIndex(index);
     m_files.clear();
     const StudyClip clip = m_studyClips.value(index);
+    m_chart.setClip(clip.name);
     // The runs beside their own clip, or beside none: never beside the clip chosen before.
     if (Files::isVisiblePlainFile(clip.path))
         m_review->attach(clip.path);
@@ -343,7 +349,7 @@ void CollateWindow::collate()
     for (qsizetype i = 0; i < screening.size(); ++i)
         statistics.insert(statistics.size() - m_collation.runs().size(), screening[i]);
     CollateTables::showRuns(m_runTable, m_collation, statistics);
-    CollateTables::showStatistics(m_statisticsTable, m_collation, statistics);
+    CollateTables::showStatistics(m_statisticsTable, statistics);
     m_chartView->update();
     m_review->follow();
 }
