@@ -14,55 +14,6 @@
 
 namespace {
 
-const QString Usage = QStringLiteral(
-    "usage: dialtrace-collate [--variable NAME] [--rate HZ] [--align SECONDS] [-o OUT.csv]\n"
-    "                         [--chart OUT.png] [--long OUT.csv]\n"
-    "                         [--video CLIP --trace-video OUT.mp4] [--force] FILE...\n"
-    "       dialtrace-collate --study FILE [--variable NAME] [--include-partial] [--rate HZ]\n"
-    "                         [-o FOLDER] [--chart FOLDER] [--long OUT.csv] [--force]\n"
-    "       dialtrace-collate [--window [FILE...]]\n"
-    "       dialtrace-collate --help | --version\n"
-    "Collates one variable over Dialtrace results files and prints the agreement between the\n"
-    "runs, one statistic a line as NAME<TAB>VALUE[<TAB>LOWER<TAB>UPPER].\n"
-    "  --variable NAME  the variable to collate (default: the first file's first variable; with\n"
-    "                   --study, every variable of the study)\n"
-    "  --study FILE     collate every clip of a study over its participants (practice left\n"
-    "                   out), one block per clip and variable, each summary line led by the\n"
-    "                   clip's name, a tab, the variable's name and a tab; each participant's\n"
-    "                   complete run is taken, and partial runs are named and left out; -o and\n"
-    "                   --chart then name folders, made where missing and maybe the same one,\n"
-    "                   for a table and a chart per clip and variable\n"
-    "  --include-partial\n"
-    "                   with --study: where a participant has no complete run of a clip, take\n"
-    "                   their interrupted or early-ended run (named as taken); further runs\n"
-    "                   that a record lists as extra are never taken\n"
-    "  --align SECONDS  allow for each rater's lag: shift every run by the delay within\n"
-    "                   +-SECONDS (at most 10) that agrees best with the others, print the\n"
-    "                   lags as lag[FILE] lines, and collate the shifted runs\n"
-    "  --rate HZ        collate HZ moments a second (1 to 50) of the clip's own time from the\n"
-    "                   event log beside each results file, instead of its seconds\n"
-    "  -o OUT.csv       write the collated table: Time, one column per run, Mean, SD, N\n"
-    "  --chart OUT.png  draw the runs, the mean and its band of one SD (.png, .jpg or .jpeg)\n"
-    "  --long OUT.csv   write one row per run, variable and moment, every variable (only\n"
-    "                   --variable's where given), UTF-8, for R's read.csv and pandas:\n"
-    "                   study,participant,clip,position,run,state,variable,time_s,level\n"
-    "  --video CLIP     the clip for --trace-video\n"
-    "  --trace-video OUT.mp4, or --worm OUT.mp4\n"
-    "                   write the clip again with the trace over its lower third: the runs,\n"
-    "                   the mean in its band of one SD, and a cursor at each frame's moment\n"
-    "  --force          replace an existing OUT file; never a results file or a file the\n"
-    "                   call reads (event log, clip, study file, session record)\n"
-    "  --window         open the window, with the files given already added\n"
-    "  --help           print this and end\n"
-    "  --version        print the version and end\n"
-    "Per run, first[FILE] is the clip time of its first press, presses[FILE] their number;\n"
-    "a run without a press is named on standard error as flat.\n"
-    "A file given twice, by any path or link, counts once. Without a file the window opens.\n"
-    "Exit status: 0 collated, 1 nothing could be read, an output could not be written, the\n"
-    "clip cannot be used, or an event log that --rate needs is missing or does not match its\n"
-    "results file (in a study: for any clip; a clip without runs is no error), 2 wrong usage,\n"
-    "or an output that would replace an input, a results file or (without --force) another\n"
-    "file.\n");
 const QString MissingValue = QStringLiteral("%1 needs a value");
 const QString UnknownOption = QStringLiteral("unknown option %1");
 const QString NoFiles = QStringLiteral("no results file given");
@@ -299,17 +250,12 @@ Options parse(const QStringList &arguments)
     return options;
 }
 
-QString usage()
-{
-    return Usage;
-}
-
 std::optional<QString> answer(const Options &options)
 {
     if (!options.error.isEmpty())
         return std::nullopt;
     if (options.help)
-        return Usage;
+        return usage();
     if (options.version)
         return QStringLiteral("dialtrace-collate " DIALTRACE_VERSION "\n");
     return std::nullopt;
@@ -318,7 +264,7 @@ std::optional<QString> answer(const Options &options)
 int run(const Options &options, QTextStream &out, QTextStream &err)
 {
     if (!options.error.isEmpty()) {
-        err << "dialtrace-collate: " << options.error << '\n' << Usage;
+        err << "dialtrace-collate: " << options.error << '\n' << usage();
         return WrongUsage;
     }
     if (const auto text = answer(options)) {
@@ -359,7 +305,7 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
         outputs << job.table << job.chart << job.traceVideo;
         if (!job.table.isEmpty() && !job.chart.isEmpty() &&
             Files::isSameFile(job.table, job.chart)) {
-            err << "dialtrace-collate: " << TwiceTheSame << '\n' << Usage;
+            err << "dialtrace-collate: " << TwiceTheSame << '\n' << usage();
             return WrongUsage;
         }
     }
