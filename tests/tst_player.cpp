@@ -133,7 +133,7 @@ private slots:
     {
         QFETCH(QSize, clip);
         QTemporaryDir dir;
-        QCOMPARE(makeClip(dir.filePath("clip.avi"), 2.0, {clip, 10, true}), QString());
+        QCOMPARE(makeClip(dir.filePath("clip.avi"), 2.0, {clip, 10, 0xff0000}), QString());
         GstMediaPlayer player;
         QWidget *view = player.view();
         view->resize(537, 353);
