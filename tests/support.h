@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +45,25 @@ inline RunEvent sample(int row, int level1, int level2)
     event.level2 = level2;
     event.time = (row - 1) * 1000;
     return event;
+}
+
+// A journal as a run that ended leaves it, written through the real journal and let go: rows 2
+// on hold level row % 6.
+inline const QDateTime Started({2026, 12, 6}, {10, 54});
+inline QString leaveJournal(const QString &dir, const SetupRecord &record, int samples,
+                            const QString &computer = Journal::thisComputer(),
+                            const Journal::StudyPlace &study = {})
+{
+    RunJournal journal(dir, record, false, Started, computer, study);
+    for (int row = 2; row < samples + 2; ++row)
+        journal.append(61, sample(row, qint16(row % 6), 0));
+    journal.flush();
+    return journal.path();
+}
+
+inline QStringList journals(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("*") + RunJournal::Suffix}, QDir::Files);
 }
 
 inline QByteArray readAll(const QString &path)

@@ -26,11 +26,6 @@ void fire(QObject *screen, const char *timer)
     }
 }
 
-QStringList journals(const QString &dir)
-{
-    return QDir(dir).entryList({QStringLiteral("*") + RunJournal::Suffix}, QDir::Files);
-}
-
 } // namespace
 
 class TestJournal : public QObject

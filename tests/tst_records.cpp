@@ -27,18 +27,11 @@ SessionRecord recordOf(const QString &participant, const QString &clip)
 }
 
 // The whole study rated by one participant, from the setup form to "Thank you!".
-void rateAll(Session &s, const StudyFolder &folder, QRandomGenerator *random,
-             const QString &participant)
+void rateAll(Session &s, StudyFolder &folder, const QString &participant)
 {
-    typeParticipant(s, folder, random, participant);
-    child<QPushButton>(s.order.instructionsForm(), "Command1")->click();
+    typeParticipant(s, folder, participant, true);
     while (stepText(s) != ThankYouText)
         rateClip(s);
-}
-
-QStringList journalsIn(const QString &home)
-{
-    return QDir(home).entryList({"*.dialtrace-journal"}, QDir::Files);
 }
 
 } // namespace
@@ -54,31 +47,19 @@ private slots:
         QTest::addColumn<QString>("participant2");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QStringList>("extra");
-        QTest::newRow("done over not yet") << "not yet:"
-                                           << "done:b.csv"
-                                           << "P1"
-                                           << "done:b.csv" << QStringList{};
-        QTest::newRow("recovered never over done") << "done:a.csv"
-                                                   << "recovered:r.csv"
-                                                   << "P1"
-                                                   << "done:a.csv" << QStringList{"r.csv"};
-        QTest::newRow("done over recovered, the partial kept")
-            << "recovered:r.csv"
-            << "done:a.csv"
-            << "P1"
-            << "done:a.csv" << QStringList{"r.csv"};
-        QTest::newRow("two complete runs: the first stays") << "done:a.csv"
-                                                            << "done:b.csv"
-                                                            << "P1"
-                                                            << "done:a.csv" << QStringList{"b.csv"};
-        QTest::newRow("the same run twice") << "done:a.csv"
-                                            << "done:a.csv"
-                                            << "P1"
-                                            << "done:a.csv" << QStringList{};
-        QTest::newRow("another participant's record") << "not yet:"
-                                                      << "done:b.csv"
-                                                      << "P2"
-                                                      << "not yet:" << QStringList{};
+        const auto row = [](const char *tag, const QString &first, const QString &second,
+                            const QString &expected, const QStringList &extra,
+                            const QString &participant2 = "P1") {
+            QTest::newRow(tag) << first << second << participant2 << expected << extra;
+        };
+        row("done over not yet", "not yet:", "done:b.csv", "done:b.csv", {});
+        row("recovered never over done", "done:a.csv", "recovered:r.csv", "done:a.csv", {"r.csv"});
+        row("done over recovered, the partial kept", "recovered:r.csv", "done:a.csv", "done:a.csv",
+            {"r.csv"});
+        row("two complete runs: the first stays", "done:a.csv", "done:b.csv", "done:a.csv",
+            {"b.csv"});
+        row("the same run twice", "done:a.csv", "done:a.csv", "done:a.csv", {});
+        row("another participant's record", "not yet:", "done:b.csv", "not yet:", {}, "P2");
     }
     void merging()
     {
@@ -98,18 +79,15 @@ private slots:
     void twoComputersResumeOneRecord()
     {
         StudyFolder folder;
-        QRandomGenerator random(5);
         {
             Session first;
-            typeParticipant(first, folder, &random, "P01");
-            child<QPushButton>(first.order.instructionsForm(), "Command1")->click();
+            typeParticipant(first, folder, "P01", true);
             rateClip(first);
         }
         Session one, two;
         for (Session *s : {&one, &two}) {
             s->dialogs.confirmAnswer = true;
-            typeParticipant(*s, folder, &random, "P01");
-            child<QPushButton>(s->order.instructionsForm(), "Command1")->click();
+            typeParticipant(*s, folder, "P01", true);
         }
         // Both wait on "Clip 1 of 3"; one takes it, and a Start on a clip the other computer
         // has done meanwhile goes on to the next.
@@ -134,7 +112,7 @@ private slots:
         QCOMPARE(named, folder.files("P01 * Mood*.csv"));
 
         // Two sessions that each hold what they rated: every write reads the other's first.
-        auto a = *StudySession::begin(folder.study, "P02", "", random, nullptr);
+        auto a = *StudySession::begin(folder.study, "P02", "", folder.random, nullptr);
         auto b = a;
         QVERIFY(a.saveResults(1, "r", "e", nullptr) && b.saveResults(2, "r", "e", nullptr));
         QVERIFY(a.markDone(1, true, 2, nullptr) && b.markDone(2, true, 2, nullptr));
@@ -148,19 +126,12 @@ private slots:
     void recoveryKeepsADoneClip()
     {
         StudyFolder folder;
-        QRandomGenerator random(3);
         Session first;
-        rateAll(first, folder, &random, "P01");
+        rateAll(first, folder, "P01");
         const StudySession session = *first.order.session();
         const QString record = session.recordPath();
         const QStringList doneFiles = folder.record(QFileInfo(record).fileName()).clips[2].files;
-        {
-            RunJournal journal(first.home, makeRecord(false), false, QDateTime::currentDateTime(),
-                               Journal::thisComputer(),
-                               {folder.results(), session.resultsName(2), record, 2});
-            journal.append(61, sample(2, 3, 0));
-            journal.flush();
-        }
+        leaveStudyJournal(first.home, folder, session, 2);
         Session next(&first);
         next.order.start();
         const SessionRecord::Clip clip = folder.record(QFileInfo(record).fileName()).clips[2];
@@ -183,12 +154,10 @@ private slots:
     {
         QFETCH(bool, endsFirst);
         StudyFolder folder;
-        QRandomGenerator random(3);
         FailingDisk disk;
         QTemporaryDir home;
         auto s = std::make_unique<Session>(home.path());
-        typeParticipant(*s, folder, &random, "P01");
-        child<QPushButton>(s->order.instructionsForm(), "Command1")->click();
+        typeParticipant(*s, folder, "P01", true);
         const QString record = QFileInfo(s->order.session()->recordPath()).fileName();
         disk.refusedNames = "P01 session";
         rateClip(*s);
@@ -197,13 +166,13 @@ private slots:
         QVERIFY(s->dialogs.messages[0].contains(record));
         QVERIFY(!s->dialogs.messages[0].contains("could not be saved"));
         QCOMPARE(stepText(*s), QStringLiteral("Clip 1 of 3"));
-        QTRY_COMPARE(journalsIn(home.path()).size(), 1);
+        QTRY_COMPARE(journals(home.path()).size(), 1);
         disk.refusedNames.clear();
         if (endsFirst) {
             s->order.closeAll();
             s.reset();
             Session next(home.path());
-            next.order.setStudy(folder.study, &random);
+            next.order.setStudy(folder.study, &folder.random);
             next.order.start();
             QVERIFY(next.dialogs.messages.value(0).contains("is now in"));
         } else {
@@ -214,7 +183,7 @@ private slots:
         QCOMPARE(practice.state, SessionRecord::State::Done);
         QCOMPARE(practice.files, folder.files("P01 practice Mood*"));
         QVERIFY(practice.complete);
-        QTRY_COMPARE(journalsIn(home.path()), QStringList{});
+        QTRY_COMPARE(journals(home.path()), QStringList{});
     }
 
     // A name of any length keeps the session's date, the clip and the variable in its files.
@@ -228,10 +197,8 @@ private slots:
     {
         QFETCH(QString, participant);
         StudyFolder folder;
-        QRandomGenerator random(3);
         Session first;
-        typeParticipant(first, folder, &random, participant);
-        child<QPushButton>(first.order.instructionsForm(), "Command1")->click();
+        typeParticipant(first, folder, participant, true);
         rateClip(first);
         const QString name = QFileInfo(first.order.session()->recordPath()).fileName();
         QVERIFY2(name.contains(QRegularExpression(
@@ -241,7 +208,7 @@ private slots:
         QCOMPARE(folder.files("* practice Mood.csv").size(), 1);
         // Typed again, the session is found.
         Session again(&first);
-        typeParticipant(again, folder, &random, participant);
+        typeParticipant(again, folder, participant);
         QCOMPARE(again.dialogs.questions.size(), 1);
         QVERIFY(again.dialogs.questions[0].contains("has done 0 of 3 clips"));
     }
@@ -250,11 +217,10 @@ private slots:
     void doneAlready()
     {
         StudyFolder folder;
-        QRandomGenerator random(3);
         Session first;
-        rateAll(first, folder, &random, "P01");
+        rateAll(first, folder, "P01");
         Session again(&first);
-        typeParticipant(again, folder, &random, "P01");
+        typeParticipant(again, folder, "P01");
         QCOMPARE(again.dialogs.questions, QStringList{doneAlreadyQuestion(
                                               "P01", QDate::currentDate().toString("yyyy-MM-dd"))});
         QVERIFY(again.order.variableForm()->isVisible());
@@ -321,9 +287,8 @@ private slots:
         QVERIFY(QDir().mkpath(folder.results()));
         writeAll(folder.results("P9 session 1.json"),
                  SessionFile::bytes(SessionRecord{"Pilot", "P9", "", {entry("done:x.csv")}}));
-        QRandomGenerator random(3);
         Session s;
-        typeParticipant(s, folder, &random, "P01");
+        typeParticipant(s, folder, "P01");
         QCOMPARE(s.dialogs.messages,
                  QStringList{"1 session record of another study, Pilot, left out."});
     }

@@ -13,19 +13,6 @@
 
 namespace {
 
-const QDateTime Started({2026, 12, 6}, {10, 54});
-
-// A journal as a run that ended leaves it: written through the real journal, then let go.
-QString leaveJournal(const QString &dir, const SetupRecord &record, int samples,
-                     const QString &computer = Journal::thisComputer())
-{
-    RunJournal journal(dir, record, false, Started, computer);
-    for (int row = 2; row < samples + 2; ++row)
-        journal.append(61, sample(row, qint16(row % 6), 0));
-    journal.flush();
-    return journal.path();
-}
-
 QStringList files(const QString &dir, const QString &pattern = "*")
 {
     return QDir(dir).entryList({pattern}, QDir::Files | QDir::Hidden, QDir::Name);
@@ -58,7 +45,7 @@ private slots:
         // Its run still goes on: no other copy touches the journal.
         alive.order.start();
         QCOMPARE(alive.dialogs.messages, QStringList{});
-        QCOMPARE(files(alive.home, "*.dialtrace-journal").size(), 1);
+        QCOMPARE(journals(alive.home).size(), 1);
 
         // The process ends without a word: its lock goes with it, the journal stays (here as if
         // it ended while the journal was being created).
@@ -101,9 +88,9 @@ private slots:
             disk.removeError = EACCES;
             startIn(host);
         }
-        QCOMPARE(files(host.home, "*.dialtrace-journal").size(), 1);
-        startIn(host);
-        QCOMPARE(files(host.home, "*.dialtrace-journal"), QStringList{});
+        QCOMPARE(journals(host.home).size(), 1);
+        QCOMPARE(startIn(host), QStringList{});
+        QCOMPARE(journals(host.home), QStringList{});
         QCOMPARE(files(host.home, "Recovered*").size(), 2); // the results and their event log
     }
 
@@ -221,16 +208,6 @@ private slots:
         QVERIFY(results.contains("\r\n2,2\r\n3,\r\n4,4\r\n5,5\r\n6,0\r\n7,\r\n"));
     }
 
-    // Saved but not removed at an earlier start: never saved twice.
-    void recoveredJournalIsNotSavedAgain()
-    {
-        Session host;
-        const QString path = leaveJournal(host.home, makeRecord(false), 2);
-        QVERIFY(writeAll(path, readAll(path) + Journal::RecoveredMark));
-        QCOMPARE(startIn(host), QStringList{});
-        QCOMPARE(files(host.home), QStringList{});
-    }
-
     // A file system that takes short names only gets the short name; names that arg() would
     // read as markers stay as typed.
     void namesThatSurvive()
@@ -251,19 +228,34 @@ private slots:
     }
 
     // Two runs in a row, the first never exported: it is kept byte for byte beside temp.csv
-    // before the second replaces it, and the next start names it once.
+    // before the second replaces it, and the next start names it once; where it cannot be kept,
+    // temp.csv stays as it is and the user is told.
+    void unexportedRunIsKept_data()
+    {
+        QTest::addColumn<bool>("keepable");
+        QTest::newRow("kept") << true;
+        QTest::newRow("cannot be kept: not replaced") << false;
+    }
     void unexportedRunIsKept()
     {
+        QFETCH(bool, keepable);
         Session first;
         first.record(false, 30.0, 3, [](MainForm &r, int) { r.press(Rating::Button::Increase1); });
         first.finish();
         const QByteArray firstRun = readAll(first.order.resultsFilePath());
         const QByteArray firstEvents = readAll(first.order.eventLogPath());
         QVERIFY(firstEvents.contains(",increase,1,1,"));
+        FailingDisk disk;
+        disk.refusedNames = keepable ? "" : "Unsaved";
         Session second(&first);
         second.record(false, 30.0, 2);
         second.finish();
-        QCOMPARE(second.dialogs.messages, QStringList{});
+        QCOMPARE(second.dialogs.messages.size(), keepable ? 0 : 1);
+        if (!keepable) {
+            QVERIFY(second.dialogs.messages[0].contains("could not be kept"));
+            QCOMPARE(readAll(first.order.resultsFilePath()), firstRun);
+            return;
+        }
         const QStringList kept = files(first.home, "Unsaved Ann Mood *[0-9].csv");
         QCOMPARE(kept.size(), 1);
         QCOMPARE(readAll(first.path(kept[0])), firstRun);
@@ -274,23 +266,6 @@ private slots:
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages[0].contains(kept[0]), qPrintable(messages[0]));
         QCOMPARE(startIn(first), QStringList{});
-    }
-
-    // Where the earlier run cannot be kept, temp.csv stays as it is and the user is told.
-    void unkeptRunIsNotReplaced()
-    {
-        Session first;
-        first.record(false, 30.0, 3);
-        first.finish();
-        const QByteArray firstRun = readAll(first.order.resultsFilePath());
-        FailingDisk disk;
-        disk.refusedNames = "Unsaved";
-        Session second(&first);
-        second.record(false, 30.0, 2);
-        second.finish();
-        QCOMPARE(second.dialogs.messages.size(), 1);
-        QVERIFY(second.dialogs.messages[0].contains("could not be kept"));
-        QCOMPARE(readAll(first.order.resultsFilePath()), firstRun);
     }
 };
 

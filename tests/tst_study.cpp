@@ -30,9 +30,8 @@ private slots:
         QFETCH(bool, showResults);
         QFETCH(bool, pause);
         StudyFolder folder(showResults, pause ? R"(, "pause": true)" : "");
-        QRandomGenerator random(7);
         Session s;
-        s.order.setStudy(folder.study, &random);
+        s.order.setStudy(folder.study, &folder.random);
         VariableForm &form = s.toSetupForm();
         QCOMPARE(child<QLineEdit>(&form, "Text2")->text(), QStringLiteral("Mood"));
         QVERIFY(child<QLineEdit>(&form, "Text2")->isReadOnly());
@@ -90,11 +89,10 @@ private slots:
     void ordersDiffer()
     {
         StudyFolder folder;
-        QRandomGenerator random(7);
         QSet<QStringList> orders;
         for (const QString participant : {"P01", "P02", "P03", "P04"}) {
             Session s;
-            typeParticipant(s, folder, &random, participant);
+            typeParticipant(s, folder, participant);
             const QStringList order = s.order.session()->record().order();
             QCOMPARE(order.first(), QStringLiteral("practice.avi"));
             orders.insert(order);
@@ -118,26 +116,18 @@ private slots:
         QFETCH(bool, rerun);
         StudyFolder folder;
         folder.study.rerunInterrupted = rerun;
-        QRandomGenerator random(3);
         Session first;
-        typeParticipant(first, folder, &random, "P01");
-        child<QPushButton>(first.order.instructionsForm(), "Command1")->click();
+        typeParticipant(first, folder, "P01", true);
         rateClip(first);
         rateClip(first);
         // The third clip starts, and the process dies during it.
         child<QPushButton>(first.order.studyForm(), "Command1")->click();
         const StudySession session = *first.order.session();
-        {
-            RunJournal journal(first.home, makeRecord(false), false, QDateTime::currentDateTime(),
-                               Journal::thisComputer(),
-                               {folder.results(), session.resultsName(2), session.recordPath(), 2});
-            journal.append(61, sample(2, 3, 0));
-            journal.flush();
-        }
+        leaveStudyJournal(first.home, folder, session, 2);
 
         Session next(&first);
         next.dialogs.confirmAnswer = goOn;
-        typeParticipant(next, folder, &random, "P01");
+        typeParticipant(next, folder, "P01");
         QCOMPARE(next.dialogs.messages.size(), 1);
         const QString recovered = session.resultsName(2) + " (recovered).csv";
         QVERIFY2(next.dialogs.messages[0].contains(recovered),
@@ -170,7 +160,7 @@ private slots:
         } else {
             QCOMPARE(played.size(), 4);
         }
-        QVERIFY(readAll(folder.results(recovered)).contains("\r\n2,3\r\n"));
+        QVERIFY(readAll(folder.results(recovered)).contains("\r\n2,2\r\n"));
     }
 
     // Two computers, one results folder, the same participant at the same moment: every file is
@@ -178,11 +168,10 @@ private slots:
     void twoComputersOneFolder()
     {
         StudyFolder folder;
-        QRandomGenerator random(11);
         Session one;
         Session two;
-        typeParticipant(one, folder, &random, "P01");
-        typeParticipant(two, folder, &random, "P01");
+        typeParticipant(one, folder, "P01");
+        typeParticipant(two, folder, "P01");
         for (Session *s : {&one, &two}) {
             child<QPushButton>(s->order.instructionsForm(), "Command1")->click();
             rateClip(*s);
