@@ -135,30 +135,6 @@ private slots:
         QCOMPARE(readAll(s.order.resultsFilePath()), expected);
     }
 
-    // Copy A finished, then copy B in the same folder: temp.csv holds B's run, so A's results
-    // are in no file and A's Close asks, also after B's export has taken temp.csv away.
-    void twoCopiesInOneFolder()
-    {
-        Session a;
-        a.record(false, 30.0, 3, [](MainForm &r, int) { r.press(Rating::Button::Increase1); });
-        OutputForm &outputA = a.finish();
-        Session b(&a);
-        b.record(false, 30.0, 2);
-        OutputForm &outputB = b.finish();
-        a.order.journal()->flush();
-        b.order.journal()->flush();
-        QCOMPARE(journals(a.home), QStringList{});
-        QVERIFY(!outputA.areResultsSaved());
-        b.dialogs.saveAnswers = {b.path("b.csv")};
-        child<QPushButton>(&outputB, "Command3")->click();
-        QVERIFY(!QFile::exists(a.order.resultsFilePath()));
-        child<QPushButton>(&outputA, "Command2")->click();
-        QCOMPARE(a.dialogs.questions, QStringList{UnsavedQuestion});
-        QVERIFY(outputA.isVisible());
-        child<QPushButton>(&outputB, "Command2")->click();
-        QCOMPARE(b.dialogs.questions, QStringList{});
-    }
-
     // A press does not wake the writer, yet reaches the disk within the second though no
     // sample follows it.
     void pressReachesTheDiskUnasked()
