@@ -3,8 +3,6 @@
 // A study of made clips in a temporary folder, and a participant's way through it on the fake
 // player: what the study tests share.
 
-#include "sessionrecord.h"
-#include "studyfile.h"
 #include "support.h"
 
 #include <QDir>

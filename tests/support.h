@@ -7,21 +7,11 @@
 #include "session.h"
 #include "testmain.h"
 
-#include "runjournal.h"
-#include "setuprecord.h"
-
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <functional>
 
 inline SetupRecord makeRecord(bool two, const QString &v1 = "Mood", const QString &v2 = "Stress")
 {

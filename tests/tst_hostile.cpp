@@ -4,19 +4,15 @@
 
 #include "collatedialogs.h"
 #include "files.h"
-#include "outputform.h"
-#include "resultsfile.h"
 #include "support.h"
 
 #include <QChart>
 #include <QComboBox>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLegendMarker>
 #include <QSignalSpy>
 #include <QTextDocumentFragment>
-#include <QTimer>
 
 #include <sys/stat.h>
 

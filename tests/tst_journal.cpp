@@ -1,14 +1,8 @@
 // Recording that survives: the journal on disk, two copies in one folder, and each second's sample
 // taken before that second's fall-back.
 
-#include "outputform.h"
-#include "recordtable.h"
-#include "resultsfile.h"
-#include "runjournal.h"
 #include "support.h"
 
-#include <QDir>
-#include <QTimer>
 #include <QTimerEvent>
 
 #include <csignal>

@@ -4,15 +4,12 @@
 #include "cliplengths.h"
 #include "clips.h"
 #include "gstmediaplayer.h"
-#include "mainform.h"
 #include "picturesink.h"
 #include "pictureview.h"
 #include "playerprobe.h"
 #include "support.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QSlider>
 #include <QWheelEvent>
 
 namespace {

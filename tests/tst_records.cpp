@@ -1,7 +1,6 @@
 // Session records that never lie: states that only move forward, two computers on one record,
 // a record that cannot be written, long names, a participant typed twice, balanced orders.
 
-#include "recovery.h"
 #include "studyfolder.h"
 
 #include <QRegularExpression>

@@ -1,13 +1,7 @@
 // What a start finds left behind: journals of ended runs, of runs that go on elsewhere, journals
 // that cannot be read or checked, and the results a later run kept before replacing them.
 
-#include "recordtable.h"
-#include "recovery.h"
-#include "resultsfile.h"
-#include "runjournal.h"
 #include "support.h"
-
-#include <QDir>
 
 #include <utime.h>
 

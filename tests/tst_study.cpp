@@ -1,14 +1,9 @@
 // Studies: a participant's way through many clips, the files in one results folder, the session
-// record, going on after a crash, and several computers writing into one folder.
+// record, and going on after a crash.
 
-#include "eventlog.h"
-#include "outputform.h"
-#include "resultsfile.h"
-#include "runjournal.h"
 #include "studyfolder.h"
 
 #include <QDate>
-#include <QDir>
 #include <QSignalSpy>
 
 class TestStudy : public QObject
