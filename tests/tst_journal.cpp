@@ -1,4 +1,4 @@
-// Recording that survives: the journal on disk, two copies in one folder, and each second's sample
+// Recording that survives: the journal on disk, whatever the disk does, and each second's sample
 // taken before that second's fall-back.
 
 #include "support.h"
@@ -88,45 +88,6 @@ private slots:
         s.finish();
         for (const char *timer : {"Timer1", "Timer2", "Timer4", "TimeItself"})
             QVERIFY2(!active(timer), timer);
-    }
-
-    // The journal holds what was stored up to now, and reads back as the results file that
-    // "Finished!" would have written at that moment, also when its last line was torn.
-    void journalReadsBackAsTheResults_data()
-    {
-        QTest::addColumn<bool>("two");
-        QTest::addColumn<QByteArray>("torn");
-        QTest::newRow("one variable") << false << QByteArray();
-        QTest::newRow("two variables, torn line") << true << QByteArray("5,-");
-    }
-    void journalReadsBackAsTheResults()
-    {
-        QFETCH(bool, two);
-        QFETCH(QByteArray, torn);
-        Session s;
-        s.record(two, 3.5, 3, [](MainForm &r, int tick) {
-            for (int i = 0; i < tick; ++i)
-                r.press(Rating::Button::Decrease2);
-            r.press(Rating::Button::Increase1);
-        });
-        RunJournal &journal = *s.order.journal();
-        journal.flush();
-        const QString path = journal.path();
-        QCOMPARE(journals(s.home), QStringList{QFileInfo(path).fileName()});
-        QVERIFY(writeAll(path + ".copy", readAll(path) + torn));
-        const auto run = Journal::parse(readAll(path + ".copy"));
-        QVERIFY(run);
-        QCOMPARE(run->samples, 3);
-        const QByteArray expected = ResultsFile::bytes(
-            Recording::results(s.order.variableForm()->record(), two, s.order.mainForm()->table()));
-        QCOMPARE(ResultsFile::bytes(Recording::results(*run)), expected);
-        QVERIFY(!Journal::parse("not a journal\n"));
-
-        // The journal goes once the results file holds the run.
-        s.finish();
-        journal.flush();
-        QCOMPARE(journals(s.home), QStringList{});
-        QCOMPARE(readAll(s.order.resultsFilePath()), expected);
     }
 
     // A press does not wake the writer, yet reaches the disk within the second though no

@@ -59,6 +59,7 @@ private slots:
         // Read back by the results file's reader: the four seconds stored, in rows 2 to 5.
         ResultsRun run;
         QVERIFY(ResultsFile::read(alive.path(copy), &run, nullptr));
+        QCOMPARE(run.date, QStringLiteral("6.12.2026"));
         QCOMPARE(run.variables, (QStringList{"Mood", "Stress"}));
         QCOMPARE(run.levels[0].mid(2, 4), (QList<qint8>{-1, -2, -3, -4}));
         QCOMPARE(run.levels[1].mid(2, 4), (QList<qint8>{1, 2, 3, 4}));
