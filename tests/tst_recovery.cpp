@@ -1,6 +1,7 @@
 // What a start finds left behind: journals of ended runs, of runs that go on elsewhere, journals
 // that cannot be read or checked, and the results a later run kept before replacing them.
 
+#include "lockedfile.h"
 #include "support.h"
 
 #include <utime.h>
@@ -37,8 +38,7 @@ private slots:
             journal->append(61, sample(row, 1 - row, row - 1));
         journal->flush();
         // Its run still goes on: no other copy touches the journal.
-        alive.order.start();
-        QCOMPARE(alive.dialogs.messages, QStringList{});
+        QCOMPARE(startIn(alive), QStringList{});
         QCOMPARE(journals(alive.home).size(), 1);
 
         // The process ends without a word: its lock goes with it, the journal stays (here as if
@@ -53,8 +53,7 @@ private slots:
         const QString message = next.dialogs.messages[0];
         const QString copy = "Recovered Ann Mood 2026-12-06 10.54.00 (2).csv";
         for (const QString &part :
-             {QStringLiteral("\"Ann\""), QStringLiteral("\"Mood\""), QStringLiteral("\"Stress\""),
-              QStringLiteral("4 seconds"), copy})
+             QStringList{"\"Ann\"", "\"Mood\"", "\"Stress\"", "4 seconds", copy})
             QVERIFY2(message.contains(part), qPrintable(message));
         // Read back by the results file's reader: the four seconds stored, in rows 2 to 5.
         ResultsRun run;
@@ -66,10 +65,7 @@ private slots:
         QCOMPARE(readAll(alive.path(name)), QByteArray("someone else's file"));
         QCOMPARE(QDir(alive.home).entryList({"*.part"}), QStringList{});
         QVERIFY(next.order.splash()->isVisible());
-
-        Session again(&alive);
-        again.order.start();
-        QCOMPARE(again.dialogs.messages, QStringList{});
+        QCOMPARE(startIn(alive), QStringList{});
     }
 
     // A journal saved whose removal failed was marked first: the next start takes it away
@@ -127,17 +123,9 @@ private slots:
         FailingDisk disk;
         QFETCH(bool, shared);
         disk.shared = shared;
-        std::unique_ptr<RunJournal> running;
-        QString path;
-        if (live) {
-            running = std::make_unique<RunJournal>(host.home, makeRecord(false), false, Started,
-                                                   computer);
-            running->append(61, sample(2, 1, 0));
-            running->flush();
-            path = running->path();
-        } else {
-            path = leaveJournal(host.home, makeRecord(false), 3, computer);
-        }
+        const QString path = leaveJournal(host.home, makeRecord(false), 3, computer);
+        LockedFile running; // a live run holds its journal's lock
+        QVERIFY(!live || running.open(path) == 0);
         const QByteArray bytes = readAll(path);
         const utimbuf touched{time(nullptr) - age, time(nullptr) - age};
         QCOMPARE(::utime(QFile::encodeName(path).constData(), &touched), 0);
@@ -219,7 +207,6 @@ private slots:
                  qPrintable(messages.value(0)));
         QCOMPARE(files(host.home), (QStringList{"Recovered run 2026-12-06 10.54.00.csv",
                                                 "Recovered run 2026-12-06 10.54.00.events.csv"}));
-        QCOMPARE(startIn(host), QStringList{});
     }
 
     // Two runs in a row, the first never exported: it is kept byte for byte beside temp.csv
