@@ -163,10 +163,8 @@ private slots:
         QFETCH(bool, create);
         Session s;
         FailingDisk disk;
-        if (create)
-            disk.refusedNames = "run-";
-        else
-            disk.syncFailures = -1;
+        disk.refusedNames = create ? "run-" : "";
+        disk.syncFailures = create ? 0 : -1;
         MainForm &rating = s.record(false, 30.0, 2);
         const auto *warning = child<QLabel>(&rating, "savingProblem");
         s.order.journal()->flush();

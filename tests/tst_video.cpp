@@ -7,12 +7,9 @@
 #include "frameblend.h"
 #include "traceoverlay.h"
 
-#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -102,12 +99,11 @@ private slots:
     {
         QTest::addColumn<QString>("clip");
         QTest::addColumn<QString>("streams");
-        QTest::newRow("a video with sound") << "blue.mp4"
-                                            << "h264 320x240 25/1 aac";
+        QTest::newRow("a video with sound")
+            << "blue.mp4" << QStringLiteral("h264 320x240 25/1 aac");
         QTest::newRow("sound alone: a picture of its own") << "tone.wav"
                                                            << "h264 1280x720 30/1 aac";
-        QTest::newRow("a video without sound") << "mute.mp4"
-                                               << "h264 320x240 25/1";
+        QTest::newRow("a video without sound") << "mute.mp4" << QStringLiteral("h264 320x240 25/1");
     }
 
     void streams()
