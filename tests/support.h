@@ -15,26 +15,13 @@
 
 inline SetupRecord makeRecord(bool two, const QString &v1 = "Mood", const QString &v2 = "Stress")
 {
-    SetupRecord r;
-    r.SubjectName = "Ann";
-    r.Variable = v1;
-    r.Variable2Enabled = two;
-    r.Variable2 = two ? v2 : QString();
-    r.DateText = "6.12.2026";
-    r.FileFullPath = "/clips/clip.avi";
-    return r;
+    return {"Ann", v1, two ? v2 : QString(), "6.12.2026", two, "/clips/clip.avi"};
 }
 
 // A stored sample as the rating screen hands it to the journal, a second a row.
 inline RunEvent sample(int row, int level1, int level2)
 {
-    RunEvent event;
-    event.kind = RunEvent::Kind::Sample;
-    event.row = row;
-    event.level1 = level1;
-    event.level2 = level2;
-    event.time = (row - 1) * 1000;
-    return event;
+    return {(row - 1) * 1000, RunEvent::NoMedia, RunEvent::Kind::Sample, 0, level1, level2, row};
 }
 
 // A journal as a run that ended leaves it, written through the real journal and let go: rows 2
