@@ -98,11 +98,8 @@ private slots:
         RunJournal journal(s.home, makeRecord(false), false);
         journal.append(61, sample(2, 1, 0));
         journal.flush();
-        RunEvent press = sample(2, 2, 0);
-        press.kind = RunEvent::Kind::Increase;
-        press.variable = 1;
-        press.source = RunEvent::Source::Key;
-        journal.append(press);
+        journal.append(
+            {1000, RunEvent::NoMedia, RunEvent::Kind::Increase, 1, 2, 0, 0, RunEvent::Source::Key});
         QTRY_VERIFY_WITH_TIMEOUT(readAll(journal.path()).contains("\nE,"), 1000);
     }
 
