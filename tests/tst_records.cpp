@@ -120,26 +120,6 @@ private slots:
         QCOMPARE(both.clips[2].state, SessionRecord::State::Done);
     }
 
-    // A computer that starts again after the clip it died in was done elsewhere keeps that
-    // clip's results, and names its own partial run beside them.
-    void recoveryKeepsADoneClip()
-    {
-        StudyFolder folder;
-        Session first;
-        rateAll(first, folder, "P01");
-        const StudySession session = *first.order.session();
-        const QString record = session.recordPath();
-        const QStringList doneFiles = folder.record(QFileInfo(record).fileName()).clips[2].files;
-        leaveStudyJournal(first.home, folder, session, 2);
-        Session next(&first);
-        next.order.start();
-        const SessionRecord::Clip clip = folder.record(QFileInfo(record).fileName()).clips[2];
-        QCOMPARE(clip.state, SessionRecord::State::Done);
-        QCOMPARE(clip.files, doneFiles);
-        QCOMPARE(clip.extra.size(), 2);
-        QVERIFY(clip.extra[0].endsWith(" (recovered).csv"));
-    }
-
     // The results are written but the record cannot be: the study goes on, the operator is told
     // which file failed, and the record names the clip as soon as it can be written: after the
     // next clip, or at the next start from the journal kept for it.
@@ -213,13 +193,24 @@ private slots:
     }
 
     // A participant typed again after a whole session is asked about; No goes back to the form.
+    // The start before it finds the journal of a clip that computer died in, done elsewhere
+    // meanwhile: the clip keeps its results, and the partial run is named beside them.
     void doneAlready()
     {
         StudyFolder folder;
         Session first;
         rateAll(first, folder, "P01");
+        const StudySession session = *first.order.session();
+        const QString record = QFileInfo(session.recordPath()).fileName();
+        const QStringList doneFiles = folder.record(record).clips[2].files;
+        leaveStudyJournal(first.home, folder, session, 2);
         Session again(&first);
         typeParticipant(again, folder, "P01");
+        const SessionRecord::Clip clip = folder.record(record).clips[2];
+        QCOMPARE(clip.state, SessionRecord::State::Done);
+        QCOMPARE(clip.files, doneFiles);
+        QCOMPARE(clip.extra.size(), 2);
+        QVERIFY(clip.extra[0].endsWith(" (recovered).csv"));
         QCOMPARE(again.dialogs.questions, QStringList{doneAlreadyQuestion(
                                               "P01", QDate::currentDate().toString("yyyy-MM-dd"))});
         QVERIFY(again.order.variableForm()->isVisible());
