@@ -139,17 +139,13 @@ private slots:
         if (goOn) {
             QCOMPARE(played, rerun ? order.mid(2) : order.mid(3));
             const SessionRecord::Clip interrupted = folder.record(records[0]).clips[2];
-            if (rerun) {
-                // The complete run is the clip's; the partial one is kept and named beside it.
-                QCOMPARE(interrupted.state, SessionRecord::State::Done);
-                QCOMPARE(interrupted.files.first(), session.resultsName(2) + ".csv");
-                QCOMPARE(interrupted.extra.first(), recovered);
-                QVERIFY(interrupted.complete);
-            } else {
-                QCOMPARE(interrupted.state, SessionRecord::State::Recovered);
-                QCOMPARE(interrupted.files.first(), recovered);
-                QVERIFY(!interrupted.complete);
-            }
+            // Rerun, the complete run is the clip's; the partial one is kept and named beside it.
+            QCOMPARE(interrupted.state,
+                     rerun ? SessionRecord::State::Done : SessionRecord::State::Recovered);
+            QCOMPARE(interrupted.files.first(),
+                     rerun ? session.resultsName(2) + ".csv" : recovered);
+            QCOMPARE(interrupted.extra.value(0), rerun ? recovered : QString());
+            QCOMPARE(interrupted.complete, rerun);
             QCOMPARE(interrupted.seconds, rerun ? 2 : 1);
             QCOMPARE(folder.record(records[0]).clips[3].state, SessionRecord::State::Done);
         } else {

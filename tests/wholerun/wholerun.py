@@ -322,9 +322,8 @@ CASES = {"whole_run": whole_run, **{f"interrupted_{how}": lambda run, how=how: i
 
 def main(cases):
     parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--source-dir", required=True)
-    parser.add_argument("--eventcheck", required=True)
+    for option in ("--program", "--source-dir", "--eventcheck"):
+        parser.add_argument(option, required=True)
     parser.add_argument("--own-display", action="store_true",
                         help="run on an X server of its own, so that cases can run side by side")
     parser.add_argument("case", choices=sorted(cases))
