@@ -125,11 +125,9 @@ private slots:
         ::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{};
         ::getrlimit(RLIMIT_FSIZE, &limit);
-        const rlimit room{rlim_t(size + 3), limit.rlim_max};
-        if (full)
-            ::setrlimit(RLIMIT_FSIZE, &room);
-        else
-            disk.syncFailures = 1;
+        const rlimit room{full ? rlim_t(size + 3) : limit.rlim_cur, limit.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &room);
+        disk.syncFailures = full ? 0 : 1;
         journal->append(61, sample(3, -2, 0));
         journal->flush();
         ::setrlimit(RLIMIT_FSIZE, &limit);

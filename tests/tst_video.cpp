@@ -261,12 +261,10 @@ private slots:
         disk.syncFailures = fault == "sync" ? 1 : 0;
         rlimit limit{};
         ::getrlimit(RLIMIT_FSIZE, &limit);
-        const rlimit full{8000, limit.rlim_max};
-        if (fault == "file size") {
-            // A write past the limit fails as on a full disk, instead of killing the process.
-            std::signal(SIGXFSZ, SIG_IGN);
-            ::setrlimit(RLIMIT_FSIZE, &full);
-        }
+        // A write past the limit fails as on a full disk, instead of killing the process.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit full{fault == "file size" ? 8000 : limit.rlim_cur, limit.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &full);
         bool cancelled = false;
         const auto progress = [&](double fraction) {
             if (fault == "taken" && !QFile::exists(out))
