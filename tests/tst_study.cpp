@@ -80,21 +80,6 @@ private slots:
         QCOMPARE(visibleWindows(), QStringList{});
     }
 
-    // Each participant gets an order of their own; the practice clip always comes first.
-    void ordersDiffer()
-    {
-        StudyFolder folder;
-        QSet<QStringList> orders;
-        for (const QString participant : {"P01", "P02", "P03", "P04"}) {
-            Session s;
-            typeParticipant(s, folder, participant);
-            const QStringList order = s.order.session()->record().order();
-            QCOMPARE(order.first(), QStringLiteral("practice.avi"));
-            orders.insert(order);
-        }
-        QVERIFY(orders.size() > 1);
-    }
-
     // A crash in the middle of a study: the recovered run lands in the results folder under the
     // study's name for it, the record says so, and the participant goes on with what is left.
     void goingOnAfterACrash_data()
