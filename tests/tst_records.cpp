@@ -7,17 +7,12 @@
 
 namespace {
 
-// "done:a.csv b.csv" as a clip's entry; "not yet:" has no files.
+// "done:a.csv b.csv" as a clip's entry; "not yet:" has no files. The states in their order.
 SessionRecord::Clip entry(const QString &text)
 {
-    SessionRecord::Clip clip;
-    clip.clip = QStringLiteral("a.avi");
-    const QString state = text.section(':', 0, 0);
-    clip.state = state == "done"        ? SessionRecord::State::Done
-                 : state == "recovered" ? SessionRecord::State::Recovered
-                                        : SessionRecord::State::NotYet;
-    clip.files = text.section(':', 1).split(' ', Qt::SkipEmptyParts);
-    return clip;
+    const int state = QStringList{"not yet", "recovered", "done"}.indexOf(text.section(':', 0, 0));
+    return {"a.avi", SessionRecord::State(state),
+            text.section(':', 1).split(' ', Qt::SkipEmptyParts)};
 }
 
 SessionRecord recordOf(const QString &participant, const QString &clip)
