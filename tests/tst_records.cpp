@@ -15,11 +15,6 @@ SessionRecord::Clip entry(const QString &text)
             text.section(':', 1).split(' ', Qt::SkipEmptyParts)};
 }
 
-SessionRecord recordOf(const QString &participant, const QString &clip)
-{
-    return {"Debate", participant, "today", {entry(clip)}};
-}
-
 // The whole study rated by one participant, from the setup form to "Thank you!".
 void rateAll(Session &s, StudyFolder &folder, const QString &participant)
 {
@@ -61,8 +56,9 @@ private slots:
         QFETCH(QString, second);
         QFETCH(QString, participant2);
         QFETCH(QString, expected);
-        const SessionRecord::Clip clip =
-            merged(recordOf("P1", first), recordOf(participant2, second)).clips[0];
+        const SessionRecord::Clip clip = merged({"Debate", "P1", "today", {entry(first)}},
+                                                {"Debate", participant2, "today", {entry(second)}})
+                                             .clips[0];
         QCOMPARE(clip.state, entry(expected).state);
         QCOMPARE(clip.files, entry(expected).files);
         QTEST(clip.extra, "extra");

@@ -42,12 +42,10 @@ QStringList probe(const QString &path)
               "stream=codec_name,width,height,avg_frame_rate,duration:format=duration", path})
              .split('\n', Qt::SkipEmptyParts))
         found[line.section('=', 0, 0).remove("streams.stream.")] = line.section('=', 1).remove('"');
-    const QString streams =
-        QStringList{found["0.codec_name"], found["0.width"] + 'x' + found["0.height"],
-                    found["0.avg_frame_rate"], found["1.codec_name"]}
-            .join(' ')
-            .trimmed();
-    return {streams, found["format.duration"], found["0.duration"]};
+    return {(found["0.codec_name"] + ' ' + found["0.width"] + 'x' + found["0.height"] + ' ' +
+             found["0.avg_frame_rate"] + ' ' + found["1.codec_name"])
+                .trimmed(),
+            found["format.duration"], found["0.duration"]};
 }
 
 QImage frameAt(const QString &video, const QString &png)
