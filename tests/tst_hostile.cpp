@@ -122,14 +122,12 @@ private slots:
                 : kind == "fifo"    ? ::mkfifo(QFile::encodeName(results).constData(), 0644) == 0
                                     : QFile::link(target, results));
         MainForm &rating = s.record(false, 30.0, 2);
-        bool recordingDuringMessage = true;
-        s.dialogs.onMessage = [&](const QString &) {
-            recordingDuringMessage = rating.isRecording();
-        };
+        bool recordingWhenTold = true;
+        s.dialogs.onMessage = [&](const QString &) { recordingWhenTold = rating.isRecording(); };
         OutputForm &output = s.finish();
         QCOMPARE(s.dialogs.messages.size(), 1);
         QVERIFY(s.dialogs.messages[0].contains("could not be saved"));
-        QVERIFY(!recordingDuringMessage);
+        QVERIFY(!recordingWhenTold);
         QCOMPARE(readAll(target), QByteArray(kind == "link" ? "precious" : ""));
         QCOMPARE(QFileInfo::exists(target), kind == "link");
         QSignalSpy ended(&s.order, &ScreenOrder::ended);

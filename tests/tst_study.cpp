@@ -65,7 +65,6 @@ private slots:
         QCOMPARE(records.size(), 1);
         const SessionRecord record = folder.record(records[0]);
         QCOMPARE(record.order(), played);
-        QCOMPARE(record.study, QStringLiteral("Debate"));
         for (const SessionRecord::Clip &clip : record.clips) {
             const QString name = "P01 " + QFileInfo(clip.clip).completeBaseName() + " Mood";
             QCOMPARE(clip.state, SessionRecord::State::Done);
