@@ -13,8 +13,7 @@ namespace {
 // What a timer does when its interval is up.
 void fire(QObject *screen, const char *timer)
 {
-    auto *t = screen->findChild<QTimer *>(QString::fromLatin1(timer));
-    if (t->isActive()) {
+    if (auto *t = screen->findChild<QTimer *>(QString::fromLatin1(timer)); t->isActive()) {
         QTimerEvent tick(t->timerId());
         QCoreApplication::sendEvent(t, &tick);
     }
