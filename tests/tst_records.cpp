@@ -10,9 +10,12 @@ namespace {
 // "done:a.csv b.csv" as a clip's entry; "not yet:" has no files. The states in their order.
 SessionRecord::Clip entry(const QString &text)
 {
+    SessionRecord::Clip clip;
+    clip.clip = QStringLiteral("a.avi");
     const int state = QStringList{"not yet", "recovered", "done"}.indexOf(text.section(':', 0, 0));
-    return {"a.avi", SessionRecord::State(state),
-            text.section(':', 1).split(' ', Qt::SkipEmptyParts)};
+    clip.state = SessionRecord::State(state);
+    clip.files = text.section(':', 1).split(' ', Qt::SkipEmptyParts);
+    return clip;
 }
 
 // The whole study rated by one participant, from the setup form to "Thank you!".
@@ -177,9 +180,8 @@ private slots:
         typeParticipant(first, folder, participant, true);
         rateClip(first);
         const QString name = QFileInfo(first.order.session()->recordPath()).fileName();
-        QVERIFY2(name.contains(QRegularExpression(
-                     " session \\d{4}-\\d\\d-\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d\\.json$")),
-                 qPrintable(name));
+        const QRegularExpression named(" session \\d{4}(-\\d\\d){2} \\d\\d(\\.\\d\\d){2}\\.json$");
+        QVERIFY2(name.contains(named), qPrintable(name));
         QCOMPARE(folder.record(name).participant, participant);
         QCOMPARE(folder.files("* practice Mood.csv").size(), 1);
         // Typed again, the session is found.

@@ -14,9 +14,8 @@ PARTICIPANT = "P 7"
 def write_study(run, **fields):
     study = dict(title="Pilot", variables=["Mood"], practice="practice.avi",
                  clips=["a.avi", "b.avi"], results="results", **fields)
-    path = run.work / "study.json"
-    path.write_text(json.dumps(study))
-    return path
+    (run.work / "study.json").write_text(json.dumps(study))
+    return run.work / "study.json"
 
 
 def step(run):
