@@ -3,8 +3,6 @@
 // A study of made clips in a temporary folder, and a participant's way through it on the fake
 // player: what the study tests share.
 
-#include "sessionrecord.h"
-#include "studyfile.h"
 #include "support.h"
 
 #include <QDir>
@@ -38,16 +36,28 @@ struct StudyFolder
 
     QTemporaryDir dir;
     Study study;
+    QRandomGenerator random{3}; // the participants' orders
 };
 
-// Up to the setup form of a study, with the participant typed; "Ok" pressed.
-inline void typeParticipant(Session &s, const StudyFolder &folder, QRandomGenerator *random,
-                            const QString &participant)
+// Up to the setup form of a study, with the participant typed; "Ok" pressed, and where asked on
+// through the instructions to the first clip's screen.
+inline void typeParticipant(Session &s, StudyFolder &folder, const QString &participant,
+                            bool onToClips = false)
 {
-    s.order.setStudy(folder.study, random);
+    s.order.setStudy(folder.study, &folder.random);
     VariableForm &form = s.toSetupForm();
     child<QLineEdit>(&form, "Text1")->setText(participant);
     child<QPushButton>(&form, "Command1")->click();
+    if (onToClips)
+        child<QPushButton>(s.order.instructionsForm(), "Command1")->click();
+}
+
+// The run of a study's clip that ended without a word: its journal of one second.
+inline void leaveStudyJournal(const QString &home, const StudyFolder &folder,
+                              const StudySession &session, int clip)
+{
+    leaveJournal(home, makeRecord(false), 1, Journal::thisComputer(),
+                 {folder.results(), session.resultsName(clip), session.recordPath(), clip});
 }
 
 // The clip's screen's "Start": its rating screen.

@@ -7,43 +7,40 @@
 #include "session.h"
 #include "testmain.h"
 
-#include "runjournal.h"
-#include "setuprecord.h"
-
 #include <QApplication>
-#include <QCheckBox>
+#include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <functional>
 
 inline SetupRecord makeRecord(bool two, const QString &v1 = "Mood", const QString &v2 = "Stress")
 {
-    SetupRecord r;
-    r.SubjectName = "Ann";
-    r.Variable = v1;
-    r.Variable2Enabled = two;
-    r.Variable2 = two ? v2 : QString();
-    r.DateText = "6.12.2026";
-    r.FileFullPath = "/clips/clip.avi";
-    return r;
+    return {"Ann", v1, two ? v2 : QString(), "6.12.2026", two, "/clips/clip.avi"};
 }
 
 // A stored sample as the rating screen hands it to the journal, a second a row.
 inline RunEvent sample(int row, int level1, int level2)
 {
-    RunEvent event;
-    event.kind = RunEvent::Kind::Sample;
-    event.row = row;
-    event.level1 = level1;
-    event.level2 = level2;
-    event.time = (row - 1) * 1000;
-    return event;
+    return {(row - 1) * 1000, RunEvent::NoMedia, RunEvent::Kind::Sample, 0, level1, level2, row};
+}
+
+// A journal as a run that ended leaves it, written through the real journal and let go: rows 2
+// on hold level row % 6.
+inline const QDateTime Started({2026, 12, 6}, {10, 54});
+inline QString leaveJournal(const QString &dir, const SetupRecord &record, int samples,
+                            const QString &computer = Journal::thisComputer(),
+                            const Journal::StudyPlace &study = {})
+{
+    RunJournal journal(dir, record, false, Started, computer, study);
+    for (int row = 2; row < samples + 2; ++row)
+        journal.append(61, sample(row, qint16(row % 6), 0));
+    journal.flush();
+    return journal.path();
+}
+
+inline QStringList journals(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("*") + RunJournal::Suffix}, QDir::Files);
 }
 
 inline QByteArray readAll(const QString &path)

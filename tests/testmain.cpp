@@ -26,10 +26,9 @@ int main(int argc, char *argv[])
 {
     const auto found = argc >= 2 ? cases().find(argv[1]) : cases().end();
     if (found == cases().end()) {
-        std::fprintf(stderr, "usage: %s CASE [QtTest's arguments]\ncases:", argv[0]);
+        std::fprintf(stderr, "usage: %s CASE [QtTest's arguments], CASE one of:\n", argv[0]);
         for (const auto &[name, run] : cases())
-            std::fprintf(stderr, " %s", name.c_str());
-        std::fprintf(stderr, "\n");
+            std::fprintf(stderr, "  %s\n", name.c_str());
         return 2;
     }
     // QtTest sees the program and its own arguments, without the case's name.

@@ -4,19 +4,15 @@
 
 #include "collatedialogs.h"
 #include "files.h"
-#include "outputform.h"
-#include "resultsfile.h"
 #include "support.h"
 
 #include <QChart>
 #include <QComboBox>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLegendMarker>
 #include <QSignalSpy>
 #include <QTextDocumentFragment>
-#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -53,9 +49,13 @@ private slots:
         QTest::addColumn<QByteArray>("written"); // in the results file
         QTest::addColumn<QString>("offered");    // the spreadsheet export's default name
         QTest::addColumn<QString>("warned");     // under the field, as the name is typed
+        const auto row = [](const char *tag, const QString &typed, const QString &kept,
+                            const QByteArray &written, const QString &offered, const char *warned) {
+            QTest::newRow(tag) << typed << kept << written << offered << QString(warned);
+        };
         // ASCII names, kept, shown and written as typed, with no warning.
-        const auto asTyped = [](const char *tag, const QString &typed, const QString &offered) {
-            QTest::newRow(tag) << typed << typed << typed.toLatin1() << offered << QString();
+        const auto asTyped = [&](const char *tag, const QString &typed, const QString &offered) {
+            row(tag, typed, typed, typed.toLatin1(), offered, "");
         };
         asTyped("comma and quotes", "Smith, \"Jr\" Ann", "Smith, _Jr_ Ann Smith, _Jr_ Ann.csv");
         asTyped("ampersand", "R&D", "R&D R&D.csv");
@@ -64,16 +64,11 @@ private slots:
         asTyped("only dots", "..", "Dialtrace results.csv");
         asTyped("10,000 characters", QString(10000, 'x'),
                 QString(Files::MaxNameBytes, 'x') + ".csv");
-        QTest::newRow("line breaks") << "A\nB\r\nC\u2029D"
-                                     << "A B C D" << QByteArray("A B C D") << "A B C D A B C D.csv"
-                                     << "";
-        QTest::newRow("outside Windows-1252")
-            << "Zoë 😀/中"
-            << "Zoë 😀/中" << QByteArray("Zo\xEB ?/?") << "Zoë 😀_中 Zoë 😀_中.csv"
-            << "😀, 中 will be written as ?";
-        QTest::newRow("Greek") << "Χαρά?"
-                               << "Χαρά?" << QByteArray("?????") << "Χαρά_ Χαρά_.csv"
-                               << "Χ, α, ρ, ά will be written as ?";
+        row("line breaks", "A\nB\r\nC\u2029D", "A B C D", "A B C D", "A B C D A B C D.csv", "");
+        row("outside Windows-1252", "Zoë 😀/中", "Zoë 😀/中", "Zo\xEB ?/?", "Zoë 😀_中 Zoë 😀_中.csv",
+            "😀, 中 will be written as ?");
+        row("Greek", "Χαρά?", "Χαρά?", "?????", "Χαρά_ Χαρά_.csv",
+            "Χ, α, ρ, ά will be written as ?");
     }
     void names()
     {
@@ -122,23 +117,17 @@ private slots:
         QTemporaryDir outside;
         const QString target = outside.filePath("precious.txt");
         const QString results = s.order.resultsFilePath();
-        if (kind == "link")
-            QVERIFY(writeAll(target, "precious") && QFile::link(target, results));
-        else if (kind == "dangling")
-            QVERIFY(QFile::link(target, results));
-        else if (kind == "directory")
-            QVERIFY(QDir().mkpath(results));
-        else
-            QCOMPARE(::mkfifo(QFile::encodeName(results).constData(), 0644), 0);
+        QVERIFY(kind != "link" || writeAll(target, "precious"));
+        QVERIFY(kind == "directory" ? QDir().mkpath(results)
+                : kind == "fifo"    ? ::mkfifo(QFile::encodeName(results).constData(), 0644) == 0
+                                    : QFile::link(target, results));
         MainForm &rating = s.record(false, 30.0, 2);
-        bool recordingDuringMessage = true;
-        s.dialogs.onMessage = [&](const QString &) {
-            recordingDuringMessage = rating.isRecording();
-        };
+        bool recordingWhenTold = true;
+        s.dialogs.onMessage = [&](const QString &) { recordingWhenTold = rating.isRecording(); };
         OutputForm &output = s.finish();
         QCOMPARE(s.dialogs.messages.size(), 1);
         QVERIFY(s.dialogs.messages[0].contains("could not be saved"));
-        QVERIFY(!recordingDuringMessage);
+        QVERIFY(!recordingWhenTold);
         QCOMPARE(readAll(target), QByteArray(kind == "link" ? "precious" : ""));
         QCOMPARE(QFileInfo::exists(target), kind == "link");
         QSignalSpy ended(&s.order, &ScreenOrder::ended);
@@ -190,8 +179,7 @@ private slots:
         OutputForm &output = s.finish();
         const QString results = s.order.resultsFilePath();
         const QByteArray ours = readAll(results);
-        QVERIFY(QFile::link(results, s.path("link")));
-        QVERIFY(QDir().mkpath(s.path("folder")));
+        QVERIFY(QFile::link(results, s.path("link")) && QDir().mkpath(s.path("folder")));
         if (otherRun)
             QVERIFY(writeAll(results, "another run"));
         s.dialogs.saveAnswers = {s.path(destination)};

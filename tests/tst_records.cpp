@@ -1,44 +1,29 @@
 // Session records that never lie: states that only move forward, two computers on one record,
 // a record that cannot be written, long names, a participant typed twice, balanced orders.
 
-#include "recovery.h"
 #include "studyfolder.h"
 
 #include <QRegularExpression>
 
 namespace {
 
-// "done:a.csv b.csv" as a clip's entry; "not yet:" has no files.
+// "done:a.csv b.csv" as a clip's entry; "not yet:" has no files. The states in their order.
 SessionRecord::Clip entry(const QString &text)
 {
     SessionRecord::Clip clip;
     clip.clip = QStringLiteral("a.avi");
-    const QString state = text.section(':', 0, 0);
-    clip.state = state == "done"        ? SessionRecord::State::Done
-                 : state == "recovered" ? SessionRecord::State::Recovered
-                                        : SessionRecord::State::NotYet;
+    const int state = QStringList{"not yet", "recovered", "done"}.indexOf(text.section(':', 0, 0));
+    clip.state = SessionRecord::State(state);
     clip.files = text.section(':', 1).split(' ', Qt::SkipEmptyParts);
     return clip;
 }
 
-SessionRecord recordOf(const QString &participant, const QString &clip)
-{
-    return {"Debate", participant, "today", {entry(clip)}};
-}
-
 // The whole study rated by one participant, from the setup form to "Thank you!".
-void rateAll(Session &s, const StudyFolder &folder, QRandomGenerator *random,
-             const QString &participant)
+void rateAll(Session &s, StudyFolder &folder, const QString &participant)
 {
-    typeParticipant(s, folder, random, participant);
-    child<QPushButton>(s.order.instructionsForm(), "Command1")->click();
+    typeParticipant(s, folder, participant, true);
     while (stepText(s) != ThankYouText)
         rateClip(s);
-}
-
-QStringList journalsIn(const QString &home)
-{
-    return QDir(home).entryList({"*.dialtrace-journal"}, QDir::Files);
 }
 
 } // namespace
@@ -54,31 +39,19 @@ private slots:
         QTest::addColumn<QString>("participant2");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QStringList>("extra");
-        QTest::newRow("done over not yet") << "not yet:"
-                                           << "done:b.csv"
-                                           << "P1"
-                                           << "done:b.csv" << QStringList{};
-        QTest::newRow("recovered never over done") << "done:a.csv"
-                                                   << "recovered:r.csv"
-                                                   << "P1"
-                                                   << "done:a.csv" << QStringList{"r.csv"};
-        QTest::newRow("done over recovered, the partial kept")
-            << "recovered:r.csv"
-            << "done:a.csv"
-            << "P1"
-            << "done:a.csv" << QStringList{"r.csv"};
-        QTest::newRow("two complete runs: the first stays") << "done:a.csv"
-                                                            << "done:b.csv"
-                                                            << "P1"
-                                                            << "done:a.csv" << QStringList{"b.csv"};
-        QTest::newRow("the same run twice") << "done:a.csv"
-                                            << "done:a.csv"
-                                            << "P1"
-                                            << "done:a.csv" << QStringList{};
-        QTest::newRow("another participant's record") << "not yet:"
-                                                      << "done:b.csv"
-                                                      << "P2"
-                                                      << "not yet:" << QStringList{};
+        const auto row = [](const char *tag, const QString &first, const QString &second,
+                            const QString &expected, const QStringList &extra,
+                            const QString &participant2 = "P1") {
+            QTest::newRow(tag) << first << second << participant2 << expected << extra;
+        };
+        row("done over not yet", "not yet:", "done:b.csv", "done:b.csv", {});
+        row("recovered never over done", "done:a.csv", "recovered:r.csv", "done:a.csv", {"r.csv"});
+        row("done over recovered, the partial kept", "recovered:r.csv", "done:a.csv", "done:a.csv",
+            {"r.csv"});
+        row("two complete runs: the first stays", "done:a.csv", "done:b.csv", "done:a.csv",
+            {"b.csv"});
+        row("the same run twice", "done:a.csv", "done:a.csv", "done:a.csv", {});
+        row("another participant's record", "not yet:", "done:b.csv", "not yet:", {}, "P2");
     }
     void merging()
     {
@@ -86,30 +59,34 @@ private slots:
         QFETCH(QString, second);
         QFETCH(QString, participant2);
         QFETCH(QString, expected);
-        const SessionRecord::Clip clip =
-            merged(recordOf("P1", first), recordOf(participant2, second)).clips[0];
+        const SessionRecord::Clip clip = merged({"Debate", "P1", "today", {entry(first)}},
+                                                {"Debate", participant2, "today", {entry(second)}})
+                                             .clips[0];
         QCOMPARE(clip.state, entry(expected).state);
         QCOMPARE(clip.files, entry(expected).files);
         QTEST(clip.extra, "extra");
     }
 
     // Two computers resume one participant at once: each clip is rated once, by whichever
-    // computer starts it first, and the record names every run.
+    // computer starts it first, and the record names every run. Records of another study in the
+    // results folder are named once, when the setup form shows.
     void twoComputersResumeOneRecord()
     {
         StudyFolder folder;
-        QRandomGenerator random(5);
+        QVERIFY(QDir().mkpath(folder.results()));
+        writeAll(folder.results("P9 session 1.json"),
+                 SessionFile::bytes(SessionRecord{"Pilot", "P9", "", {entry("done:x.csv")}}));
         {
             Session first;
-            typeParticipant(first, folder, &random, "P01");
-            child<QPushButton>(first.order.instructionsForm(), "Command1")->click();
+            typeParticipant(first, folder, "P01", true);
+            QCOMPARE(first.dialogs.messages,
+                     QStringList{"1 session record of another study, Pilot, left out."});
             rateClip(first);
         }
         Session one, two;
         for (Session *s : {&one, &two}) {
             s->dialogs.confirmAnswer = true;
-            typeParticipant(*s, folder, &random, "P01");
-            child<QPushButton>(s->order.instructionsForm(), "Command1")->click();
+            typeParticipant(*s, folder, "P01", true);
         }
         // Both wait on "Clip 1 of 3"; one takes it, and a Start on a clip the other computer
         // has done meanwhile goes on to the next.
@@ -134,40 +111,13 @@ private slots:
         QCOMPARE(named, folder.files("P01 * Mood*.csv"));
 
         // Two sessions that each hold what they rated: every write reads the other's first.
-        auto a = *StudySession::begin(folder.study, "P02", "", random, nullptr);
+        auto a = *StudySession::begin(folder.study, "P02", "", folder.random, nullptr);
         auto b = a;
         QVERIFY(a.saveResults(1, "r", "e", nullptr) && b.saveResults(2, "r", "e", nullptr));
         QVERIFY(a.markDone(1, true, 2, nullptr) && b.markDone(2, true, 2, nullptr));
         const SessionRecord both = *SessionFile::read(a.recordPath());
         QCOMPARE(both.clips[1].state, SessionRecord::State::Done);
         QCOMPARE(both.clips[2].state, SessionRecord::State::Done);
-    }
-
-    // A computer that starts again after the clip it died in was done elsewhere keeps that
-    // clip's results, and names its own partial run beside them.
-    void recoveryKeepsADoneClip()
-    {
-        StudyFolder folder;
-        QRandomGenerator random(3);
-        Session first;
-        rateAll(first, folder, &random, "P01");
-        const StudySession session = *first.order.session();
-        const QString record = session.recordPath();
-        const QStringList doneFiles = folder.record(QFileInfo(record).fileName()).clips[2].files;
-        {
-            RunJournal journal(first.home, makeRecord(false), false, QDateTime::currentDateTime(),
-                               Journal::thisComputer(),
-                               {folder.results(), session.resultsName(2), record, 2});
-            journal.append(61, sample(2, 3, 0));
-            journal.flush();
-        }
-        Session next(&first);
-        next.order.start();
-        const SessionRecord::Clip clip = folder.record(QFileInfo(record).fileName()).clips[2];
-        QCOMPARE(clip.state, SessionRecord::State::Done);
-        QCOMPARE(clip.files, doneFiles);
-        QCOMPARE(clip.extra.size(), 2);
-        QVERIFY(clip.extra[0].endsWith(" (recovered).csv"));
     }
 
     // The results are written but the record cannot be: the study goes on, the operator is told
@@ -183,12 +133,10 @@ private slots:
     {
         QFETCH(bool, endsFirst);
         StudyFolder folder;
-        QRandomGenerator random(3);
         FailingDisk disk;
         QTemporaryDir home;
         auto s = std::make_unique<Session>(home.path());
-        typeParticipant(*s, folder, &random, "P01");
-        child<QPushButton>(s->order.instructionsForm(), "Command1")->click();
+        typeParticipant(*s, folder, "P01", true);
         const QString record = QFileInfo(s->order.session()->recordPath()).fileName();
         disk.refusedNames = "P01 session";
         rateClip(*s);
@@ -197,13 +145,13 @@ private slots:
         QVERIFY(s->dialogs.messages[0].contains(record));
         QVERIFY(!s->dialogs.messages[0].contains("could not be saved"));
         QCOMPARE(stepText(*s), QStringLiteral("Clip 1 of 3"));
-        QTRY_COMPARE(journalsIn(home.path()).size(), 1);
+        QTRY_COMPARE(journals(home.path()).size(), 1);
         disk.refusedNames.clear();
         if (endsFirst) {
             s->order.closeAll();
             s.reset();
             Session next(home.path());
-            next.order.setStudy(folder.study, &random);
+            next.order.setStudy(folder.study, &folder.random);
             next.order.start();
             QVERIFY(next.dialogs.messages.value(0).contains("is now in"));
         } else {
@@ -214,7 +162,7 @@ private slots:
         QCOMPARE(practice.state, SessionRecord::State::Done);
         QCOMPARE(practice.files, folder.files("P01 practice Mood*"));
         QVERIFY(practice.complete);
-        QTRY_COMPARE(journalsIn(home.path()), QStringList{});
+        QTRY_COMPARE(journals(home.path()), QStringList{});
     }
 
     // A name of any length keeps the session's date, the clip and the variable in its files.
@@ -228,33 +176,40 @@ private slots:
     {
         QFETCH(QString, participant);
         StudyFolder folder;
-        QRandomGenerator random(3);
         Session first;
-        typeParticipant(first, folder, &random, participant);
-        child<QPushButton>(first.order.instructionsForm(), "Command1")->click();
+        typeParticipant(first, folder, participant, true);
         rateClip(first);
         const QString name = QFileInfo(first.order.session()->recordPath()).fileName();
-        QVERIFY2(name.contains(QRegularExpression(
-                     " session \\d{4}-\\d\\d-\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d\\.json$")),
-                 qPrintable(name));
+        const QRegularExpression named(" session \\d{4}(-\\d\\d){2} \\d\\d(\\.\\d\\d){2}\\.json$");
+        QVERIFY2(name.contains(named), qPrintable(name));
         QCOMPARE(folder.record(name).participant, participant);
         QCOMPARE(folder.files("* practice Mood.csv").size(), 1);
         // Typed again, the session is found.
         Session again(&first);
-        typeParticipant(again, folder, &random, participant);
+        typeParticipant(again, folder, participant);
         QCOMPARE(again.dialogs.questions.size(), 1);
         QVERIFY(again.dialogs.questions[0].contains("has done 0 of 3 clips"));
     }
 
     // A participant typed again after a whole session is asked about; No goes back to the form.
+    // The start before it finds the journal of a clip that computer died in, done elsewhere
+    // meanwhile: the clip keeps its results, and the partial run is named beside them.
     void doneAlready()
     {
         StudyFolder folder;
-        QRandomGenerator random(3);
         Session first;
-        rateAll(first, folder, &random, "P01");
+        rateAll(first, folder, "P01");
+        const StudySession session = *first.order.session();
+        const QString record = QFileInfo(session.recordPath()).fileName();
+        const QStringList doneFiles = folder.record(record).clips[2].files;
+        leaveStudyJournal(first.home, folder, session, 2);
         Session again(&first);
-        typeParticipant(again, folder, &random, "P01");
+        typeParticipant(again, folder, "P01");
+        const SessionRecord::Clip clip = folder.record(record).clips[2];
+        QCOMPARE(clip.state, SessionRecord::State::Done);
+        QCOMPARE(clip.files, doneFiles);
+        QCOMPARE(clip.extra.size(), 2);
+        QVERIFY(clip.extra[0].endsWith(" (recovered).csv"));
         QCOMPARE(again.dialogs.questions, QStringList{doneAlreadyQuestion(
                                               "P01", QDate::currentDate().toString("yyyy-MM-dd"))});
         QVERIFY(again.order.variableForm()->isVisible());
@@ -266,19 +221,22 @@ private slots:
     }
 
     // Orders in turn: over whole rounds of participants every clip stands in every position,
-    // and follows every other clip, equally often; the practice clip stays first.
+    // and follows every other clip, equally often; shuffled, each participant gets an order of
+    // their own. The practice clip stays first.
     void balancedOrders_data()
     {
         QTest::addColumn<QByteArray>("order");
         QTest::addColumn<int>("clips");
-        QTest::newRow("balanced, 4 clips") << QByteArray(R"("order": "balanced")") << 4;
+        QTest::addColumn<bool>("even"); // otherwise at random: every place taken, not evenly
+        QTest::newRow("balanced, 4 clips") << QByteArray(R"("order": "balanced")") << 4 << true;
         QTest::newRow("balanced, 3 clips: the square and its mirror")
-            << QByteArray(R"("order": "balanced")") << 3;
+            << QByteArray(R"("order": "balanced")") << 3 << true;
+        QTest::newRow("shuffled") << QByteArray(R"("order": "shuffled")") << 3 << false;
         QTest::newRow("listed by hand")
             << QByteArray(R"("orders": [["a.avi", "b.avi", "c.avi"], ["c.avi", "b.avi", "a.avi"],
                ["b.avi", "c.avi", "a.avi"], ["b.avi", "a.avi", "c.avi"], ["a.avi", "c.avi", "b.avi"],
                ["c.avi", "a.avi", "b.avi"]])")
-            << 3;
+            << 3 << true;
     }
     void balancedOrders()
     {
@@ -308,24 +266,13 @@ private slots:
         }
         QCOMPARE(places.size(), clips * clips);
         QCOMPARE(pairs.size(), clips * (clips - 1));
+        QFETCH(bool, even);
+        if (!even)
+            return;
         for (const int count : places)
             QCOMPARE(count, 24 / clips);
         for (const int count : pairs)
             QCOMPARE(count, pairs.first());
-    }
-
-    // Records of another study in the results folder are named once, when the setup form shows.
-    void otherStudiesNamed()
-    {
-        StudyFolder folder;
-        QVERIFY(QDir().mkpath(folder.results()));
-        writeAll(folder.results("P9 session 1.json"),
-                 SessionFile::bytes(SessionRecord{"Pilot", "P9", "", {entry("done:x.csv")}}));
-        QRandomGenerator random(3);
-        Session s;
-        typeParticipant(s, folder, &random, "P01");
-        QCOMPARE(s.dialogs.messages,
-                 QStringList{"1 session record of another study, Pilot, left out."});
     }
 };
 

@@ -1,30 +1,12 @@
 // What a start finds left behind: journals of ended runs, of runs that go on elsewhere, journals
 // that cannot be read or checked, and the results a later run kept before replacing them.
 
-#include "recordtable.h"
-#include "recovery.h"
-#include "resultsfile.h"
-#include "runjournal.h"
+#include "lockedfile.h"
 #include "support.h"
-
-#include <QDir>
 
 #include <utime.h>
 
 namespace {
-
-const QDateTime Started({2026, 12, 6}, {10, 54});
-
-// A journal as a run that ended leaves it: written through the real journal, then let go.
-QString leaveJournal(const QString &dir, const SetupRecord &record, int samples,
-                     const QString &computer = Journal::thisComputer())
-{
-    RunJournal journal(dir, record, false, Started, computer);
-    for (int row = 2; row < samples + 2; ++row)
-        journal.append(61, sample(row, qint16(row % 6), 0));
-    journal.flush();
-    return journal.path();
-}
 
 QStringList files(const QString &dir, const QString &pattern = "*")
 {
@@ -56,9 +38,8 @@ private slots:
             journal->append(61, sample(row, 1 - row, row - 1));
         journal->flush();
         // Its run still goes on: no other copy touches the journal.
-        alive.order.start();
-        QCOMPARE(alive.dialogs.messages, QStringList{});
-        QCOMPARE(files(alive.home, "*.dialtrace-journal").size(), 1);
+        QCOMPARE(startIn(alive), QStringList{});
+        QCOMPARE(journals(alive.home).size(), 1);
 
         // The process ends without a word: its lock goes with it, the journal stays (here as if
         // it ended while the journal was being created).
@@ -72,22 +53,19 @@ private slots:
         const QString message = next.dialogs.messages[0];
         const QString copy = "Recovered Ann Mood 2026-12-06 10.54.00 (2).csv";
         for (const QString &part :
-             {QStringLiteral("\"Ann\""), QStringLiteral("\"Mood\""), QStringLiteral("\"Stress\""),
-              QStringLiteral("4 seconds"), copy})
+             QStringList{"\"Ann\"", "\"Mood\"", "\"Stress\"", "4 seconds", copy})
             QVERIFY2(message.contains(part), qPrintable(message));
         // Read back by the results file's reader: the four seconds stored, in rows 2 to 5.
         ResultsRun run;
         QVERIFY(ResultsFile::read(alive.path(copy), &run, nullptr));
+        QCOMPARE(run.date, QStringLiteral("6.12.2026"));
         QCOMPARE(run.variables, (QStringList{"Mood", "Stress"}));
         QCOMPARE(run.levels[0].mid(2, 4), (QList<qint8>{-1, -2, -3, -4}));
         QCOMPARE(run.levels[1].mid(2, 4), (QList<qint8>{1, 2, 3, 4}));
         QCOMPARE(readAll(alive.path(name)), QByteArray("someone else's file"));
         QCOMPARE(QDir(alive.home).entryList({"*.part"}), QStringList{});
         QVERIFY(next.order.splash()->isVisible());
-
-        Session again(&alive);
-        again.order.start();
-        QCOMPARE(again.dialogs.messages, QStringList{});
+        QCOMPARE(startIn(alive), QStringList{});
     }
 
     // A journal saved whose removal failed was marked first: the next start takes it away
@@ -101,9 +79,9 @@ private slots:
             disk.removeError = EACCES;
             startIn(host);
         }
-        QCOMPARE(files(host.home, "*.dialtrace-journal").size(), 1);
-        startIn(host);
-        QCOMPARE(files(host.home, "*.dialtrace-journal"), QStringList{});
+        QCOMPARE(journals(host.home).size(), 1);
+        QCOMPARE(startIn(host), QStringList{});
+        QCOMPARE(journals(host.home), QStringList{});
         QCOMPARE(files(host.home, "Recovered*").size(), 2); // the results and their event log
     }
 
@@ -118,9 +96,7 @@ private slots:
         QTest::addColumn<QString>("named"); // what the message says, empty: no message
         QTest::addColumn<bool>("recovered");
         const QString here = Journal::thisComputer();
-        QTest::newRow("lock fails with EBADF")
-            << EBADF << here << false << false << 0 << "could not be checked" << false;
-        QTest::newRow("lock fails with ENOLCK")
+        QTest::newRow("lock fails")
             << ENOLCK << here << false << false << 0 << "could not be checked" << false;
         QTest::newRow("another computer's, live")
             << 0 << "lab-pc-7" << false << true << 0 << "" << false;
@@ -145,17 +121,9 @@ private slots:
         FailingDisk disk;
         QFETCH(bool, shared);
         disk.shared = shared;
-        std::unique_ptr<RunJournal> running;
-        QString path;
-        if (live) {
-            running = std::make_unique<RunJournal>(host.home, makeRecord(false), false, Started,
-                                                   computer);
-            running->append(61, sample(2, 1, 0));
-            running->flush();
-            path = running->path();
-        } else {
-            path = leaveJournal(host.home, makeRecord(false), 3, computer);
-        }
+        const QString path = leaveJournal(host.home, makeRecord(false), 3, computer);
+        LockedFile running; // a live run holds its journal's lock
+        QVERIFY(!live || running.open(path) == 0);
         const QByteArray bytes = readAll(path);
         const utimbuf touched{time(nullptr) - age, time(nullptr) - age};
         QCOMPARE(::utime(QFile::encodeName(path).constData(), &touched), 0);
@@ -203,67 +171,62 @@ private slots:
         QCOMPARE(startIn(host), QStringList{});
     }
 
-    // Damaged lines are passed over: the samples after them are saved too.
-    void damagedLinesAreSkipped()
+    // Damaged lines are passed over: the samples after them are saved too. A file system that
+    // takes short names only gets the short name; names that arg() would read as markers stay as
+    // typed.
+    void damagedJournalWithOddNames()
     {
         Session host;
-        const QString path = leaveJournal(host.home, makeRecord(false), 5);
+        SetupRecord record = makeRecord(false, "%1");
+        record.SubjectName = "100%2 " + QString(100, 'x');
+        const QString path = leaveJournal(host.home, record, 5);
         QByteArray bytes = readAll(path);
         // A disk that lost what it was given leaves zeros where the third sample was.
         const qsizetype third = bytes.indexOf("\n3,3,0,61,") + 1;
         QVERIFY(third > 0);
         bytes.replace(third, bytes.indexOf('\n', third) - third, QByteArray(8, '\0'));
         QVERIFY(writeAll(path, bytes));
-        const QStringList messages = startIn(host);
-        QVERIFY2(messages.value(0).contains("4 seconds stored"), qPrintable(messages.value(0)));
-        const QByteArray results =
-            readAll(host.path(files(host.home, "Recovered*[0-9].csv").value(0)));
-        QVERIFY(results.contains("\r\n2,2\r\n3,\r\n4,4\r\n5,5\r\n6,0\r\n7,\r\n"));
-    }
-
-    // Saved but not removed at an earlier start: never saved twice.
-    void recoveredJournalIsNotSavedAgain()
-    {
-        Session host;
-        const QString path = leaveJournal(host.home, makeRecord(false), 2);
-        QVERIFY(writeAll(path, readAll(path) + Journal::RecoveredMark));
-        QCOMPARE(startIn(host), QStringList{});
-        QCOMPARE(files(host.home), QStringList{});
-    }
-
-    // A file system that takes short names only gets the short name; names that arg() would
-    // read as markers stay as typed.
-    void namesThatSurvive()
-    {
-        Session host;
-        SetupRecord record = makeRecord(false, "%1");
-        record.SubjectName = "100%2 " + QString(100, 'x');
-        leaveJournal(host.home, record, 2);
         FailingDisk disk;
         disk.longestName = 50;
         const QStringList messages = startIn(host);
         QVERIFY2(messages.value(0).contains("Subject \"100%2 x") &&
-                     messages.value(0).contains("variable \"%1\": 2 seconds"),
+                     messages.value(0).contains("variable \"%1\": 4 seconds stored"),
                  qPrintable(messages.value(0)));
-        QCOMPARE(files(host.home), (QStringList{"Recovered run 2026-12-06 10.54.00.csv",
-                                                "Recovered run 2026-12-06 10.54.00.events.csv"}));
-        QCOMPARE(startIn(host), QStringList{});
+        const QString name = "Recovered run 2026-12-06 10.54.00";
+        QCOMPARE(files(host.home), (QStringList{name + ".csv", name + ".events.csv"}));
+        QVERIFY(readAll(host.path(name + ".csv"))
+                    .contains("\r\n2,2\r\n3,\r\n4,4\r\n5,5\r\n6,0\r\n7,\r\n"));
     }
 
     // Two runs in a row, the first never exported: it is kept byte for byte beside temp.csv
-    // before the second replaces it, and the next start names it once.
+    // before the second replaces it, and the next start names it once; where it cannot be kept,
+    // temp.csv stays as it is and the user is told.
+    void unexportedRunIsKept_data()
+    {
+        QTest::addColumn<bool>("keepable");
+        QTest::newRow("kept") << true;
+        QTest::newRow("cannot be kept: not replaced") << false;
+    }
     void unexportedRunIsKept()
     {
+        QFETCH(bool, keepable);
         Session first;
         first.record(false, 30.0, 3, [](MainForm &r, int) { r.press(Rating::Button::Increase1); });
         first.finish();
         const QByteArray firstRun = readAll(first.order.resultsFilePath());
         const QByteArray firstEvents = readAll(first.order.eventLogPath());
         QVERIFY(firstEvents.contains(",increase,1,1,"));
+        FailingDisk disk;
+        disk.refusedNames = keepable ? "" : "Unsaved";
         Session second(&first);
         second.record(false, 30.0, 2);
         second.finish();
-        QCOMPARE(second.dialogs.messages, QStringList{});
+        QCOMPARE(second.dialogs.messages.size(), keepable ? 0 : 1);
+        if (!keepable) {
+            QVERIFY(second.dialogs.messages[0].contains("could not be kept"));
+            QCOMPARE(readAll(first.order.resultsFilePath()), firstRun);
+            return;
+        }
         const QStringList kept = files(first.home, "Unsaved Ann Mood *[0-9].csv");
         QCOMPARE(kept.size(), 1);
         QCOMPARE(readAll(first.path(kept[0])), firstRun);
@@ -274,23 +237,6 @@ private slots:
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages[0].contains(kept[0]), qPrintable(messages[0]));
         QCOMPARE(startIn(first), QStringList{});
-    }
-
-    // Where the earlier run cannot be kept, temp.csv stays as it is and the user is told.
-    void unkeptRunIsNotReplaced()
-    {
-        Session first;
-        first.record(false, 30.0, 3);
-        first.finish();
-        const QByteArray firstRun = readAll(first.order.resultsFilePath());
-        FailingDisk disk;
-        disk.refusedNames = "Unsaved";
-        Session second(&first);
-        second.record(false, 30.0, 2);
-        second.finish();
-        QCOMPARE(second.dialogs.messages.size(), 1);
-        QVERIFY(second.dialogs.messages[0].contains("could not be kept"));
-        QCOMPARE(readAll(first.order.resultsFilePath()), firstRun);
     }
 };
 

@@ -1,14 +1,9 @@
 // Studies: a participant's way through many clips, the files in one results folder, the session
-// record, going on after a crash, and several computers writing into one folder.
+// record, and going on after a crash.
 
-#include "eventlog.h"
-#include "outputform.h"
-#include "resultsfile.h"
-#include "runjournal.h"
 #include "studyfolder.h"
 
 #include <QDate>
-#include <QDir>
 #include <QSignalSpy>
 
 class TestStudy : public QObject
@@ -30,9 +25,8 @@ private slots:
         QFETCH(bool, showResults);
         QFETCH(bool, pause);
         StudyFolder folder(showResults, pause ? R"(, "pause": true)" : "");
-        QRandomGenerator random(7);
         Session s;
-        s.order.setStudy(folder.study, &random);
+        s.order.setStudy(folder.study, &folder.random);
         VariableForm &form = s.toSetupForm();
         QCOMPARE(child<QLineEdit>(&form, "Text2")->text(), QStringLiteral("Mood"));
         QVERIFY(child<QLineEdit>(&form, "Text2")->isReadOnly());
@@ -71,7 +65,6 @@ private slots:
         QCOMPARE(records.size(), 1);
         const SessionRecord record = folder.record(records[0]);
         QCOMPARE(record.order(), played);
-        QCOMPARE(record.study, QStringLiteral("Debate"));
         for (const SessionRecord::Clip &clip : record.clips) {
             const QString name = "P01 " + QFileInfo(clip.clip).completeBaseName() + " Mood";
             QCOMPARE(clip.state, SessionRecord::State::Done);
@@ -84,22 +77,6 @@ private slots:
         child<QPushButton>(s.order.studyForm(), "Command1")->click();
         QCOMPARE(ended.count(), 1);
         QCOMPARE(visibleWindows(), QStringList{});
-    }
-
-    // Each participant gets an order of their own; the practice clip always comes first.
-    void ordersDiffer()
-    {
-        StudyFolder folder;
-        QRandomGenerator random(7);
-        QSet<QStringList> orders;
-        for (const QString participant : {"P01", "P02", "P03", "P04"}) {
-            Session s;
-            typeParticipant(s, folder, &random, participant);
-            const QStringList order = s.order.session()->record().order();
-            QCOMPARE(order.first(), QStringLiteral("practice.avi"));
-            orders.insert(order);
-        }
-        QVERIFY(orders.size() > 1);
     }
 
     // A crash in the middle of a study: the recovered run lands in the results folder under the
@@ -118,26 +95,18 @@ private slots:
         QFETCH(bool, rerun);
         StudyFolder folder;
         folder.study.rerunInterrupted = rerun;
-        QRandomGenerator random(3);
         Session first;
-        typeParticipant(first, folder, &random, "P01");
-        child<QPushButton>(first.order.instructionsForm(), "Command1")->click();
+        typeParticipant(first, folder, "P01", true);
         rateClip(first);
         rateClip(first);
         // The third clip starts, and the process dies during it.
         child<QPushButton>(first.order.studyForm(), "Command1")->click();
         const StudySession session = *first.order.session();
-        {
-            RunJournal journal(first.home, makeRecord(false), false, QDateTime::currentDateTime(),
-                               Journal::thisComputer(),
-                               {folder.results(), session.resultsName(2), session.recordPath(), 2});
-            journal.append(61, sample(2, 3, 0));
-            journal.flush();
-        }
+        leaveStudyJournal(first.home, folder, session, 2);
 
         Session next(&first);
         next.dialogs.confirmAnswer = goOn;
-        typeParticipant(next, folder, &random, "P01");
+        typeParticipant(next, folder, "P01");
         QCOMPARE(next.dialogs.messages.size(), 1);
         const QString recovered = session.resultsName(2) + " (recovered).csv";
         QVERIFY2(next.dialogs.messages[0].contains(recovered),
@@ -154,45 +123,21 @@ private slots:
         if (goOn) {
             QCOMPARE(played, rerun ? order.mid(2) : order.mid(3));
             const SessionRecord::Clip interrupted = folder.record(records[0]).clips[2];
-            if (rerun) {
-                // The complete run is the clip's; the partial one is kept and named beside it.
-                QCOMPARE(interrupted.state, SessionRecord::State::Done);
-                QCOMPARE(interrupted.files.first(), session.resultsName(2) + ".csv");
-                QCOMPARE(interrupted.extra.first(), recovered);
-                QVERIFY(interrupted.complete);
-            } else {
-                QCOMPARE(interrupted.state, SessionRecord::State::Recovered);
-                QCOMPARE(interrupted.files.first(), recovered);
-                QVERIFY(!interrupted.complete);
-            }
+            // Rerun, the complete run is the clip's; the partial one is kept and named beside it.
+            QCOMPARE(interrupted.state,
+                     rerun ? SessionRecord::State::Done : SessionRecord::State::Recovered);
+            QCOMPARE(interrupted.files.first(),
+                     rerun ? session.resultsName(2) + ".csv" : recovered);
+            QCOMPARE(interrupted.extra.value(0), rerun ? recovered : QString());
+            QCOMPARE(interrupted.complete, rerun);
             QCOMPARE(interrupted.seconds, rerun ? 2 : 1);
             QCOMPARE(folder.record(records[0]).clips[3].state, SessionRecord::State::Done);
         } else {
+            // The new session's files beside the first's, under names of their own.
             QCOMPARE(played.size(), 4);
+            QCOMPARE(folder.files("P01 practice Mood*.csv").size(), 4);
         }
-        QVERIFY(readAll(folder.results(recovered)).contains("\r\n2,3\r\n"));
-    }
-
-    // Two computers, one results folder, the same participant at the same moment: every file is
-    // made under a name of its own, nothing is written over.
-    void twoComputersOneFolder()
-    {
-        StudyFolder folder;
-        QRandomGenerator random(11);
-        Session one;
-        Session two;
-        typeParticipant(one, folder, &random, "P01");
-        typeParticipant(two, folder, &random, "P01");
-        for (Session *s : {&one, &two}) {
-            child<QPushButton>(s->order.instructionsForm(), "Command1")->click();
-            rateClip(*s);
-        }
-        QCOMPARE(folder.files("P01 practice Mood*.csv"),
-                 (QStringList{"P01 practice Mood (2).csv", "P01 practice Mood (2).events.csv",
-                              "P01 practice Mood.csv", "P01 practice Mood.events.csv"}));
-        QCOMPARE(folder.files("P01 session *.json").size(), 2);
-        for (const QString &record : folder.files("P01 session *.json"))
-            QCOMPARE(folder.record(record).clips[0].state, SessionRecord::State::Done);
+        QVERIFY(readAll(folder.results(recovered)).contains("\r\n2,2\r\n"));
     }
 };
 

@@ -1,17 +1,15 @@
 // The clip with the trace over it: the engine on clips made here with ffmpeg, checked with
 // ffprobe and on decoded frames; its failures; the command line on the real program.
 
+#include "clips.h"
 #include "collatefiles.h"
 #include "collation.h"
 #include "frameblend.h"
 #include "traceoverlay.h"
 
-#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -44,12 +42,10 @@ QStringList probe(const QString &path)
               "stream=codec_name,width,height,avg_frame_rate,duration:format=duration", path})
              .split('\n', Qt::SkipEmptyParts))
         found[line.section('=', 0, 0).remove("streams.stream.")] = line.section('=', 1).remove('"');
-    const QString streams =
-        QStringList{found["0.codec_name"], found["0.width"] + 'x' + found["0.height"],
-                    found["0.avg_frame_rate"], found["1.codec_name"]}
-            .join(' ')
-            .trimmed();
-    return {streams, found["format.duration"], found["0.duration"]};
+    return {(found["0.codec_name"] + ' ' + found["0.width"] + 'x' + found["0.height"] + ' ' +
+             found["0.avg_frame_rate"] + ' ' + found["1.codec_name"])
+                .trimmed(),
+            found["format.duration"], found["0.duration"]};
 }
 
 QImage frameAt(const QString &video, const QString &png)
@@ -68,31 +64,26 @@ class TestVideo : public QObject
     QTemporaryDir m_dir;
     QStringList m_runs;
     Collation m_collation;
-    QMap<QString, QString> m_videos;
 
     QString exported(const QString &clip)
     {
-        if (!m_videos.contains(clip)) {
-            m_videos[clip] = m_dir.filePath(clip + ".out.mp4");
-            QString error;
-            if (TraceOverlay::writeTraceVideo(m_collation, m_dir.filePath(clip), m_videos[clip], false,
-                                         nullptr, &error) != VideoExport::Outcome::Written)
-                qWarning("%s", qPrintable(error));
-        }
-        return m_videos[clip];
+        const QString video = m_dir.filePath(clip + ".out.mp4");
+        QString error;
+        if (!QFile::exists(video) &&
+            TraceOverlay::writeTraceVideo(m_collation, m_dir.filePath(clip), video, false, nullptr,
+                                          &error) != VideoExport::Outcome::Written)
+            qWarning("%s", qPrintable(error));
+        return video;
     }
 
 private slots:
     void initTestCase()
     {
-        const QString tone = "sine=frequency=440:sample_rate=44100:duration=";
-        const QString blue = "color=c=0x3060c0:size=320x240:rate=25:duration=4";
-        const QStringList h264 = {"-c:v", "libx264", "-pix_fmt", "yuv420p"};
-        const QStringList quiet = {"-v", "error", "-nostdin", "-f", "lavfi", "-i"};
-        run("ffmpeg", quiet + QStringList{blue, "-f", "lavfi", "-i", tone + "4"} + h264 +
-                          QStringList{"-c:a", "aac", m_dir.filePath("blue.mp4")});
-        run("ffmpeg", quiet + QStringList{blue} + h264 + QStringList{m_dir.filePath("mute.mp4")});
-        run("ffmpeg", quiet + QStringList{tone + "3.01", m_dir.filePath("tone.wav")});
+        for (const bool sound : {true, false})
+            QCOMPARE(makeClip(m_dir.filePath(sound ? "blue.mp4" : "mute.mp4"), 4,
+                              {{320, 240}, 25, 0x3060c0, true, sound}),
+                     QString());
+        QCOMPARE(makeClip(m_dir.filePath("tone.wav"), 3.01), QString());
         QList<ResultsRun> runs;
         for (int i = 0; i < Runs.size(); ++i) {
             const QByteArray bytes = results(QStringLiteral("S%1").arg(i + 1), "Mood", Runs[i]);
@@ -106,12 +97,11 @@ private slots:
     {
         QTest::addColumn<QString>("clip");
         QTest::addColumn<QString>("streams");
-        QTest::newRow("a video with sound") << "blue.mp4"
-                                            << "h264 320x240 25/1 aac";
+        QTest::newRow("a video with sound")
+            << "blue.mp4" << QStringLiteral("h264 320x240 25/1 aac");
         QTest::newRow("sound alone: a picture of its own") << "tone.wav"
                                                            << "h264 1280x720 30/1 aac";
-        QTest::newRow("a video without sound") << "mute.mp4"
-                                               << "h264 320x240 25/1";
+        QTest::newRow("a video without sound") << "mute.mp4" << QStringLiteral("h264 320x240 25/1");
     }
 
     void streams()
@@ -139,13 +129,11 @@ private slots:
         QCOMPARE(video.size(), QSize(320, 240));
         const int top = 240 - 240 / 3;
         // The encoder's deblocking may touch three rows over the band's edge.
-        for (int y = 0; y < top - 3; ++y) {
-            for (int x = 0; x < 320; ++x) {
-                const QRgb a = video.pixel(x, y), b = clip.pixel(x, y);
-                QVERIFY2(std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                                   std::abs(qBlue(a) - qBlue(b))}) <= 8,
-                         qPrintable(QStringLiteral("changed at %1,%2").arg(x).arg(y)));
-            }
+        for (int at = 0; at < 320 * (top - 3); ++at) {
+            const QRgb a = video.pixel(at % 320, at / 320), b = clip.pixel(at % 320, at / 320);
+            QVERIFY2(std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                               std::abs(qBlue(a) - qBlue(b))}) <= 8,
+                     qPrintable(QStringLiteral("changed at %1,%2").arg(at % 320).arg(at / 320)));
         }
         int darker = 0;
         int cursor = -1;
@@ -269,12 +257,10 @@ private slots:
         disk.syncFailures = fault == "sync" ? 1 : 0;
         rlimit limit{};
         ::getrlimit(RLIMIT_FSIZE, &limit);
-        const rlimit full{8000, limit.rlim_max};
-        if (fault == "file size") {
-            // A write past the limit fails as on a full disk, instead of killing the process.
-            std::signal(SIGXFSZ, SIG_IGN);
-            ::setrlimit(RLIMIT_FSIZE, &full);
-        }
+        // A write past the limit fails as on a full disk, instead of killing the process.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit full{fault == "file size" ? 8000 : limit.rlim_cur, limit.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &full);
         bool cancelled = false;
         const auto progress = [&](double fraction) {
             if (fault == "taken" && !QFile::exists(out))

@@ -1,5 +1,6 @@
 #include "clips.h"
 
+#include <QColor>
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
@@ -21,12 +22,14 @@ QString makeClip(const QString &path, double seconds, const Clip &clip)
     if (clip.picture.isValid())
         arguments += {"-f", "lavfi", "-i",
                       QStringLiteral("%1size=%2x%3:rate=%4:duration=%5")
-                          .arg(clip.red ? "color=c=red:" : "testsrc2=")
+                          .arg(clip.plain ? "color=c=" + QColor(clip.plain).name() + ':'
+                                          : QStringLiteral("testsrc2="))
                           .arg(clip.picture.width())
                           .arg(clip.picture.height())
                           .arg(clip.rate)
                           .arg(length)};
-    arguments += {"-f", "lavfi", "-i", "sine=frequency=440:duration=" + length};
+    if (clip.sound)
+        arguments += {"-f", "lavfi", "-i", "sine=frequency=440:duration=" + length};
     // Codecs after every input: before one they would name its decoder.
     const QString container = QFileInfo(path).suffix().toLower();
     if (clip.h264)

@@ -4,28 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-
-std::unique_ptr<QTemporaryDir> folderUnless(const Session *sameFolder)
-{
-    return sameFolder ? nullptr : std::make_unique<QTemporaryDir>();
-}
-
-} // namespace
-
-Session::Session(const Session *sameFolder)
-    : Session(folderUnless(sameFolder), sameFolder ? sameFolder->home : QString(), nullptr)
-{
-}
+Session::Session(const Session *sameFolder) : Session(sameFolder ? sameFolder->home : QString()) {}
 
 Session::Session(const QString &applicationDirectory, MediaPlayer *realPlayer)
-    : Session(nullptr, applicationDirectory, realPlayer)
-{
-}
-
-Session::Session(std::unique_ptr<QTemporaryDir> folder, const QString &applicationDirectory,
-                 MediaPlayer *realPlayer)
-    : m_folder(std::move(folder)), home(m_folder ? m_folder->path() : applicationDirectory),
+    : m_folder(applicationDirectory.isEmpty() ? std::make_unique<QTemporaryDir>() : nullptr),
+      home(m_folder ? m_folder->path() : applicationDirectory),
       order(dialogs, realPlayer ? *realPlayer : player, home), m_onFake(!realPlayer)
 {
     if (m_onFake)

@@ -33,8 +33,8 @@ public:
     // A copy of the program of its own in a temporary folder, or a second one in the folder of
     // another, playing through the fake player.
     explicit Session(const Session *sameFolder = nullptr);
-    // The program in the caller's folder, playing through the fake player or through the
-    // caller's (the real one).
+    // The program in the caller's folder (none: a temporary one), playing through the fake
+    // player or through the caller's (the real one).
     explicit Session(const QString &applicationDirectory, MediaPlayer *realPlayer = nullptr);
     ~Session();
 
@@ -65,8 +65,5 @@ public:
     ScreenOrder order;
 
 private:
-    Session(std::unique_ptr<QTemporaryDir> folder, const QString &applicationDirectory,
-            MediaPlayer *realPlayer);
-
     bool m_onFake = true;
 };

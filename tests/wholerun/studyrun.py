@@ -14,9 +14,8 @@ PARTICIPANT = "P 7"
 def write_study(run, **fields):
     study = dict(title="Pilot", variables=["Mood"], practice="practice.avi",
                  clips=["a.avi", "b.avi"], results="results", **fields)
-    path = run.work / "study.json"
-    path.write_text(json.dumps(study))
-    return path
+    (run.work / "study.json").write_text(json.dumps(study))
+    return run.work / "study.json"
 
 
 def step(run):
@@ -30,25 +29,16 @@ def press_return(run, window):
     run.wait_gone(window)
 
 
-def picture_plays(run, rating):
-    """The film on the rating screen: a picture that is not one flat colour, and moves."""
+def rate(run, samples=1):
+    """Starts the clip, sees its film play (a picture that is not one flat colour, and moves),
+    waits for its samples; the rating screen."""
+    press_return(run, step(run))
+    rating = run.wait_for(RATING)
     first = poll(lambda: (shot := pixels(rating, *PICTURE)) and len(set(shot[::3 * 97])) > 8
                  and shot, "a picture on the rating screen")
     poll(lambda: pixels(rating, *PICTURE) != first, "the picture to move")
-
-
-def rate(run, samples=1):
-    """Starts the clip, sees its picture play, waits for its samples; the rating screen."""
-    press_return(run, step(run))
-    rating = run.wait_for(RATING)
-    picture_plays(run, rating)
     poll(lambda: len(journal_rows(run.app_dir)) >= samples, f"{samples} samples in the journal")
     return rating
-
-
-def rate_to_end(run):
-    """A clip rated to its end, which ends its run: the next screen comes by itself."""
-    run.wait_gone(rate(run))
 
 
 def start_study(run, study, recovering=False):
@@ -70,8 +60,7 @@ def study_refused(run):
     check(not (run.work / "results").exists() and sorted(p.name for p in run.app_dir.iterdir())
           == ["Instructions.txt", "dialtrace"], "something was written")
     type_keys(message, None, "Return")
-    poll(lambda: run.process.poll() is not None, "dialtrace to end")
-    check(run.process.returncode == 2, f"exit status {run.process.returncode}, not 2")
+    run.wait_exit(2)
 
 
 def study_interrupted(run):
@@ -82,19 +71,19 @@ def study_interrupted(run):
     study = write_study(run)
     start_study(run, study)
     click(run.wait_for(INSTRUCTIONS), *PROCEED)
-    rate_to_end(run)
+    run.wait_gone(rate(run))  # rated to its end, the next screen comes by itself
     rating = rate(run, samples=2)
     type_keys(rating, None, "Tab", "Tab", "Tab", "space", "shift+Tab", "Return", "Escape")
     check(run.wait_for(RATING)[0] == rating[0], "a key ended the run")
     run.process.kill()
-    poll(lambda: run.process.poll() is not None, "dialtrace to end")
+    run.wait_exit(None)
 
     start_study(run, study, recovering=True)
     # "P 7 has done 0 of 2 clips; 1 was interrupted. Go on with the 2 left?"
     type_keys(step(run), None, "alt+y")
     click(run.wait_for(INSTRUCTIONS), *PROCEED)
-    rate_to_end(run)
-    rate_to_end(run)
+    run.wait_gone(rate(run))
+    run.wait_gone(rate(run))
     type_keys(step(run), None, "Return")  # "Thank you!": Close ends the program
     run.wait_exit()
 

@@ -168,9 +168,10 @@ class Run:
         check(found.returncode == 0, f"event log of {results.name}: {found.stdout.strip()}")
         return (results.parent / (results.stem + ".events.csv")).read_text()
 
-    def wait_exit(self):
+    def wait_exit(self, status=0):
+        """Until the program ends, with the status given (None: any)."""
         poll(lambda: self.process.poll() is not None, "dialtrace to end")
-        check(self.process.returncode == 0, f"dialtrace ended with {self.process.returncode}")
+        check(status in (None, self.process.returncode), f"exit status {self.process.returncode}")
 
 
 def rows(data, header):
@@ -280,7 +281,6 @@ def interrupted(run, how):
     """A run ended by SIGKILL, SIGTERM or the loss of its X display is saved at the next start,
     byte for byte as far as its journal got."""
     clip = run.clip(seconds=30)
-    private = None
     if how == "display":
         # An X server of its own, to take away under the running program.
         main_display = os.environ["DISPLAY"]
@@ -298,7 +298,7 @@ def interrupted(run, how):
         os.environ["DISPLAY"] = main_display
     else:
         run.process.send_signal({"kill": 9, "term": 15}[how])
-    poll(lambda: run.process.poll() is not None, "dialtrace to end")
+    run.wait_exit(None)
     samples = journal_rows(run.app_dir)
     check_response([level for _, level, _, _ in samples[:6]], 3, "journal")
 
@@ -316,16 +316,14 @@ def interrupted(run, how):
     run.process.kill()
 
 
-CASES = {case.__name__: case for case in (whole_run,)}
-CASES.update({f"interrupted_{how}": lambda run, how=how: interrupted(run, how)
-              for how in ("kill", "term", "display")})
+CASES = {"whole_run": whole_run, **{f"interrupted_{how}": lambda run, how=how: interrupted(run, how)
+                                    for how in ("kill", "term", "display")}}
 
 
 def main(cases):
     parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--source-dir", required=True)
-    parser.add_argument("--eventcheck", required=True)
+    for option in ("--program", "--source-dir", "--eventcheck"):
+        parser.add_argument(option, required=True)
     parser.add_argument("--own-display", action="store_true",
                         help="run on an X server of its own, so that cases can run side by side")
     parser.add_argument("case", choices=sorted(cases))
