@@ -25,8 +25,11 @@ int main(int argc, char *argv[])
 
     QtDialogs dialogs;
     QString refusal;
+    const InputMode input =
+        Startup::input(arguments, Files::applicationDirectory(), &refusal);
     GstClipLengths lengths;
-    const auto study = Startup::study(arguments, lengths, &refusal);
+    const auto study =
+        refusal.isEmpty() ? Startup::study(arguments, lengths, &refusal) : std::nullopt;
     // A study that cannot be run is refused before anything starts, and nothing is written.
     if (!refusal.isEmpty()) {
         dialogs.message(nullptr, refusal);
@@ -34,6 +37,7 @@ int main(int argc, char *argv[])
     }
     GstMediaPlayer player;
     ScreenOrder screens(dialogs, player, Files::applicationDirectory());
+    screens.setInput(input);
     if (study)
         screens.setStudy(*study);
     QObject::connect(&screens, &ScreenOrder::ended, &app, &QCoreApplication::quit,
