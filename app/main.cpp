@@ -3,6 +3,7 @@
 #include "files.h"
 #include "gstmediaplayer.h"
 #include "screenorder.h"
+#include "sdlcontroller.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -36,8 +37,11 @@ int main(int argc, char *argv[])
         return 2;
     }
     GstMediaPlayer player;
+    // Game controllers and joysticks are read from here on, plugged in now or later.
+    SdlController controller;
     ScreenOrder screens(dialogs, player, Files::applicationDirectory());
     screens.setInput(input);
+    screens.setController(&controller);
     if (study)
         screens.setStudy(*study);
     QObject::connect(&screens, &ScreenOrder::ended, &app, &QCoreApplication::quit,
