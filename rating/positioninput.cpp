@@ -31,8 +31,8 @@ PositionInput::PositionInput(QWidget &screen, const SetupRecord &record,
         Controls::place(*grip, meters[i].name, meters[i].left, LevelMeter::RowTops.front(), 735,
                         3975);
         grip->setCursor(Qt::SizeVerCursor);
-        grip->setToolTip(QStringLiteral("Drag here, or click, to set the level of %1; or the game "
-                                        "controller's %2. The level stays where you leave it.")
+        grip->setToolTip(QStringLiteral("Drag or click to set %1; it stays where you leave it. "
+                                        "Controller: %2.")
                              .arg(meters[i].variable, QLatin1String(meters[i].stick)));
         grip->installEventFilter(this);
         grip->raise();
@@ -47,8 +47,8 @@ PositionInput::PositionInput(QWidget &screen, const SetupRecord &record,
     m_pad->setNames(record.Variable, record.Variable2);
     m_pad->setAccessibleName(
         QStringLiteral("Pad of %1 across and %2 up").arg(record.Variable, record.Variable2));
-    m_pad->setToolTip(QStringLiteral("Click or drag: %1 across, %2 up; or the game controller's "
-                                     "left stick. The levels stay where you leave them.")
+    m_pad->setToolTip(QStringLiteral("Click or drag: %1 across, %2 up; they stay where you "
+                                     "leave them. Controller: left stick.")
                           .arg(record.Variable, record.Variable2));
     connect(m_pad, &LevelPad::levelsRequested, this, [this](int level1, int level2) {
         emit levelRequested(1, level1, RunEvent::Source::Mouse);

@@ -2,6 +2,7 @@
 // meter, the wheel, keys, the pad or a game controller, and never falls back; how a run chooses
 // it, and the files such a run writes.
 
+#include "collation.h"
 #include "controllermap.h"
 #include "eventcheck.h"
 #include "inputmode.h"
@@ -349,6 +350,32 @@ private slots:
         QVERIFY(run && run->damaged == 0);
         QCOMPARE(run->events.first(), move);
         QVERIFY(ResultsFile::bytes(Recording::results(*run)).contains("\r\n2,2.3\r\n3,-0.5\r\n"));
+    }
+
+    // The collator takes position runs' decimals as they stand, beside steps runs (named in a
+    // warning) or alone.
+    void collating_data()
+    {
+        QTest::addColumn<bool>("mixed");
+        QTest::addColumn<QByteArray>("row2"); // the table's row 2
+        QTest::newRow("a steps run and a position run") << true << QByteArray("2,2,2.3,2.1500,");
+        QTest::newRow("two position runs") << false << QByteArray("2,2.0,2.3,2.1500,");
+    }
+    void collating()
+    {
+        QFETCH(bool, mixed);
+        const auto run = [](const char *path, InputMode input, qint8 level) {
+            return ResultsRun{path, "S", "d", {"Mood"}, {{ResultsRun::Gap, ResultsRun::Gap, level}},
+                              input};
+        };
+        const Collation collation(
+            {run("a.csv", mixed ? InputMode::Steps : InputMode::Position, mixed ? 2 : 20),
+             run("b.csv", InputMode::Position, 23)},
+            "Mood");
+        QCOMPARE(collation.mean(2), 2.15);
+        QFETCH(QByteArray, row2);
+        QVERIFY2(collation.tableBytes().contains("\r\n" + row2), collation.tableBytes());
+        QCOMPARE(collation.mixedInputs().contains("steps (a.csv) and by position (b.csv)"), mixed);
     }
 
     // A controller on the rating screen: a held D-pad button presses once; unplugged, the levels
