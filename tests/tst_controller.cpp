@@ -13,12 +13,12 @@ int attach(bool gameController)
 {
     SDL_VirtualJoystickDesc desc{};
     desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    // A plain joystick: two axes and four buttons, which SDL maps to no game controller.
     desc.type = gameController ? SDL_JOYSTICK_TYPE_GAMECONTROLLER : SDL_JOYSTICK_TYPE_FLIGHT_STICK;
     desc.naxes = gameController ? SDL_CONTROLLER_AXIS_MAX : 2;
     desc.nbuttons = gameController ? SDL_CONTROLLER_BUTTON_MAX : 4;
     desc.button_mask = gameController ? (1u << SDL_CONTROLLER_BUTTON_MAX) - 1 : 0;
     desc.axis_mask = gameController ? (1u << SDL_CONTROLLER_AXIS_MAX) - 1 : 0;
-    desc.name = gameController ? "Virtual pad" : "Virtual stick";
     return SDL_JoystickAttachVirtualEx(&desc);
 }
 
@@ -35,10 +35,12 @@ private slots:
     {
         QTest::addColumn<bool>("gameController");
         QTest::addColumn<InputMode>("input");
-        QTest::newRow("game controller, steps") << true << InputMode::Steps;
-        QTest::newRow("game controller, position") << true << InputMode::Position;
-        QTest::newRow("plain joystick, steps") << false << InputMode::Steps;
-        QTest::newRow("plain joystick, position") << false << InputMode::Position;
+        for (const bool pad : {true, false}) {
+            for (const InputMode input : {InputMode::Steps, InputMode::Position})
+                QTest::addRow("%s, %s", pad ? "game controller" : "plain joystick",
+                              qPrintable(Input::name(input)))
+                    << pad << input;
+        }
     }
     void onTheRatingScreen()
     {
@@ -55,10 +57,9 @@ private slots:
         const int axis = gameController ? SDL_CONTROLLER_AXIS_LEFTY : 1;
         for (int plugged = 1; plugged <= 2; ++plugged) {
             const int index = attach(gameController);
-            QVERIFY2(index >= 0, SDL_GetError());
+            SDL_Joystick *device = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
+            QVERIFY2(device, SDL_GetError());
             QTRY_VERIFY(controller.isConnected());
-            SDL_Joystick *device = SDL_JoystickOpen(index);
-            QVERIFY(device);
             // The second time round from the level the first left.
             const int from = rating->state().Level1;
             if (steps) {
