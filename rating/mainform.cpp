@@ -85,8 +85,9 @@ MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialo
     connect(&Command5, &QPushButton::clicked, this, [this] { press(Rating::Button::Decrease2); });
     connect(&Command3, &QPushButton::clicked, this, &MainForm::finishRequested);
     const std::array<QPushButton *, 4> rating = {&Command1, &Command2, &Command4, &Command5};
+    const std::array<QString, 4> tips = Rating::keyTips(m_input);
     for (std::size_t i = 0; i < rating.size(); ++i)
-        rating[i]->setToolTip(Rating::keyTips(m_input)[i]);
+        rating[i]->setToolTip(tips[i]);
     connect(new RatingInput(*this, m_record.Variable2Enabled, m_input == InputMode::Position),
             &RatingInput::pressRequested, this, &MainForm::press);
     if (m_input == InputMode::Position) {
@@ -181,8 +182,7 @@ void MainForm::moveLevel(int variable, int level, RunEvent::Source source)
 void MainForm::press(Rating::Button button, RunEvent::Source source)
 {
     const int variable = Rating::variableOf(button);
-    // In a position run, a tenth.
-    if (m_input == InputMode::Position) {
+    if (m_input == InputMode::Position) { // a tenth
         const int level = variable == 1 ? m_state.Level1 : m_state.Level2;
         moveLevel(variable, level + Rating::directionOf(button), source);
         return;
