@@ -3,6 +3,7 @@
 #include "files.h"
 #include "gstmediaplayer.h"
 #include "screenorder.h"
+#include "sdlcontroller.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -25,15 +26,22 @@ int main(int argc, char *argv[])
 
     QtDialogs dialogs;
     QString refusal;
+    const InputMode input =
+        Startup::input(arguments, Files::applicationDirectory(), &refusal);
     GstClipLengths lengths;
-    const auto study = Startup::study(arguments, lengths, &refusal);
+    const auto study =
+        refusal.isEmpty() ? Startup::study(arguments, lengths, &refusal) : std::nullopt;
     // A study that cannot be run is refused before anything starts, and nothing is written.
     if (!refusal.isEmpty()) {
         dialogs.message(nullptr, refusal);
         return 2;
     }
     GstMediaPlayer player;
+    // Game controllers and joysticks are read from here on, plugged in now or later.
+    SdlController controller;
     ScreenOrder screens(dialogs, player, Files::applicationDirectory());
+    screens.setInput(input);
+    screens.setController(&controller);
     if (study)
         screens.setStudy(*study);
     QObject::connect(&screens, &ScreenOrder::ended, &app, &QCoreApplication::quit,

@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "eventlog.h"
 #include "form1.h"
+#include "gamecontroller.h"
 #include "instructionsform.h"
 #include "mainform.h"
 #include "outputform.h"
@@ -65,11 +66,13 @@ void ScreenOrder::handOverFromSplash()
 void ScreenOrder::setStudy(const Study &study, QRandomGenerator *random)
 {
     m_plan = studyPlan(study, m_dialogs, *random);
+    m_input = study.input;
 }
 
 void ScreenOrder::beginRun()
 {
     m_runRecord = m_variableForm->record();
+    m_runRecord.Input = m_input;
     switch (m_plan->begin(m_runRecord)) {
     case RunPlan::Beginning::Begun:
         showInstructions();
@@ -154,8 +157,8 @@ void ScreenOrder::showInstructions()
 {
     if (m_ended || m_instructionsForm || m_mainForm)
         return;
-    m_instructionsForm = new InstructionsForm(m_variableForm->record(), m_applicationDirectory,
-                                              m_plan->instructions());
+    m_instructionsForm =
+        new InstructionsForm(m_runRecord, m_applicationDirectory, m_plan->instructions());
     m_instructionsForm->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_instructionsForm, &InstructionsForm::proceedPressed, this,
             m_plan->hasSteps() ? &ScreenOrder::showStudyStep : &ScreenOrder::showRatingScreen);
@@ -174,6 +177,8 @@ void ScreenOrder::showRatingScreen()
                                              record.Variable2Enabled, QDateTime::currentDateTime(),
                                              Journal::thisComputer(), m_plan->journalPlace());
     m_mainForm = new MainForm(record, m_player, m_dialogs, m_clock, nullptr, m_plan->ending());
+    if (m_controller)
+        m_mainForm->useController(*m_controller);
     m_journal->setProblemHandler([this](const QString &problem) {
         // From the journal's thread: the screen hears of it on its own.
         QMetaObject::invokeMethod(
@@ -234,7 +239,7 @@ void ScreenOrder::finishRun()
     const bool two = rating.state().TwoVariables;
     const QByteArray bytes =
         ResultsFile::bytes(Recording::results(m_runRecord, two, rating.table()));
-    const QByteArray events = EventLog::bytes(rating.events(), two);
+    const QByteArray events = EventLog::bytes(rating.events(), two, m_runRecord.Input);
     const RunPlan::Saved saved =
         m_plan->save(bytes, events, rating.isComplete(), rating.storedSeconds(), m_outputForm);
     // Results that are in no file stay on the screen, for an export.
@@ -242,7 +247,12 @@ void ScreenOrder::finishRun()
         showResults();
     if (m_outputForm) {
         m_outputForm->setCounts(rating.state());
-        m_outputForm->setTable(rating.table());
+        // The chart's scale is whole steps: a position run's tenths are shown to the nearest.
+        const RecordTable *table = rating.table();
+        std::optional<RecordTable> whole;
+        if (table && m_runRecord.Input != InputMode::Steps)
+            table = &whole.emplace(Recording::nearestSteps(*table, m_runRecord.Input));
+        m_outputForm->setTable(table);
         m_outputForm->setResultsBytes(bytes, events);
         // A study's results are in its folder already: the results screen need not keep them.
         if (saved.saved && m_plan->hasSteps())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form1.h"
+#include "gamecontroller.h"
 #include "instructionsform.h"
 #include "mainform.h"
 #include "outputform.h"
@@ -39,6 +40,10 @@ public:
 
     // The monotonic clock the run's events are stamped on (tests give their own).
     void setClock(RunEvents::Clock clock) { m_clock = std::move(clock); }
+    // How single runs rate (a study's file says its own): before start().
+    void setInput(InputMode input) { m_input = input; }
+    // A game controller the rating screens listen to; none where null.
+    void setController(GameController *controller) { m_controller = controller; }
     // Runs a study (before start()); its shuffles draw from random (tests give a seeded one).
     void setStudy(const Study &study, QRandomGenerator *random = QRandomGenerator::global());
 
@@ -88,6 +93,8 @@ private:
     // Journals of runs whose results are saved but not yet named in their session record.
     std::vector<std::unique_ptr<RunJournal>> m_unrecorded;
     RunEvents::Clock m_clock;
+    InputMode m_input = InputMode::Steps;
+    QPointer<GameController> m_controller;
     // The record each run reads: the setup form's, with the clip of a study's run.
     SetupRecord m_runRecord;
     std::unique_ptr<RunPlan> m_plan;

@@ -4,6 +4,7 @@
 #include "cliplengths.h"
 #include "dialogs.h"
 #include "recordtable.h"
+#include "settingsfile.h"
 
 #include <QApplication>
 #include <QFont>
@@ -47,15 +48,56 @@ std::optional<QString> answer(const QStringList &arguments)
         return std::nullopt;
     return QStringLiteral(
         "usage: dialtrace [--study FILE]\n"
+        "       dialtrace [--input steps|position]\n"
         "       dialtrace --help | --version\n"
         "Records continuous responses to a clip: the subject moves one or two levels from -5 to\n"
         "+5 while it plays, and the levels are stored once a second.\n"
+        "  --input MODE  how the subject rates: steps (each press moves a level a step,\n"
+        "                and levels fall back to 0) or position (the level is where the\n"
+        "                subject holds it, in tenths); default: dialtrace.conf's input\n"
+        "                beside the program, or steps\n"
         "  --study FILE  run a study: its clips for one participant after another, the results\n"
         "                in its results folder (docs/studies.md describes the study file)\n"
         "  --help        print this and end\n"
         "  --version     print the version and end\n"
         "Without options the setup form asks for the subject, the variables and the clip.\n"
         "Exit status: 0, or 2 for a study file or command line that cannot be used.\n");
+}
+
+InputMode input(QStringList &arguments, const QString &applicationDirectory, QString *message)
+{
+    std::optional<QString> given;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--input")) {
+            given = arguments.value(i + 1);
+            arguments.remove(i, qMin<qsizetype>(2, arguments.size() - i));
+            break;
+        }
+        if (arguments[i].startsWith(QLatin1String("--input="))) {
+            given = arguments.takeAt(i).mid(8);
+            break;
+        }
+    }
+    if (given) {
+        const auto mode = Input::fromName(*given);
+        if (!mode)
+            *message = QStringLiteral("Dialtrace was started with \"--input %1\": the input is "
+                                      "\"steps\" or \"position\".")
+                           .arg(*given);
+        else if (!arguments.isEmpty())
+            *message = QStringLiteral("--input is for single runs: a study's file says how its "
+                                      "clips are rated (\"input\").");
+        return mode.value_or(InputMode::Steps);
+    }
+    // A study's file says its own; the settings are for single runs.
+    if (!arguments.isEmpty())
+        return InputMode::Steps;
+    const SettingsFile::Settings settings = SettingsFile::read(applicationDirectory);
+    if (!settings.problems.isEmpty())
+        *message = QStringLiteral("The settings file \"%1\" cannot be used:\n\n")
+                       .arg(SettingsFile::path(applicationDirectory)) +
+                   settings.problems.join(QLatin1Char('\n'));
+    return settings.input.value_or(InputMode::Steps);
 }
 
 std::optional<Study> study(const QStringList &arguments, ClipLengths &lengths, QString *message)

@@ -21,6 +21,12 @@ std::optional<QString> answer(const QStringList &arguments);
 // Without arguments: no study, no message.
 std::optional<Study> study(const QStringList &arguments, ClipLengths &lengths, QString *message);
 
+// How single runs rate: "--input steps|position" (taken out of arguments, also as
+// --input=...), or else dialtrace.conf in the application directory, or else steps. With what
+// to tell the user where neither can be used, or where --input comes with a study, whose file
+// says its own.
+InputMode input(QStringList &arguments, const QString &applicationDirectory, QString *message);
+
 // Before the QApplication exists.
 void prepareEnvironment();
 

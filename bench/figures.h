@@ -23,3 +23,8 @@ int childDemo(const QString &clip, int presses);
 // The instructions screen over a huge Instructions.txt: time until it answers, peak memory.
 Figure hugeInstructions(bool verbose, const QString &workDirectory);
 int childInstructions(const QString &directory);
+// Rating by position with a game controller, simulated through SDL's virtual joystick, on a
+// 1080p 30 fps clip made in clipFolder (or found there): the controller's latency, a drag's way to
+// the meter, and a controller held still.
+QList<Figure> controllerFigures(const QString &clipFolder, bool verbose);
+int childStick(const QString &withController);

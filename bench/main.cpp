@@ -15,6 +15,7 @@ void usage()
         "                       [--dialtrace PATH] [--demo PATH]\n"
         "  --quick          a 15 s clip for the tick schedule instead of 60 s\n"
         "  --clips          only the whole runs on the demo clip and the three H.264 clips\n"
+        "  --controller     only the game controller's and the drag's figures\n"
         "  --clip-folder DIR make the H.264 clips in DIR once and use them from there after\n"
         "  --verbose        pass on the programs' diagnostics and the memory at each step\n"
         "  --keep           keep the working directory (clips, temp.csv, exported pictures)\n"
@@ -59,6 +60,7 @@ int main(int argc, char *argv[])
     QStringList arguments = QCoreApplication::arguments().mid(1);
     bool quick = false;
     bool clipsOnly = false;
+    bool controllerOnly = false;
     QString clipFolder;
     bool verbose = false;
     bool keep = false;
@@ -77,6 +79,8 @@ int main(int argc, char *argv[])
             quick = true;
         else if (option == QLatin1String("--clips"))
             clipsOnly = true;
+        else if (option == QLatin1String("--controller"))
+            controllerOnly = true;
         else if (option == QLatin1String("--clip-folder"))
             clipFolder = value();
         else if (option == QLatin1String("--verbose"))
@@ -91,6 +95,8 @@ int main(int argc, char *argv[])
             return childIdle(value());
         else if (option == QLatin1String("--child-instructions"))
             return childInstructions(value());
+        else if (option == QLatin1String("--child-stick"))
+            return childStick(value());
         else if (option == QLatin1String("--child-demo"))
             return childDemo(value(), 200);
         else {
@@ -118,9 +124,11 @@ int main(int argc, char *argv[])
     if (clipFolder.isEmpty())
         clipFolder = work.path();
     QList<Figure> figures;
-    if (clipsOnly) {
-        figures.append(clipFigures(demo, clipFolder, verbose));
-        std::printf("\nDialtrace benchmark, the clips only, on %ld cores\n\n",
+    if (clipsOnly || controllerOnly) {
+        figures.append(clipsOnly ? clipFigures(demo, clipFolder, verbose)
+                                 : controllerFigures(clipFolder, verbose));
+        std::printf("\nDialtrace benchmark, %s only, on %ld cores\n\n",
+                    clipsOnly ? "the clips" : "the controller",
                     sysconf(_SC_NPROCESSORS_ONLN));
         printTable(figures);
         return allPass(figures) ? 0 : 1;
@@ -133,6 +141,7 @@ int main(int argc, char *argv[])
     figures.append(tickSchedule(tickClip, tickSeconds, work.path()));
     figures.append(clipFigures(demo, clipFolder, verbose));
     figures.append(waitingCostsNothing(verbose, work.path()));
+    figures.append(controllerFigures(clipFolder, verbose));
     figures.append(hugeInstructions(verbose, work.path()));
     figures.append(start);
     figures.append(finishing);

@@ -1,7 +1,7 @@
 #include "eventlog.h"
 
 #include "files.h"
-#include "scale.h"
+#include "inputmode.h"
 
 #include <array>
 
@@ -13,9 +13,11 @@ const QByteArray Header = "time_ms,media_ms,event,variable,level1,level2,row,sou
 // nothing this large is one, and it is not read whole.
 constexpr qint64 MaxLogBytes = 32 * 1024 * 1024;
 
-constexpr std::array<const char *, 9> KindNames = {
-    "increase", "decrease", "fall-back", "sample", "play", "pause", "seek", "end", "finished"};
-constexpr std::array<const char *, 4> SourceNames = {"", "button", "key", "wheel"};
+constexpr std::array<const char *, 11> KindNames = {"increase", "decrease", "fall-back", "sample",
+                                                    "play",     "pause",    "seek",      "end",
+                                                    "finished", "move",     "device"};
+constexpr std::array<const char *, 8> SourceNames = {
+    "", "button", "key", "wheel", "mouse", "controller", "connected", "disconnected"};
 
 QByteArray optional(qint64 value, bool present)
 {
@@ -72,25 +74,36 @@ QByteArray sourceName(RunEvent::Source source)
     return SourceNames[static_cast<std::size_t>(source)];
 }
 
-QByteArray line(const RunEvent &event, bool twoVariables)
+QStringList controls(const QList<RunEvent> &events)
+{
+    QStringList used;
+    for (const RunEvent &event : events) {
+        const QString name = QString::fromLatin1(sourceName(event.source));
+        if (event.variable != 0 && !name.isEmpty() && !used.contains(name))
+            used.append(name);
+    }
+    return used;
+}
+
+QByteArray line(const RunEvent &event, bool twoVariables, InputMode input)
 {
     QByteArray out = QByteArray::number(event.time);
     out += ',' + optional(event.media, event.media != RunEvent::NoMedia);
     out += ',' + kindName(event.kind);
     out += ',' + optional(event.variable, event.variable != 0);
-    out += ',' + QByteArray::number(event.level1);
-    out += ',' + optional(event.level2, twoVariables);
+    out += ',' + Input::levelText(event.level1, input);
+    out += ',' + (twoVariables ? Input::levelText(event.level2, input) : QByteArray());
     out += ',' + optional(event.row, event.row != 0);
     out += ',' + sourceName(event.source) + "\r\n";
     return out;
 }
 
-QByteArray bytes(const QList<RunEvent> &events, bool twoVariables)
+QByteArray bytes(const QList<RunEvent> &events, bool twoVariables, InputMode input)
 {
     QByteArray out = Header + "\r\n";
     out.reserve(out.size() + events.size() * 32);
     for (const RunEvent &event : events)
-        out += line(event, twoVariables);
+        out += line(event, twoVariables, input);
     return out;
 }
 
@@ -102,28 +115,36 @@ QString pathBeside(const QString &resultsPath)
     return stem + Suffix;
 }
 
-std::optional<RunEvent> parseLine(const QByteArray &line)
+std::optional<RunEvent> parseLine(const QByteArray &line, bool *decimal)
 {
     const QList<QByteArray> fields = line.split(',');
     RunEvent event;
-    qint64 variable = 0, level1 = 0, level2 = 0, row = 0;
+    qint64 variable = 0, row = 0;
+    bool decimal1 = false, decimal2 = false;
+    std::optional<int> level1, level2 = 0;
     const bool ok =
         fields.size() == 8 && number(fields[0], false, &event.time) &&
         number(fields[1], true, &event.media, RunEvent::NoMedia) &&
         named(fields[2], KindNames, &event.kind) && number(fields[3], true, &variable) &&
-        variable >= 0 && variable <= 2 && number(fields[4], false, &level1) &&
-        Scale::contains(level1) && number(fields[5], true, &level2) && Scale::contains(level2) &&
+        variable >= 0 && variable <= 2 && (level1 = Input::parseLevel(fields[4], &decimal1)) &&
+        (fields[5].isEmpty() || (level2 = Input::parseLevel(fields[5], &decimal2))) &&
         number(fields[6], true, &row) && row >= 0 && named(fields[7], SourceNames, &event.source);
-    if (!ok)
+    // Both levels of a line are written alike.
+    if (!ok || (!fields[5].isEmpty() && decimal1 != decimal2))
         return std::nullopt;
+    const InputMode input = decimal1 ? InputMode::Position : InputMode::Steps;
+    if (!Input::contains(*level1, input) || !Input::contains(*level2, input))
+        return std::nullopt;
+    if (decimal)
+        *decimal = decimal1;
     event.variable = static_cast<int>(variable);
-    event.level1 = static_cast<int>(level1);
-    event.level2 = static_cast<int>(level2);
+    event.level1 = *level1;
+    event.level2 = *level2;
     event.row = static_cast<int>(row);
     return event;
 }
 
-bool read(const QString &path, QList<RunEvent> *events, ReadProblem *problem)
+bool read(const QString &path, QList<RunEvent> *events, ReadProblem *problem, InputMode *input)
 {
     QByteArray bytes;
     if (!Files::readFileStart(path, MaxLogBytes + 1, &bytes))
@@ -132,11 +153,11 @@ bool read(const QString &path, QList<RunEvent> *events, ReadProblem *problem)
     if (bytes.size() > MaxLogBytes)
         return ReadProblem::fail(problem, path, 0,
                                  QStringLiteral("larger than the event log of any run"));
-    return parse(path, bytes, events, problem);
+    return parse(path, bytes, events, problem, input);
 }
 
 bool parse(const QString &path, const QByteArray &bytes, QList<RunEvent> *events,
-           ReadProblem *problem)
+           ReadProblem *problem, InputMode *input)
 {
     QList<QByteArray> lines = bytes.split('\n');
     if (lines.last().isEmpty())
@@ -152,16 +173,33 @@ bool parse(const QString &path, const QByteArray &bytes, QList<RunEvent> *events
                 .arg(QLatin1String(Header)));
     QList<RunEvent> read;
     read.reserve(lines.size() - 1);
+    // Lines without a decimal, to be made tenths should the log turn out a position run's (a
+    // spreadsheet program may have saved "2.0" as "2").
+    QList<qsizetype> whole;
+    InputMode found = InputMode::Steps;
     for (qsizetype index = 1; index < lines.size(); ++index) {
         const int lineNumber = static_cast<int>(index) + 1;
-        const auto event = parseLine(lines[index]);
+        bool decimal = false;
+        const auto event = parseLine(lines[index], &decimal);
         if (!event)
             return ReadProblem::fail(problem, path, lineNumber, QStringLiteral("not an event"));
         if (!read.isEmpty() && event->time < read.last().time)
             return ReadProblem::fail(problem, path, lineNumber,
                                      QStringLiteral("earlier than the line before"));
+        if (decimal)
+            found = InputMode::Position;
+        else
+            whole.append(read.size());
         read.append(*event);
     }
+    if (found == InputMode::Position) {
+        for (const qsizetype at : std::as_const(whole)) {
+            read[at].level1 *= Input::TenthsPerStep;
+            read[at].level2 *= Input::TenthsPerStep;
+        }
+    }
+    if (input)
+        *input = found;
     *events = std::move(read);
     return true;
 }

@@ -22,14 +22,21 @@ struct RunEvent
         Pause,
         Seek,
         End,
-        Finished
+        Finished,
+        Move,
+        Device
     };
     enum class Source
     {
         None,
         Button,
         Key,
-        Wheel
+        Wheel,
+        Mouse,
+        Controller,
+        // A device line's: the controller came or went.
+        Connected,
+        Disconnected
     };
     static constexpr qint64 NoMedia = -1;
 
@@ -40,8 +47,9 @@ struct RunEvent
     // seek the position sought.
     qint64 media = NoMedia;
     Kind kind = Kind::Sample;
-    int variable = 0; // 1 or 2 for presses and fall-backs, 0 otherwise
-    // Both levels just after this event's own change.
+    int variable = 0; // 1 or 2 for presses, moves and fall-backs, 0 otherwise
+    // Both levels just after this event's own change, in the run's unit (tenths in a position
+    // run, inputmode.h).
     int level1 = 0;
     int level2 = 0;
     int row = 0; // for a sample, the results file's row it went to; 0 otherwise
@@ -52,7 +60,8 @@ struct RunEvent
 
 // The event log beside a results file: ASCII, CR LF line ends, a header line, then one line per
 // event in time order: time_ms,media_ms,event,variable,level1,level2,row,source. Fields that do
-// not apply are empty; level2 is empty in a one-variable run.
+// not apply are empty; level2 is empty in a one-variable run. Levels are whole numbers in a steps
+// run and have one decimal in a position run.
 namespace EventLog {
 
 // What an event log's name ends with, beside its results file's ".csv".
@@ -61,20 +70,27 @@ inline const QString Suffix = QStringLiteral(".events.csv");
 QByteArray header();
 
 // One line, CR LF included.
-QByteArray line(const RunEvent &event, bool twoVariables);
-QByteArray bytes(const QList<RunEvent> &events, bool twoVariables);
+QByteArray line(const RunEvent &event, bool twoVariables, InputMode input = InputMode::Steps);
+QByteArray bytes(const QList<RunEvent> &events, bool twoVariables,
+                 InputMode input = InputMode::Steps);
 
 // The event log of the results file at resultsPath: NAME.events.csv beside NAME.csv (a name
 // without ".csv" gets ".events.csv" added).
 QString pathBeside(const QString &resultsPath);
 
-// The events of the file at path; false with problem filled in when it is not an event log.
-bool read(const QString &path, QList<RunEvent> *events, ReadProblem *problem);
+// The events of the file at path; false with problem filled in when it is not an event log. A
+// log with any decimal level is a position run's (input, where asked): its levels are tenths.
+bool read(const QString &path, QList<RunEvent> *events, ReadProblem *problem,
+          InputMode *input = nullptr);
 bool parse(const QString &path, const QByteArray &bytes, QList<RunEvent> *events,
-           ReadProblem *problem);
+           ReadProblem *problem, InputMode *input = nullptr);
 
-// One line of the log without its line end, or nothing where it is not an event.
-std::optional<RunEvent> parseLine(const QByteArray &line);
+// One line of the log without its line end, or nothing where it is not an event. Its levels as
+// written: tenths where they have a decimal (decimal set, where asked).
+std::optional<RunEvent> parseLine(const QByteArray &line, bool *decimal = nullptr);
+
+// The sources that moved a level (presses and moves), by their names, in the order first used.
+QStringList controls(const QList<RunEvent> &events);
 
 // The names the file gives each kind and source.
 QByteArray kindName(RunEvent::Kind kind);

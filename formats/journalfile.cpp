@@ -2,7 +2,6 @@
 
 #include "files.h"
 #include "resultsfile.h"
-#include "scale.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,8 +15,10 @@ namespace Journal {
 namespace {
 
 // "row,level1,level2,rows of the table[,time,media]" after a sample of an earlier row: the sample
-// and the table's rows then. Journals of earlier versions have no time.
-std::optional<std::pair<RunEvent, int>> parseSample(const QByteArray &line, int previousRow)
+// and the table's rows then. Journals of earlier versions have no time. Levels as the run's mode
+// writes them.
+std::optional<std::pair<RunEvent, int>> parseSample(const QByteArray &line, int previousRow,
+                                                    InputMode input)
 {
     const QList<QByteArray> cells = line.split(',');
     if (cells.size() != 4 && cells.size() != 6)
@@ -25,8 +26,12 @@ std::optional<std::pair<RunEvent, int>> parseSample(const QByteArray &line, int 
     bool ok[6] = {true, true, true, true, true, true};
     RunEvent sample;
     sample.row = cells[0].toInt(&ok[0]);
-    sample.level1 = cells[1].toInt(&ok[1]);
-    sample.level2 = cells[2].toInt(&ok[2]);
+    bool decimal1 = false, decimal2 = false;
+    const auto level1 = Input::parseLevel(cells[1], &decimal1);
+    const auto level2 = Input::parseLevel(cells[2], &decimal2);
+    const bool decimal = input == InputMode::Position;
+    ok[1] = level1 && level2 && decimal1 == decimal && decimal2 == decimal &&
+            Input::contains(*level1, input) && Input::contains(*level2, input);
     const int rows = cells[3].toInt(&ok[3]);
     if (cells.size() == 6) {
         sample.time = cells[4].toLongLong(&ok[4]);
@@ -34,9 +39,10 @@ std::optional<std::pair<RunEvent, int>> parseSample(const QByteArray &line, int 
             sample.media = cells[5].toLongLong(&ok[5]);
     }
     if (!std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) ||
-        sample.row <= previousRow || !Scale::contains(sample.level1) ||
-        !Scale::contains(sample.level2) || rows < sample.row || rows > 10000)
+        sample.row <= previousRow || rows < sample.row || rows > 10000)
         return std::nullopt;
+    sample.level1 = *level1;
+    sample.level2 = *level2;
     return std::pair{sample, rows};
 }
 
@@ -81,6 +87,9 @@ QByteArray header(const SetupRecord &record, bool twoVariables, const QDateTime 
         {"variable2", record.Variable2}, {"date", record.DateText},
         {"two", twoVariables},           {"file", record.FileFullPath},
         {"computer", computer},          {"started", started.toString(Qt::ISODateWithMs)}};
+    // Only a position run says so: a steps run's journal is as it always was.
+    if (record.Input != InputMode::Steps)
+        run.insert("input", Input::name(record.Input));
     if (!study.folder.isEmpty())
         run.insert("study", QJsonObject{{"folder", study.folder},
                                         {"name", study.name},
@@ -89,18 +98,18 @@ QByteArray header(const SetupRecord &record, bool twoVariables, const QDateTime 
     return Magic + QJsonDocument(run).toJson(QJsonDocument::Compact) + '\n';
 }
 
-QByteArray sampleLine(const RunEvent &sample, int lastRow)
+QByteArray sampleLine(const RunEvent &sample, int lastRow, InputMode input)
 {
-    return QByteArray::number(sample.row) + ',' + QByteArray::number(sample.level1) + ',' +
-           QByteArray::number(sample.level2) + ',' + QByteArray::number(lastRow) + ',' +
+    return QByteArray::number(sample.row) + ',' + Input::levelText(sample.level1, input) + ',' +
+           Input::levelText(sample.level2, input) + ',' + QByteArray::number(lastRow) + ',' +
            QByteArray::number(sample.time) + ',' +
            (sample.media == RunEvent::NoMedia ? QByteArray() : QByteArray::number(sample.media)) +
            '\n';
 }
 
-QByteArray eventLine(const RunEvent &event)
+QByteArray eventLine(const RunEvent &event, InputMode input)
 {
-    QByteArray line = EventLog::line(event, true);
+    QByteArray line = EventLog::line(event, true, input);
     line.chop(2); // its CR LF
     return EventMark + line + '\n';
 }
@@ -144,6 +153,7 @@ std::optional<Run> parse(const QByteArray &bytes, QString *problem)
     run.record.FileFullPath = json.value("file").toString();
     run.twoVariables = json.value("two").toBool();
     run.record.Variable2Enabled = run.twoVariables;
+    run.record.Input = Input::fromName(json.value("input").toString()).value_or(InputMode::Steps);
     run.computer = json.value("computer").toString(thisComputer());
     run.started = QDateTime::fromString(json.value("started").toString(), Qt::ISODateWithMs);
     const QJsonObject study = json.value("study").toObject();
@@ -169,12 +179,14 @@ std::optional<Run> parse(const QByteArray &bytes, QString *problem)
             origin = line.mid(qsizetype(sizeof OriginMark) - 1).toLongLong(&ok);
             run.damaged += ok ? 0 : 1;
         } else if (line.startsWith(EventMark)) {
-            const auto event = EventLog::parseLine(line.mid(qsizetype(sizeof EventMark) - 1));
-            if (event)
+            bool decimal = false;
+            const auto event =
+                EventLog::parseLine(line.mid(qsizetype(sizeof EventMark) - 1), &decimal);
+            if (event && decimal == (run.record.Input == InputMode::Position))
                 events.append(*event);
             else
                 ++run.damaged;
-        } else if (const auto sample = parseSample(line, previousRow)) {
+        } else if (const auto sample = parseSample(line, previousRow, run.record.Input)) {
             // A journal of an earlier version has no times: its samples make no event log.
             if (line.count(',') == 5)
                 events.append(sample->first);

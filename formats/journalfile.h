@@ -50,8 +50,9 @@ QByteArray header(const SetupRecord &record, bool twoVariables, const QDateTime 
                   const QString &computer, const StudyPlace &study);
 // The line of a stored sample in a table of lastRow rows: the table's size travels with every
 // sample, since it can grow by a row at the end.
-QByteArray sampleLine(const RunEvent &sample, int lastRow);
-QByteArray eventLine(const RunEvent &event);
+// Levels are written as the run's input mode writes them.
+QByteArray sampleLine(const RunEvent &sample, int lastRow, InputMode input = InputMode::Steps);
+QByteArray eventLine(const RunEvent &event, InputMode input = InputMode::Steps);
 QByteArray originLine(qint64 origin);
 QByteArray savedLine(const QStringList &files, bool complete, int seconds);
 

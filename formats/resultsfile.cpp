@@ -31,7 +31,8 @@ const QString WrongPlaceholder = QStringLiteral("expected \"1,0\" or \"1,0,0\"")
 const QString TooShort = QStringLiteral("the file ends before its first eight lines");
 const QString WrongFieldCount = QStringLiteral("expected %1 fields separated by commas, found %2");
 const QString WrongRowNumber = QStringLiteral("expected row number %1, found \"%2\"");
-const QString WrongLevel = QStringLiteral("\"%1\" is not a whole number from %2 to %3");
+const QString WrongLevel =
+    QStringLiteral("\"%1\" is not a level from %2 to %3 (a whole number, or one with one decimal)");
 const QString BlankRow = QStringLiteral("blank line among the rows");
 
 // Why the file did not open as a plain file.
@@ -84,20 +85,14 @@ bool isBlank(const QString &line)
     return line.trimmed().isEmpty();
 }
 
-// A whole number written as Dialtrace writes it: digits with an optional minus sign.
-bool parseLevel(const QString &text, qint8 *level)
+// A level written as Dialtrace writes it: digits with an optional minus sign, and one decimal in
+// a position run; held as written, tenths where it has a decimal.
+bool parseLevel(const QString &text, qint8 *level, bool *decimal)
 {
-    const qsizetype start = text.startsWith(QLatin1Char('-')) ? 1 : 0;
-    if (text.size() == start || text.size() > start + 3)
+    const auto value = Input::parseLevel(text.toLatin1(), decimal);
+    if (!value || !Input::contains(*value, *decimal ? InputMode::Position : InputMode::Steps))
         return false;
-    for (qsizetype i = start; i < text.size(); ++i) {
-        if (!text[i].isDigit() || text[i].unicode() > '9')
-            return false;
-    }
-    const int value = text.toInt();
-    if (!Scale::contains(value))
-        return false;
-    *level = static_cast<qint8>(value);
+    *level = static_cast<qint8>(*value);
     return true;
 }
 
@@ -142,7 +137,7 @@ QByteArray bytes(const ResultsRun &run)
         for (const QList<qint8> &column : run.levels) {
             out += ',';
             if (column.value(row, ResultsRun::Gap) != ResultsRun::Gap)
-                out += QByteArray::number(column[row]);
+                out += Input::levelText(column[row], run.input);
         }
         out += "\r\n";
     }
@@ -253,6 +248,8 @@ bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadPr
         --end;
     for (auto &column : result.levels)
         column.reserve(end - 8 + 2);
+    // Cells read without a decimal, to be made tenths should the run turn out a position run.
+    QList<std::pair<int, qsizetype>> wholeCells;
     for (qsizetype index = 8; index < end; ++index) {
         const int lineNumber = static_cast<int>(index) + 1;
         const QString text = line(index);
@@ -270,12 +267,22 @@ bool parse(const QString &path, const QByteArray &bytes, ResultsRun *run, ReadPr
         for (int v = 0; v < count; ++v) {
             const QString &cell = fields[v + 1];
             qint8 level = ResultsRun::Gap;
-            if (!cell.isEmpty() && !parseLevel(cell, &level))
+            bool decimal = false;
+            if (!cell.isEmpty() && !parseLevel(cell, &level, &decimal))
                 return ReadProblem::fail(problem, path, lineNumber,
                                          WrongLevel.arg(cell, QString::number(Scale::Bottom),
                                                         QString::number(Scale::Top)));
+            if (decimal)
+                result.input = InputMode::Position;
+            else if (level != ResultsRun::Gap)
+                wholeCells.append({v, result.levels[v].size()});
             result.levels[v].append(level);
         }
+    }
+    if (result.input == InputMode::Position) {
+        for (const auto &[v, row] : std::as_const(wholeCells))
+            result.levels[v][row] =
+                static_cast<qint8>(result.levels[v][row] * Input::TenthsPerStep);
     }
     *run = std::move(result);
     return true;

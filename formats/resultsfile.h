@@ -1,5 +1,7 @@
 #pragma once
 
+#include "inputmode.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -18,6 +20,9 @@ struct ResultsRun
     // levels[variable][row], indexed by the row number itself: rows 0 and 1 are always gaps,
     // row 1 being the fixed placeholder line that never holds a sample.
     QList<QList<qint8>> levels;
+    // Steps: levels in whole steps, written as whole numbers. Position: levels in tenths,
+    // written with one decimal; a file with any decimal level is read as a position run.
+    InputMode input = InputMode::Steps;
 
     // The highest row number the file has, 1 when it has no rows after the placeholder.
     qsizetype lastRow() const { return levels.isEmpty() ? 1 : levels.first().size() - 1; }
@@ -40,7 +45,9 @@ struct ReadProblem
 // The results file: Windows-1252, every line ending in CR LF; a line naming the program, one
 // with the date and the subject, three blank lines, "Time," and the variables, a blank line, the
 // placeholder row "1,0" (or "1,0,0" with two variables), then one line per row from row 2 on:
-// the row number and a cell per variable, empty where there is no sample. Names are written as
+// the row number and a cell per variable, empty where there is no sample: a whole number in a
+// steps run, one with one decimal in a position run (a spreadsheet program may have saved "2.0"
+// as "2": a whole number among decimals is read as the same level). Names are written as
 // entered, without quoting.
 namespace ResultsFile {
 

@@ -89,20 +89,25 @@ QByteArray bytes(const SessionRecord &record)
 {
     QJsonArray clips;
     for (const SessionRecord::Clip &clip : record.clips) {
-        clips.append(QJsonObject{{"clip", clip.clip},
+        QJsonObject entry{{"clip", clip.clip},
                                  {"state", StateNames[std::size_t(clip.state)]},
                                  {"files", QJsonArray::fromStringList(clip.files)},
                                  {"started", moment(clip.started)},
                                  {"ended", moment(clip.ended)},
                                  {"complete", clip.complete},
                                  {"seconds", clip.seconds},
-                                 {"extra", QJsonArray::fromStringList(clip.extra)}});
+                                 {"extra", QJsonArray::fromStringList(clip.extra)}};
+        if (!clip.controls.isEmpty())
+            entry.insert("controls", QJsonArray::fromStringList(clip.controls));
+        clips.append(entry);
     }
-    const QJsonObject json{{"study", record.study},
-                           {"participant", record.participant},
-                           {"date", record.date},
-                           {"order", QJsonArray::fromStringList(record.order())},
-                           {"clips", clips}};
+    QJsonObject json{{"study", record.study},
+                     {"participant", record.participant},
+                     {"date", record.date},
+                     {"order", QJsonArray::fromStringList(record.order())},
+                     {"clips", clips}};
+    if (!record.input.isEmpty())
+        json.insert("input", record.input);
     return QJsonDocument(json).toJson(QJsonDocument::Indented);
 }
 
@@ -116,6 +121,7 @@ std::optional<SessionRecord> parse(const QByteArray &bytes)
     record.study = json.value("study").toString();
     record.participant = json.value("participant").toString();
     record.date = json.value("date").toString();
+    record.input = json.value("input").toString();
     const auto names = [](const QJsonValue &list) {
         QStringList found;
         for (const QJsonValue file : list.toArray())
@@ -137,6 +143,7 @@ std::optional<SessionRecord> parse(const QByteArray &bytes)
         clip.complete = entry.value("complete").toBool(clip.state == SessionRecord::State::Done);
         clip.seconds = entry.value("seconds").toInt(0);
         clip.extra = names(entry.value("extra"));
+        clip.controls = names(entry.value("controls"));
         record.clips.append(clip);
     }
     if (record.participant.isEmpty() || record.clips.isEmpty())

@@ -32,6 +32,9 @@ struct SessionRecord
         // Results of further runs of the clip (a partial run that a later one replaced, a second
         // computer's run): kept and named, never taken for the clip's results.
         QStringList extra;
+        // In a position run, the controls that moved a level, as the event log names them
+        // ("mouse", "wheel", "key", "button", "controller"); written only where there are any.
+        QStringList controls = {};
 
         // The clip's results are now those of this run, which ended now: the files it had are
         // kept, named as extra.
@@ -42,6 +45,8 @@ struct SessionRecord
     QString participant;
     QString date;      // as typed
     QList<Clip> clips; // in the order run, the practice clip first where there is one
+    // "position" for a study rated by position; empty (and not written) for steps.
+    QString input = {};
 
     // The clips as the study file writes them, in the participant's order.
     QStringList order() const;
@@ -59,7 +64,8 @@ SessionRecord merged(const SessionRecord &first, const SessionRecord &second);
 // {"study": TITLE, "participant": NAME, "date": DATE, "order": [clips], "clips": [{"clip": PATH,
 // "state": "done" | "recovered" | "not yet", "files": [NAMES], "started": ISO 8601 or null,
 // "ended": ISO 8601 or null, "complete": true | false, "seconds": N, "extra": [NAMES]}, ...]},
-// UTF-8. A record written before "complete" existed counts its done clips as complete.
+// UTF-8; a study rated by position adds "input": "position" and each clip its "controls". A
+// record written before "complete" existed counts its done clips as complete.
 namespace SessionFile {
 
 // Written by hand it is a few KB; nothing this large is one.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "inputmode.h"
+
 #include <QString>
 
 // What the setup form collects; fixed once "Ok" has hidden the form. Text is kept exactly as
@@ -12,4 +14,6 @@ struct SetupRecord
     QString DateText;  // never parsed as a date
     bool Variable2Enabled = false;
     QString FileFullPath; // empty when the operator cancelled the file dialog twice
+    // Not on the form: the study, the command line or dialtrace.conf chooses it.
+    InputMode Input = InputMode::Steps;
 };

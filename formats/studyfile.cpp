@@ -20,7 +20,7 @@ const QStringList Fields = {
     QStringLiteral("title"),        QStringLiteral("variables"), QStringLiteral("clips"),
     QStringLiteral("order"),        QStringLiteral("orders"),    QStringLiteral("practice"),
     QStringLiteral("showResults"),  QStringLiteral("pause"),     QStringLiteral("rerunInterrupted"),
-    QStringLiteral("instructions"), QStringLiteral("results")};
+    QStringLiteral("instructions"), QStringLiteral("results"),   QStringLiteral("input")};
 
 int lineAt(const QByteArray &bytes, int offset)
 {
@@ -207,6 +207,11 @@ std::optional<Study> parse(const QString &path, const QByteArray &bytes, QString
         }
         study.order = Study::Order::ByHand;
     }
+    const QString input = check.text(json, QStringLiteral("input"), Input::name(InputMode::Steps));
+    if (const auto mode = Input::fromName(input))
+        study.input = *mode;
+    else
+        check.fail(QStringLiteral("input"), QStringLiteral("must be \"steps\" or \"position\""));
     study.showResults = check.flag(json, QStringLiteral("showResults"), false);
     study.pause = check.flag(json, QStringLiteral("pause"), false);
     study.rerunInterrupted = check.flag(json, QStringLiteral("rerunInterrupted"), true);

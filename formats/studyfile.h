@@ -1,5 +1,7 @@
 #pragma once
 
+#include "inputmode.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -24,6 +26,8 @@ struct Study
     Order order = Order::AsListed;
     QList<QStringList> orders; // with ByHand: each a permutation of clips
     bool showResults = false;
+    // How every clip of the study is rated.
+    InputMode input = InputMode::Steps;
     // The player's own controls (play/pause, the slider) on the rating screen.
     bool pause = false;
     // A clip whose run was interrupted is run again when the participant goes on.

@@ -1,8 +1,10 @@
 #include "mainform.h"
 
 #include "clipplayer.h"
+#include "controllerinput.h"
 #include "controls.h"
 #include "dialogs.h"
+#include "meterview.h"
 #include "ratinginput.h"
 #include "scale.h"
 #include "setuprecord.h"
@@ -17,24 +19,13 @@ using namespace std::chrono_literals;
 using Controls::place;
 using Controls::placeLabel;
 
-namespace {
-
-constexpr std::array<const char *, LevelMeter::SegmentCount> SegmentNames = {
-    "RedPos",  "OrangePos", "YellowPos", "GreenPos",  "BluePos",
-    "BlueNeg", "GreenNeg",  "YellowNeg", "OrangeNeg", "RedNeg"};
-
-constexpr int MeterWidth = 735;
-constexpr int SegmentHeight = 375;
-
-} // namespace
-
 MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialogs,
                    RunEvents::Clock clock, QWidget *parent, RunEnding ending)
     : QWidget(parent), m_record(record), m_player(player), m_dialogs(dialogs),
-      m_events(std::move(clock)), m_ending(ending), Command1(this), Command2(this), Command4(this),
-      Command5(this), Command3(this), Label1(this), Label2(this), Label3(this), Label4(this),
-      Label7(this), Label5(this), Label8(this), Label6(this), Picture1(this), Picture12(this),
-      Timer1(this), Timer2(this), Timer4(this), TimeItself(this)
+      m_input(record.Input), m_events(std::move(clock)), m_ending(ending), Command1(this),
+      Command2(this), Command4(this), Command5(this), Command3(this), Label1(this), Label2(this),
+      Label3(this), Label4(this), Label7(this), Label5(this), Label8(this), Label6(this),
+      Picture1(this), Picture12(this), Timer1(this), Timer2(this), Timer4(this), TimeItself(this)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Orvan Dialtrace"));
@@ -69,12 +60,13 @@ MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialo
     placeLabel(Label2, "Label2", QStringLiteral("+%1").arg(Scale::Top), 8520, 1080, 255, 255);
     placeLabel(Label3, "Label3", QStringLiteral("0"), 8640, 3000, 135, 375);
     placeLabel(Label4, "Label4", QString::number(Scale::Bottom), 8520, 4800, 135, 255);
+    const QString loading = QStringLiteral("Loading...");
     placeLabel(Label7, "Label7", QStringLiteral("Seconds of Data to be stored"), 240, 5520, 2535,
                255);
-    placeLabel(Label5, "Label5", QStringLiteral("Loading..."), 240, 5760, 1095, 255);
+    placeLabel(Label5, "Label5", loading, 240, 5760, 1095, 255);
     placeLabel(Label8, "Label8", QStringLiteral("Length of Clip (in seconds)"), 240, 6360, 2175,
                255);
-    placeLabel(Label6, "Label6", QStringLiteral("Loading..."), 240, 6600, 1695, 255);
+    placeLabel(Label6, "Label6", loading, 240, 6600, 1695, 255);
 
     // Under the meters, where the operator sees it and the clip is not covered.
     m_savingProblem.setParent(this);
@@ -84,22 +76,24 @@ MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialo
     m_savingProblem.setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
     m_savingProblem.hide();
 
-    setUpMeter(m_meter1, Picture1, "Picture1", 9120, "", m_record.Variable);
-    setUpMeter(m_meter2, Picture12, "Picture12", 10080, "2", m_record.Variable2);
+    MeterView::build(m_meter1, Picture1, "Picture1", 9120, "", m_record.Variable);
+    MeterView::build(m_meter2, Picture12, "Picture12", 10080, "2", m_record.Variable2);
 
     connect(&Command1, &QPushButton::clicked, this, [this] { press(Rating::Button::Increase1); });
     connect(&Command2, &QPushButton::clicked, this, [this] { press(Rating::Button::Decrease1); });
     connect(&Command4, &QPushButton::clicked, this, [this] { press(Rating::Button::Increase2); });
     connect(&Command5, &QPushButton::clicked, this, [this] { press(Rating::Button::Decrease2); });
     connect(&Command3, &QPushButton::clicked, this, &MainForm::finishRequested);
-    // One hand per variable: arrows and the wheel for the first, W and S and the wheel's tilt
-    // for the second.
-    Command1.setToolTip(QStringLiteral("Up arrow, or the mouse wheel turned up"));
-    Command2.setToolTip(QStringLiteral("Down arrow, or the mouse wheel turned down"));
-    Command4.setToolTip(QStringLiteral("W, or the mouse wheel tilted right"));
-    Command5.setToolTip(QStringLiteral("S, or the mouse wheel tilted left"));
-    connect(new RatingInput(*this, m_record.Variable2Enabled), &RatingInput::pressRequested, this,
-            &MainForm::press);
+    const std::array<QPushButton *, 4> rating = {&Command1, &Command2, &Command4, &Command5};
+    const std::array<QString, 4> tips = Rating::keyTips(m_input);
+    for (std::size_t i = 0; i < rating.size(); ++i)
+        rating[i]->setToolTip(tips[i]);
+    connect(new RatingInput(*this, m_record.Variable2Enabled, m_input == InputMode::Position),
+            &RatingInput::pressRequested, this, &MainForm::press);
+    if (m_input == InputMode::Position) {
+        m_positionInput = new PositionInput(*this, m_record, rating);
+        connect(m_positionInput, &PositionInput::levelRequested, this, &MainForm::moveLevel);
+    }
 
     // The one-second timers are precise so that a fifteen-minute recording does not drift from
     // one sample a second.
@@ -153,8 +147,7 @@ MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialo
     }
     Label1.setText(captions.title);
     m_state.Level1 = 0;
-    // Both meters dark from the first frame (every segment of meter 2 too, with one variable),
-    // not only from Timer2's first refresh.
+    // Both meters dark from the first frame (meter 2 too), not from Timer2's first refresh.
     refreshMeters();
 
     Timer1.start();
@@ -163,48 +156,53 @@ MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialo
     m_player.setUrl(m_record.FileFullPath);
 }
 
-void MainForm::setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments, QFrame &frame,
-                          const char *frameName, int left, const char *suffix,
-                          const QString &variable)
+void MainForm::useController(GameController &controller)
 {
-    place(frame, frameName, left, LevelMeter::RowTops.front(), MeterWidth, 3975);
-    frame.setAccessibleName(QStringLiteral("Level meter of ") + variable);
-    frame.setFrameShape(QFrame::Box);
-    frame.setFrameShadow(QFrame::Sunken);
-    for (int i = 0; i < LevelMeter::SegmentCount; ++i) {
-        QFrame &segment = segments[static_cast<std::size_t>(i)];
-        segment.setParent(this);
-        const QByteArray name = QByteArray(SegmentNames[static_cast<std::size_t>(i)]) + suffix;
-        place(segment, name.constData(), left, LevelMeter::RowTops[static_cast<std::size_t>(i)],
-              MeterWidth, SegmentHeight);
-        segment.setAccessibleName(frame.accessibleName() + QStringLiteral(", segment ") +
-                                  QString::number(LevelMeter::segmentLevel(i)));
-        segment.setAutoFillBackground(true);
-        QPalette palette = segment.palette();
-        palette.setColor(QPalette::Window, LevelMeter::segmentColor(i));
-        segment.setPalette(palette);
-        segment.raise();
-    }
+    auto *input = new ControllerInput(*this, controller, m_input, m_state.TwoVariables);
+    connect(input, &ControllerInput::pressRequested, this, &MainForm::press);
+    connect(input, &ControllerInput::levelRequested, this, &MainForm::moveLevel);
+    connect(input, &ControllerInput::deviceChanged, this, [this](RunEvent::Source change) {
+        recordSample();
+        log(RunEvent::Kind::Device, 0, 0, change);
+    });
+}
+
+void MainForm::moveLevel(int variable, int level, RunEvent::Source source)
+{
+    if (m_input != InputMode::Position || (variable == 2 && !m_state.TwoVariables))
+        return;
+    // The seconds due before this move are taken first, without it.
+    recordSample();
+    if (!Rating::moveTo(m_state, variable, level))
+        return;
+    refreshMeters();
+    log(RunEvent::Kind::Move, variable, 0, source);
 }
 
 void MainForm::press(Rating::Button button, RunEvent::Source source)
 {
+    const int variable = Rating::variableOf(button);
+    if (m_input == InputMode::Position) { // a tenth
+        const int level = variable == 1 ? m_state.Level1 : m_state.Level2;
+        moveLevel(variable, level + Rating::directionOf(button), source);
+        return;
+    }
     recordSample();
     Rating::press(m_state, button);
     // Show the new level at once rather than on the next refresh.
     refreshMeters();
-    const bool increase =
-        button == Rating::Button::Increase1 || button == Rating::Button::Increase2;
-    const int variable =
-        button == Rating::Button::Increase1 || button == Rating::Button::Decrease1 ? 1 : 2;
     QElapsedTimer logging;
     logging.start();
-    log(increase ? RunEvent::Kind::Increase : RunEvent::Kind::Decrease, variable, 0, source);
+    log(Rating::directionOf(button) > 0 ? RunEvent::Kind::Increase : RunEvent::Kind::Decrease,
+        variable, 0, source);
     m_longestPressLog = std::max(m_longestPressLog, logging.nsecsElapsed());
 }
 
 void MainForm::fallBack()
 {
+    // Held where the subject leaves it.
+    if (m_input == InputMode::Position)
+        return;
     const RatingState before = m_state;
     Rating::fallBack(m_state);
     // One line per level that moved, each with the levels just after its own step.
@@ -237,9 +235,13 @@ void MainForm::refreshMeters()
 {
     for (int i = 0; i < LevelMeter::SegmentCount; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        m_meter1[index].setVisible(LevelMeter::isLit(m_state.Level1, i));
-        m_meter2[index].setVisible(LevelMeter::isLit(m_state.Level2, i));
+        m_meter1[index].setVisible(
+            LevelMeter::isLit(Rating::meterLevel(m_state.Level1, m_input), i));
+        m_meter2[index].setVisible(
+            LevelMeter::isLit(Rating::meterLevel(m_state.Level2, m_input), i));
     }
+    if (m_positionInput)
+        m_positionInput->showLevels(m_state.Level1, m_state.Level2);
 }
 
 void MainForm::checkLength()

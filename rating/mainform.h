@@ -1,6 +1,7 @@
 #pragma once
 
 #include "levelmeter.h"
+#include "positioninput.h"
 #include "ratingstate.h"
 #include "recordingclock.h"
 #include "recordtable.h"
@@ -8,6 +9,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -17,6 +19,7 @@
 
 class Dialogs;
 class ClipPlayer;
+class GameController;
 struct SetupRecord;
 
 // How a run may end, beside "Finished!" and the window's frame.
@@ -31,7 +34,10 @@ struct RunEnding
 
 // The rating screen: the clip plays while the subject moves one or two levels with the rating
 // buttons; the levels fall back towards 0 every second, the meters show them, and once the
-// clip's length is known both levels are recorded once a second.
+// clip's length is known both levels are recorded once a second. In a position run the levels
+// are where the subject holds them, in tenths, and never fall back: a drag on a meter sets one,
+// keys, the wheel and the buttons move it a tenth, and with two variables a pad takes the
+// buttons' place and sets both.
 class MainForm : public QWidget
 {
     Q_OBJECT
@@ -55,10 +61,14 @@ public:
     // The longest time a press spent on the event log (stamping it, the playing position, the
     // journal's queue), in nanoseconds.
     qint64 longestPressLogNanoseconds() const { return m_longestPressLog; }
+    // A game controller's buttons and sticks rate here from now on, as ControllerMap says.
+    void useController(GameController &controller);
 
     // Handlers: the four rating buttons (or their keys and the wheel), Timer1, Timer2, Timer4's
     // first tick, TimeItself (which takes every second that is due by now on the run's clock).
     void press(Rating::Button button, RunEvent::Source source = RunEvent::Source::Button);
+    // Position runs: a level (tenths) set where a control holds it.
+    void moveLevel(int variable, int level, RunEvent::Source source);
     void fallBack();
     void refreshMeters();
     void checkLength();
@@ -107,13 +117,13 @@ private:
     // Where the run ends at the clip's end: once both the clip and the recording have ended.
     void finishAtEnd();
     void reportUnplayable(const QString &reason);
-    void setUpMeter(std::array<QFrame, LevelMeter::SegmentCount> &segments, QFrame &frame,
-                    const char *frameName, int left, const char *suffix, const QString &variable);
 
     const SetupRecord &m_record;
     ClipPlayer &m_player;
     Dialogs &m_dialogs;
     RatingState m_state;
+    InputMode m_input;
+    QPointer<PositionInput> m_positionInput;
     RunEvents m_events;
     qint64 m_longestPressLog = 0;
     RecordingClock m_recordingClock;

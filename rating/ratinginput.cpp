@@ -30,6 +30,23 @@ std::optional<Button> buttonForKey(int key, Qt::KeyboardModifiers modifiers, boo
     return std::nullopt;
 }
 
+std::array<QString, 4> keyTips(InputMode input)
+{
+    // One hand per variable: arrows and the wheel for the first, W and S and the wheel's tilt
+    // for the second.
+    std::array<QString, 4> tips = {QStringLiteral("Up arrow, or the mouse wheel turned up"),
+                                   QStringLiteral("Down arrow, or the mouse wheel turned down"),
+                                   QStringLiteral("W, or the mouse wheel tilted right"),
+                                   QStringLiteral("S, or the mouse wheel tilted left")};
+    if (input == InputMode::Position) {
+        for (std::size_t i = 0; i < tips.size(); ++i)
+            tips[i] += (i % 2 == 0 ? QStringLiteral(": a tenth higher")
+                                   : QStringLiteral(": a tenth lower")) +
+                       QStringLiteral("; hold to go on. The level stays where you leave it.");
+    }
+    return tips;
+}
+
 int WheelSteps::add(int delta)
 {
     m_pending += delta;
@@ -40,8 +57,8 @@ int WheelSteps::add(int delta)
 
 } // namespace Rating
 
-RatingInput::RatingInput(QWidget &screen, bool twoVariables)
-    : QObject(&screen), m_screen(&screen), m_twoVariables(twoVariables)
+RatingInput::RatingInput(QWidget &screen, bool twoVariables, bool repeats)
+    : QObject(&screen), m_screen(&screen), m_twoVariables(twoVariables), m_repeats(repeats)
 {
     // On the application, so that the event is seen before whichever control would take it.
     qApp->installEventFilter(this);
@@ -74,7 +91,7 @@ bool RatingInput::eventFilter(QObject *watched, QEvent *event)
     const auto button = Rating::buttonForKey(key->key(), key->modifiers(), m_twoVariables);
     if (!button)
         return false;
-    if (type == QEvent::KeyPress && !key->isAutoRepeat())
+    if (type == QEvent::KeyPress && (m_repeats || !key->isAutoRepeat()))
         emit pressRequested(*button, RunEvent::Source::Key);
     return true;
 }

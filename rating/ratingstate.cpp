@@ -2,6 +2,8 @@
 
 #include "setuprecord.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <limits>
 
 namespace Rating {
@@ -51,6 +53,38 @@ void fallBack(RatingState &state)
     stepTowards(state.Level1, 0);
     if (state.TwoVariables)
         stepTowards(state.Level2, 0);
+}
+
+bool moveTo(RatingState &state, int variable, int level)
+{
+    constexpr int top = Scale::Top * Input::TenthsPerStep;
+    level = std::clamp(level, -top, top);
+    qint16 &current = variable == 1 ? state.Level1 : state.Level2;
+    if (level == current)
+        return false;
+    const bool up = level > current;
+    count(variable == 1 ? (up ? state.IncreaseClicks1 : state.DecreaseClicks1)
+                        : (up ? state.IncreaseClicks2 : state.DecreaseClicks2));
+    current = static_cast<qint16>(level);
+    return true;
+}
+
+int meterLevel(int level, InputMode input)
+{
+    const int unit = Input::unit(input);
+    const int whole = (std::abs(level) + unit / 2) / unit;
+    return level < 0 ? -whole : whole;
+}
+
+int levelAlong(int offset, int length)
+{
+    constexpr int top = Scale::Top * Input::TenthsPerStep;
+    if (length <= 0)
+        return 0;
+    const int span = 2 * top;
+    // Rounded to the nearest tenth, halves upwards, in whole numbers.
+    const int level = -top + (2 * offset * span + length) / (2 * length);
+    return std::clamp(level, -top, top);
 }
 
 Captions captions(const SetupRecord &record)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "inputmode.h"
 #include "scale.h"
 
 #include <QString>
@@ -7,7 +8,8 @@
 
 struct SetupRecord;
 
-// The rating screen's state. Levels stay within -5..+5; counters only grow.
+// The rating screen's state. Levels stay within -5..+5, held in whole steps in a steps run and in
+// tenths (-50..+50) in a position run; counters only grow.
 struct RatingState
 {
     qint16 Level1 = 0;
@@ -33,8 +35,30 @@ enum class Button
 // at 32767 rather than wrap round to a negative count.
 void press(RatingState &state, Button button);
 
-// One step of every level in use towards 0; a level at 0 stays there.
+// One step of every level in use towards 0; a level at 0 stays there. Steps runs only.
 void fallBack(RatingState &state);
+
+// Position runs. Sets a variable's level (1 or 2, in tenths, kept within the scale) and counts
+// a move up or down on its increase or decrease counter; false where it was there already.
+bool moveTo(RatingState &state, int variable, int level);
+// The variable a button moves (1 or 2), and which way (+1 or -1).
+constexpr int variableOf(Button button)
+{
+    return button == Button::Increase1 || button == Button::Decrease1 ? 1 : 2;
+}
+constexpr int directionOf(Button button)
+{
+    return button == Button::Increase1 || button == Button::Increase2 ? 1 : -1;
+}
+
+// The whole level a meter shows: the nearest, halves away from 0 (+0.5 lights the first
+// segment up, -0.5 the first down).
+int meterLevel(int level, InputMode input);
+
+// A position along a control (a meter, one side of the pad) as a level in tenths: offset from the
+// -5 end of a control length long, to the nearest tenth, -5.0 at one end and +5.0 at the other;
+// beyond the ends it stays at them.
+int levelAlong(int offset, int length);
 
 struct Captions
 {

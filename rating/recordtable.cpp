@@ -1,5 +1,7 @@
 #include "recordtable.h"
 
+#include "ratingstate.h"
+
 #include "setuprecord.h"
 
 #include <QLocale>
@@ -65,6 +67,7 @@ ResultsRun results(const SetupRecord &record, bool twoVariables, const RecordTab
     ResultsRun run;
     run.subject = record.SubjectName;
     run.date = record.DateText;
+    run.input = record.Input;
     run.variables = {record.Variable};
     if (twoVariables)
         run.variables.append(record.Variable2);
@@ -88,6 +91,18 @@ ResultsRun results(const Journal::Run &run)
         table.setCell(sample.row, 2, qint16(sample.level2));
     }
     return results(run.record, run.twoVariables, &table);
+}
+
+RecordTable nearestSteps(const RecordTable &table, InputMode input)
+{
+    RecordTable whole(table.lastRow());
+    for (int row = 1; row <= table.lastRow(); ++row) {
+        for (int column = 1; column <= 2; ++column) {
+            if (const auto level = table.cell(row, column))
+                whole.setCell(row, column, qint16(Rating::meterLevel(*level, input)));
+        }
+    }
+    return whole;
 }
 
 QString lengthCaption(double seconds)

@@ -152,7 +152,8 @@ void Recoverer::recover(LockedFile &journal, const QString &name, const QByteArr
     Files::NamedBytes files = {{ResultsFile::Suffix, ResultsFile::bytes(Recording::results(*run))}};
     // A journal of an earlier version has no times to make an event log of.
     if (!run->events.isEmpty())
-        files.append({EventLog::Suffix, EventLog::bytes(run->events, run->twoVariables)});
+        files.append(
+            {EventLog::Suffix, EventLog::bytes(run->events, run->twoVariables, run->record.Input)});
     // A study's run goes to the study's results folder, under the study's name for it.
     const QString folder = inStudy ? study.folder : m_directory;
     if (!Files::createUniqueFiles(folder,

@@ -78,6 +78,7 @@ RunJournal::RunJournal(const QString &directory, const SetupRecord &record, bool
                       QString::number(QCoreApplication::applicationPid()));
     m_computer = Journal::fileNamePart(computer);
     m_header = Journal::header(record, twoVariables, started, computer, study);
+    m_input = record.Input;
     m_writer = std::thread(&RunJournal::write, this);
 }
 
@@ -95,7 +96,7 @@ void RunJournal::append(int lastRow, const RunEvent &sample)
 {
     QElapsedTimer clock;
     clock.start();
-    pushLine(Journal::sampleLine(sample, lastRow));
+    pushLine(Journal::sampleLine(sample, lastRow, m_input));
     m_longestAppend = std::max(m_longestAppend, clock.nsecsElapsed());
 }
 
@@ -103,7 +104,7 @@ void RunJournal::append(const RunEvent &event)
 {
     QElapsedTimer clock;
     clock.start();
-    pushLine(Journal::eventLine(event), false);
+    pushLine(Journal::eventLine(event, m_input), false);
     m_longestAppend = std::max(m_longestAppend, clock.nsecsElapsed());
 }
 

@@ -71,6 +71,7 @@ private:
     QString m_stem;     // the journal's name up to its serial
     QString m_computer; // as the name gives it
     QByteArray m_header;
+    InputMode m_input = InputMode::Steps;
     bool m_discarded = false;
     qint64 m_longestAppend = 0;
     std::function<void(const QString &)> m_problemHandler;

@@ -18,6 +18,9 @@ constexpr qint64 ReadLimit = 64 * 1024;
 QString ReadFileContents(const QString &path);
 
 QString greeting(const SetupRecord &record);
+// How to rate in the run's input mode, shown above the instructions; empty for steps, which the
+// instructions themselves describe.
+QString howToRate(const SetupRecord &record);
 QString variablesLine(const SetupRecord &record);
 
 } // namespace Instructions

@@ -36,9 +36,13 @@ InstructionsForm::InstructionsForm(const SetupRecord &record, const QString &app
     Command1.setAutoDefault(false);
     connect(&Command1, &QPushButton::clicked, this, &InstructionsForm::proceed);
 
-    Label1.setText(!instructions.isEmpty() ? instructions
-                                           : Instructions::ReadFileContents(
-                                                 Instructions::filePath(applicationDirectory)));
+    QString text =
+        !instructions.isEmpty()
+            ? instructions
+            : Instructions::ReadFileContents(Instructions::filePath(applicationDirectory));
+    if (const QString how = Instructions::howToRate(record); !how.isEmpty())
+        text = how + QStringLiteral("\n\n") + text;
+    Label1.setText(text);
     Label2.setText(Instructions::greeting(record));
     Label3.setText(Instructions::variablesLine(record));
     Command1.setFocus();

@@ -90,6 +90,8 @@ std::optional<StudySession> StudySession::begin(const Study &study, const QStrin
     session.m_record.study = study.title;
     session.m_record.participant = participant;
     session.m_record.date = date;
+    if (study.input != InputMode::Steps)
+        session.m_record.input = Input::name(study.input);
     for (const QString &clip : participantOrder(study, static_cast<int>(turn), random)) {
         SessionRecord::Clip entry;
         entry.clip = clip;
@@ -249,6 +251,10 @@ bool StudySession::saveResults(int index, const QByteArray &results, const QByte
                                QString *error)
 {
     m_saved.clear();
+    QList<RunEvent> logged;
+    m_controls = m_study.input != InputMode::Steps && EventLog::parse({}, events, &logged, nullptr)
+                     ? EventLog::controls(logged)
+                     : QStringList();
     return Files::createUniqueFiles(m_study.resultsFolder, resultsName(index), DefaultResultsName,
                                     {{ResultsFile::Suffix, results}, {EventLog::Suffix, events}},
                                     &m_saved, error);
@@ -262,6 +268,7 @@ bool StudySession::markDone(int index, bool complete, int seconds, QString *erro
     // What an earlier run of the clip left (an interrupted one) stays, named as extra.
     SessionRecord::Clip &clip = m_record.clips[index];
     clip.takeRun(SessionRecord::State::Done, files, complete, seconds);
+    clip.controls = m_controls;
     // The times of the run whose files these are.
     clip.started = m_started;
     return save(error);

@@ -78,6 +78,8 @@ private:
     SessionRecord m_record;
     QString m_recordPath;
     QStringList m_saved; // by saveResults, for markDone
+    // The controls that moved a level in the run saved last (position runs).
+    QStringList m_controls;
     QDateTime m_started; // of the clip's run under way
     bool m_recordWritten = true;
 };

@@ -29,11 +29,15 @@ int main(int argc, char *argv[])
     ResultsRun results;
     QList<RunEvent> events;
     ReadProblem problem;
+    InputMode logged = InputMode::Steps;
     if (!ResultsFile::read(arguments[0], &results, &problem) ||
-        !EventLog::read(EventLog::pathBeside(arguments[0]), &events, &problem)) {
+        !EventLog::read(EventLog::pathBeside(arguments[0]), &events, &problem, &logged)) {
         out << problem.text() << '\n';
         return 1;
     }
+    // A position run that stored no sample has no decimal in its results file.
+    if (logged == InputMode::Position)
+        results.input = logged;
     const QStringList found =
         EventCheck::problems(events, results, withCounts ? &counts : nullptr, onTime);
     for (const QString &line : found)

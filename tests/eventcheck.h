@@ -1,7 +1,9 @@
 #pragma once
 
 // What must hold for every event log beside its results file: the tests of the screens and the
-// whole runs of the real program (through dialtrace-eventcheck) ask the same questions.
+// whole runs of the real program (through dialtrace-eventcheck) ask the same questions. Replaying
+// the presses and fall-backs of a steps run, or the moves of a position run, from 0 gives every
+// line's levels and every sample's row.
 
 #include "eventlog.h"
 #include "resultsfile.h"
@@ -14,7 +16,8 @@
 
 namespace EventCheck {
 
-// The press counts a results screen showed: increase 1, decrease 1, increase 2, decrease 2.
+// The press counts a results screen showed: increase 1, decrease 1, increase 2, decrease 2 (in a
+// position run, the moves up and down).
 using Counts = std::array<int, 4>;
 
 // Every way the log breaks a rule, empty when it keeps them all. counts may be left out (a
@@ -29,20 +32,36 @@ inline QStringList problems(const QList<RunEvent> &events, const ResultsRun &res
     };
     int level[3] = {0, 0, 0};
     Counts seen = {0, 0, 0, 0};
+    const bool position = results.input == InputMode::Position;
+    const int unit = Input::unit(results.input);
     int samples = 0;
     for (int i = 0; i < events.size(); ++i) {
         const RunEvent &e = events[i];
         const int v = e.variable;
         if (i > 0 && e.time < events[i - 1].time)
             fail(i, QStringLiteral("earlier than the line before"));
-        if (e.kind == RunEvent::Kind::Increase || e.kind == RunEvent::Kind::Decrease) {
+        const bool press = e.kind == RunEvent::Kind::Increase || e.kind == RunEvent::Kind::Decrease;
+        if ((press || e.kind == RunEvent::Kind::Move) &&
+            (v < 1 || v > 2 || e.source == RunEvent::Source::None)) {
+            fail(i, QStringLiteral("a press or move without its variable or source"));
+            continue;
+        }
+        const bool move = e.kind == RunEvent::Kind::Move;
+        if ((position && (press || e.kind == RunEvent::Kind::FallBack)) || (!position && move)) {
+            fail(i, QStringLiteral("a %1 in a %2 run")
+                        .arg(QString::fromLatin1(EventLog::kindName(e.kind)),
+                             Input::name(results.input)));
+        } else if (press) {
             const bool up = e.kind == RunEvent::Kind::Increase;
-            if (v < 1 || v > 2 || e.source == RunEvent::Source::None) {
-                fail(i, QStringLiteral("a press without its variable or source"));
-                continue;
-            }
             ++seen[std::size_t((v - 1) * 2 + (up ? 0 : 1))];
             level[v] = qBound(Scale::Bottom, level[v] + (up ? 1 : -1), Scale::Top);
+        } else if (move) {
+            // Both levels after the move: the other stays, this one moved within the scale.
+            const int to = v == 1 ? e.level1 : e.level2;
+            if (to == level[v] || std::abs(to) > Scale::Top * unit)
+                fail(i, QStringLiteral("a move that changes nothing or leaves the scale"));
+            ++seen[std::size_t((v - 1) * 2 + (to > level[v] ? 0 : 1))];
+            level[v] = to;
         } else if (e.kind == RunEvent::Kind::FallBack) {
             if (v < 1 || v > 2 || level[v] == 0)
                 fail(i, QStringLiteral("a fall-back that changes nothing"));

@@ -52,29 +52,41 @@ private slots:
     {
         QTest::addColumn<QStringList>("variables");
         QTest::addColumn<QString>("subject");
+        QTest::addColumn<InputMode>("input");
         QTest::newRow("quotes and a comma in the subject")
-            << QStringList{"Mood"} << "Smith, \"Jr\"";
+            << QStringList{"Mood"} << "Smith, \"Jr\"" << InputMode::Steps;
         QTest::newRow("a comma in the second variable")
-            << QStringList{"Mood", "Fear, anger"} << "Bo";
-        QTest::newRow("an empty second variable") << QStringList{"Mood", ""} << "";
+            << QStringList{"Mood", "Fear, anger"} << "Bo" << InputMode::Steps;
+        QTest::newRow("an empty second variable")
+            << QStringList{"Mood", ""} << "" << InputMode::Steps;
+        QTest::newRow("a position run in tenths: -0.5, -0.4, +5.0, 0.0, 0.1")
+            << QStringList{"Mood", "Fear"} << "Bo" << InputMode::Position;
     }
     void roundTrip()
     {
         QFETCH(QStringList, variables);
         QFETCH(QString, subject);
+        QFETCH(InputMode, input);
         ResultsRun written;
         written.subject = subject;
         written.date = "6.12.2026";
         written.variables = variables;
+        written.input = input;
         for (int v = 0; v < variables.size(); ++v) {
             // Rows 2 to 6 with a gap at 4 and empty rows after the last sample.
-            written.levels.append({ResultsRun::Gap, ResultsRun::Gap, qint8(-5 + v), 5,
-                                   ResultsRun::Gap, 0, 1, ResultsRun::Gap, ResultsRun::Gap});
+            written.levels.append({ResultsRun::Gap, ResultsRun::Gap, qint8(-5 + v),
+                                   qint8(5 * Input::unit(input)), ResultsRun::Gap, 0, 1,
+                                   ResultsRun::Gap, ResultsRun::Gap});
         }
+        // Decimals in a position run's files only: a steps run's bytes are as they always were.
+        const QByteArray bytes = ResultsFile::bytes(written);
+        QCOMPARE(bytes.contains(",-0.5") && bytes.contains(",0.0\r\n"),
+                 input == InputMode::Position);
+        QCOMPARE(bytes.mid(bytes.indexOf("1,0")).contains('.'), input == InputMode::Position);
         ResultsRun read;
         ReadProblem problem;
-        QVERIFY2(ResultsFile::parse("f", ResultsFile::bytes(written), &read, &problem),
-                 qPrintable(problem.text()));
+        QVERIFY2(ResultsFile::parse("f", bytes, &read, &problem), qPrintable(problem.text()));
+        QCOMPARE(read.input, input);
         QCOMPARE(read.subject, written.subject);
         QCOMPARE(read.variables, written.variables);
         QCOMPARE(read.levels, written.levels);
@@ -86,10 +98,16 @@ private slots:
         if (variables.size() == 2)
             events.append(
                 {1500, 0, RunEvent::Kind::Decrease, 2, 0, -1, 0, RunEvent::Source::Wheel});
+        if (input == InputMode::Position)
+            events.append(
+                {{1600, 0, RunEvent::Kind::Move, 2, 0, -50, 0, RunEvent::Source::Mouse},
+                 {1700, 0, RunEvent::Kind::Device, 0, 0, -50, 0, RunEvent::Source::Disconnected}});
         QList<RunEvent> back;
-        QVERIFY(
-            EventLog::parse("e", EventLog::bytes(events, variables.size() == 2), &back, &problem));
+        InputMode logged = InputMode::Steps;
+        QVERIFY(EventLog::parse("e", EventLog::bytes(events, variables.size() == 2, input), &back,
+                                &problem, &logged));
         QCOMPARE(back, events);
+        QCOMPARE(logged, input);
     }
     // A study file that breaks a rule is refused with every problem, each naming its field.
     void studyRefusals_data()
@@ -138,6 +156,9 @@ private slots:
         QTest::newRow("an order of its own")
             << R"({"variables": ["A"], )" + clips + R"(, "order": "random"})"
             << QStringList{"\"order\": must be \"as listed\", \"shuffled\" or \"balanced\""};
+        QTest::newRow("an input of its own")
+            << R"({"variables": ["A"], )" + clips + R"(, "input": "joystick"})"
+            << QStringList{"\"input\": must be \"steps\" or \"position\""};
         QTest::newRow("showResults as text")
             << R"({"variables": ["A"], )" + clips + R"(, "showResults": "yes"})"
             << QStringList{"\"showResults\": must be true or false"};
@@ -259,7 +280,8 @@ void TestFormats::rejectsBadFiles_data()
     file("level 6", with("\n3,2", "\n3,6"), 10, "\"6\" is not");
     file("level -6", with("\n3,2", "\n3,-6"), 10, "\"-6\" is not");
     file("plus sign", with("\n3,2", "\n3,+2"), 10, "\"+2\" is not");
-    file("fraction", with("\n3,2", "\n3,2.5"), 10, "\"2.5\" is not");
+    file("two decimals", with("\n3,2", "\n3,2.55"), 10, "\"2.55\" is not");
+    file("a tenth past +5", with("\n3,2", "\n3,5.1"), 10, "\"5.1\" is not");
     file("rows out of order", with("\n3,2\r\n4,3", "\n4,3\r\n3,2"), 10, "expected row number 3");
     file("a row left out", with("\n3,2\r\n", "\n"), 10, "expected row number 3, found \"4\"");
     file("two cells in a one-variable file", with("\n3,2", "\n3,2,1"), 10, "expected 2 fields");

@@ -15,11 +15,11 @@ cd "$top"
 build_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-charts-dev libqt6opengl6-dev
-    libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+    libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libsdl2-dev
 )
 run_packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
-    gstreamer1.0-plugins-ugly gstreamer1.0-libav fonts-liberation2
+    gstreamer1.0-plugins-ugly gstreamer1.0-libav fonts-liberation2 libsdl2-2.0-0
 )
 test_packages=(
     xvfb xauth xdotool x11-utils ffmpeg imagemagick desktop-file-utils python3

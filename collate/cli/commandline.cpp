@@ -89,6 +89,8 @@ int collate(const Job &job, const CommandLine::Options &options, QTextStream &ou
     for (const SkippedRun &skipped : collation.skipped()) {
         err << Skipped.arg(skipped.path, skipped.reason) << '\n';
     }
+    if (const QString mixed = collation.mixedInputs(); !mixed.isEmpty())
+        err << "dialtrace-collate: warning: " << mixed << '\n';
     if (collation.runs().isEmpty()) {
         err << "dialtrace-collate: " << NoRuns << '\n';
         return NothingCollated;

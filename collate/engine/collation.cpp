@@ -66,7 +66,8 @@ Collation::Collation(const QList<ResultsRun> &runs, const QString &variable, int
             m_skipped.append({run.path, NoVariable.arg(variable, quotedList(run.variables))});
             continue;
         }
-        CollatedRun collated{run.path, run.subject, run.date, {}, run.levels[index], 0, 0.0};
+        CollatedRun collated{run.path,          run.subject, run.date, {},
+                             run.levels[index], 0,           0.0,      run.input};
         // A run without a single sample would only hide every statistic of the others.
         if (std::all_of(collated.levels.cbegin(), collated.levels.cend(),
                         [](qint8 level) { return level == ResultsRun::Gap; })) {
@@ -77,7 +78,27 @@ Collation::Collation(const QList<ResultsRun> &runs, const QString &variable, int
             uniqueHeader(oneLine(QStringLiteral("%1 (%2)").arg(run.subject, run.date)), &headers);
         m_runs.append(std::move(collated));
     }
+    // Steps and tenths in one collation: every level in tenths.
+    const auto position = [](const CollatedRun &r) { return r.input == InputMode::Position; };
+    m_unit = std::any_of(m_runs.cbegin(), m_runs.cend(), position) ? Input::TenthsPerStep : 1;
+    for (CollatedRun &run : m_runs) {
+        for (qint8 &level : run.levels) {
+            if (level != ResultsRun::Gap && !position(run))
+                level = static_cast<qint8>(level * m_unit);
+        }
+    }
     summarize();
+}
+
+QString Collation::mixedInputs() const
+{
+    QStringList by[2];
+    for (const CollatedRun &run : m_runs)
+        by[run.input == InputMode::Position ? 1 : 0].append(run.path);
+    if (by[0].isEmpty() || by[1].isEmpty())
+        return {};
+    return QStringLiteral("runs rated in steps (%1) and by position (%2) are collated together")
+        .arg(by[0].join(QStringLiteral(", ")), by[1].join(QStringLiteral(", ")));
 }
 
 QList<Statistic> Collation::align(double mostSeconds, const QStringList &names)
@@ -120,7 +141,7 @@ void Collation::summarize()
                 sum += level;
             }
         }
-        run.meanLevel = run.samples > 0 ? sum / static_cast<double>(run.samples) : 0.0;
+        run.meanLevel = run.samples > 0 ? sum / static_cast<double>(run.samples) / m_unit : 0.0;
         m_lastRow = std::max(m_lastRow, run.levels.size() - 1);
     }
     const qsizetype size = m_lastRow + 1;
@@ -142,8 +163,9 @@ void Collation::summarize()
         }
     }
     for (qsizetype row = 0; row < size; ++row) {
+        m_mean[row] /= m_unit;
         if (m_count[row] >= 2)
-            m_sd[row] = std::sqrt(squares[row] / (m_count[row] - 1));
+            m_sd[row] = std::sqrt(squares[row] / (m_count[row] - 1)) / m_unit;
     }
 }
 
@@ -193,7 +215,7 @@ Agreement::Table Collation::completeSeconds() const
         QList<double> values;
         values.reserve(m_runs.size());
         for (const CollatedRun &run : m_runs)
-            values.append(run.levels[row]);
+            values.append(double(run.levels[row]) / m_unit);
         table.append(std::move(values));
     }
     return table;
@@ -242,8 +264,10 @@ QByteArray Collation::tableBytes() const
         for (const CollatedRun &run : m_runs) {
             line += ',';
             const qint8 level = row < run.levels.size() ? run.levels[row] : ResultsRun::Gap;
+            // Each run's levels as its own file writes them.
             if (level != ResultsRun::Gap)
-                line += QByteArray::number(level);
+                line += Input::levelText(run.input == InputMode::Position ? level : level / m_unit,
+                                         run.input);
         }
         line += ',';
         if (hasMean(row))

@@ -17,6 +17,7 @@ struct CollatedRun
     QList<qint8> levels; // indexed by row number, ResultsRun::Gap where there is no sample
     qsizetype samples = 0;
     double meanLevel = 0.0; // over the run's samples
+    InputMode input = InputMode::Steps;
 };
 
 // A file that was read but does not take part, and why.
@@ -46,6 +47,12 @@ public:
     const QString &variable() const { return m_variable; }
     const QList<CollatedRun> &runs() const { return m_runs; }
     const QList<SkippedRun> &skipped() const { return m_skipped; }
+    // The levels are held in tenths where any run was rated by position (whole steps otherwise):
+    // a level is its value divided by this. The statistics are of the values as the files hold
+    // them.
+    int unit() const { return m_unit; }
+    // Runs rated in different ways collated together, named; empty where they were rated alike.
+    QString mixedInputs() const;
 
     // The highest row of any run; the table goes from row 2 to here.
     qsizetype lastRow() const { return m_lastRow; }
@@ -83,6 +90,7 @@ private:
     QList<SkippedRun> m_skipped;
     qsizetype m_lastRow = 1;
     int m_rate = 0;
+    int m_unit = 1;
     QList<int> m_count;
     QList<double> m_mean;
     QList<double> m_sd;

@@ -93,7 +93,8 @@ void draw(QPainter &painter, const Collation &collation, const Axes &axes, const
             if (run.levels[row] == ResultsRun::Gap)
                 flush();
             else
-                stretch.append(QPointF(axes.x(collation.seconds(row)), axes.y(run.levels[row])));
+                stretch.append(QPointF(axes.x(collation.seconds(row)),
+                                       axes.y(double(run.levels[row]) / collation.unit())));
         }
         flush();
     }

@@ -329,6 +329,8 @@ void CollateWindow::collate()
     QStringList skipped;
     for (const SkippedRun &run : m_collation.skipped())
         skipped.append(QFileInfo(run.path).fileName() + QStringLiteral(": ") + run.reason);
+    if (const QString mixed = m_collation.mixedInputs(); !mixed.isEmpty())
+        skipped.append(QStringLiteral("Warning: ") + mixed);
     m_skippedLabel->setText(skipped.isEmpty() ? QString()
                                               : SkippedText.arg(skipped.join(QLatin1Char('\n'))));
     m_removeButton->setEnabled(!m_files.isEmpty());

@@ -1,0 +1,93 @@
+// A game controller and a plain joystick through SDL, simulated by SDL's virtual joysticks: on
+// the rating screen in both modes, a button held once, unplugged and plugged in again.
+
+#include "sdlcontroller.h"
+#include "support.h"
+
+#include <SDL.h>
+
+namespace {
+
+// A virtual device as SDL attaches it: its index, or -1.
+int attach(bool gameController)
+{
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    // A plain joystick: two axes and four buttons, which SDL maps to no game controller.
+    desc.type = gameController ? SDL_JOYSTICK_TYPE_GAMECONTROLLER : SDL_JOYSTICK_TYPE_FLIGHT_STICK;
+    desc.naxes = gameController ? SDL_CONTROLLER_AXIS_MAX : 2;
+    desc.nbuttons = gameController ? SDL_CONTROLLER_BUTTON_MAX : 4;
+    desc.button_mask = gameController ? (1u << SDL_CONTROLLER_BUTTON_MAX) - 1 : 0;
+    desc.axis_mask = gameController ? (1u << SDL_CONTROLLER_AXIS_MAX) - 1 : 0;
+    return SDL_JoystickAttachVirtualEx(&desc);
+}
+
+} // namespace
+
+class TestController : public QObject
+{
+    Q_OBJECT
+private slots:
+    // D-pad up (a plain joystick's first button) held: one press in a steps run; the left stick
+    // (a plain joystick's second axis) all the way up: +5.0 in a position run. Unplugged, the
+    // level stays and the screen says so; plugged in again, it works at once.
+    void onTheRatingScreen_data()
+    {
+        QTest::addColumn<bool>("gameController");
+        QTest::addColumn<InputMode>("input");
+        for (const bool pad : {true, false}) {
+            for (const InputMode input : {InputMode::Steps, InputMode::Position})
+                QTest::addRow("%s, %s", pad ? "game controller" : "plain joystick",
+                              qPrintable(Input::name(input)))
+                    << pad << input;
+        }
+    }
+    void onTheRatingScreen()
+    {
+        QFETCH(bool, gameController);
+        QFETCH(InputMode, input);
+        SdlController controller;
+        QTRY_VERIFY(controller.isAvailable());
+        Session s;
+        s.order.setInput(input);
+        s.order.setController(&controller);
+        MainForm *rating = s.toRating(false);
+        const bool steps = input == InputMode::Steps;
+        const int button = gameController ? SDL_CONTROLLER_BUTTON_DPAD_UP : 0;
+        const int axis = gameController ? SDL_CONTROLLER_AXIS_LEFTY : 1;
+        for (int plugged = 1; plugged <= 2; ++plugged) {
+            const int index = attach(gameController);
+            SDL_Joystick *device = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
+            QVERIFY2(device, SDL_GetError());
+            QTRY_VERIFY(controller.isConnected());
+            // The second time round from the level the first left.
+            const int from = rating->state().Level1;
+            if (steps) {
+                SDL_JoystickSetVirtualButton(device, button, 1);
+                QTRY_COMPARE(int(rating->state().IncreaseClicks1), plugged);
+            } else {
+                SDL_JoystickSetVirtualAxis(device, axis, plugged == 1 ? -32768 : 32767);
+                QTRY_VERIFY(rating->state().Level1 != from);
+                // The right stick is no variable of a one-variable run.
+                SDL_JoystickSetVirtualAxis(device, gameController ? 3 : 0, 32767);
+            }
+            const int held = rating->state().Level1;
+            QCOMPARE(held, steps ? plugged : (plugged == 1 ? 50 : -50));
+            SDL_JoystickClose(device);
+            QVERIFY(SDL_JoystickDetachVirtual(index) == 0);
+            QTRY_VERIFY(child(rating, "controllerGone")->isVisible());
+            QCOMPARE(int(rating->state().Level1), held);
+        }
+        QStringList devices;
+        for (const RunEvent &event : rating->events()) {
+            if (event.kind == RunEvent::Kind::Device)
+                devices << EventLog::sourceName(event.source);
+            else
+                QCOMPARE(event.source, RunEvent::Source::Controller);
+        }
+        QCOMPARE(devices.join(' '), "connected disconnected connected disconnected");
+    }
+};
+
+DIALTRACE_TEST_CASE(TestController, "controller")
+#include "tst_controller.moc"
