@@ -6,6 +6,7 @@
 #include "controllermap.h"
 #include "eventcheck.h"
 #include "inputmode.h"
+#include "longtable.h"
 #include "ratingstate.h"
 #include "recordtable.h"
 #include "sessionrecord.h"
@@ -325,6 +326,13 @@ private slots:
         QFETCH(QByteArray, row2);
         QVERIFY2(collation.tableBytes().contains("\r\n" + row2), collation.tableBytes());
         QCOMPARE(collation.mixedInputs().contains("steps (a.csv) and by position (b.csv)"), mixed);
+        // On the scale's steps: 2.0 and 2.3 agree within a tenth of a level.
+        QStringList lines;
+        for (const Statistic &statistic : collation.statistics({"a", "b"}))
+            lines.append(statistic.line());
+        QVERIFY2(lines.contains("rWG\t0.9955"), qPrintable(lines.join('\n')));
+        QVERIFY(LongTable::bytes({{{}, "S", {}, 0, "done", run("b.csv", InputMode::Position, 23)}}, 0)
+                    .endsWith(",done,Mood,2,2.3\r\n"));
     }
 };
 

@@ -246,7 +246,7 @@ QList<Statistic> Collation::statistics(const QStringList &names) const
     for (const CollatedRun &run : m_runs)
         levels.append(run.levels);
     agreement << Concordance::lin(levels) << Concordance::krippendorff(levels)
-              << Concordance::withinGroup(levels);
+              << Concordance::withinGroup(levels, m_unit);
     return result + agreement + correlations + Concordance::linWithOthers(levels, names);
 }
 

@@ -171,7 +171,7 @@ Statistic krippendorff(const Runs &runs)
     return Statistic::of(name, 1.0 - (observed / n) / expected);
 }
 
-Statistic withinGroup(const Runs &runs)
+Statistic withinGroup(const Runs &runs, int unit)
 {
     const QString name = QStringLiteral("rWG");
     if (runs.size() < 2)
@@ -182,7 +182,7 @@ Statistic withinGroup(const Runs &runs)
     for (const Moment &m : moments(runs)) {
         if (m.n < 2)
             continue;
-        const double variance = m.spread() / (double(m.n) * (m.n - 1));
+        const double variance = m.spread() / (double(m.n) * (m.n - 1)) / (double(unit) * unit);
         // A spread wider than a uniform choice's counts as none, not as disagreement below 0.
         total += 1.0 - std::min(variance, null) / null;
         ++counted;

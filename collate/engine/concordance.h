@@ -28,7 +28,8 @@ Statistic krippendorff(const Runs &runs);
 // "rWG": James, Demaree and Wolf's (1984) within-group agreement, 1 - s^2 / the variance of a
 // uniform choice among the scale's levels, s^2 over the runs with a value (n - 1) and at most
 // that variance; the mean over the moments with two values or more.
-Statistic withinGroup(const Runs &runs);
+// The levels are in 1/unit of a step (10 for a collation holding tenths).
+Statistic withinGroup(const Runs &runs, int unit = 1);
 
 // The variance of a uniform choice among the scale's levels: (A^2 - 1) / 12 for A levels.
 double uniformVariance();

@@ -2,6 +2,7 @@
 
 #include "collation.h"
 #include "eventlog.h"
+#include "inputmode.h"
 #include "rebin.h"
 
 #include <QFileInfo>
@@ -81,7 +82,7 @@ QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable)
             for (qsizetype i = 2; i <= last; ++i) {
                 const qint8 level = levels.value(i, ResultsRun::Gap);
                 out += start + moment(i, rate).toLatin1() + ',' +
-                       (level == ResultsRun::Gap ? QByteArray() : QByteArray::number(level)) +
+                       (level == ResultsRun::Gap ? QByteArray() : Input::levelText(level, run.run.input)) +
                        "\r\n";
             }
         }

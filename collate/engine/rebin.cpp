@@ -1,5 +1,7 @@
 #include "rebin.h"
 
+#include "inputmode.h"
+
 #include <QFileInfo>
 
 #include <algorithm>
@@ -18,14 +20,15 @@ const QString OtherLevels =
 
 bool isPress(const RunEvent &event)
 {
-    return event.kind == RunEvent::Kind::Increase || event.kind == RunEvent::Kind::Decrease;
+    return event.kind == RunEvent::Kind::Increase || event.kind == RunEvent::Kind::Decrease ||
+           event.kind == RunEvent::Kind::Move;
 }
 
-QString cells(const QList<int> &levels)
+QString cells(const QList<int> &levels, InputMode input)
 {
     QStringList text;
     for (const int level : levels)
-        text.append(level == ResultsRun::Gap ? QStringLiteral("nothing") : QString::number(level));
+        text.append(level == ResultsRun::Gap ? QStringLiteral("nothing") : QString::fromLatin1(Input::levelText(level, input)));
     return text.join(QLatin1Char(','));
 }
 
@@ -122,7 +125,8 @@ QString mismatch(const ResultsRun &run, const QList<RunEvent> &events)
             return OnlyInResults.arg(expected);
         const QList<int> logged = QList<int>{event.level1, event.level2}.mid(0, run.levels.size());
         if (logged != levelsAt(row))
-            return OtherLevels.arg(QString::number(row), cells(logged), cells(levelsAt(row)));
+            return OtherLevels.arg(QString::number(row), cells(logged, run.input),
+                                     cells(levelsAt(row), run.input));
         matched = row++;
     }
     const qsizetype left = nextRow();
