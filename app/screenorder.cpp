@@ -247,12 +247,7 @@ void ScreenOrder::finishRun()
         showResults();
     if (m_outputForm) {
         m_outputForm->setCounts(rating.state());
-        // The chart's scale is whole steps: a position run's tenths are shown to the nearest.
-        const RecordTable *table = rating.table();
-        std::optional<RecordTable> whole;
-        if (table && m_runRecord.Input != InputMode::Steps)
-            table = &whole.emplace(Recording::nearestSteps(*table, m_runRecord.Input));
-        m_outputForm->setTable(table);
+        m_outputForm->setTable(rating.table(), m_runRecord.Input);
         m_outputForm->setResultsBytes(bytes, events);
         // A study's results are in its folder already: the results screen need not keep them.
         if (saved.saved && m_plan->hasSteps())

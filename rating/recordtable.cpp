@@ -93,18 +93,6 @@ ResultsRun results(const Journal::Run &run)
     return results(run.record, run.twoVariables, &table);
 }
 
-RecordTable nearestSteps(const RecordTable &table, InputMode input)
-{
-    RecordTable whole(table.lastRow());
-    for (int row = 1; row <= table.lastRow(); ++row) {
-        for (int column = 1; column <= 2; ++column) {
-            if (const auto level = table.cell(row, column))
-                whole.setCell(row, column, qint16(Rating::meterLevel(*level, input)));
-        }
-    }
-    return whole;
-}
-
 QString lengthCaption(double seconds)
 {
     QLocale locale;

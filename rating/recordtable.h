@@ -63,9 +63,6 @@ ResultsRun results(const SetupRecord &record, bool twoVariables, const RecordTab
 // The run its journal holds, as its results file would have held it.
 ResultsRun results(const Journal::Run &run);
 
-// The table with every level to the nearest whole step (as the meters show it).
-RecordTable nearestSteps(const RecordTable &table, InputMode input);
-
 // The clip length as shown: shortest decimal form of at most 15 significant digits, no trailing
 // zeros, the user's decimal separator.
 QString lengthCaption(double seconds);

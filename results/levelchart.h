@@ -12,7 +12,7 @@ class QLineSeries;
 
 // One series of the chart: element i is row i + 1; an empty element is a row without a value,
 // which keeps its place along the horizontal axis but draws nothing.
-using ChartSeries = std::vector<std::optional<int>>;
+using ChartSeries = std::vector<std::optional<double>>;
 
 // A two-dimensional line chart of recorded levels: rows in ascending order along the horizontal
 // axis, the level on the vertical axis (the scale the caller gives), no vertical grid lines, no

@@ -24,13 +24,14 @@ using Controls::placeLabel;
 
 namespace {
 
-ChartSeries column(const RecordTable &table, int column)
+// A position run's tenths as levels of the scale: 2.3, not 23.
+ChartSeries column(const RecordTable &table, int column, InputMode input)
 {
     ChartSeries series;
     series.reserve(static_cast<std::size_t>(table.lastRow()));
     for (int row = 1; row <= table.lastRow(); ++row) {
         const auto value = table.cell(row, column);
-        series.push_back(value ? std::optional<int>(*value) : std::nullopt);
+        series.push_back(value ? std::optional<double>(Input::steps(*value, input)) : std::nullopt);
     }
     return series;
 }
@@ -101,10 +102,10 @@ void OutputForm::setCounts(const RatingState &state)
     Label7.setText(QString::number(state.DecreaseClicks2));
 }
 
-void OutputForm::setTable(const RecordTable *table)
+void OutputForm::setTable(const RecordTable *table, InputMode input)
 {
     if (table)
-        MSChart1.setData(column(*table, 1), column(*table, 2));
+        MSChart1.setData(column(*table, 1, input), column(*table, 2, input));
     else
         MSChart1.setData({}, {});
 }

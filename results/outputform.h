@@ -1,5 +1,6 @@
 #pragma once
 
+#include "inputmode.h"
 #include "levelchart.h"
 
 #include <QByteArray>
@@ -35,8 +36,9 @@ public:
                std::function<double()> clipSeconds, QWidget *parent = nullptr);
 
     void setCounts(const RatingState &state);
-    // Null gives an empty chart: the clip's length never arrived.
-    void setTable(const RecordTable *table);
+    // The chart of the run's levels, a position run's tenths as levels of the scale (2.3). Null
+    // gives an empty chart: the clip's length never arrived.
+    void setTable(const RecordTable *table, InputMode input = InputMode::Steps);
     // The bytes of the results file and of its event log, kept for the spreadsheet export.
     void setResultsBytes(const QByteArray &results, const QByteArray &events)
     {

@@ -229,6 +229,7 @@ private slots:
         const QByteArray results = readAll(s.order.resultsFilePath());
         QVERIFY2(results.contains("\r\n2,0.0\r\n3,5.0\r\n4,4.4\r\n5,0.0\r\n6,0.0\r\n7,0.0\r\n"),
                  results);
+        QCOMPARE(s.order.outputForm()->chart().series(1)[3], std::optional<double>(4.4)); // row 4
         const QByteArray log = readAll(s.order.eventLogPath());
         QVERIFY2(log.contains(",move,1,5.0,,,mouse\r\n") && log.contains(",move,1,4.7,,,wheel") &&
                      log.contains(",move,1,4.4,,,key") && !log.contains("fall-back"),

@@ -279,8 +279,8 @@ private slots:
             QCOMPARE(child(&output, name)->isVisible(), two);
         QCOMPARE(output.chart().rowCount(), 61);
         // Each second's press is stored before that second's fall-back takes it away.
-        QCOMPARE(output.chart().series(1)[10], std::optional<int>(1));
-        QCOMPARE(output.chart().series(2)[10], std::optional<int>(two ? -5 : 0));
+        QCOMPARE(output.chart().series(1)[10], std::optional<double>(1));
+        QCOMPARE(output.chart().series(2)[10], std::optional<double>(two ? -5 : 0));
         QVERIFY(!output.chart().series(1)[11]);
         QVERIFY(readAll(s.order.resultsFilePath())
                     .contains(two ? "\r\n11,1,-5\r\n12,,\r\n" : "\r\n11,1\r\n12,\r\n"));
