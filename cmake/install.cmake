@@ -19,7 +19,8 @@ set_target_properties(dialtrace dialtrace-collate PROPERTIES
 
 install(TARGETS dialtrace dialtrace-collate RUNTIME DESTINATION .)
 
-install(FILES ${PROJECT_SOURCE_DIR}/assets/Instructions.txt DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/assets/Instructions.txt
+              ${PROJECT_SOURCE_DIR}/assets/Instructions.position.txt DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . OPTIONAL)
 # The guides the README links to, so that its links lead somewhere in the installed folder too.
 file(GLOB dialtrace_guides ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.png)

@@ -11,6 +11,14 @@ QString filePath(const QString &applicationDirectory)
     return applicationDirectory + QStringLiteral("/Instructions.txt");
 }
 
+QString filePath(const QString &applicationDirectory, InputMode input)
+{
+    const QString position = applicationDirectory + QStringLiteral("/Instructions.position.txt");
+    if (input == InputMode::Position && Files::isVisiblePlainFile(position))
+        return position;
+    return filePath(applicationDirectory);
+}
+
 QString ReadFileContents(const QString &path)
 {
     if (!Files::isVisiblePlainFile(path))

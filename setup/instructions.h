@@ -1,5 +1,7 @@
 #pragma once
 
+#include "inputmode.h"
+
 #include <QString>
 
 struct SetupRecord;
@@ -8,6 +10,10 @@ namespace Instructions {
 
 // applicationDirectory has no trailing separator; the separator is '/' on every platform.
 QString filePath(const QString &applicationDirectory);
+// The instructions of a run in that mode: for a position run Instructions.position.txt where
+// there is one, since text written for presses would tell the subject the wrong way to rate;
+// Instructions.txt otherwise.
+QString filePath(const QString &applicationDirectory, InputMode input);
 
 // How much of the file is read: far more than the screen can show at its fixed font.
 constexpr qint64 ReadLimit = 64 * 1024;

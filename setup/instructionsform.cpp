@@ -39,7 +39,8 @@ InstructionsForm::InstructionsForm(const SetupRecord &record, const QString &app
     QString text =
         !instructions.isEmpty()
             ? instructions
-            : Instructions::ReadFileContents(Instructions::filePath(applicationDirectory));
+            : Instructions::ReadFileContents(
+                  Instructions::filePath(applicationDirectory, record.Input));
     if (const QString how = Instructions::howToRate(record); !how.isEmpty())
         text = how + QStringLiteral("\n\n") + text;
     Label1.setText(text);

@@ -6,6 +6,7 @@
 #include "controllermap.h"
 #include "eventcheck.h"
 #include "inputmode.h"
+#include "instructions.h"
 #include "longtable.h"
 #include "ratingstate.h"
 #include "recordtable.h"
@@ -243,8 +244,11 @@ private slots:
     {
         Session s;
         s.order.setInput(InputMode::Position);
+        QVERIFY(writeAll(Instructions::filePath(s.home), "Press when"));
+        QVERIFY(writeAll(s.path("Instructions.position.txt"), "Hold it"));
         s.toInstructions(true);
         QVERIFY(text(s.order.instructionsForm(), "Label1").startsWith("How to rate"));
+        QVERIFY(text(s.order.instructionsForm(), "Label1").endsWith("\n\nHold it"));
         QVERIFY(text(s.order.instructionsForm(), "Label1").contains("Mood across, Stress up"));
         child<QPushButton>(s.order.instructionsForm(), "Command1")->click();
         MainForm *rating = s.order.mainForm();

@@ -135,6 +135,8 @@ private slots:
             QVERIFY(QDir().mkpath(path));
         else if (!file.isEmpty())
             QVERIFY(writeAll(path, file));
+        // A position run's own instructions are no steps run's.
+        QVERIFY(writeAll(s.path("Instructions.position.txt"), "Hold it"));
         s.toInstructions(two);
         QWidget *screen = s.order.instructionsForm();
         QTEST(text(screen, "Label1"), "shown");

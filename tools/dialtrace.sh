@@ -133,6 +133,8 @@ if [ "$mode" = run ]; then
     say_took
     # Instructions.txt is read from beside the executable; start with the example text.
     [ -e "$top/build/Instructions.txt" ] || cp "$top/assets/Instructions.txt" "$top/build/"
+    [ -e "$top/build/Instructions.position.txt" ] ||
+        cp "$top/assets/Instructions.position.txt" "$top/build/"
     echo "Starting Dialtrace. A demo clip to pick in the file dialog: $top/samples/demo.avi"
     exec "$top/build/dialtrace"
 fi
