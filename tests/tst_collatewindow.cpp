@@ -74,10 +74,9 @@ void TestCollateWindow::rate()
     QCOMPARE(window.collation().timeLabel(window.collation().lastRow()), QStringLiteral("2"));
     QCOMPARE(window.collation().mean(8), 0.0);
     QCOMPARE(window.collation().mean(9), 2.0);
-    auto *statistics = window.findChild<QTableWidget *>("statisticsTable");
-    const int last = statistics->rowCount() - 1;
-    QCOMPARE(statistics->item(last, 0)->text() + statistics->item(last, 1)->text(),
-             "presses[Bo (1.1.2026)]0");
+    // Each run's screening beside it, in the table of runs.
+    auto *runs = window.findChild<QTableWidget *>("runTable");
+    QCOMPARE(runs->item(0, 7)->text() + "/" + runs->item(0, 8)->text(), "missing: no press/0");
 }
 
 void TestCollateWindow::collatesAndExports()

@@ -12,11 +12,14 @@ const QStringList RunColumns = {QStringLiteral("Subject"),
                                 QStringLiteral("Seconds"),
                                 QStringLiteral("Mean level"),
                                 QStringLiteral("r with the others"),
-                                QStringLiteral("CCC with the others")};
+                                QStringLiteral("CCC with the others"),
+                                QStringLiteral("First press (s)"),
+                                QStringLiteral("Presses")};
 const QStringList StatisticColumns = {QStringLiteral("Statistic"), QStringLiteral("Value"),
                                       QStringLiteral("95 % CI")};
 // The statistics one value a run, in the table of runs in this order rather than in the other.
-const QStringList PerRun = {QStringLiteral("r["), QStringLiteral("ccc[")};
+const QStringList PerRun = {QStringLiteral("r["), QStringLiteral("ccc["), QStringLiteral("first["),
+                            QStringLiteral("presses[")};
 const QString Reporting =
     QStringLiteral("Report ICC(2,1), CCC, kalpha or rWG for absolute agreement between raters; "
                    "ICC(3,1) for consistency; ICC(2,k) or alpha for the mean's reliability.");

@@ -7,8 +7,9 @@ class QLabel;
 class QTableWidget;
 class QWidget;
 
-// The collating window's two tables: the runs, each with its r and its CCC with the others, and
-// the agreement statistics, with a line under them saying which to report for what.
+// The collating window's two tables: the runs, each with its r and its CCC with the others, its
+// first press and its number of presses; and the agreement statistics, with a line under them
+// saying which to report for what.
 namespace CollateTables {
 
 QTableWidget *runs(QWidget *parent);
