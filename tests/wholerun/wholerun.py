@@ -232,7 +232,10 @@ def whole_run(run):
           f"chart picture {kind} {width}x{height}")
     sheet = run.export(output, EXPORT_CSV, "Ann Lee Joy.csv")
     check(sheet.read_bytes() == data, "the exported CSV differs from temp.csv")
-    check(sheet.with_name("Ann Lee Joy.events.csv").read_bytes() == log,
+    # The event log is written just after the results file: wait for it too.
+    exported = poll(lambda: sheet.with_name("Ann Lee Joy.events.csv").is_file() and
+                    sheet.with_name("Ann Lee Joy.events.csv"), "the exported event log")
+    check(exported.read_bytes() == log,
           "the exported event log differs from temp.events.csv")
     poll(lambda: not run.results.exists() and not run.results.with_name("temp.events.csv").exists(),
          "temp.csv and its event log to go after the export")
