@@ -11,10 +11,11 @@ void usage()
 {
     std::fprintf(
         stderr,
-        "usage: dialtrace-bench [--quick] [--clips] [--clip-folder DIR] [--verbose] [--keep]\n"
-        "                       [--dialtrace PATH] [--demo PATH]\n"
+        "usage: dialtrace-bench [--quick] [--clips] [--no-load] [--clip-folder DIR] [--verbose]\n"
+        "                       [--keep] [--dialtrace PATH] [--demo PATH]\n"
         "  --quick          a 15 s clip for the tick schedule instead of 60 s\n"
         "  --clips          only the whole runs on the demo clip and the three H.264 clips\n"
+        "  --no-load        without the runs beside busy loops (one core busy, nice 19)\n"
         "  --clip-folder DIR make the H.264 clips in DIR once and use them from there after\n"
         "  --verbose        pass on the programs' diagnostics and the memory at each step\n"
         "  --keep           keep the working directory (clips, temp.csv, exported pictures)\n"
@@ -59,6 +60,7 @@ int main(int argc, char *argv[])
     QStringList arguments = QCoreApplication::arguments().mid(1);
     bool quick = false;
     bool clipsOnly = false;
+    bool load = true;
     QString clipFolder;
     bool verbose = false;
     bool keep = false;
@@ -77,6 +79,8 @@ int main(int argc, char *argv[])
             quick = true;
         else if (option == QLatin1String("--clips"))
             clipsOnly = true;
+        else if (option == QLatin1String("--no-load"))
+            load = false;
         else if (option == QLatin1String("--clip-folder"))
             clipFolder = value();
         else if (option == QLatin1String("--verbose"))
@@ -119,7 +123,7 @@ int main(int argc, char *argv[])
         clipFolder = work.path();
     QList<Figure> figures;
     if (clipsOnly) {
-        figures.append(clipFigures(demo, clipFolder, verbose));
+        figures.append(clipFigures(demo, clipFolder, verbose, load));
         std::printf("\nDialtrace benchmark, the clips only, on %ld cores\n\n",
                     sysconf(_SC_NPROCESSORS_ONLN));
         printTable(figures);
@@ -131,7 +135,7 @@ int main(int argc, char *argv[])
     const QList<Figure> finishing = finishingAndExport(work.path());
     progress(QStringLiteral("recording tick schedule over a %1 s clip").arg(tickSeconds));
     figures.append(tickSchedule(tickClip, tickSeconds, work.path()));
-    figures.append(clipFigures(demo, clipFolder, verbose));
+    figures.append(clipFigures(demo, clipFolder, verbose, load));
     figures.append(waitingCostsNothing(verbose, work.path()));
     figures.append(hugeInstructions(verbose, work.path()));
     figures.append(start);

@@ -13,8 +13,9 @@ const QByteArray Header = "time_ms,media_ms,event,variable,level1,level2,row,sou
 // nothing this large is one, and it is not read whole.
 constexpr qint64 MaxLogBytes = 32 * 1024 * 1024;
 
-constexpr std::array<const char *, 9> KindNames = {
-    "increase", "decrease", "fall-back", "sample", "play", "pause", "seek", "end", "finished"};
+constexpr std::array<const char *, 10> KindNames = {"increase", "decrease", "fall-back", "sample",
+                                                    "play",     "pause",    "seek",      "end",
+                                                    "finished", "stall"};
 constexpr std::array<const char *, 4> SourceNames = {"", "button", "key", "wheel"};
 
 QByteArray optional(qint64 value, bool present)

@@ -135,6 +135,7 @@ MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialo
                 emit eventLogged(m_events.add(kind, m_state, mediaMilliseconds(seconds)));
             });
     connect(&m_player, &ClipPlayer::endReached, this, &MainForm::clipEnded);
+    connect(&m_player, &ClipPlayer::playbackStalled, this, &MainForm::clipStalled);
 
     // Load.
     RecordRow = 1;
