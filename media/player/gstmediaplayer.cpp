@@ -136,6 +136,7 @@ void GstMediaPlayer::setUrl(const QString &path)
         m_playing = true;
         const QByteArray uri = QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded();
         g_object_set(m_pipeline, "uri", uri.constData(), nullptr);
+        Playbin::chooseSoundSink(m_pipeline);
         // Asynchronous: the clip opens on GStreamer's threads, and failures arrive as messages.
         gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
         m_stallWatch = StallWatch();

@@ -46,8 +46,7 @@ int h264LengthSize(GstPad *pad)
             gst_buffer_unmap(gst_value_get_buffer(data), &map);
         }
     }
-    if (caps)
-        gst_caps_unref(caps);
+    gst_clear_caps(&caps);
     return size;
 }
 
@@ -108,25 +107,26 @@ void setUpElement(GstElement *, GstElement *element, gpointer pacer)
     }
 }
 
-// Whether a sound device answers, asked once a process: autoaudiosink tries every sound sink
-// GStreamer has (PulseAudio, JACK, OSS, OpenAL ...) each time it starts, each opening its
-// device, and where none opens goes on with a fake sink. Asked on a thread of its own, so that
-// the first player does not wait for it.
-bool hasSoundDevice()
+// The sound sink that opens the sound device, asked once a process: autoaudiosink tries every
+// sound sink GStreamer has (PulseAudio, JACK, OSS, OpenAL ...) each time it starts, each opening
+// its device on the thread that starts the clip, and where none opens goes on with a fake sink.
+// Asked on a thread of its own from the first player on; empty where no device answers.
+std::shared_future<QByteArray> soundDevice()
 {
-    static std::shared_future<bool> answer = std::async(std::launch::async, [] {
+    static const std::shared_future<QByteArray> answer = std::async(std::launch::async, [] {
         GstElement *sink = gst_element_factory_make("autoaudiosink", nullptr);
         if (!sink)
-            return false;
+            return QByteArray();
         gst_object_ref_sink(sink);
-        bool real = false;
+        QByteArray found;
         if (gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS) {
             GstIterator *children = gst_bin_iterate_sinks(GST_BIN(sink));
             GValue item = G_VALUE_INIT;
             while (gst_iterator_next(children, &item) == GST_ITERATOR_OK) {
                 GstElementFactory *factory =
                     gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
-                real = real || (factory && !g_str_has_prefix(GST_OBJECT_NAME(factory), "fake"));
+                if (factory && !g_str_has_prefix(GST_OBJECT_NAME(factory), "fake"))
+                    found = GST_OBJECT_NAME(factory);
                 g_value_reset(&item);
             }
             g_value_unset(&item);
@@ -134,20 +134,9 @@ bool hasSoundDevice()
         }
         gst_element_set_state(sink, GST_STATE_NULL);
         gst_object_unref(sink);
-        return real;
+        return found;
     }).share();
-    return answer.get();
-}
-
-GstElement *soundSink()
-{
-    if (hasSoundDevice())
-        return gst_element_factory_make("autoaudiosink", "sound");
-    // Synchronised with the clock like a sound device, so that the clip plays at its own pace.
-    GstElement *sink = gst_element_factory_make("fakesink", "sound");
-    if (sink)
-        g_object_set(sink, "sync", TRUE, nullptr);
-    return sink;
+    return answer;
 }
 
 } // namespace
@@ -226,9 +215,13 @@ GstElement *create(GstElement *videoFilter, GstElement *videoSink, Pacer *pacer)
     gst_object_ref_sink(playbin);
     g_object_set(playbin, "flags", PlayFlags, "volume", 0.5, "mute", FALSE, "video-filter",
                  videoFilter, "video-sink", videoSink, nullptr);
-    // Named, so that tests can listen at its input.
-    if (GstElement *sound = soundSink())
+    // The sound device's sink goes in at the first clip (chooseSoundSink); named, so that tests
+    // can listen at its input.
+    if (GstElement *sound = gst_bin_new("sound")) {
+        gst_element_add_pad(sound, gst_ghost_pad_new_no_target("sink", GST_PAD_SINK));
         g_object_set(playbin, "audio-sink", sound, nullptr);
+    }
+    soundDevice();
     g_signal_connect(playbin, "element-setup", G_CALLBACK(&setUpElement), pacer);
     return playbin;
 }
@@ -248,6 +241,29 @@ bool acceptMessage(GstMessage *message, GstElement *pipeline)
     default:
         return false;
     }
+}
+
+void chooseSoundSink(GstElement *pipeline)
+{
+    GstElement *sound = nullptr;
+    g_object_get(pipeline, "audio-sink", &sound, nullptr);
+    if (sound && GST_BIN_NUMCHILDREN(GST_BIN(sound)) == 0) {
+        const QByteArray device = soundDevice().get();
+        GstElement *sink = device.isEmpty() ? nullptr : gst_element_factory_make(device, nullptr);
+        // Without a device: kept in step with the clock, as a device would, so that the clip
+        // plays at its own pace.
+        if (!sink && (sink = gst_element_factory_make("fakesink", nullptr)))
+            g_object_set(sink, "sync", TRUE, nullptr);
+        GstPad *input = sink ? gst_element_get_static_pad(sink, "sink") : nullptr;
+        if (input) {
+            gst_bin_add(GST_BIN(sound), sink);
+            GstPad *ghost = gst_element_get_static_pad(sound, "sink");
+            gst_ghost_pad_set_target(GST_GHOST_PAD(ghost), input);
+            gst_object_unref(ghost);
+            gst_object_unref(input);
+        }
+    }
+    gst_clear_object(&sound);
 }
 
 QString Pacer::decoder() const

@@ -58,6 +58,10 @@ bool isDisposableH264(const uchar *data, qsizetype size, int lengthSize);
 // cannot keep up with.
 GstElement *create(GstElement *videoFilter, GstElement *videoSink, Pacer *pacer);
 
+// Puts the sound device's sink, or a fake sink that keeps the clip's time where no device
+// answers, into the pipeline's sound branch at its first clip; the pipeline is not running.
+void chooseSoundSink(GstElement *pipeline);
+
 // Called for every message of the pipeline, on the thread that posts it: whether the player
 // acts on it.
 bool acceptMessage(GstMessage *message, GstElement *pipeline);
