@@ -368,8 +368,8 @@ void GstMediaPlayer::watchForStall()
         m_clock.nsecsElapsed());
     if (verdict == StallWatch::Verdict::Moving)
         return;
-    // Stopped, its threads ended and its sinks closed, then opened again; it goes on from where
-    // it stood once it has prerolled (ASYNC_DONE).
+    // Stopped, its threads ended and its sinks closed, then opened again, on a thread of
+    // GStreamer's (a stuck thread holds up its stop); on from where it stood once prerolled.
     m_resumeAt = std::max<qint64>(ns / GST_MSECOND, std::max<qint64>(m_resumeAt, 0));
     qCWarning(playerLog) << "the clip stands still at" << m_resumeAt / 1000.0 << "s: started again";
     if (verdict == StallWatch::Verdict::Report) {
@@ -377,10 +377,8 @@ void GstMediaPlayer::watchForStall()
         emit playbackStalled(m_resumeAt / 1000.0);
     }
     forgetPosition();
-    m_seeker->cancel();
-    gst_element_set_state(m_pipeline, GST_STATE_NULL);
     m_pictures->pacer().reset();
-    gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+    m_seeker->restart();
     m_stallWatch.reset(m_clock.nsecsElapsed());
 }
 

@@ -146,11 +146,14 @@ namespace Playbin {
 struct Seeker::State
 {
     std::mutex mutex;
+    // Held while the clip is started again, which waits for its streaming threads to end.
+    std::mutex restarting;
     // Guarded by mutex.
     qint64 milliseconds = 0;
     bool exact = false;
     bool pending = false;
     bool running = false;
+    bool restart = false;
 };
 
 namespace {
@@ -160,6 +163,14 @@ void carryOutSeeks(GstElement *pipeline, gpointer data)
     auto &state = **static_cast<std::shared_ptr<Seeker::State> *>(data);
     for (;;) {
         std::unique_lock lock(state.mutex);
+        if (std::exchange(state.restart, false)) {
+            // cancel() waits for this, so that a clip closed meanwhile is not played again.
+            const std::lock_guard held(state.restarting);
+            lock.unlock();
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+            gst_element_set_state(pipeline, GST_STATE_PLAYING);
+            continue;
+        }
         if (!state.pending) {
             state.running = false;
             return;
@@ -192,17 +203,31 @@ void Seeker::request(qint64 milliseconds, bool exact)
     m_state->milliseconds = milliseconds;
     m_state->exact = exact;
     m_state->pending = true;
-    if (m_state->running)
-        return;
-    m_state->running = true;
-    gst_element_call_async(m_pipeline, &carryOutSeeks, new std::shared_ptr<State>(m_state),
-                           &releaseState);
+    start();
+}
+
+void Seeker::restart()
+{
+    if (!m_pipeline || !std::unique_lock(m_state->restarting, std::try_to_lock))
+        return; // one is under way
+    std::lock_guard lock(m_state->mutex);
+    m_state->restart = true;
+    m_state->pending = false;
+    start();
+}
+
+void Seeker::start()
+{
+    if (!std::exchange(m_state->running, true))
+        gst_element_call_async(m_pipeline, &carryOutSeeks, new std::shared_ptr<State>(m_state),
+                               &releaseState);
 }
 
 void Seeker::cancel()
 {
     std::lock_guard lock(m_state->mutex);
-    m_state->pending = false;
+    m_state->pending = m_state->restart = false;
+    const std::lock_guard finished(m_state->restarting);
 }
 
 GstElement *create(GstElement *videoFilter, GstElement *videoSink, Pacer *pacer)
@@ -266,18 +291,6 @@ void chooseSoundSink(GstElement *pipeline)
     gst_clear_object(&sound);
 }
 
-QString Pacer::decoder() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_decoder;
-}
-
-void Pacer::setDecoder(const QString &description)
-{
-    std::lock_guard lock(m_mutex);
-    m_decoder = description;
-}
-
 bool isDisposableH264(const uchar *data, qsizetype size, int lengthSize)
 {
     bool slices = false;
@@ -309,21 +322,6 @@ bool isDisposableH264(const uchar *data, qsizetype size, int lengthSize)
         i += length;
     }
     return slices;
-}
-
-QList<std::pair<QByteArray, int>> decoderRanks(const QList<DecoderCandidate> &candidates)
-{
-    int software = GST_RANK_PRIMARY;
-    for (const DecoderCandidate &c : candidates) {
-        if (!c.hardware)
-            software = std::max(software, c.rank);
-    }
-    QList<std::pair<QByteArray, int>> ranks;
-    for (const DecoderCandidate &c : candidates) {
-        if (c.hardware)
-            ranks.append({c.name, c.opens ? std::max(c.rank, software + 1) : int(GST_RANK_NONE)});
-    }
-    return ranks;
 }
 
 QList<QByteArray> preferWorkingHardwareDecoders()

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -37,8 +38,16 @@ public:
     int skipped() const { return m_skipped.load(); }
     // The decoder of the clip playing, as GStreamer names it, and where it decodes:
     // "avdec_h264, in software".
-    QString decoder() const;
-    void setDecoder(const QString &description);
+    QString decoder() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_decoder;
+    }
+    void setDecoder(const QString &description)
+    {
+        std::lock_guard lock(m_mutex);
+        m_decoder = description;
+    }
 
 private:
     std::atomic<qint64> m_lateness{0};
@@ -78,7 +87,18 @@ struct DecoderCandidate
 };
 // The new ranks (name, rank) that make GStreamer decode on the graphics hardware where a
 // hardware decoder opens, above every software decoder, and never with one that does not.
-QList<std::pair<QByteArray, int>> decoderRanks(const QList<DecoderCandidate> &candidates);
+inline QList<std::pair<QByteArray, int>> decoderRanks(const QList<DecoderCandidate> &candidates)
+{
+    int software = 256; // GST_RANK_PRIMARY, the rank of GStreamer's own software decoders
+    for (const DecoderCandidate &c : candidates)
+        software = c.hardware ? software : std::max(software, c.rank);
+    QList<std::pair<QByteArray, int>> ranks;
+    for (const DecoderCandidate &c : candidates) {
+        if (c.hardware)
+            ranks.append({c.name, c.opens ? std::max(c.rank, software + 1) : 0}); // 0: never
+    }
+    return ranks;
+}
 // Once a process, at the first player: tries each hardware video decoder and ranks them by
 // decoderRanks. Returns the names of those that work.
 QList<QByteArray> preferWorkingHardwareDecoders();
@@ -93,12 +113,19 @@ public:
     explicit Seeker(GstElement *pipeline);
     // Milliseconds; exact seeks decode up to that point, the others go to the nearest key picture.
     void request(qint64 milliseconds, bool exact);
-    // Forgets a request not yet carried out, as the clip it was for is being stopped.
+    // Stops the clip and starts it again, on the same thread; nothing where a restart is under
+    // way. Seeks requested meanwhile follow it.
+    void restart();
+    // Forgets a request not yet carried out, as the clip it was for is being stopped; waits for
+    // a restart under way.
     void cancel();
 
     struct State;
 
 private:
+    // With the state's mutex held: a thread of GStreamer's carries out what is asked.
+    void start();
+
     GstElement *m_pipeline = nullptr;
     std::shared_ptr<State> m_state;
 };
