@@ -15,7 +15,8 @@ namespace {
 QMap<int, std::pair<QString, qint64>> threadTicks()
 {
     QMap<int, std::pair<QString, qint64>> ticks;
-    for (const QString &task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString &task :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
         if (!stat.open(QIODevice::ReadOnly))
             continue;

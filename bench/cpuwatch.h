@@ -32,8 +32,8 @@ public:
     enum class Kind
     {
         None,
-        OneCoreBusy,   // one busy loop at nice 0
-        Background19   // two busy loops at nice 19
+        OneCoreBusy, // one busy loop at nice 0
+        Background19 // two busy loops at nice 19
     };
     explicit BackgroundLoad(Kind kind);
     ~BackgroundLoad();

@@ -1,6 +1,6 @@
 #include "benchsupport.h"
-#include "figures.h"
 #include "cpuwatch.h"
+#include "figures.h"
 #include "framewatch.h"
 #include "picturesink.h"
 

@@ -329,8 +329,8 @@ private slots:
         for (qsizetype i = 1; i < shown.size(); ++i)
             longest = std::max(longest, shown[i] - shown[i - 1]);
         QVERIFY2(shown.size() > 50 && longest < 250 && clock.elapsed() < 5500,
-                 qPrintable(QStringLiteral("%1 in %2 ms, gap %3 ms")
-                                .arg(shown.size()).arg(clock.elapsed()).arg(longest)));
+                 qPrintable(QString::asprintf("%d in %lld ms, gap %lld ms", int(shown.size()),
+                                              clock.elapsed(), longest)));
         // Software, as this computer has no graphics hardware GStreamer could decode on.
         QCOMPARE(player.decoder(), QStringLiteral("avdec_h264, in software"));
     }
@@ -356,8 +356,8 @@ private slots:
         QTest::addColumn<QString>("verdicts");
         const QString wait(14, 'M');
         QTest::newRow("restart helps") << QList<int>{1, 2, 2, 2, 2, 2, 3, 4} << "MMMMMRMM";
-        QTest::newRow("reported once") << QList<int>{1} + QList<int>(35, 2)
-                                       << "MMMMMR" + wait + "P" + wait + "R";
+        QTest::newRow("reported once")
+            << QList<int>{1} + QList<int>(35, 2) << "MMMMMR" + wait + "P" + wait + "R";
         QTest::newRow("never starts") << QList<int>(15, -1) << wait + "R";
     }
     void stallWatch()
@@ -368,7 +368,8 @@ private slots:
         watch.reset(0);
         QString seen;
         for (qint64 s = 1; s <= positions.size(); ++s) {
-            const auto verdict = watch.observe(positions[s - 1] * 1'000'000'000LL, s * 1'000'000'000);
+            const auto verdict =
+                watch.observe(positions[s - 1] * 1'000'000'000LL, s * 1'000'000'000);
             seen += "MRP"[int(verdict)];
             if (verdict != StallWatch::Verdict::Moving)
                 watch.reset(s * 1'000'000'000);

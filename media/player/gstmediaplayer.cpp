@@ -363,9 +363,9 @@ QString GstMediaPlayer::decoder() const
 void GstMediaPlayer::watchForStall()
 {
     gint64 ns = -1;
-    const auto verdict = m_stallWatch.observe(
-        gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &ns) ? ns : -1,
-        m_clock.nsecsElapsed());
+    const auto verdict =
+        m_stallWatch.observe(gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &ns) ? ns : -1,
+                             m_clock.nsecsElapsed());
     if (verdict == StallWatch::Verdict::Moving)
         return;
     // Stopped, its threads ended and its sinks closed, then opened again, on a thread of

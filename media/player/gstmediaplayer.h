@@ -22,8 +22,8 @@ typedef struct _GstElement GstElement;
 typedef struct _GstMessage GstMessage;
 
 // Over the picture where a clip stood still and starting it again did not help.
-inline const QString StalledNotice =
-    QStringLiteral("The clip stopped at %1 s; Dialtrace is starting it again. This is not its end.");
+inline const QString StalledNotice = QStringLiteral(
+    "The clip stopped at %1 s; Dialtrace is starting it again. This is not its end.");
 
 // The media player on GStreamer's playbin. Decoding, scaling and conversion to RGB run on
 // GStreamer's threads (see PictureSink); the interface thread paints finished pictures, centred

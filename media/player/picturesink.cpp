@@ -191,8 +191,8 @@ void PictureSink::pace(GstElement *sink, GstSample *sample)
     const GstSegment *segment = gst_sample_get_segment(sample);
     GstClock *clock = gst_element_get_clock(sink);
     if (buffer && segment && clock && GST_BUFFER_PTS_IS_VALID(buffer)) {
-        const GstClockTime due = gst_segment_to_running_time(segment, GST_FORMAT_TIME,
-                                                             GST_BUFFER_PTS(buffer));
+        const GstClockTime due =
+            gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
         if (GST_CLOCK_TIME_IS_VALID(due)) {
             const GstClockTime moment = gst_element_get_base_time(sink) + due +
                                         gst_base_sink_get_latency(GST_BASE_SINK(sink));

@@ -94,15 +94,14 @@ void setUpElement(GstElement *, GstElement *element, gpointer pacer)
     if (g_object_class_find_property(properties, "qos"))
         g_object_set(element, "qos", FALSE, nullptr);
     GstElementFactory *factory = gst_element_get_factory(element);
-    static_cast<Playbin::Pacer *>(pacer)->setDecoder(
-        QStringLiteral("%1, %2").arg(
-            QString::fromUtf8(factory ? GST_OBJECT_NAME(factory) : GST_OBJECT_NAME(element)),
-            hasClass(element, "Video", "Hardware") ? QStringLiteral("on the graphics hardware")
-                                                   : QStringLiteral("in software")));
+    static_cast<Playbin::Pacer *>(pacer)->setDecoder(QStringLiteral("%1, %2").arg(
+        QString::fromUtf8(factory ? GST_OBJECT_NAME(factory) : GST_OBJECT_NAME(element)),
+        hasClass(element, "Video", "Hardware") ? QStringLiteral("on the graphics hardware")
+                                               : QStringLiteral("in software")));
     if (GstPad *input = gst_element_get_static_pad(element, "sink")) {
-        gst_pad_add_probe(input,
-                          GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
-                          &paceDecoding, pacer, nullptr);
+        gst_pad_add_probe(
+            input, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+            &paceDecoding, pacer, nullptr);
         gst_object_unref(input);
     }
 }
@@ -113,29 +112,30 @@ void setUpElement(GstElement *, GstElement *element, gpointer pacer)
 // Asked on a thread of its own from the first player on; empty where no device answers.
 std::shared_future<QByteArray> soundDevice()
 {
-    static const std::shared_future<QByteArray> answer = std::async(std::launch::async, [] {
-        GstElement *sink = gst_element_factory_make("autoaudiosink", nullptr);
-        if (!sink)
-            return QByteArray();
-        gst_object_ref_sink(sink);
-        QByteArray found;
-        if (gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS) {
-            GstIterator *children = gst_bin_iterate_sinks(GST_BIN(sink));
-            GValue item = G_VALUE_INIT;
-            while (gst_iterator_next(children, &item) == GST_ITERATOR_OK) {
-                GstElementFactory *factory =
-                    gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
-                if (factory && !g_str_has_prefix(GST_OBJECT_NAME(factory), "fake"))
-                    found = GST_OBJECT_NAME(factory);
-                g_value_reset(&item);
+    static const std::shared_future<QByteArray> answer =
+        std::async(std::launch::async, [] {
+            GstElement *sink = gst_element_factory_make("autoaudiosink", nullptr);
+            if (!sink)
+                return QByteArray();
+            gst_object_ref_sink(sink);
+            QByteArray found;
+            if (gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS) {
+                GstIterator *children = gst_bin_iterate_sinks(GST_BIN(sink));
+                GValue item = G_VALUE_INIT;
+                while (gst_iterator_next(children, &item) == GST_ITERATOR_OK) {
+                    GstElementFactory *factory =
+                        gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
+                    if (factory && !g_str_has_prefix(GST_OBJECT_NAME(factory), "fake"))
+                        found = GST_OBJECT_NAME(factory);
+                    g_value_reset(&item);
+                }
+                g_value_unset(&item);
+                gst_iterator_free(children);
             }
-            g_value_unset(&item);
-            gst_iterator_free(children);
-        }
-        gst_element_set_state(sink, GST_STATE_NULL);
-        gst_object_unref(sink);
-        return found;
-    }).share();
+            gst_element_set_state(sink, GST_STATE_NULL);
+            gst_object_unref(sink);
+            return found;
+        }).share();
     return answer;
 }
 
@@ -329,8 +329,7 @@ QList<QByteArray> preferWorkingHardwareDecoders()
     static const QList<QByteArray> working = [] {
         QList<DecoderCandidate> candidates;
         GList *factories = gst_element_factory_list_get_elements(
-            GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO,
-            GST_RANK_NONE);
+            GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO, GST_RANK_NONE);
         for (GList *f = factories; f; f = f->next) {
             auto *factory = GST_ELEMENT_FACTORY(f->data);
             DecoderCandidate c{GST_OBJECT_NAME(factory),
@@ -338,7 +337,8 @@ QList<QByteArray> preferWorkingHardwareDecoders()
                                hasClass(factory, "Video", "Hardware"), false};
             // Opening the element opens the graphics device and its driver: where either is
             // missing or refuses, the state change fails.
-            if (GstElement *e = c.hardware ? gst_element_factory_create(factory, nullptr) : nullptr) {
+            if (GstElement *e =
+                    c.hardware ? gst_element_factory_create(factory, nullptr) : nullptr) {
                 gst_object_ref_sink(e);
                 c.opens = gst_element_set_state(e, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
                 gst_element_set_state(e, GST_STATE_NULL);
