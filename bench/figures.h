@@ -15,8 +15,10 @@ Figure waitingCostsNothing(bool verbose, const QString &workDirectory);
 // Whole runs with 200 presses, each in a fresh process, on the demo clip and on three H.264
 // clips made here (1080p at 30 and 60 fps, 2160p at 30 fps): press to meter, the recording's
 // tick error, the CPU share while the clip plays, peak memory, and the pictures shown a second.
-// The made clips are kept in clipFolder and used again when a run finds them there.
-QList<Figure> clipFigures(const QString &demo, const QString &clipFolder, bool verbose);
+// The made clips are kept in clipFolder and used again when a run finds them there. With load,
+// the three H.264 clips again beside busy loops (one core busy; two at nice 19).
+QList<Figure> clipFigures(const QString &demo, const QString &clipFolder, bool verbose,
+                          bool load = true);
 // The child processes that the memory and CPU figures measure on their own.
 int childIdle(const QString &clip);
 int childDemo(const QString &clip, int presses);

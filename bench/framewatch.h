@@ -18,6 +18,8 @@ public:
     bool isWatching() const { return m_watching; }
     // How many pictures were handed over in [from, to), nanoseconds on the clock.
     int countBetween(qint64 from, qint64 to) const;
+    // The longest stretch in [from, to) without a new picture, in nanoseconds.
+    qint64 longestGap(qint64 from, qint64 to) const;
 
 private:
     const QElapsedTimer &m_clock;

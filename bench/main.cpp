@@ -11,11 +11,12 @@ void usage()
 {
     std::fprintf(
         stderr,
-        "usage: dialtrace-bench [--quick] [--clips] [--clip-folder DIR] [--verbose] [--keep]\n"
-        "                       [--dialtrace PATH] [--demo PATH]\n"
+        "usage: dialtrace-bench [--quick] [--clips] [--no-load] [--clip-folder DIR] [--verbose]\n"
+        "                       [--keep] [--dialtrace PATH] [--demo PATH]\n"
         "  --quick          a 15 s clip for the tick schedule instead of 60 s\n"
         "  --clips          only the whole runs on the demo clip and the three H.264 clips\n"
         "  --controller     only the game controller's and the drag's figures\n"
+        "  --no-load        without the runs beside busy loops (one core busy, nice 19)\n"
         "  --clip-folder DIR make the H.264 clips in DIR once and use them from there after\n"
         "  --verbose        pass on the programs' diagnostics and the memory at each step\n"
         "  --keep           keep the working directory (clips, temp.csv, exported pictures)\n"
@@ -61,6 +62,7 @@ int main(int argc, char *argv[])
     bool quick = false;
     bool clipsOnly = false;
     bool controllerOnly = false;
+    bool load = true;
     QString clipFolder;
     bool verbose = false;
     bool keep = false;
@@ -81,6 +83,8 @@ int main(int argc, char *argv[])
             clipsOnly = true;
         else if (option == QLatin1String("--controller"))
             controllerOnly = true;
+        else if (option == QLatin1String("--no-load"))
+            load = false;
         else if (option == QLatin1String("--clip-folder"))
             clipFolder = value();
         else if (option == QLatin1String("--verbose"))
@@ -125,7 +129,7 @@ int main(int argc, char *argv[])
         clipFolder = work.path();
     QList<Figure> figures;
     if (clipsOnly || controllerOnly) {
-        figures.append(clipsOnly ? clipFigures(demo, clipFolder, verbose)
+        figures.append(clipsOnly ? clipFigures(demo, clipFolder, verbose, load)
                                  : controllerFigures(clipFolder, verbose));
         std::printf("\nDialtrace benchmark, %s only, on %ld cores\n\n",
                     clipsOnly ? "the clips" : "the controller",
@@ -139,7 +143,7 @@ int main(int argc, char *argv[])
     const QList<Figure> finishing = finishingAndExport(work.path());
     progress(QStringLiteral("recording tick schedule over a %1 s clip").arg(tickSeconds));
     figures.append(tickSchedule(tickClip, tickSeconds, work.path()));
-    figures.append(clipFigures(demo, clipFolder, verbose));
+    figures.append(clipFigures(demo, clipFolder, verbose, load));
     figures.append(waitingCostsNothing(verbose, work.path()));
     figures.append(controllerFigures(clipFolder, verbose));
     figures.append(hugeInstructions(verbose, work.path()));

@@ -13,9 +13,9 @@ const QByteArray Header = "time_ms,media_ms,event,variable,level1,level2,row,sou
 // nothing this large is one, and it is not read whole.
 constexpr qint64 MaxLogBytes = 32 * 1024 * 1024;
 
-constexpr std::array<const char *, 11> KindNames = {"increase", "decrease", "fall-back", "sample",
-                                                    "play",     "pause",    "seek",      "end",
-                                                    "finished", "move",     "device"};
+constexpr std::array<const char *, 12> KindNames = {
+    "increase", "decrease", "fall-back", "sample", "play",   "pause",
+    "seek",     "end",      "finished",  "move",   "device", "stall"};
 constexpr std::array<const char *, 8> SourceNames = {
     "", "button", "key", "wheel", "mouse", "controller", "connected", "disconnected"};
 

@@ -9,7 +9,7 @@
 #include <optional>
 
 // One moment of a run: a press, a fall-back, a stored sample, the subject's use of the player,
-// the clip's end or "Finished!".
+// the clip's end, "Finished!", or the clip stalling.
 struct RunEvent
 {
     enum class Kind
@@ -24,7 +24,9 @@ struct RunEvent
         End,
         Finished,
         Move,
-        Device
+        Device,
+        // The clip stood still while it should play, and did not start again: not its end.
+        Stall
     };
     enum class Source
     {

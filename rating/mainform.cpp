@@ -113,7 +113,6 @@ MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialo
         entry.timer.setInterval(entry.interval);
         entry.timer.callOnTimeout(this, entry.handler);
     }
-
     connect(&m_player, &ClipPlayer::durationChanged, this, [this](double seconds) {
         if (m_waitingForLength && seconds != 0.0)
             lengthKnown(seconds);
@@ -129,6 +128,7 @@ MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialo
                 emit eventLogged(m_events.add(kind, m_state, mediaMilliseconds(seconds)));
             });
     connect(&m_player, &ClipPlayer::endReached, this, &MainForm::clipEnded);
+    connect(&m_player, &ClipPlayer::playbackStalled, this, &MainForm::clipStalled);
 
     // Load.
     RecordRow = 1;

@@ -78,6 +78,13 @@ public:
     void finishRequested();
     // The player reached the clip's end.
     void clipEnded();
+    // The clip stood still at seconds and starting it again did not help (the player shows
+    // this over the picture): logged, never taken for its end.
+    void clipStalled(double seconds)
+    {
+        recordSample();
+        emit eventLogged(m_events.add(RunEvent::Kind::Stall, m_state, mediaMilliseconds(seconds)));
+    }
 
     // "Finished!": the run's last event, then stopRun().
     void finish();

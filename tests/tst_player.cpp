@@ -6,6 +6,7 @@
 #include "gstmediaplayer.h"
 #include "picturesink.h"
 #include "pictureview.h"
+#include "playbin.h"
 #include "playerprobe.h"
 #include "support.h"
 
@@ -72,8 +73,8 @@ private slots:
         QCOMPARE(GstClipLengths().length(m_dir.filePath(name)).seconds, length); // read before play
         QTRY_VERIFY_WITH_TIMEOUT(player.position() > 0.0, LoadTimeoutMs);
         QVERIFY(player.position() <= length);
-        // Decoding never competes with a press on equal terms.
-        QVERIFY(threadsBelowInterfaceThread() > 0);
+        // Decoding keeps the ordinary priority, which other programs cannot take from it.
+        QVERIFY(threadsBelowInterfaceThread() == 0);
         player.close();
         QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), LoadTimeoutMs);
         QCOMPARE(player.duration(), length);
@@ -278,6 +279,94 @@ private slots:
         }
         QCOMPARE(steps.size(), 2);
         QVERIFY2(steps[1] - steps[0] > 800, qPrintable(QString::number(steps[1] - steps[0])));
+    }
+
+    // A decoder too slow for the clip: the pictures no other is decoded from are skipped before
+    // decoding, every decoded picture is shown, and the picture keeps moving to the clip's end.
+    void slowDecodingSkipsEvenly()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(makeClip(dir.filePath("clip.avi"), 4.0, {QSize(320, 240), 30, false, true}),
+                 QString());
+        GstMediaPlayer player;
+        PlayerProbe::slowDownDecoding(player, 55); // 18 pictures a second at most, of 30
+        QElapsedTimer clock;
+        QList<qint64> shown;
+        connect(&player, &GstMediaPlayer::pictureShown, this, [&] { shown << clock.elapsed(); });
+        QSignalSpy ended(&player, &MediaPlayer::endReached);
+        player.view()->show();
+        player.setUrl(dir.filePath("clip.avi"));
+        QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), LoadTimeoutMs);
+        clock.start();
+        shown = {0};
+        QVERIFY(ended.wait(LoadTimeoutMs));
+        qint64 longest = 0;
+        for (qsizetype i = 1; i < shown.size(); ++i)
+            longest = std::max(longest, shown[i] - shown[i - 1]);
+        // Loose, for a busy machine: a decoder behind for good shows a few pictures, seconds apart.
+        QVERIFY2(
+            shown.size() > 40 && longest < 500 && player.pictureSink().pacer().skipped() > 0,
+            qPrintable(QString::asprintf("%d shown, gap %lld ms", int(shown.size()), longest)));
+        // Software, as this computer has no graphics hardware GStreamer could decode on.
+        QCOMPARE(player.decoder(), QStringLiteral("avdec_h264, in software"));
+    }
+
+    // Checked once at start-up: a hardware decoder that opens goes above software, one that does
+    // not open is never chosen.
+    void hardwareDecoderOrFallBack()
+    {
+        const Playbin::DecoderCandidate software{"avdec_h264", 288, false, false};
+        const auto rank = [&](bool opens) {
+            return Playbin::decoderRanks({software, {"vah264dec", 0, true, opens}});
+        };
+        QCOMPARE(Playbin::decoderRanks({software}).size(), 0);
+        QCOMPARE(rank(true), (QList<std::pair<QByteArray, int>>{{"vah264dec", 289}}));
+        QCOMPARE(rank(false), (QList<std::pair<QByteArray, int>>{{"vah264dec", 0}}));
+    }
+
+    // The position asked once a second: M moving on, R started again (which the watch is told),
+    // P reported. After a restart the clip has 15 s to move, as at its start.
+    void stallWatch_data()
+    {
+        QTest::addColumn<QList<int>>("positions");
+        QTest::addColumn<QString>("verdicts");
+        const QString wait(14, 'M');
+        QTest::newRow("restart helps") << QList<int>{1, 2, 2, 2, 2, 2, 3, 4} << "MMMMMRMM";
+        QTest::newRow("reported once")
+            << QList<int>{1} + QList<int>(35, 2) << "MMMMMR" + wait + "P" + wait + "R";
+        QTest::newRow("never starts") << QList<int>(15, -1) << wait + "R";
+    }
+    void stallWatch()
+    {
+        QFETCH(QList<int>, positions);
+        QFETCH(QString, verdicts);
+        StallWatch watch;
+        watch.reset(0);
+        QString seen;
+        for (qint64 s = 1; s <= positions.size(); ++s) {
+            const auto verdict =
+                watch.observe(positions[s - 1] * 1'000'000'000LL, s * 1'000'000'000);
+            seen += "MRP"[int(verdict)];
+            if (verdict != StallWatch::Verdict::Moving)
+                watch.reset(s * 1'000'000'000);
+        }
+        QCOMPARE(seen, verdicts);
+    }
+
+    void stallIsLoggedNotTheEnd()
+    {
+        SetupRecord record = makeRecord(false);
+        record.FileFullPath = QStringLiteral("clip.avi");
+        FakeDialogs dialogs;
+        FakeMediaPlayer player;
+        MainForm form(record, player, dialogs);
+        player.arrive(30.0);
+        form.checkLength();
+        emit player.playbackStalled(4.5);
+        const RunEvent stall = form.events().last();
+        QVERIFY(!form.isComplete() && form.isRecording() && stall.media == 4500);
+        QCOMPARE(EventLog::parseLine(EventLog::line(stall, false).trimmed())->kind,
+                 RunEvent::Kind::Stall);
     }
 };
 

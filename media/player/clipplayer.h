@@ -48,4 +48,7 @@ signals:
     void controlUsed(ClipPlayer::Control control, double seconds);
     // The clip reached its end.
     void endReached();
+    // The clip stopped moving at seconds while it should play, and starting it again did not
+    // help: not its end. Reported once a clip; the player keeps trying.
+    void playbackStalled(double seconds);
 };

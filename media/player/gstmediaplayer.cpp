@@ -34,7 +34,9 @@ GstMediaPlayer::GstMediaPlayer(QObject *parent) : MediaPlayer(parent)
 {
     gst_init_check(nullptr, nullptr, nullptr);
     m_pictures = std::make_unique<PictureSink>();
-    m_pipeline = Playbin::create(m_pictures->filter(), m_pictures->sink());
+    for (const QByteArray &name : Playbin::preferWorkingHardwareDecoders())
+        qCInfo(playerLog).noquote() << "decodes on the graphics hardware where it can:" << name;
+    m_pipeline = Playbin::create(m_pictures->filter(), m_pictures->sink(), &m_pictures->pacer());
     m_seeker = std::make_unique<Playbin::Seeker>(m_pipeline);
     if (m_pipeline) {
         GstBus *bus = gst_element_get_bus(m_pipeline);
@@ -51,21 +53,14 @@ GstMediaPlayer::GstMediaPlayer(QObject *parent) : MediaPlayer(parent)
             queryLengthAndSeeking();
         updateControls();
     });
+    m_stallCheck.setInterval(1s);
+    m_stallCheck.callOnTimeout(this, &GstMediaPlayer::watchForStall);
     connect(m_pictures.get(), &PictureSink::pictureReady, this, [this](const QImage &picture) {
         if (!m_active || !m_picture)
             return;
         m_picture->setPicture(picture);
-        if (picture.size() != m_shownSize) {
-            m_shownSize = picture.size();
-            const QSize clip = m_pictures->clipSize();
-            qCInfo(playerLog).noquote()
-                << QStringLiteral("picture %1x%2 of a %3x%4 clip: scaled, then converted to RGB, "
-                                  "on GStreamer's threads; drawn without OpenGL")
-                       .arg(m_shownSize.width())
-                       .arg(m_shownSize.height())
-                       .arg(clip.width())
-                       .arg(clip.height());
-        }
+        if (picture.size() != m_shownSize)
+            qCInfo(playerLog).noquote() << m_pictures->describe(m_shownSize = picture.size());
         emit pictureShown(picture);
     });
     buildView();
@@ -111,11 +106,6 @@ void GstMediaPlayer::buildView()
     updateControls();
 }
 
-QWidget *GstMediaPlayer::view()
-{
-    return m_view;
-}
-
 void GstMediaPlayer::setUrl(const QString &path)
 {
     // Silence the old clip's last reports while it is being replaced.
@@ -146,15 +136,14 @@ void GstMediaPlayer::setUrl(const QString &path)
         m_playing = true;
         const QByteArray uri = QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded();
         g_object_set(m_pipeline, "uri", uri.constData(), nullptr);
+        Playbin::chooseSoundSink(m_pipeline);
         // Asynchronous: the clip opens on GStreamer's threads, and failures arrive as messages.
         gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+        m_stallWatch = StallWatch();
+        m_stallWatch.reset(m_clock.nsecsElapsed());
+        m_stallCheck.start();
     }
     updateControls();
-}
-
-double GstMediaPlayer::duration() const
-{
-    return m_duration;
 }
 
 double GstMediaPlayer::position() const
@@ -206,6 +195,8 @@ void GstMediaPlayer::stopPipeline()
     m_active = false;
     m_playing = false;
     m_progress.stop();
+    m_stallCheck.stop();
+    m_resumeAt = -1;
     forgetPosition();
     m_seeker->cancel();
     // Synchronous: once it returns no streaming thread runs, so no picture or message of this
@@ -246,6 +237,7 @@ void GstMediaPlayer::handleMessage(GstMessage *message)
         // Kept paused on the last picture; Play starts the clip again from the beginning.
         m_atEnd = true;
         m_playing = false;
+        m_stallCheck.stop();
         gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
         updateControls();
         emit endReached();
@@ -253,6 +245,10 @@ void GstMediaPlayer::handleMessage(GstMessage *message)
     case GST_MESSAGE_LATENCY:
         gst_bin_recalculate_latency(GST_BIN(m_pipeline));
         return;
+    case GST_MESSAGE_ASYNC_DONE:
+        if (m_resumeAt >= 0)
+            m_seeker->request(std::exchange(m_resumeAt, -1), true);
+        break;
     case GST_MESSAGE_CLOCK_LOST:
         forgetPosition();
         // The sound device that gave the clock went away: choose another.
@@ -285,7 +281,9 @@ void GstMediaPlayer::playOrPause()
     if (!m_active)
         return;
     forgetPosition();
+    m_stallWatch.reset(m_clock.nsecsElapsed());
     if (m_playing) {
+        m_stallCheck.stop();
         m_playing = false;
         gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
         emit controlUsed(Control::Pause, position());
@@ -297,6 +295,7 @@ void GstMediaPlayer::playOrPause()
         m_atEnd = false;
         m_playing = true;
         gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+        m_stallCheck.start();
         emit controlUsed(Control::Play, position());
     }
     updateControls();
@@ -319,30 +318,15 @@ void GstMediaPlayer::seek(qint64 milliseconds, bool exact)
     if (!m_active)
         return;
     forgetPosition();
+    m_stallWatch.reset(m_clock.nsecsElapsed());
     m_atEnd = false;
     m_seeker->request(milliseconds, exact);
 }
 
 void GstMediaPlayer::queryLengthAndSeeking()
 {
-    gint64 ns = 0;
-    if (gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &ns) && ns > 0)
-        setDuration(Playbin::seconds(ns));
-    GstQuery *query = gst_query_new_seeking(GST_FORMAT_TIME);
-    if (gst_element_query(m_pipeline, query)) {
-        gboolean seekable = FALSE;
-        gst_query_parse_seeking(query, nullptr, &seekable, nullptr, nullptr);
-        m_seekable = seekable;
-    }
-    gst_query_unref(query);
-}
-
-void GstMediaPlayer::setDuration(double seconds)
-{
-    if (seconds == m_duration)
-        return;
-    m_duration = seconds;
-    emit durationChanged(m_duration);
+    if (const double seconds = Playbin::length(m_pipeline, &m_seekable); seconds > 0)
+        setDuration(seconds);
 }
 
 void GstMediaPlayer::reportError(const QString &reason, quint64 generation)
@@ -369,6 +353,33 @@ void GstMediaPlayer::failClip(const QString &reason)
     stopPipeline();
     reportError(reason, m_generation.load());
     updateControls();
+}
+
+QString GstMediaPlayer::decoder() const
+{
+    return m_pictures->pacer().decoder();
+}
+
+void GstMediaPlayer::watchForStall()
+{
+    gint64 ns = -1;
+    const auto verdict =
+        m_stallWatch.observe(gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &ns) ? ns : -1,
+                             m_clock.nsecsElapsed());
+    if (verdict == StallWatch::Verdict::Moving)
+        return;
+    // Stopped, its threads ended and its sinks closed, then opened again, on a thread of
+    // GStreamer's (a stuck thread holds up its stop); on from where it stood once prerolled.
+    m_resumeAt = std::max<qint64>(ns / GST_MSECOND, std::max<qint64>(m_resumeAt, 0));
+    qCWarning(playerLog) << "the clip stands still at" << m_resumeAt / 1000.0 << "s: started again";
+    if (verdict == StallWatch::Verdict::Report) {
+        m_picture->setNotice(StalledNotice.arg(m_resumeAt / 1000.0, 0, 'f', 1));
+        emit playbackStalled(m_resumeAt / 1000.0);
+    }
+    forgetPosition();
+    m_pictures->pacer().reset();
+    m_seeker->restart();
+    m_stallWatch.reset(m_clock.nsecsElapsed());
 }
 
 void GstMediaPlayer::updateControls()

@@ -82,6 +82,7 @@ struct PictureSinkCallbacks
     static GstFlowReturn sample(GstAppSink *sink, gpointer self)
     {
         if (GstSample *sample = gst_app_sink_pull_sample(sink)) {
+            static_cast<PictureSink *>(self)->pace(GST_ELEMENT(sink), sample);
             static_cast<PictureSink *>(self)->offer(sample);
             gst_sample_unref(sample);
         }
@@ -116,11 +117,10 @@ PictureSink::PictureSink(QObject *parent) : QObject(parent)
     // Byte order of QImage::Format_RGB32.
     GstCaps *rgb = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING,
                                        Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "BGRx" : "xRGB", nullptr);
-    // A picture more than 20 ms late is dropped at the sink, and the decoder told to catch up
-    // (quality of service), rather than every picture shown later and later.
-    g_object_set(sink, "caps", rgb, "sync", TRUE, "qos", TRUE, "max-lateness",
-                 gint64(20 * GST_MSECOND), "enable-last-sample", FALSE, "max-buffers", 1u, "drop",
-                 TRUE, nullptr);
+    // A picture that comes late is shown at once, never thrown away once decoded: where the
+    // decoder cannot keep up, the pacer skips pictures before they are decoded instead.
+    g_object_set(sink, "caps", rgb, "sync", TRUE, "qos", FALSE, "max-lateness", gint64(-1),
+                 "enable-last-sample", FALSE, "max-buffers", 1u, "drop", TRUE, nullptr);
     gst_caps_unref(rgb);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &PictureSinkCallbacks::sample;
@@ -167,10 +167,40 @@ QSize PictureSink::clipSize() const
     return size;
 }
 
+QString PictureSink::describe(QSize shown) const
+{
+    const QSize clip = clipSize();
+    return QStringLiteral("picture %1x%2 of a %3x%4 clip decoded by %5: scaled, then converted to "
+                          "RGB, on GStreamer's threads; drawn without OpenGL")
+        .arg(shown.width())
+        .arg(shown.height())
+        .arg(clip.width())
+        .arg(clip.height())
+        .arg(m_pacer.decoder());
+}
+
 void PictureSink::discard()
 {
     QMutexLocker lock(&m_mutex);
     m_latest = QImage();
+}
+
+void PictureSink::pace(GstElement *sink, GstSample *sample)
+{
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    const GstSegment *segment = gst_sample_get_segment(sample);
+    GstClock *clock = gst_element_get_clock(sink);
+    if (buffer && segment && clock && GST_BUFFER_PTS_IS_VALID(buffer)) {
+        const GstClockTime due =
+            gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+        if (GST_CLOCK_TIME_IS_VALID(due)) {
+            const GstClockTime moment = gst_element_get_base_time(sink) + due +
+                                        gst_base_sink_get_latency(GST_BASE_SINK(sink));
+            m_pacer.shown(GstClockTimeDiff(gst_clock_get_time(clock)) - GstClockTimeDiff(moment));
+        }
+    }
+    if (clock)
+        gst_object_unref(clock);
 }
 
 void PictureSink::offer(GstSample *sample)

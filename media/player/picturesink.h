@@ -4,6 +4,8 @@
 #include <QMutex>
 #include <QObject>
 
+#include "playbin.h"
+
 #include <atomic>
 
 typedef struct _GstElement GstElement;
@@ -32,8 +34,14 @@ public:
     void setArea(QSize pixels, qreal devicePixelRatio);
     // The clip's picture size as decoded; empty before the first picture.
     QSize clipSize() const;
+    // For the player's log: how a picture of this size shown was made.
+    QString describe(QSize shown) const;
     // Forgets a picture not yet taken: it belongs to a clip that was stopped.
     void discard();
+
+    // Measures how late the pictures come, for the decoder's input to skip by.
+    Playbin::Pacer &pacer() { return m_pacer; }
+    const Playbin::Pacer &pacer() const { return m_pacer; }
 
     // Pictures made on the interface thread. Always 0, unless the design is broken.
     int madeOnInterfaceThread() const { return m_madeOnInterfaceThread.load(); }
@@ -46,6 +54,7 @@ signals:
 private:
     friend struct PictureSinkCallbacks;
     // On a streaming thread.
+    void pace(GstElement *sink, GstSample *sample);
     void offer(GstSample *sample);
     // On the interface thread.
     void take();
@@ -60,4 +69,5 @@ private:
     bool m_takePosted = false;
     qreal m_devicePixelRatio = 1.0;
     std::atomic<int> m_madeOnInterfaceThread{0};
+    Playbin::Pacer m_pacer;
 };

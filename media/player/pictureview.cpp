@@ -3,8 +3,13 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-PictureView::PictureView(QWidget *parent) : QWidget(parent)
+PictureView::PictureView(QWidget *parent) : QWidget(parent), m_notice(this)
 {
+    m_notice.setObjectName(QStringLiteral("notice"));
+    m_notice.setWordWrap(true);
+    m_notice.setTextFormat(Qt::PlainText);
+    m_notice.setStyleSheet(QStringLiteral("color: white; background: #b00000; padding: 4px"));
+    m_notice.hide();
     // Every pixel is painted here, black around the picture: nothing behind needs drawing.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setContextMenuPolicy(Qt::NoContextMenu);
@@ -24,8 +29,16 @@ void PictureView::setPicture(const QImage &picture)
     update(before.united(pictureRect()));
 }
 
+void PictureView::setNotice(const QString &text)
+{
+    m_notice.setText(text);
+    m_notice.setVisible(!text.isEmpty());
+    m_notice.setGeometry(0, 0, width(), m_notice.heightForWidth(width()));
+}
+
 void PictureView::clear()
 {
+    setNotice(QString());
     const QRect before = pictureRect();
     m_picture = QImage();
     update(before);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QLabel>
 #include <QWidget>
 
 // Shows the clip's picture exactly as the media framework finished it: at its own size, centred
@@ -15,7 +16,10 @@ public:
     // The size pictures should be made at, in device pixels.
     QSize areaInPixels() const;
     void setPicture(const QImage &picture);
+    // Clears the picture and the notice.
     void clear();
+    // A line across the top of the picture for the subject and the operator; empty hides it.
+    void setNotice(const QString &text);
     const QImage &picture() const { return m_picture; }
     // Where the picture is drawn, in this widget's coordinates; empty without a picture.
     QRect pictureRect() const;
@@ -30,4 +34,5 @@ protected:
 
 private:
     QImage m_picture;
+    QLabel m_notice;
 };

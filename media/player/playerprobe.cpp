@@ -8,6 +8,7 @@
 #include <QByteArray>
 
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <utility>
 
@@ -85,6 +86,28 @@ qint64 pipelinePosition(const GstMediaPlayer &player)
     return player.pipeline() && gst_element_query_position(player.pipeline(), GST_FORMAT_TIME, &ns)
                ? ns
                : -1;
+}
+
+void slowDownDecoding(GstMediaPlayer &player, int milliseconds)
+{
+    if (!player.pipeline())
+        return;
+    const auto setUp = +[](GstElement *, GstElement *element, gpointer delay) {
+        const char *klass = gst_element_get_metadata(element, GST_ELEMENT_METADATA_KLASS);
+        if (!klass || !std::strstr(klass, "Decoder") || !std::strstr(klass, "Video"))
+            return;
+        GstPad *output = gst_element_get_static_pad(element, "src");
+        gst_pad_add_probe(
+            output, GST_PAD_PROBE_TYPE_BUFFER,
+            [](GstPad *, GstPadProbeInfo *, gpointer delay) {
+                g_usleep(gulong(GPOINTER_TO_INT(delay)) * 1000);
+                return GST_PAD_PROBE_OK;
+            },
+            delay, nullptr);
+        gst_object_unref(output);
+    };
+    g_signal_connect(player.pipeline(), "element-setup", G_CALLBACK(setUp),
+                     GINT_TO_POINTER(milliseconds));
 }
 
 double volume(const GstMediaPlayer &player)

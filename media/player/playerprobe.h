@@ -17,6 +17,10 @@ QSize largestConverted(const GstMediaPlayer &player);
 // Where the pipeline itself says the clip is, in nanoseconds; -1 where it says nothing.
 qint64 pipelinePosition(const GstMediaPlayer &player);
 
+// From now on the player's video decoder takes at least this long for each picture it hands
+// on, as on a computer too busy to decode the clip in time.
+void slowDownDecoding(GstMediaPlayer &player, int milliseconds);
+
 // playbin's own volume (0 to 1) and mute.
 double volume(const GstMediaPlayer &player);
 bool isMuted(const GstMediaPlayer &player);

@@ -33,3 +33,34 @@ void PositionEstimate::forget()
     m_position = -1;
     m_steady = false;
 }
+
+void StallWatch::reset(qint64 now)
+{
+    m_position = -1;
+    m_since = now;
+    m_moved = false;
+}
+
+StallWatch::Verdict StallWatch::observe(qint64 position, qint64 now)
+{
+    if (position >= 0 && position != m_position) {
+        m_moved = m_moved || m_position >= 0;
+        m_position = position;
+        if (m_moved) {
+            m_since = now;
+            m_restarted = false;
+        }
+        return Verdict::Moving;
+    }
+    if (now - m_since < (m_moved ? Limit : StartLimit))
+        return Verdict::Moving;
+    m_since = now;
+    if (!m_restarted) {
+        m_restarted = true;
+        return Verdict::Restart;
+    }
+    if (m_reported)
+        return Verdict::Restart;
+    m_reported = true;
+    return Verdict::Report;
+}

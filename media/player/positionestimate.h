@@ -30,3 +30,31 @@ private:
     qint64 m_moment = 0;
     bool m_steady = false;
 };
+
+// Whether a clip that should be playing moves, from the pipeline's position asked now and then
+// (negative where it gave none). A clip that stands still for Limit (StartLimit before it first
+// moved, which on a busy computer takes a while) is started again once; where that does not
+// help either, the stall is reported, once, and further restarts are tried.
+class StallWatch
+{
+public:
+    static constexpr qint64 Limit = 4'000'000'000;
+    static constexpr qint64 StartLimit = 15'000'000'000;
+    enum class Verdict
+    {
+        Moving,
+        Restart,
+        Report
+    };
+
+    // The clip was started, sought or started again at this moment: watching begins afresh.
+    void reset(qint64 now);
+    Verdict observe(qint64 position, qint64 now);
+
+private:
+    qint64 m_position = -1;
+    qint64 m_since = 0;
+    bool m_moved = false;
+    bool m_restarted = false;
+    bool m_reported = false;
+};
