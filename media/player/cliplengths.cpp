@@ -1,12 +1,11 @@
 // GStreamer's headers first: GLib names struct members after Qt's keywords.
-#include <gst/gst.h>
 #include <gst/pbutils/pbutils.h>
 
 #include "cliplengths.h"
 
+#include "discovery.h"
 #include "playbin.h"
 
-#include <QFile>
 #include <QStringList>
 
 namespace {
@@ -32,21 +31,10 @@ QString missingPlugins(GstDiscovererInfo *info)
 ClipLengths::Length GstClipLengths::length(const QString &path)
 {
     Length found;
-    GError *failure = nullptr;
-    if (!gst_init_check(nullptr, nullptr, &failure)) {
-        found.problem =
-            Playbin::readableReason(failure ? QString::fromUtf8(failure->message) : QString());
-        g_clear_error(&failure);
-        return found;
-    }
-    gchar *uri = gst_filename_to_uri(QFile::encodeName(path).constData(), &failure);
-    GstDiscoverer *discoverer =
-        uri ? gst_discoverer_new(SecondsPerClip * GST_SECOND, &failure) : nullptr;
-    GstDiscovererInfo *info =
-        discoverer ? gst_discoverer_discover_uri(discoverer, uri, &failure) : nullptr;
-    switch (info ? gst_discoverer_info_get_result(info) : GST_DISCOVERER_ERROR) {
+    const Discovery discovery(path, SecondsPerClip);
+    switch (discovery.result()) {
     case GST_DISCOVERER_OK: {
-        const GstClockTime duration = gst_discoverer_info_get_duration(info);
+        const GstClockTime duration = gst_discoverer_info_get_duration(discovery.info());
         found.seconds = GST_CLOCK_TIME_IS_VALID(duration) ? Playbin::seconds(qint64(duration)) : 0;
         // A still picture, or a stream that never says: the recording could not start.
         if (found.seconds == 0.0)
@@ -58,17 +46,12 @@ ClipLengths::Length GstClipLengths::length(const QString &path)
             QStringLiteral("It did not tell its length within %1 seconds.").arg(SecondsPerClip);
         break;
     case GST_DISCOVERER_MISSING_PLUGINS:
-        found.problem = missingPlugins(info);
+        found.problem = missingPlugins(discovery.info());
         break;
     default:
-        found.problem =
-            Playbin::readableReason(failure ? QString::fromUtf8(failure->message) : QString());
+        found.problem = discovery.error();
+        if (found.problem.isEmpty())
+            found.problem = Playbin::readableReason(QString());
     }
-    g_clear_error(&failure);
-    if (info)
-        g_object_unref(info);
-    if (discoverer)
-        g_object_unref(discoverer);
-    g_free(uri);
     return found;
 }
