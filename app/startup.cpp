@@ -4,6 +4,7 @@
 #include "cliplengths.h"
 #include "dialogs.h"
 #include "recordtable.h"
+#include "sessionbus.h"
 #include "settingsfile.h"
 
 #include <QApplication>
@@ -129,6 +130,7 @@ std::optional<Study> study(const QStringList &arguments, ClipLengths &lengths, Q
 
 void prepareEnvironment()
 {
+    neverStartASessionBus();
     // Nothing here draws through OpenGL or Vulkan: the player's pictures are finished by
     // GStreamer in software and painted like any widget. A GL or Vulkan stack (software
     // drivers bring LLVM along) would cost some 50 MB each for nothing, so none is let in, even

@@ -4,12 +4,14 @@
 
 #include "collatedialogs.h"
 #include "files.h"
+#include "sessionbus.h"
 #include "support.h"
 
 #include <QChart>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QScopeGuard>
 #include <QLegendMarker>
 #include <QSignalSpy>
 #include <QTextDocumentFragment>
@@ -211,6 +213,54 @@ private slots:
             d.openFiles(nullptr, {"Add", "", "Results files (*.csv)|*.csv|All files|*|", "/"});
         });
         QCOMPARE(several, (QStringList{"Results files (*.csv)", "All files", "*.csv"}));
+    }
+
+    // A machine without a desktop session's bus: libdbus would start one by forking amid the
+    // program's threads, which can hang it. A bus there is, or an address set, is kept.
+    void sessionBus_data()
+    {
+        QTest::addColumn<QByteArray>("address"); // empty: not set
+        QTest::addColumn<bool>("runtimeFolder");
+        QTest::addColumn<bool>("busSocket");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("an address set") << QByteArray("unix:path=/run/user/1/bus") << true
+                                        << false << true;
+        QTest::newRow("the user's bus") << QByteArray() << true << true << true;
+        QTest::newRow("a runtime folder, no bus") << QByteArray() << true << false << false;
+        QTest::newRow("no runtime folder") << QByteArray() << false << false << false;
+    }
+
+    void sessionBus()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(bool, runtimeFolder);
+        QFETCH(bool, busSocket);
+        QFETCH(bool, kept);
+        const QByteArray savedAddress = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] {
+            for (const auto &[name, value] : {std::pair("DBUS_SESSION_BUS_ADDRESS", savedAddress),
+                                              std::pair("XDG_RUNTIME_DIR", savedRuntime)})
+                value.isNull() ? qunsetenv(name) : qputenv(name, value);
+        });
+        QTemporaryDir runtime;
+        if (busSocket)
+            QVERIFY(QFile(runtime.filePath("bus")).open(QIODevice::WriteOnly));
+        address.isEmpty() ? qunsetenv("DBUS_SESSION_BUS_ADDRESS")
+                          : qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        runtimeFolder ? qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()))
+                      : qunsetenv("XDG_RUNTIME_DIR");
+
+        neverStartASessionBus();
+        const QByteArray now = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        if (kept) {
+            QCOMPARE(now, address);
+        } else {
+            // Set, and to nothing that starts a bus.
+            QVERIFY(!now.isEmpty());
+            QVERIFY(!now.contains("autolaunch"));
+            QVERIFY(!now.startsWith("unix:") && !now.startsWith("tcp:"));
+        }
     }
 };
 

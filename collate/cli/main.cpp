@@ -2,6 +2,7 @@
 #include "collatewindow.h"
 #include "commandline.h"
 #include "gstmediaplayer.h"
+#include "sessionbus.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -60,6 +61,7 @@ int main(int argc, char *argv[])
 
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
+    neverStartASessionBus();
     QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     QtCollateDialogs dialogs;

@@ -97,7 +97,7 @@ class Run:
         shutil.copy2(program, self.app_dir / "dialtrace")
         shutil.copy2(Path(source_dir) / "assets" / "Instructions.txt", self.app_dir)
         self.results = self.app_dir / "temp.csv"
-        self.process, self.appeared = None, []
+        self.process, self.appeared, self.appeared_at = None, [], []
 
     def clip(self, name="clip.avi", seconds=CLIP_SECONDS):
         path = self.work / name
@@ -107,18 +107,37 @@ class Run:
         return path
 
     def start(self, *arguments):
-        env = dict(os.environ, QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=str(self.work / "config"))
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=str(self.work / "config"),
+                   PATH=f"{self.fake_bus_launcher()}:{os.environ['PATH']}")
+        # As on a lab computer without a desktop session's bus.
+        for name in ("DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"):
+            env.pop(name, None)
         self.log = open(self.work / "dialtrace.log", "wb")
         # Started from elsewhere, so that the files beside the executable are the ones used.
+        self.started_at = time.monotonic()
         self.process = subprocess.Popen([self.app_dir / "dialtrace", *arguments], cwd=self.work,
                                         env=env, stdout=self.log, stderr=subprocess.STDOUT)
+
+    def fake_bus_launcher(self):
+        """A folder whose dbus-launch notes that it was started, then never answers: a bus
+        started for the display from amid the program's threads, which can wait for ever."""
+        folder = self.work / "bin"
+        if not folder.is_dir():
+            folder.mkdir()
+            launcher = folder / "dbus-launch"
+            launcher.write_text(f'#!/bin/sh\ntouch "{self.work}/dbus-launch started"\n'
+                                "exec sleep 60\n")
+            launcher.chmod(0o755)
+        return folder
 
     def screens(self):
         check(self.process.poll() is None, f"dialtrace ended with status {self.process.returncode}")
         ids = sh("xdotool", "search", "--maxdepth", 1, "--onlyvisible", "--pid",
                  self.process.pid, check_status=False).split()
         shown = [w for w in map(window, ids) if w]
-        self.appeared += [w for w in shown if w[0] not in [a[0] for a in self.appeared]]
+        new = [w for w in shown if w[0] not in [a[0] for a in self.appeared]]
+        self.appeared += new
+        self.appeared_at += [round(time.monotonic() - self.started_at, 2)] * len(new)
         return shown
 
     def wait_for(self, name, alone=True):
@@ -354,11 +373,22 @@ def run_case(cases, args):
     except Exception:
         traceback.print_exc()
         subprocess.run(["import", "-silent", "-window", "root", f"{work}/failure.png"])
+        # What a failure on another machine needs to be understood: the windows seen, in order,
+        # and what the program said.
+        print("windows seen, with the seconds after the start they were first seen at:",
+              [(w[1], w[4:6], at) for w, at in zip(run.appeared, run.appeared_at)])
+        log = run.work / "dialtrace.log"
+        if log.is_file():
+            print("the program's log, its end:")
+            print(log.read_text(errors="replace")[-3000:])
         print(f"FAILED {args.case}; screenshot, log and files kept in {work}")
         return 1
     finally:
         if run.process and run.process.poll() is None:
             run.process.kill()
+    if (run.work / "dbus-launch started").exists():
+        print(f"FAILED {args.case}: the program started a session bus (dbus-launch)")
+        return 1
     print(f"PASSED {args.case}")
     shutil.rmtree(work, ignore_errors=True)
     return 0
