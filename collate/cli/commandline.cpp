@@ -154,71 +154,55 @@ Options parse(const QStringList &arguments)
             else
                 *target = arguments[++i];
         };
-        if (argument == QLatin1String("--"))
+        // "--name VALUE" or "--name=VALUE": whether argument is that option, its value in target.
+        const auto takes = [&](const char *name, QString *target) {
+            const QLatin1String option(name);
+            if (argument == option) {
+                value(target);
+                return true;
+            }
+            if (!argument.startsWith(option + QLatin1Char('=')))
+                return false;
+            *target = argument.section(QLatin1Char('='), 1);
+            return true;
+        };
+        if (argument == QLatin1String("--")) {
             onlyFiles = true;
-        else if (argument == QLatin1String("--variable"))
-            value(&options.variable);
-        else if (argument.startsWith(QLatin1String("--variable=")))
-            options.variable = argument.section(QLatin1Char('='), 1);
-        else if (argument == QLatin1String("-o"))
+        } else if (argument == QLatin1String("-o")) {
             value(&options.table);
-        else if (argument == QLatin1String("--chart"))
-            value(&options.chart);
-        else if (argument == QLatin1String("--long"))
-            value(&options.longTable);
-        else if (argument.startsWith(QLatin1String("--long=")))
-            options.longTable = argument.section(QLatin1Char('='), 1);
-        else if (argument.startsWith(QLatin1String("--chart=")))
-            options.chart = argument.section(QLatin1Char('='), 1);
-        else if (argument == QLatin1String("--video"))
-            value(&options.video);
-        else if (argument.startsWith(QLatin1String("--video=")))
-            options.video = argument.section(QLatin1Char('='), 1);
-        else if (argument == QLatin1String("--trace-video") ||
-                 argument == QLatin1String("--worm")) {
-            options.traceVideoOption = argument;
-            value(&options.traceVideo);
-        } else if (argument.startsWith(QLatin1String("--trace-video=")) ||
-                   argument.startsWith(QLatin1String("--worm="))) {
+        } else if (takes("--variable", &options.variable) || takes("--chart", &options.chart) ||
+                 takes("--long", &options.longTable) || takes("--video", &options.video) ||
+                 takes("--study", &options.study)) {
+            // Taken, with its value.
+        } else if (takes("--trace-video", &options.traceVideo) ||
+                   takes("--worm", &options.traceVideo)) {
             options.traceVideoOption = argument.section(QLatin1Char('='), 0, 0);
-            options.traceVideo = argument.section(QLatin1Char('='), 1);
-        } else if (argument == QLatin1String("--rate") ||
-                   argument.startsWith(QLatin1String("--rate="))) {
-            QString rate = argument.section(QLatin1Char('='), 1);
-            if (!argument.contains(QLatin1Char('=')))
-                value(&rate);
+        } else if (QString rate; takes("--rate", &rate)) {
             bool number = false;
             options.rate = rate.toInt(&number);
             if (options.error.isEmpty() &&
                 (!number || options.rate < Rebin::LowestRate || options.rate > Rebin::HighestRate))
                 options.error = WrongRate.arg(QString::number(Rebin::LowestRate),
                                               QString::number(Rebin::HighestRate));
-        } else if (argument == QLatin1String("--align") ||
-                   argument.startsWith(QLatin1String("--align="))) {
-            QString most = argument.section(QLatin1Char('='), 1);
-            if (!argument.contains(QLatin1Char('=')))
-                value(&most);
+        } else if (QString most; takes("--align", &most)) {
             bool number = false;
             options.align = most.toDouble(&number);
             if (options.error.isEmpty() &&
                 (!number || !(options.align > 0.0) || options.align > 10.0))
                 options.error = WrongAlign;
-        } else if (argument == QLatin1String("--study"))
-            value(&options.study);
-        else if (argument.startsWith(QLatin1String("--study=")))
-            options.study = argument.section(QLatin1Char('='), 1);
-        else if (argument == QLatin1String("--include-partial"))
+        } else if (argument == QLatin1String("--include-partial")) {
             options.includePartial = true;
-        else if (argument == QLatin1String("--force"))
+        } else if (argument == QLatin1String("--force")) {
             options.force = true;
-        else if (argument == QLatin1String("--window"))
+        } else if (argument == QLatin1String("--window")) {
             options.window = true;
-        else if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             options.help = true;
-        else if (argument == QLatin1String("--version"))
+        } else if (argument == QLatin1String("--version")) {
             options.version = true;
-        else
+        } else {
             options.error = UnknownOption.arg(argument);
+        }
         if (!options.error.isEmpty())
             return options;
     }

@@ -16,32 +16,20 @@ double betaFraction(double a, double b, double x)
     const double qab = a + b;
     const double qap = a + 1.0;
     const double qam = a - 1.0;
+    const auto notZero = [](double v) { return std::fabs(v) < Tiny ? Tiny : v; };
     double c = 1.0;
-    double d = 1.0 - qab * x / qap;
-    if (std::fabs(d) < Tiny)
-        d = Tiny;
-    d = 1.0 / d;
+    double d = 1.0 / notZero(1.0 - qab * x / qap);
     double h = d;
+    // One step of the method for the next coefficient: the factor it multiplies h by.
+    const auto next = [&](double aa) {
+        d = 1.0 / notZero(1.0 + aa * d);
+        c = notZero(1.0 + aa / c);
+        return d * c;
+    };
     for (int m = 1; m <= 1000; ++m) {
         const double m2 = 2.0 * m;
-        double aa = m * (b - m) * x / ((qam + m2) * (a + m2));
-        d = 1.0 + aa * d;
-        if (std::fabs(d) < Tiny)
-            d = Tiny;
-        c = 1.0 + aa / c;
-        if (std::fabs(c) < Tiny)
-            c = Tiny;
-        d = 1.0 / d;
-        h *= d * c;
-        aa = -(a + m) * (qab + m) * x / ((a + m2) * (qap + m2));
-        d = 1.0 + aa * d;
-        if (std::fabs(d) < Tiny)
-            d = Tiny;
-        c = 1.0 + aa / c;
-        if (std::fabs(c) < Tiny)
-            c = Tiny;
-        d = 1.0 / d;
-        const double step = d * c;
+        h *= next(m * (b - m) * x / ((qam + m2) * (a + m2)));
+        const double step = next(-(a + m) * (qab + m) * x / ((a + m2) * (qap + m2)));
         h *= step;
         if (std::fabs(step - 1.0) < Epsilon)
             break;
