@@ -129,14 +129,20 @@ std::optional<RunEvent> parseLine(const QByteArray &line, bool *decimal)
         variable >= 0 && variable <= 2 && (level1 = Input::parseLevel(fields[4], &decimal1)) &&
         (fields[5].isEmpty() || (level2 = Input::parseLevel(fields[5], &decimal2))) &&
         number(fields[6], true, &row) && row >= 0 && named(fields[7], SourceNames, &event.source);
-    // Both levels of a line are written alike.
-    if (!ok || (!fields[5].isEmpty() && decimal1 != decimal2))
+    if (!ok)
         return std::nullopt;
-    const InputMode input = decimal1 ? InputMode::Position : InputMode::Steps;
+    // A line with a decimal level is a position run's, and its whole levels are too: a
+    // spreadsheet program may have saved "2.0" as "2" beside "2.3".
+    const bool tenths = decimal1 || decimal2;
+    if (tenths && !decimal1)
+        *level1 *= Input::TenthsPerStep;
+    if (tenths && !decimal2)
+        *level2 *= Input::TenthsPerStep;
+    const InputMode input = tenths ? InputMode::Position : InputMode::Steps;
     if (!Input::contains(*level1, input) || !Input::contains(*level2, input))
         return std::nullopt;
     if (decimal)
-        *decimal = decimal1;
+        *decimal = tenths;
     event.variable = static_cast<int>(variable);
     event.level1 = *level1;
     event.level2 = *level2;

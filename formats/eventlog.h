@@ -88,7 +88,7 @@ bool parse(const QString &path, const QByteArray &bytes, QList<RunEvent> *events
            ReadProblem *problem, InputMode *input = nullptr);
 
 // One line of the log without its line end, or nothing where it is not an event. Its levels as
-// written: tenths where they have a decimal (decimal set, where asked).
+// written, or both in tenths where either has a decimal (decimal set, where asked).
 std::optional<RunEvent> parseLine(const QByteArray &line, bool *decimal = nullptr);
 
 // The sources that moved a level (presses and moves), by their names, in the order first used.

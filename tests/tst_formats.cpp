@@ -9,6 +9,7 @@
 #include "studyfile.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -108,6 +109,12 @@ private slots:
                                 &problem, &logged));
         QCOMPARE(back, events);
         QCOMPARE(logged, input);
+        // As a spreadsheet program saves it: "2.0" as "2", so that a line may hold both forms.
+        const QByteArray saved = QString::fromLatin1(EventLog::bytes(events, true, input))
+                                     .replace(QRegularExpression("(\\d)\\.0(?=[,\r])"), "\\1")
+                                     .toLatin1();
+        QVERIFY(EventLog::parse("e", saved, &back, &problem, &logged));
+        QCOMPARE(back, events);
     }
     // A study file that breaks a rule is refused with every problem, each naming its field.
     void studyRefusals_data()
