@@ -74,9 +74,11 @@ QByteArray sourceName(RunEvent::Source source)
     return SourceNames[static_cast<std::size_t>(source)];
 }
 
-QStringList controls(const QList<RunEvent> &events)
+QStringList controls(const QList<RunEvent> &events, InputMode input)
 {
     QStringList used;
+    if (input == InputMode::Steps)
+        return used;
     for (const RunEvent &event : events) {
         const QString name = QString::fromLatin1(sourceName(event.source));
         if (event.variable != 0 && !name.isEmpty() && !used.contains(name))

@@ -91,8 +91,9 @@ bool parse(const QString &path, const QByteArray &bytes, QList<RunEvent> *events
 // written, or both in tenths where either has a decimal (decimal set, where asked).
 std::optional<RunEvent> parseLine(const QByteArray &line, bool *decimal = nullptr);
 
-// The sources that moved a level (presses and moves), by their names, in the order first used.
-QStringList controls(const QList<RunEvent> &events);
+// In a position run, the sources that moved a level (presses and moves), by their names, in the
+// order first used; none in a steps run.
+QStringList controls(const QList<RunEvent> &events, InputMode input);
 
 // The names the file gives each kind and source.
 QByteArray kindName(RunEvent::Kind kind);

@@ -49,13 +49,14 @@ SessionRecord::Clip mergedClip(const SessionRecord::Clip &first, const SessionRe
 } // namespace
 
 void SessionRecord::Clip::takeRun(State to, const QStringList &runFiles, bool isComplete,
-                                  int storedSeconds)
+                                  int storedSeconds, const QStringList &runControls)
 {
     addMissing(extra, files, runFiles);
     state = to;
     files = runFiles;
     complete = isComplete;
     seconds = storedSeconds;
+    controls = runControls;
     ended = QDateTime::currentDateTime();
 }
 

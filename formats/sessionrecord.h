@@ -38,7 +38,8 @@ struct SessionRecord
 
         // The clip's results are now those of this run, which ended now: the files it had are
         // kept, named as extra.
-        void takeRun(State to, const QStringList &runFiles, bool isComplete, int storedSeconds);
+        void takeRun(State to, const QStringList &runFiles, bool isComplete, int storedSeconds,
+                     const QStringList &runControls);
     };
 
     QString study; // its title

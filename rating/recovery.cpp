@@ -126,10 +126,12 @@ void Recoverer::recover(LockedFile &journal, const QString &name, const QByteArr
     }
     const Journal::StudyPlace &study = run->study;
     const bool inStudy = !study.folder.isEmpty();
+    const QStringList controls = EventLog::controls(run->events, run->record.Input);
     QString error;
     // Saved in full at "Finished!", only its session record was not updated then.
     if (inStudy && !run->savedAs.isEmpty()) {
-        if (!m_recorder({study, true, run->savedAs, run->complete, run->savedSeconds}, &error)) {
+        if (!m_recorder({study, true, run->savedAs, run->complete, run->savedSeconds, controls},
+                        &error)) {
             m_report.failed << who(*run) + QStringLiteral(", saved as \"%1\", but its session "
                                                           "record could not be updated: %2")
                                                .arg(run->savedAs.value(0), error);
@@ -173,7 +175,7 @@ void Recoverer::recover(LockedFile &journal, const QString &name, const QByteArr
     QStringList names;
     for (const QString &path : std::as_const(saved))
         names << QFileInfo(path).fileName();
-    if (inStudy && !m_recorder({study, false, names, false, run->samples}, &error))
+    if (inStudy && !m_recorder({study, false, names, false, run->samples, controls}, &error))
         line += QStringLiteral(" (its session record could not be updated: %1)").arg(error);
     m_report.saved << line + QLatin1Char('.');
 }

@@ -20,6 +20,7 @@ struct StudyRun
     QStringList files; // names in the study's results folder
     bool complete = false;
     int seconds = 0;
+    QStringList controls; // in a position run, the controls that moved a level
 };
 // Puts such a run in its session record; false with the reason where it cannot. The study's
 // rule, handed in by whoever starts the recovery.

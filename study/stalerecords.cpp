@@ -63,8 +63,9 @@ QStringList StudySession::completeStaleRecords(const Study &study)
                     continue;
                 QList<RunEvent> events;
                 ReadProblem problem;
+                InputMode logged = InputMode::Steps;
                 const QString log = EventLog::pathBeside(folder.filePath(files[0]));
-                if (EventLog::read(log, &events, &problem))
+                if (EventLog::read(log, &events, &problem, &logged))
                     files.append(QFileInfo(log).fileName());
                 clip.takeRun(
                     recovered ? SessionRecord::State::Recovered : SessionRecord::State::Done, files,
@@ -73,7 +74,8 @@ QStringList StudySession::completeStaleRecords(const Study &study)
                     static_cast<int>(
                         std::count_if(events.begin(), events.end(), [](const RunEvent &e) {
                             return e.kind == RunEvent::Kind::Sample;
-                        })));
+                        })),
+                    EventLog::controls(events, logged));
                 named << files;
                 told << QStringLiteral("\"%1\": %2")
                             .arg(QFileInfo(stored.path).fileName(), files[0]);

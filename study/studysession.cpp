@@ -168,7 +168,7 @@ bool StudySession::recordSavedRun(const Recovery::StudyRun &run, QString *error)
         return failed(error, QStringLiteral("it does not hold this run"));
     record->clips[run.place.index].takeRun(run.whole ? SessionRecord::State::Done
                                                      : SessionRecord::State::Recovered,
-                                           run.files, run.complete, run.seconds);
+                                           run.files, run.complete, run.seconds, run.controls);
     return SessionFile::update(run.place.record, *record, nullptr, error);
 }
 
@@ -252,8 +252,8 @@ bool StudySession::saveResults(int index, const QByteArray &results, const QByte
 {
     m_saved.clear();
     QList<RunEvent> logged;
-    m_controls = m_study.input != InputMode::Steps && EventLog::parse({}, events, &logged, nullptr)
-                     ? EventLog::controls(logged)
+    m_controls = EventLog::parse({}, events, &logged, nullptr)
+                     ? EventLog::controls(logged, m_study.input)
                      : QStringList();
     return Files::createUniqueFiles(m_study.resultsFolder, resultsName(index), DefaultResultsName,
                                     {{ResultsFile::Suffix, results}, {EventLog::Suffix, events}},
@@ -267,8 +267,7 @@ bool StudySession::markDone(int index, bool complete, int seconds, QString *erro
         files.append(QFileInfo(path).fileName());
     // What an earlier run of the clip left (an interrupted one) stays, named as extra.
     SessionRecord::Clip &clip = m_record.clips[index];
-    clip.takeRun(SessionRecord::State::Done, files, complete, seconds);
-    clip.controls = m_controls;
+    clip.takeRun(SessionRecord::State::Done, files, complete, seconds, m_controls);
     // The times of the run whose files these are.
     clip.started = m_started;
     return save(error);

@@ -220,6 +220,40 @@ private slots:
         QCOMPARE(folder.files("P01 session *.json").size(), 2);
     }
 
+    // A run saved from its journal goes to its record with the controls that moved its levels,
+    // as a run that ended does: in a position run only.
+    void recoveredRunsNameTheirControls_data()
+    {
+        QTest::addColumn<InputMode>("input");
+        QTest::addColumn<QStringList>("controls");
+        QTest::newRow("steps") << InputMode::Steps << QStringList();
+        QTest::newRow("position") << InputMode::Position << QStringList{"button", "wheel"};
+    }
+    void recoveredRunsNameTheirControls()
+    {
+        QFETCH(InputMode, input);
+        QFETCH(QStringList, controls);
+        QTemporaryDir home, results;
+        SetupRecord record = makeRecord(false);
+        record.Input = input;
+        {
+            RunJournal journal(home.path(), record, false, Started, Journal::thisComputer(),
+                               {results.path(), "P01 a Mood", results.filePath("r.json"), 0});
+            for (const RunEvent::Source source : {RunEvent::Source::Button,
+                                                  RunEvent::Source::Wheel,
+                                                  RunEvent::Source::Button})
+                journal.append({300, 200, RunEvent::Kind::Increase, 1, 1, 0, 0, source});
+            journal.append(2, sample(2, 3, 0));
+            journal.flush();
+        }
+        QStringList recorded = {"none recorded"};
+        Recovery::recoverInterruptedRuns(home.path(), [&](const Recovery::StudyRun &run, QString *) {
+            recorded = run.controls;
+            return true;
+        });
+        QCOMPARE(recorded, controls);
+    }
+
     // Orders in turn: over whole rounds of participants every clip stands in every position,
     // and follows every other clip, equally often; shuffled, each participant gets an order of
     // their own. The practice clip stays first.
