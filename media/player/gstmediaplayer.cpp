@@ -366,7 +366,9 @@ void GstMediaPlayer::watchForStall()
     const auto verdict =
         m_stallWatch.observe(gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &ns) ? ns : -1,
                              m_clock.nsecsElapsed());
-    if (verdict == StallWatch::Verdict::Moving)
+    if (verdict == StallWatch::Verdict::Resumed)
+        m_picture->setNotice(QString());
+    if (verdict == StallWatch::Verdict::Moving || verdict == StallWatch::Verdict::Resumed)
         return;
     // Stopped, its threads ended and its sinks closed, then opened again, on a thread of
     // GStreamer's (a stuck thread holds up its stop); on from where it stood once prerolled.

@@ -49,6 +49,10 @@ StallWatch::Verdict StallWatch::observe(qint64 position, qint64 now)
         if (m_moved) {
             m_since = now;
             m_restarted = false;
+            if (m_reportStands) {
+                m_reportStands = false;
+                return Verdict::Resumed;
+            }
         }
         return Verdict::Moving;
     }
@@ -62,5 +66,6 @@ StallWatch::Verdict StallWatch::observe(qint64 position, qint64 now)
     if (m_reported)
         return Verdict::Restart;
     m_reported = true;
+    m_reportStands = true;
     return Verdict::Report;
 }

@@ -34,7 +34,8 @@ private:
 // Whether a clip that should be playing moves, from the pipeline's position asked now and then
 // (negative where it gave none). A clip that stands still for Limit (StartLimit before it first
 // moved, which on a busy computer takes a while) is started again once; where that does not
-// help either, the stall is reported, once, and further restarts are tried.
+// help either, the stall is reported, once, and further restarts are tried; once the clip moves
+// on after the report, that is said once too (Resumed), so that the report can be taken down.
 class StallWatch
 {
 public:
@@ -44,7 +45,8 @@ public:
     {
         Moving,
         Restart,
-        Report
+        Report,
+        Resumed
     };
 
     // The clip was started, sought or started again at this moment: watching begins afresh.
@@ -57,4 +59,5 @@ private:
     bool m_moved = false;
     bool m_restarted = false;
     bool m_reported = false;
+    bool m_reportStands = false; // reported, and not moved on since
 };
