@@ -22,6 +22,8 @@ namespace Input {
 // The levels of a position run are held as whole tenths, -50..+50; those of a steps run as
 // whole steps, -5..+5.
 constexpr int TenthsPerStep = 10;
+// The top of a position run's scale, in tenths (its bottom is this below 0).
+constexpr int TopTenth = Scale::Top * TenthsPerStep;
 
 constexpr int unit(InputMode mode)
 {

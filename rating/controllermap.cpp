@@ -45,7 +45,7 @@ int ControllerMap::levelOf(int value, bool upwards)
 {
     constexpr int reach = GameController::AxisReach;
     constexpr int deadZone = reach / 10;
-    constexpr int top = Scale::Top * Input::TenthsPerStep;
+    constexpr int top = Input::TopTenth;
     // -32768, one further than the positive end, is the end all the same.
     const int distance = std::min(std::abs(value), reach);
     if (distance <= deadZone)

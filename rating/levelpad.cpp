@@ -6,12 +6,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace {
-
-constexpr int Top = Scale::Top * Input::TenthsPerStep;
-
-} // namespace
-
 LevelPad::LevelPad(QWidget *parent) : QWidget(parent)
 {
     setCursor(Qt::CrossCursor);
@@ -74,8 +68,9 @@ void LevelPad::paintEvent(QPaintEvent *)
                      m_across + QStringLiteral(" \u2192"));
     painter.drawText(inner, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
                      QStringLiteral("\u2191 ") + m_up);
-    const QPointF point(area.left() + area.width() * (m_level1 + Top) / (2.0 * Top),
-                        area.bottom() - area.height() * (m_level2 + Top) / (2.0 * Top));
+    constexpr int top = Input::TopTenth;
+    const QPointF point(area.left() + area.width() * (m_level1 + top) / (2.0 * top),
+                        area.bottom() - area.height() * (m_level2 + top) / (2.0 * top));
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(QColor(0, 0, 254));

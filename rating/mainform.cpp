@@ -279,7 +279,7 @@ void MainForm::recordSample()
     // Every second that is due, each as of its own moment on the run's clock, however late the
     // timer: since every press first takes the seconds due before it, nothing handled after a
     // second's moment is in that second's sample.
-    while (TimeItself.isActive() && (m_sampleMoment = m_recordingClock.takeDue(m_events.now()))) {
+    while ((m_sampleMoment = m_recordingClock.takeDue(m_events.now()))) {
         takeSample();
         m_sampleMoment.reset();
     }

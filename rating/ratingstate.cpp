@@ -57,8 +57,7 @@ void fallBack(RatingState &state)
 
 bool moveTo(RatingState &state, int variable, int level)
 {
-    constexpr int top = Scale::Top * Input::TenthsPerStep;
-    level = std::clamp(level, -top, top);
+    level = std::clamp(level, -Input::TopTenth, Input::TopTenth);
     qint16 &current = variable == 1 ? state.Level1 : state.Level2;
     if (level == current)
         return false;
@@ -78,7 +77,7 @@ int meterLevel(int level, InputMode input)
 
 int levelAlong(int offset, int length)
 {
-    constexpr int top = Scale::Top * Input::TenthsPerStep;
+    constexpr int top = Input::TopTenth;
     if (length <= 0)
         return 0;
     const int span = 2 * top;

@@ -15,7 +15,6 @@ public:
         m_running = true;
     }
     void stop() { m_running = false; }
-    bool isRunning() const { return m_running; }
 
     // The moment of the earliest second due by now, which is taken; nothing where none is due.
     std::optional<qint64> takeDue(qint64 now)
