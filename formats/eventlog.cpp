@@ -140,9 +140,6 @@ std::optional<RunEvent> parseLine(const QByteArray &line, bool *decimal)
         *level1 *= Input::TenthsPerStep;
     if (tenths && !decimal2)
         *level2 *= Input::TenthsPerStep;
-    const InputMode input = tenths ? InputMode::Position : InputMode::Steps;
-    if (!Input::contains(*level1, input) || !Input::contains(*level2, input))
-        return std::nullopt;
     if (decimal)
         *decimal = tenths;
     event.variable = static_cast<int>(variable);

@@ -45,7 +45,10 @@ std::optional<int> parseLevel(const QByteArray &text, bool *decimal)
         return std::nullopt;
     *decimal = point >= 0;
     int value = whole.toInt() * (point >= 0 ? TenthsPerStep : 1) + (point >= 0 ? tenth.toInt() : 0);
-    return negative ? -value : value;
+    value = negative ? -value : value;
+    if (!contains(value, *decimal ? InputMode::Position : InputMode::Steps))
+        return std::nullopt;
+    return value;
 }
 
 } // namespace Input

@@ -45,7 +45,8 @@ std::optional<InputMode> fromName(const QString &name);
 QByteArray levelText(int level, InputMode mode);
 
 // A level as a file holds it: a whole number ("-3", held as is) or one with one decimal ("2.3",
-// held as 23 tenths, with decimal set). Nothing for anything else, a "+" sign, blanks included.
+// held as 23 tenths, with decimal set), on the scale. Nothing for anything else, a "+" sign,
+// blanks and a level off the scale included.
 std::optional<int> parseLevel(const QByteArray &text, bool *decimal);
 
 // The level in steps, for statistics and charts: 2.3 for 23 tenths of a position run.

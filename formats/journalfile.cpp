@@ -30,8 +30,7 @@ std::optional<std::pair<RunEvent, int>> parseSample(const QByteArray &line, int 
     const auto level1 = Input::parseLevel(cells[1], &decimal1);
     const auto level2 = Input::parseLevel(cells[2], &decimal2);
     const bool decimal = input == InputMode::Position;
-    ok[1] = level1 && level2 && decimal1 == decimal && decimal2 == decimal &&
-            Input::contains(*level1, input) && Input::contains(*level2, input);
+    ok[1] = level1 && level2 && decimal1 == decimal && decimal2 == decimal;
     const int rows = cells[3].toInt(&ok[3]);
     if (cells.size() == 6) {
         sample.time = cells[4].toLongLong(&ok[4]);

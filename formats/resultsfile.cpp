@@ -90,7 +90,7 @@ bool isBlank(const QString &line)
 bool parseLevel(const QString &text, qint8 *level, bool *decimal)
 {
     const auto value = Input::parseLevel(text.toLatin1(), decimal);
-    if (!value || !Input::contains(*value, *decimal ? InputMode::Position : InputMode::Steps))
+    if (!value)
         return false;
     *level = static_cast<qint8>(*value);
     return true;
