@@ -1,6 +1,5 @@
 #include "settingsfile.h"
 
-#include "files.h"
 #include "textencoding.h"
 
 namespace SettingsFile {
@@ -44,11 +43,7 @@ Settings parse(const QString &text)
 
 Settings read(const QString &applicationDirectory)
 {
-    QByteArray bytes;
-    const QString file = path(applicationDirectory);
-    if (!Files::isVisiblePlainFile(file) || !Files::readFileStart(file, ReadLimit, &bytes))
-        return {};
-    return parse(Files::fromUtf8OrWindows1252(bytes, bytes.size() >= ReadLimit));
+    return parse(Files::readTextStart(path(applicationDirectory), ReadLimit));
 }
 
 } // namespace SettingsFile

@@ -16,4 +16,12 @@ QString fromUtf8OrWindows1252(const QByteArray &bytes, bool cut)
     return bytes.startsWith("\xEF\xBB\xBF") || !utf8.hasError() ? text : fromWindows1252(bytes);
 }
 
+QString readTextStart(const QString &path, qint64 limit)
+{
+    QByteArray bytes;
+    if (!isVisiblePlainFile(path) || !readFileStart(path, limit, &bytes))
+        return QString();
+    return fromUtf8OrWindows1252(bytes, bytes.size() >= limit);
+}
+
 } // namespace Files

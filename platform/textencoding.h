@@ -13,4 +13,9 @@ namespace Files {
 // broken off at their end is left out rather than taken as a sign of Windows-1252.
 QString fromUtf8OrWindows1252(const QByteArray &bytes, bool cut = false);
 
+// The text at the start of the visible plain file at path, its first limit bytes at most, read
+// as above; empty where there is no such file or it cannot be read. For texts a screen shows or
+// settings read, where a file of any size must cost no more than its start.
+QString readTextStart(const QString &path, qint64 limit);
+
 } // namespace Files

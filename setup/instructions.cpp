@@ -21,14 +21,9 @@ QString filePath(const QString &applicationDirectory, InputMode input)
 
 QString ReadFileContents(const QString &path)
 {
-    if (!Files::isVisiblePlainFile(path))
-        return QString();
     // The screen shows the beginning of the text, a few thousand characters at most: a file of
     // any size is read only that far, so the screen appears at once and memory stays small.
-    QByteArray bytes;
-    if (!Files::readFileStart(path, ReadLimit, &bytes))
-        return QString();
-    return Files::fromUtf8OrWindows1252(bytes, bytes.size() >= ReadLimit);
+    return Files::readTextStart(path, ReadLimit);
 }
 
 QString greeting(const SetupRecord &record)
