@@ -74,6 +74,13 @@ QByteArray sourceName(RunEvent::Source source)
     return SourceNames[static_cast<std::size_t>(source)];
 }
 
+QList<RunEvent> onRunClock(QList<RunEvent> events, qint64 origin)
+{
+    for (RunEvent &event : events)
+        event.time -= origin;
+    return events;
+}
+
 QStringList controls(const QList<RunEvent> &events, InputMode input)
 {
     QStringList used;

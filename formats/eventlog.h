@@ -91,6 +91,9 @@ bool parse(const QString &path, const QByteArray &bytes, QList<RunEvent> *events
 // written, or both in tenths where either has a decimal (decimal set, where asked).
 std::optional<RunEvent> parseLine(const QByteArray &line, bool *decimal = nullptr);
 
+// Events stamped on a clock whose recording started at origin, on the run's clock.
+QList<RunEvent> onRunClock(QList<RunEvent> events, qint64 origin);
+
 // In a position run, the sources that moved a level (presses and moves), by their names, in the
 // order first used; none in a steps run.
 QStringList controls(const QList<RunEvent> &events, InputMode input);

@@ -199,10 +199,7 @@ std::optional<Run> parse(const QByteArray &bytes, QString *problem)
             ++run.damaged;
         }
     }
-    // On the run's own clock.
-    for (RunEvent &event : events)
-        event.time -= origin;
-    run.events = events;
+    run.events = EventLog::onRunClock(events, origin);
     return run;
 }
 

@@ -34,12 +34,5 @@ RunEvent RunEvents::add(RunEvent::Kind kind, const RatingState &state, qint64 me
 
 QList<RunEvent> RunEvents::events() const
 {
-    return onRunClock(m_stamped, m_origin);
-}
-
-QList<RunEvent> RunEvents::onRunClock(QList<RunEvent> events, qint64 origin)
-{
-    for (RunEvent &event : events)
-        event.time -= origin;
-    return events;
+    return EventLog::onRunClock(m_stamped, m_origin);
 }

@@ -34,9 +34,6 @@ public:
     // Every event so far, on the run's clock.
     QList<RunEvent> events() const;
 
-    // Events stamped on a clock whose recording started at origin, on the run's clock.
-    static QList<RunEvent> onRunClock(QList<RunEvent> events, qint64 origin);
-
 private:
     Clock m_clock;
     QElapsedTimer m_elapsed;
