@@ -91,7 +91,7 @@ MainForm::MainForm(const SetupRecord &record, ClipPlayer &player, Dialogs &dialo
     connect(new RatingInput(*this, m_record.Variable2Enabled, m_input == InputMode::Position),
             &RatingInput::pressRequested, this, &MainForm::press);
     if (m_input == InputMode::Position) {
-        m_positionInput = new PositionInput(*this, m_record, rating);
+        m_positionInput = new PositionInput(*this, m_record, rating, {&Picture1, &Picture12});
         connect(m_positionInput, &PositionInput::levelRequested, this, &MainForm::moveLevel);
     }
 

@@ -1,7 +1,6 @@
 #include "positioninput.h"
 
 #include "controls.h"
-#include "levelmeter.h"
 #include "ratingstate.h"
 #include "setuprecord.h"
 
@@ -9,7 +8,8 @@
 #include <QPushButton>
 
 PositionInput::PositionInput(QWidget &screen, const SetupRecord &record,
-                             const std::array<QPushButton *, 4> &buttons)
+                             const std::array<QPushButton *, 4> &buttons,
+                             const std::array<const QWidget *, 2> &meters)
     : QObject(&screen)
 {
     // Holding is the point: a held button goes on moving its level.
@@ -20,20 +20,19 @@ PositionInput::PositionInput(QWidget &screen, const SetupRecord &record,
     const struct
     {
         const char *name;
-        int left;
         const QString &variable;
         const char *stick;
-    } meters[] = {{"meterGrip1", 9120, record.Variable, two ? "left stick across" : "left stick"},
-                  {"meterGrip2", 10080, record.Variable2, "right stick"}};
+    } grips[] = {{"meterGrip1", record.Variable, two ? "left stick across" : "left stick"},
+                 {"meterGrip2", record.Variable2, "right stick"}};
     for (std::size_t i = 0; i < m_grips.size(); ++i) {
         // Above the meter's segments, so that it takes the mouse wherever they are lit.
         auto *grip = new QWidget(&screen);
-        Controls::place(*grip, meters[i].name, meters[i].left, LevelMeter::RowTops.front(), 735,
-                        3975);
+        grip->setObjectName(QLatin1String(grips[i].name));
+        grip->setGeometry(meters[i]->geometry());
         grip->setCursor(Qt::SizeVerCursor);
         grip->setToolTip(QStringLiteral("Drag or click to set %1; it stays where you leave it. "
                                         "Controller: %2.")
-                             .arg(meters[i].variable, QLatin1String(meters[i].stick)));
+                             .arg(grips[i].variable, QLatin1String(grips[i].stick)));
         grip->installEventFilter(this);
         grip->raise();
         grip->setVisible(i == 0 || two);

@@ -19,10 +19,11 @@ class PositionInput : public QObject
 {
     Q_OBJECT
 public:
-    // buttons: Command1, Command2, Command4, Command5; meters: the left edges of meters 1 and 2
-    // in twips.
+    // buttons: Command1, Command2, Command4, Command5; meters: the frames of meters 1 and 2,
+    // placed, over which the grips go.
     PositionInput(QWidget &screen, const SetupRecord &record,
-                  const std::array<QPushButton *, 4> &buttons);
+                  const std::array<QPushButton *, 4> &buttons,
+                  const std::array<const QWidget *, 2> &meters);
 
     // Shows the levels (tenths) on the pad.
     void showLevels(int level1, int level2);
