@@ -34,8 +34,6 @@ GstMediaPlayer::GstMediaPlayer(QObject *parent) : MediaPlayer(parent)
 {
     gst_init_check(nullptr, nullptr, nullptr);
     m_pictures = std::make_unique<PictureSink>();
-    for (const QByteArray &name : Playbin::preferWorkingHardwareDecoders())
-        qCInfo(playerLog).noquote() << "decodes on the graphics hardware where it can:" << name;
     m_pipeline = Playbin::create(m_pictures->filter(), m_pictures->sink(), &m_pictures->pacer());
     m_seeker = std::make_unique<Playbin::Seeker>(m_pipeline);
     if (m_pipeline) {
@@ -137,6 +135,14 @@ void GstMediaPlayer::setUrl(const QString &path)
         const QByteArray uri = QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded();
         g_object_set(m_pipeline, "uri", uri.constData(), nullptr);
         Playbin::chooseSoundSink(m_pipeline);
+        // The decoders are ranked before the clip opens; said once a process.
+        static const bool decodersSaid = [] {
+            for (const QByteArray &name : Playbin::preferWorkingHardwareDecoders())
+                qCInfo(playerLog).noquote() << "decodes on the graphics hardware where it can:"
+                                            << name;
+            return true;
+        }();
+        Q_UNUSED(decodersSaid)
         // Asynchronous: the clip opens on GStreamer's threads, and failures arrive as messages.
         gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
         m_stallWatch = StallWatch();

@@ -106,6 +106,50 @@ void setUpElement(GstElement *, GstElement *element, gpointer pacer)
     }
 }
 
+// The hardware decoders that open, ranked above software, tried once a process: each opens the
+// graphics device and its driver, which can take a while. On a thread of its own from the first
+// player on, so that the first screens never wait for it; a clip waits, before it opens.
+std::shared_future<QList<QByteArray>> hardwareDecoders()
+{
+    static const std::shared_future<QList<QByteArray>> answer =
+        std::async(std::launch::async, [] {
+            QList<Playbin::DecoderCandidate> candidates;
+            GList *factories = gst_element_factory_list_get_elements(
+                GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO,
+                GST_RANK_NONE);
+            for (GList *f = factories; f; f = f->next) {
+                auto *factory = GST_ELEMENT_FACTORY(f->data);
+                Playbin::DecoderCandidate c{GST_OBJECT_NAME(factory),
+                                   int(gst_plugin_feature_get_rank(GST_PLUGIN_FEATURE(factory))),
+                                   hasClass(factory, "Video", "Hardware"), false};
+                // Opening the element opens the graphics device and its driver: where either is
+                // missing or refuses, the state change fails.
+                if (GstElement *e =
+                        c.hardware ? gst_element_factory_create(factory, nullptr) : nullptr) {
+                    gst_object_ref_sink(e);
+                    c.opens =
+                        gst_element_set_state(e, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
+                    gst_element_set_state(e, GST_STATE_NULL);
+                    gst_object_unref(e);
+                }
+                candidates.append(c);
+            }
+            gst_plugin_feature_list_free(factories);
+            QList<QByteArray> opened;
+            for (const auto &[name, rank] : Playbin::decoderRanks(candidates)) {
+                if (GstPluginFeature *feature =
+                        gst_registry_lookup_feature(gst_registry_get(), name)) {
+                    gst_plugin_feature_set_rank(feature, guint(rank));
+                    gst_object_unref(feature);
+                }
+                if (rank > GST_RANK_NONE)
+                    opened.append(name);
+            }
+            return opened;
+        }).share();
+    return answer;
+}
+
 // The sound sink that opens the sound device, asked once a process: autoaudiosink tries every
 // sound sink GStreamer has (PulseAudio, JACK, OSS, OpenAL ...) each time it starts, each opening
 // its device on the thread that starts the clip, and where none opens goes on with a fake sink.
@@ -247,6 +291,7 @@ GstElement *create(GstElement *videoFilter, GstElement *videoSink, Pacer *pacer)
         g_object_set(playbin, "audio-sink", sound, nullptr);
     }
     soundDevice();
+    hardwareDecoders();
     g_signal_connect(playbin, "element-setup", G_CALLBACK(&setUpElement), pacer);
     return playbin;
 }
@@ -326,39 +371,7 @@ bool isDisposableH264(const uchar *data, qsizetype size, int lengthSize)
 
 QList<QByteArray> preferWorkingHardwareDecoders()
 {
-    static const QList<QByteArray> working = [] {
-        QList<DecoderCandidate> candidates;
-        GList *factories = gst_element_factory_list_get_elements(
-            GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_VIDEO, GST_RANK_NONE);
-        for (GList *f = factories; f; f = f->next) {
-            auto *factory = GST_ELEMENT_FACTORY(f->data);
-            DecoderCandidate c{GST_OBJECT_NAME(factory),
-                               int(gst_plugin_feature_get_rank(GST_PLUGIN_FEATURE(factory))),
-                               hasClass(factory, "Video", "Hardware"), false};
-            // Opening the element opens the graphics device and its driver: where either is
-            // missing or refuses, the state change fails.
-            if (GstElement *e =
-                    c.hardware ? gst_element_factory_create(factory, nullptr) : nullptr) {
-                gst_object_ref_sink(e);
-                c.opens = gst_element_set_state(e, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
-                gst_element_set_state(e, GST_STATE_NULL);
-                gst_object_unref(e);
-            }
-            candidates.append(c);
-        }
-        gst_plugin_feature_list_free(factories);
-        QList<QByteArray> opened;
-        for (const auto &[name, rank] : decoderRanks(candidates)) {
-            if (GstPluginFeature *feature = gst_registry_lookup_feature(gst_registry_get(), name)) {
-                gst_plugin_feature_set_rank(feature, guint(rank));
-                gst_object_unref(feature);
-            }
-            if (rank > GST_RANK_NONE)
-                opened.append(name);
-        }
-        return opened;
-    }();
-    return working;
+    return hardwareDecoders().get();
 }
 
 double length(GstElement *pipeline, bool *seekable)

@@ -99,8 +99,8 @@ inline QList<std::pair<QByteArray, int>> decoderRanks(const QList<DecoderCandida
     }
     return ranks;
 }
-// Once a process, at the first player: tries each hardware video decoder and ranks them by
-// decoderRanks. Returns the names of those that work.
+// Once a process, from the first player's creation on, on a thread of its own: tries each hardware
+// video decoder and ranks them by decoderRanks. Waits for that; the names of those that work.
 QList<QByteArray> preferWorkingHardwareDecoders();
 
 // Seeks the pipeline on one of GStreamer's threads: a flushing seek waits for the decoder to
