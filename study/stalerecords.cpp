@@ -76,6 +76,8 @@ QStringList StudySession::completeStaleRecords(const Study &study)
                             return e.kind == RunEvent::Kind::Sample;
                         })),
                     EventLog::controls(events, logged));
+                // The run ended when its results were written, not now.
+                clip.ended = QFileInfo(folder.filePath(files[0])).lastModified();
                 named << files;
                 told << QStringLiteral("\"%1\": %2")
                             .arg(QFileInfo(stored.path).fileName(), files[0]);

@@ -220,6 +220,45 @@ private slots:
         QCOMPARE(folder.files("P01 session *.json").size(), 2);
     }
 
+    // Results saved for a clip whose record was never told, and no journal left to tell it: the
+    // next start names them in the record, with what their event log says and the time they were
+    // written.
+    void staleRecordCompleted()
+    {
+        StudyFolder folder;
+        QTemporaryDir home;
+        QString record, name;
+        {
+            Session first(home.path());
+            typeParticipant(first, folder, "P01", true);
+            startClip(first);
+            record = QFileInfo(first.order.session()->recordPath()).fileName();
+            name = first.order.session()->resultsName(0);
+        }
+        const QList<RunEvent> events = {sample(2, 1, 0), sample(3, 0, 0),
+                                        {2100, 2000, RunEvent::Kind::End, 0, 0, 0, 0}};
+        const QString results = folder.results(name + ".csv");
+        QVERIFY(writeAll(results, "results") &&
+                writeAll(folder.results(name + ".events.csv"),
+                         EventLog::bytes(events, false, InputMode::Steps)));
+        const QDateTime written = QDateTime::currentDateTime().addSecs(60);
+        QFile file(results);
+        QVERIFY(file.open(QIODevice::Append) &&
+                file.setFileTime(written, QFileDevice::FileModificationTime));
+        file.close();
+
+        Session next(home.path());
+        next.order.setStudy(folder.study, &folder.random);
+        next.order.start();
+        QVERIFY(next.dialogs.messages.value(0).contains(name + ".csv"));
+        const SessionRecord::Clip clip = folder.record(record).clips[0];
+        QCOMPARE(clip.state, SessionRecord::State::Done);
+        QCOMPARE(clip.files, (QStringList{name + ".csv", name + ".events.csv"}));
+        QVERIFY(clip.complete);
+        QCOMPARE(clip.seconds, 2);
+        QCOMPARE(clip.ended.toSecsSinceEpoch(), written.toSecsSinceEpoch());
+    }
+
     // A run saved from its journal goes to its record with the controls that moved its levels,
     // as a run that ended does: in a position run only.
     void recoveredRunsNameTheirControls_data()
