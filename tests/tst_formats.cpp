@@ -116,6 +116,25 @@ private slots:
         QVERIFY(EventLog::parse("e", saved, &back, &problem, &logged));
         QCOMPARE(back, events);
     }
+    // Event log lines with a level off the scale, whether written in steps, in tenths or both.
+    void eventLogLevels_data()
+    {
+        QTest::addColumn<QByteArray>("levels"); // level1,level2 of a move line
+        QTest::addColumn<bool>("read");
+        QTest::newRow("steps") << QByteArray("5,-5") << true;
+        QTest::newRow("tenths") << QByteArray("5.0,-4.9") << true;
+        QTest::newRow("a whole level beside tenths") << QByteArray("-5,2.3") << true;
+        QTest::newRow("6 in steps") << QByteArray("6,0") << false;
+        QTest::newRow("-5.1 in tenths") << QByteArray("0.0,-5.1") << false;
+        QTest::newRow("6 beside tenths") << QByteArray("2.3,6") << false;
+    }
+    void eventLogLevels()
+    {
+        QFETCH(QByteArray, levels);
+        QFETCH(bool, read);
+        QCOMPARE(bool(EventLog::parseLine("1000,900,move,1," + levels + ",,mouse")), read);
+    }
+
     // A study file that breaks a rule is refused with every problem, each naming its field.
     void studyRefusals_data()
     {
