@@ -14,9 +14,7 @@
 
 using namespace std::chrono_literals;
 
-namespace {
 Q_LOGGING_CATEGORY(playerLog, "dialtrace.player", QtWarningMsg)
-} // namespace
 
 struct GstMediaPlayerBus
 {
@@ -135,14 +133,8 @@ void GstMediaPlayer::setUrl(const QString &path)
         const QByteArray uri = QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded();
         g_object_set(m_pipeline, "uri", uri.constData(), nullptr);
         Playbin::chooseSoundSink(m_pipeline);
-        // The decoders are ranked before the clip opens; said once a process.
-        static const bool decodersSaid = [] {
-            for (const QByteArray &name : Playbin::preferWorkingHardwareDecoders())
-                qCInfo(playerLog).noquote() << "decodes on the graphics hardware where it can:"
-                                            << name;
-            return true;
-        }();
-        Q_UNUSED(decodersSaid)
+        // The decoders are ranked before the clip opens.
+        Playbin::preferWorkingHardwareDecoders();
         // Asynchronous: the clip opens on GStreamer's threads, and failures arrive as messages.
         gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
         m_stallWatch = StallWatch();

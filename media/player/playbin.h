@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QLoggingCategory>
 #include <QString>
 
 #include <algorithm>
@@ -11,6 +12,9 @@
 
 typedef struct _GstElement GstElement;
 typedef struct _GstMessage GstMessage;
+
+// What the player tells of its clips, its decoders and its stalls ("dialtrace.player").
+Q_DECLARE_LOGGING_CATEGORY(playerLog)
 
 // How the player sets up GStreamer's playbin, apart from the player's own state.
 namespace Playbin {
