@@ -10,8 +10,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 
 inline SetupRecord makeRecord(bool two, const QString &v1 = "Mood", const QString &v2 = "Stress")
 {
@@ -63,6 +65,25 @@ inline QStringList visibleWindows()
             names << w->objectName();
     names.sort();
     return names;
+}
+
+// What a key or the wheel does to the rating screen, as the window system delivers it to the
+// control under the focus or the pointer.
+inline void sendKey(QWidget *to, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                    bool autoRepeat = false)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);
+    QApplication::sendEvent(to, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, QString(), autoRepeat);
+    QApplication::sendEvent(to, &release);
+}
+
+inline void sendWheel(QWidget *to, QPoint angle)
+{
+    const QPointF at(to->width() / 2.0, to->height() / 2.0);
+    QWheelEvent wheel(at, to->mapToGlobal(at), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(to, &wheel);
 }
 
 inline QString text(QWidget *parent, const char *label)
