@@ -127,14 +127,8 @@ QList<Figure> controllerFigures(const QString &clipFolder, bool verbose)
     }
 
     const QString clip = clipFolder + QStringLiteral("/1080p30.avi");
-    if (!QFileInfo::exists(clip)) {
-        progress(QStringLiteral("making a 20 s 1080p 30 fps H.264 clip with sound"));
-        if (const QString error = makeClip(clip, 20.0, {{1920, 1080}, 30, false, true});
-            !error.isEmpty()) {
-            progress(error);
-            return {latency, drag, still};
-        }
-    }
+    if (!makeClipOnce(clip, QStringLiteral("1080p 30 fps"), {1920, 1080}, 30))
+        return {latency, drag, still};
     progress(QStringLiteral("1,000 stick movements over 20 s of a 1080p 30 fps clip"));
     QTemporaryDir directory;
     GstMediaPlayer player;
