@@ -288,7 +288,7 @@ private slots:
     void slowDecodingSkipsEvenly()
     {
         QTemporaryDir dir;
-        QCOMPARE(makeClip(dir.filePath("clip.avi"), 4.0, {QSize(320, 240), 30, false, true}),
+        QCOMPARE(makeClip(dir.filePath("clip.avi"), 4.0, {QSize(320, 240), 30, 0, true}),
                  QString());
         GstMediaPlayer player;
         PlayerProbe::slowDownDecoding(player, 55); // 18 pictures a second at most, of 30
