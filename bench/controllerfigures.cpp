@@ -5,46 +5,13 @@
 #include "benchsupport.h"
 #include "figures.h"
 #include "sdlcontroller.h"
+#include "virtualjoystick.h"
 
 #include <QMouseEvent>
-
-#include <SDL.h>
 
 #include <chrono>
 
 namespace {
-
-// A virtual game controller, plugged in for as long as this lives.
-struct VirtualPad
-{
-    VirtualPad()
-    {
-        SDL_VirtualJoystickDesc desc{};
-        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-        desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
-        desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
-        desc.name = "dialtrace-bench pad";
-        index = SDL_JoystickAttachVirtualEx(&desc);
-        device = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
-    }
-    ~VirtualPad()
-    {
-        if (device)
-            SDL_JoystickClose(device);
-        if (index >= 0)
-            SDL_JoystickDetachVirtual(index);
-    }
-    void leftStickUp(int value)
-    {
-        SDL_JoystickSetVirtualAxis(device, SDL_CONTROLLER_AXIS_LEFTY, value);
-    }
-
-    int index = -1;
-    SDL_Joystick *device = nullptr;
-};
 
 qint64 steadyNanoseconds()
 {
@@ -76,13 +43,13 @@ int childStick(const QString &withController)
     Session session(directory.path());
     session.order.setInput(InputMode::Position);
     std::unique_ptr<SdlController> controller;
-    std::unique_ptr<VirtualPad> pad;
+    std::unique_ptr<VirtualJoystick> pad;
     if (withController == QLatin1String("1")) {
         controller = std::make_unique<SdlController>();
         session.order.setController(controller.get());
         waitFor([&] { return controller->isAvailable(); }, 5000);
-        pad = std::make_unique<VirtualPad>();
-        pad->leftStickUp(-16000);
+        pad = std::make_unique<VirtualJoystick>(true);
+        pad->setAxis(SDL_CONTROLLER_AXIS_LEFTY, -16000);
     }
     if (!session.toRating(false)) {
         answer("error", QStringLiteral("the rating screen did not open"));
@@ -137,7 +104,7 @@ QList<Figure> controllerFigures(const QString &clipFolder, bool verbose)
     session.order.setInput(InputMode::Position);
     session.order.setController(&controller);
     waitFor([&] { return controller.isAvailable(); }, 5000);
-    VirtualPad pad;
+    VirtualJoystick pad(true);
     MainForm *rating = session.toRating(false, clip);
     if (!rating || !pad.device ||
         !waitFor([&] { return isOnScreen(rating) && rating->isRecording(); }, 20000))
@@ -153,7 +120,7 @@ QList<Figure> controllerFigures(const QString &clipFolder, bool verbose)
     int moved = 0;
     QTimer mover;
     mover.setTimerType(Qt::PreciseTimer);
-    mover.callOnTimeout([&] { pad.leftStickUp(places[moved++ % 4]); });
+    mover.callOnTimeout([&] { pad.setAxis(SDL_CONTROLLER_AXIS_LEFTY, places[moved++ % 4]); });
     mover.start(20);
     waitFor([&] { return moved >= 1000; }, 40000, 50);
     mover.stop();
