@@ -15,6 +15,9 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <csignal>
+#include <sys/resource.h>
+
 inline SetupRecord makeRecord(bool two, const QString &v1 = "Mood", const QString &v2 = "Stress")
 {
     return {"Ann", v1, two ? v2 : QString(), "6.12.2026", two, "/clips/clip.avi"};
@@ -39,6 +42,32 @@ inline QString leaveJournal(const QString &dir, const SetupRecord &record, int s
     journal.flush();
     return journal.path();
 }
+
+// Writes past bytes fail as on a full disk, instead of SIGXFSZ ending the process, for as long as
+// this lives; the limit and the signal's handling there were come back when it goes, also where a
+// check returns early.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_before);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(bytes), m_before.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_before);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_before{};
+    void (*m_handler)(int) = SIG_DFL;
+};
 
 inline QStringList journals(const QString &dir)
 {
