@@ -1,7 +1,5 @@
 #include "benchsupport.h"
 
-#include "cpuwatch.h"
-
 #include <ctime>
 
 #include <fcntl.h>

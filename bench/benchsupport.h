@@ -48,6 +48,9 @@ void syncWithDisplay();
 bool isOnScreen(QWidget *window);
 // Spins rather than sleeps: the figure is a latency, and sleeping would add the sleep to it.
 bool spinUntil(const std::function<bool()> &done, int timeoutMilliseconds);
+// The CPU time the interface thread spent in spinUntil, waiting for a press to be painted: the
+// benchmark's work, not the program's.
+double benchWaitingCpuSeconds();
 double milliseconds(qint64 nanoseconds);
 double cpuSecondsSoFar();
 // Peak resident memory in kB, as the kernel counts it for the whole process.

@@ -20,14 +20,6 @@ qint64 steadyNanoseconds()
         .count();
 }
 
-double percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, std::size_t(share * double(values.size())))];
-}
-
 void sendDrag(QWidget *grip, int y)
 {
     QMouseEvent move(QEvent::MouseMove, QPointF(10, y), grip->mapToGlobal(QPointF(10, y)),
@@ -126,7 +118,7 @@ QList<Figure> controllerFigures(const QString &clipFolder, bool verbose)
     mover.stop();
     idle(200);
     latency.measuredAtAll = !delays.empty();
-    const double median = Stats::median(delays), worst = percentile(delays, 0.99);
+    const double median = Stats::median(delays), worst = Stats::percentile(delays, 0.99);
     latency.measured = QStringLiteral("%1 moves: median %2, 99th percentile %3")
                            .arg(delays.size())
                            .arg(ms(median), ms(worst));
