@@ -69,9 +69,15 @@ private:
     void (*m_handler)(int) = SIG_DFL;
 };
 
+// The files in dir that pattern matches, hidden ones too, by name.
+inline QStringList files(const QString &dir, const QString &pattern = QStringLiteral("*"))
+{
+    return QDir(dir).entryList({pattern}, QDir::Files | QDir::Hidden, QDir::Name);
+}
+
 inline QStringList journals(const QString &dir)
 {
-    return QDir(dir).entryList({QStringLiteral("*") + RunJournal::Suffix}, QDir::Files);
+    return files(dir, QStringLiteral("*") + RunJournal::Suffix);
 }
 
 inline QByteArray readAll(const QString &path)
