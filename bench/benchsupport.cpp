@@ -1,7 +1,5 @@
 #include "benchsupport.h"
 
-#include "cpuwatch.h"
-
 #include <ctime>
 
 #include <fcntl.h>
@@ -208,6 +206,23 @@ void progress(const QString &text)
     std::fflush(stderr);
 }
 
+bool makeClipOnce(const QString &path, const QString &label, QSize size, int rate)
+{
+    if (QFileInfo::exists(path))
+        return true;
+    progress(QStringLiteral("making a 20 s %1 H.264 clip with sound").arg(label));
+    const QFileInfo named(path);
+    const QString part = named.dir().filePath(QStringLiteral("part-") + named.fileName());
+    if (const QString error = makeClip(part, 20.0, {size, rate, 0, true}); !error.isEmpty()) {
+        progress(error);
+        return false;
+    }
+    if (!QFile::rename(part, path)) {
+        progress(QStringLiteral("could not name the clip ") + path);
+        return false;
+    }
+    return true;
+}
 
 double frameRate(const QString &clip)
 {

@@ -48,6 +48,9 @@ void syncWithDisplay();
 bool isOnScreen(QWidget *window);
 // Spins rather than sleeps: the figure is a latency, and sleeping would add the sleep to it.
 bool spinUntil(const std::function<bool()> &done, int timeoutMilliseconds);
+// The CPU time the interface thread spent in spinUntil, waiting for a press to be painted: the
+// benchmark's work, not the program's.
+double benchWaitingCpuSeconds();
 double milliseconds(qint64 nanoseconds);
 double cpuSecondsSoFar();
 // Peak resident memory in kB, as the kernel counts it for the whole process.
@@ -65,6 +68,10 @@ void progress(const QString &text);
 QMap<QString, QString> runChild(const QStringList &arguments, int timeoutMilliseconds,
                                 bool verbose);
 void answer(const char *key, const QString &value);
+// A 20 s H.264 clip with sound at path, made unless an earlier run left it there (label names it
+// in the progress line); it gets its name only once whole, so a run cut short leaves no half clip
+// for later runs to measure. False, with the reason told, where it could not be made.
+bool makeClipOnce(const QString &path, const QString &label, QSize size, int rate);
 // Frames a second of a clip's first picture stream as ffprobe reads it; 0 when unknown.
 double frameRate(const QString &clip);
 

@@ -204,16 +204,7 @@ QList<Figure> clipFigures(const QString &demo, const QString &clipFolder, bool v
         QString clip = c.fileName;
         if (c.size.isValid()) {
             clip = clipFolder + QLatin1Char('/') + c.fileName;
-            // A clip made by an earlier run is used again; it gets its name only once whole.
-            if (!QFileInfo::exists(clip)) {
-                progress(QStringLiteral("making a 20 s %1 H.264 clip with sound").arg(c.label));
-                const QString part = clipFolder + QStringLiteral("/part-") + c.fileName;
-                const QString error = makeClip(part, 20.0, {c.size, c.rate, false, true});
-                if (!error.isEmpty())
-                    progress(error); // its figures then read "not measured"
-                else if (!QFile::rename(part, clip))
-                    progress(QStringLiteral("could not name the clip ") + clip);
-            }
+            makeClipOnce(clip, c.label, c.size, c.rate); // or its figures read "not measured"
         }
         figures.append(clipRun(c, clip, verbose));
     }

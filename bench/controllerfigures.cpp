@@ -5,60 +5,19 @@
 #include "benchsupport.h"
 #include "figures.h"
 #include "sdlcontroller.h"
+#include "virtualjoystick.h"
 
 #include <QMouseEvent>
-
-#include <SDL.h>
 
 #include <chrono>
 
 namespace {
-
-// A virtual game controller, plugged in for as long as this lives.
-struct VirtualPad
-{
-    VirtualPad()
-    {
-        SDL_VirtualJoystickDesc desc{};
-        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-        desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
-        desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
-        desc.name = "dialtrace-bench pad";
-        index = SDL_JoystickAttachVirtualEx(&desc);
-        device = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
-    }
-    ~VirtualPad()
-    {
-        if (device)
-            SDL_JoystickClose(device);
-        if (index >= 0)
-            SDL_JoystickDetachVirtual(index);
-    }
-    void leftStickUp(int value)
-    {
-        SDL_JoystickSetVirtualAxis(device, SDL_CONTROLLER_AXIS_LEFTY, value);
-    }
-
-    int index = -1;
-    SDL_Joystick *device = nullptr;
-};
 
 qint64 steadyNanoseconds()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-double percentile(std::vector<double> values, double share)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, std::size_t(share * double(values.size())))];
 }
 
 void sendDrag(QWidget *grip, int y)
@@ -76,13 +35,13 @@ int childStick(const QString &withController)
     Session session(directory.path());
     session.order.setInput(InputMode::Position);
     std::unique_ptr<SdlController> controller;
-    std::unique_ptr<VirtualPad> pad;
+    std::unique_ptr<VirtualJoystick> pad;
     if (withController == QLatin1String("1")) {
         controller = std::make_unique<SdlController>();
         session.order.setController(controller.get());
         waitFor([&] { return controller->isAvailable(); }, 5000);
-        pad = std::make_unique<VirtualPad>();
-        pad->leftStickUp(-16000);
+        pad = std::make_unique<VirtualJoystick>(true);
+        pad->setAxis(SDL_CONTROLLER_AXIS_LEFTY, -16000);
     }
     if (!session.toRating(false)) {
         answer("error", QStringLiteral("the rating screen did not open"));
@@ -127,14 +86,8 @@ QList<Figure> controllerFigures(const QString &clipFolder, bool verbose)
     }
 
     const QString clip = clipFolder + QStringLiteral("/1080p30.avi");
-    if (!QFileInfo::exists(clip)) {
-        progress(QStringLiteral("making a 20 s 1080p 30 fps H.264 clip with sound"));
-        if (const QString error = makeClip(clip, 20.0, {{1920, 1080}, 30, false, true});
-            !error.isEmpty()) {
-            progress(error);
-            return {latency, drag, still};
-        }
-    }
+    if (!makeClipOnce(clip, QStringLiteral("1080p 30 fps"), {1920, 1080}, 30))
+        return {latency, drag, still};
     progress(QStringLiteral("1,000 stick movements over 20 s of a 1080p 30 fps clip"));
     QTemporaryDir directory;
     GstMediaPlayer player;
@@ -143,7 +96,7 @@ QList<Figure> controllerFigures(const QString &clipFolder, bool verbose)
     session.order.setInput(InputMode::Position);
     session.order.setController(&controller);
     waitFor([&] { return controller.isAvailable(); }, 5000);
-    VirtualPad pad;
+    VirtualJoystick pad(true);
     MainForm *rating = session.toRating(false, clip);
     if (!rating || !pad.device ||
         !waitFor([&] { return isOnScreen(rating) && rating->isRecording(); }, 20000))
@@ -159,13 +112,13 @@ QList<Figure> controllerFigures(const QString &clipFolder, bool verbose)
     int moved = 0;
     QTimer mover;
     mover.setTimerType(Qt::PreciseTimer);
-    mover.callOnTimeout([&] { pad.leftStickUp(places[moved++ % 4]); });
+    mover.callOnTimeout([&] { pad.setAxis(SDL_CONTROLLER_AXIS_LEFTY, places[moved++ % 4]); });
     mover.start(20);
     waitFor([&] { return moved >= 1000; }, 40000, 50);
     mover.stop();
     idle(200);
     latency.measuredAtAll = !delays.empty();
-    const double median = Stats::median(delays), worst = percentile(delays, 0.99);
+    const double median = Stats::median(delays), worst = Stats::percentile(delays, 0.99);
     latency.measured = QStringLiteral("%1 moves: median %2, 99th percentile %3")
                            .arg(delays.size())
                            .arg(ms(median), ms(worst));

@@ -46,7 +46,3 @@ public:
 private:
     std::vector<pid_t> m_loops;
 };
-
-// The CPU time the interface thread spent spinning in the benchmark's own waits for a press to
-// be painted (spinUntil), which is the benchmark's and not the program's work.
-double benchWaitingCpuSeconds();

@@ -19,6 +19,14 @@ double maximum(const std::vector<double> &values)
     return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
 }
 
+double percentile(std::vector<double> values, double share)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, std::size_t(share * double(values.size())))];
+}
+
 Schedule schedule(const std::vector<qint64> &tickNanoseconds, double periodMilliseconds, int window)
 {
     Schedule result;

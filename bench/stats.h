@@ -9,6 +9,8 @@ namespace Stats {
 // All in milliseconds.
 double median(std::vector<double> values);
 double maximum(const std::vector<double> &values);
+// The value share (0 to 1) of the way up the sorted values.
+double percentile(std::vector<double> values, double share);
 
 struct Schedule
 {

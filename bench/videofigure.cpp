@@ -78,7 +78,7 @@ QList<Figure> videoFigures(const QString &workDirectory)
             why = QStringLiteral("no runs or no ") + program;
         // A picture that moves everywhere, as an encoder finds in a real clip, and a tone.
         else if (const QString error =
-                     makeClip(clip, ClipSeconds, {QSize(size.width, size.height), 30, false, true});
+                     makeClip(clip, ClipSeconds, {QSize(size.width, size.height), 30, 0, true});
                  !error.isEmpty())
             why = error;
         else if (!runProgram(QStringList{program, "--force", "--video", clip, "--worm", out} + runs,

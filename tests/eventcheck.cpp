@@ -26,20 +26,8 @@ int main(int argc, char *argv[])
         out << "usage: dialtrace-eventcheck RESULTS.csv [--on-time] [--counts I1,D1,I2,D2]\n";
         return 2;
     }
-    ResultsRun results;
-    QList<RunEvent> events;
-    ReadProblem problem;
-    InputMode logged = InputMode::Steps;
-    if (!ResultsFile::read(arguments[0], &results, &problem) ||
-        !EventLog::read(EventLog::pathBeside(arguments[0]), &events, &problem, &logged)) {
-        out << problem.text() << '\n';
-        return 1;
-    }
-    // A position run that stored no sample has no decimal in its results file.
-    if (logged == InputMode::Position)
-        results.input = logged;
     const QStringList found =
-        EventCheck::problems(events, results, withCounts ? &counts : nullptr, onTime);
+        EventCheck::fileProblems(arguments[0], withCounts ? &counts : nullptr, onTime);
     for (const QString &line : found)
         out << line << '\n';
     return found.isEmpty() ? 0 : 1;

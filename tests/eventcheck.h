@@ -97,4 +97,24 @@ inline QStringList problems(const QList<RunEvent> &events, const ResultsRun &res
     return found;
 }
 
+// The results file at resultsPath and the event log beside it, read and checked; a file that
+// cannot be read is the one problem. events, where given, receives the log's lines.
+inline QStringList fileProblems(const QString &resultsPath, const Counts *counts,
+                                bool samplesOnTime, QList<RunEvent> *events = nullptr)
+{
+    ResultsRun results;
+    QList<RunEvent> read;
+    ReadProblem problem;
+    InputMode logged = InputMode::Steps;
+    if (!ResultsFile::read(resultsPath, &results, &problem) ||
+        !EventLog::read(EventLog::pathBeside(resultsPath), &read, &problem, &logged))
+        return {problem.text()};
+    // A position run that stored no sample has no decimal in its results file.
+    if (logged == InputMode::Position)
+        results.input = logged;
+    if (events)
+        *events = read;
+    return problems(read, results, counts, samplesOnTime);
+}
+
 } // namespace EventCheck

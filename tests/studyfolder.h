@@ -29,10 +29,7 @@ struct StudyFolder
     {
         return *SessionFile::parse(readAll(results(name)));
     }
-    QStringList files(const QString &pattern) const
-    {
-        return QDir(results()).entryList({pattern}, QDir::Files, QDir::Name);
-    }
+    QStringList files(const QString &pattern) const { return ::files(results(), pattern); }
 
     QTemporaryDir dir;
     Study study;

@@ -10,8 +10,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
+
+#include <csignal>
+#include <sys/resource.h>
 
 inline SetupRecord makeRecord(bool two, const QString &v1 = "Mood", const QString &v2 = "Stress")
 {
@@ -38,9 +43,41 @@ inline QString leaveJournal(const QString &dir, const SetupRecord &record, int s
     return journal.path();
 }
 
+// Writes past bytes fail as on a full disk, instead of SIGXFSZ ending the process, for as long as
+// this lives; the limit and the signal's handling there were come back when it goes, also where a
+// check returns early.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_before);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(bytes), m_before.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_before);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_before{};
+    void (*m_handler)(int) = SIG_DFL;
+};
+
+// The files in dir that pattern matches, hidden ones too, by name.
+inline QStringList files(const QString &dir, const QString &pattern = QStringLiteral("*"))
+{
+    return QDir(dir).entryList({pattern}, QDir::Files | QDir::Hidden, QDir::Name);
+}
+
 inline QStringList journals(const QString &dir)
 {
-    return QDir(dir).entryList({QStringLiteral("*") + RunJournal::Suffix}, QDir::Files);
+    return files(dir, QStringLiteral("*") + RunJournal::Suffix);
 }
 
 inline QByteArray readAll(const QString &path)
@@ -63,6 +100,25 @@ inline QStringList visibleWindows()
             names << w->objectName();
     names.sort();
     return names;
+}
+
+// What a key or the wheel does to the rating screen, as the window system delivers it to the
+// control under the focus or the pointer.
+inline void sendKey(QWidget *to, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                    bool autoRepeat = false)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);
+    QApplication::sendEvent(to, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, QString(), autoRepeat);
+    QApplication::sendEvent(to, &release);
+}
+
+inline void sendWheel(QWidget *to, QPoint angle)
+{
+    const QPointF at(to->width() / 2.0, to->height() / 2.0);
+    QWheelEvent wheel(at, to->mapToGlobal(at), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(to, &wheel);
 }
 
 inline QString text(QWidget *parent, const char *label)

@@ -8,29 +8,8 @@
 #include "support.h"
 
 #include <QDir>
-#include <QKeyEvent>
-#include <QWheelEvent>
 
 namespace {
-
-// What a key or the wheel does to the rating screen, as the window system delivers it to the
-// control under the focus or the pointer.
-void sendKey(QWidget *to, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-             bool autoRepeat = false)
-{
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);
-    QApplication::sendEvent(to, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers, QString(), autoRepeat);
-    QApplication::sendEvent(to, &release);
-}
-
-void sendWheel(QWidget *to, QPoint angle)
-{
-    const QPointF at(to->width() / 2.0, to->height() / 2.0);
-    QWheelEvent wheel(at, to->mapToGlobal(at), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-    QApplication::sendEvent(to, &wheel);
-}
 
 QString levelsAndCounts(const MainForm &rating)
 {
@@ -240,16 +219,12 @@ private slots:
         s.now += 1500;
         OutputForm &output = s.finish();
 
-        ResultsRun results;
-        QList<RunEvent> events;
-        ReadProblem problem;
-        QVERIFY(ResultsFile::read(s.order.resultsFilePath(), &results, &problem));
-        QVERIFY2(EventLog::read(s.order.eventLogPath(), &events, &problem),
-                 qPrintable(problem.text()));
         const EventCheck::Counts counts = {
             text(&output, "TimesClickedPos").toInt(), text(&output, "TimesClickedNeg").toInt(),
             text(&output, "Label5").toInt(), text(&output, "Label7").toInt()};
-        const QStringList problems = EventCheck::problems(events, results, &counts, true);
+        QList<RunEvent> events;
+        const QStringList problems =
+            EventCheck::fileProblems(s.order.resultsFilePath(), &counts, true, &events);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char(10))));
         QCOMPARE(events.first().time, qint64(-400));
         QCOMPARE(events.first().media, RunEvent::NoMedia);

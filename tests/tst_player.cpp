@@ -10,6 +10,8 @@
 #include "playerprobe.h"
 #include "support.h"
 
+#include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QWheelEvent>
 
@@ -286,7 +288,7 @@ private slots:
     void slowDecodingSkipsEvenly()
     {
         QTemporaryDir dir;
-        QCOMPARE(makeClip(dir.filePath("clip.avi"), 4.0, {QSize(320, 240), 30, false, true}),
+        QCOMPARE(makeClip(dir.filePath("clip.avi"), 4.0, {QSize(320, 240), 30, 0, true}),
                  QString());
         GstMediaPlayer player;
         PlayerProbe::slowDownDecoding(player, 55); // 18 pictures a second at most, of 30
@@ -294,9 +296,15 @@ private slots:
         QList<qint64> shown;
         connect(&player, &GstMediaPlayer::pictureShown, this, [&] { shown << clock.elapsed(); });
         QSignalSpy ended(&player, &MediaPlayer::endReached);
+        // The player's log names the decoder, on the graphics hardware or in software alike.
+        QLoggingCategory::setFilterRules(QStringLiteral("dialtrace.player.info=true"));
+        QTest::ignoreMessage(QtInfoMsg,
+                             QRegularExpression(QStringLiteral(
+                                 "decoded by \\w+, (in software|on the graphics hardware):")));
         player.view()->show();
         player.setUrl(dir.filePath("clip.avi"));
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), LoadTimeoutMs);
+        QLoggingCategory::setFilterRules(QString());
         clock.start();
         shown = {0};
         QVERIFY(ended.wait(LoadTimeoutMs));
@@ -307,8 +315,6 @@ private slots:
         QVERIFY2(
             shown.size() > 40 && longest < 500 && player.pictureSink().pacer().skipped() > 0,
             qPrintable(QString::asprintf("%d shown, gap %lld ms", int(shown.size()), longest)));
-        // Software, as this computer has no graphics hardware GStreamer could decode on.
-        QCOMPARE(player.decoder(), QStringLiteral("avdec_h264, in software"));
     }
 
     // Checked once at start-up: a hardware decoder that opens goes above software, one that does

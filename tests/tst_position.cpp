@@ -15,9 +15,7 @@
 #include "startup.h"
 #include "support.h"
 
-#include <QKeyEvent>
 #include <QMouseEvent>
-#include <QWheelEvent>
 
 namespace {
 
@@ -28,38 +26,11 @@ void mouse(QWidget *to, QEvent::Type type, QPoint at)
     QApplication::sendEvent(to, &event);
 }
 
-void wheel(QWidget *to, QPoint angle)
-{
-    QWheelEvent event(QPointF(5, 5), to->mapToGlobal(QPointF(5, 5)), QPoint(), angle, Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(to, &event);
-}
-
-// A key held down: its first press, then the system's repeats.
-void holdKey(QWidget *to, int key, int repeats)
-{
-    for (int i = 0; i <= repeats; ++i) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), i > 0);
-        QApplication::sendEvent(to, &press);
-    }
-}
-
 // The clock at a moment, and the seconds due by then stored.
 void at(Session &s, qint64 moment)
 {
     s.now = moment;
     s.order.mainForm()->recordSample();
-}
-
-// The run's results file and its event log, checked as the whole runs check theirs.
-QStringList logProblems(const Session &s)
-{
-    ResultsRun run;
-    QList<RunEvent> events;
-    if (!ResultsFile::read(s.order.resultsFilePath(), &run, nullptr) ||
-        !EventLog::read(s.order.eventLogPath(), &events, nullptr))
-        return {"unreadable"};
-    return EventCheck::problems(events, run, nullptr, true);
 }
 
 } // namespace
@@ -219,8 +190,9 @@ private slots:
         at(s, 2000);
         QCOMPARE(rating->state().Level1, 50);
         QVERIFY(child(rating, "RedPos")->isVisible());
-        wheel(child(rating, "Command3"), QPoint(0, -360));
-        holdKey(child(rating, "Command3"), Qt::Key_Down, 2);
+        sendWheel(child(rating, "Command3"), QPoint(0, -360));
+        for (int i = 0; i < 3; ++i) // held down: the first press, then the system's repeats
+            sendKey(child(rating, "Command3"), Qt::Key_Down, Qt::NoModifier, i > 0);
         at(s, 3000);
         // A drag down to the middle, then three seconds held there.
         mouse(grip, QEvent::MouseMove, QPoint(5, grip->height() / 2));
@@ -235,7 +207,7 @@ private slots:
         QVERIFY2(log.contains(",move,1,5.0,,,mouse\r\n") && log.contains(",move,1,4.7,,,wheel") &&
                      log.contains(",move,1,4.4,,,key") && !log.contains("fall-back"),
                  log);
-        QCOMPARE(logProblems(s), QStringList());
+        QCOMPARE(EventCheck::fileProblems(s.order.resultsFilePath(), nullptr, true), QStringList());
     }
 
     // Two variables: the pad in the buttons' place sets both at once; keys, the tilted wheel and
@@ -260,8 +232,8 @@ private slots:
         mouse(pad, QEvent::MouseButtonPress, QPoint(pad->width() - 1, 0)); // top right
         at(s, 1000);
         mouse(pad, QEvent::MouseMove, QPoint(0, pad->height() / 2)); // left, middle
-        holdKey(rating, Qt::Key_W, 0);
-        wheel(rating, QPoint(-120, 0)); // tilted right
+        sendKey(rating, Qt::Key_W);
+        sendWheel(rating, QPoint(-120, 0)); // tilted right
         at(s, 2000);
         mouse(child(rating, "meterGrip2"), QEvent::MouseButtonPress, QPoint(0, 10000));
         at(s, 3000);
@@ -271,7 +243,7 @@ private slots:
         const QByteArray results = readAll(s.order.resultsFilePath());
         QVERIFY2(results.contains("\r\n1,0,0\r\n2,5.0,5.0\r\n3,-5.0,0.2\r\n4,-5.0,-5.0\r\n"),
                  results);
-        QCOMPARE(logProblems(s), QStringList());
+        QCOMPARE(EventCheck::fileProblems(s.order.resultsFilePath(), nullptr, true), QStringList());
         // The pad's click is two lines, the first variable's first, each with both levels.
         QVERIFY(readAll(s.order.eventLogPath()).contains(",move,1,5.0,0.0,,mouse\r\n"));
     }
@@ -337,8 +309,9 @@ private slots:
         for (const Statistic &statistic : collation.statistics({"a", "b"}))
             lines.append(statistic.line());
         QVERIFY2(lines.contains("rWG\t0.9955"), qPrintable(lines.join('\n')));
-        QVERIFY(LongTable::bytes({{{}, "S", {}, 0, "done", run("b.csv", InputMode::Position, 23)}}, 0)
-                    .endsWith(",done,Mood,2,2.3\r\n"));
+        QVERIFY(
+            LongTable::bytes({{{}, "S", {}, 0, "done", run("b.csv", InputMode::Position, 23)}}, 0)
+                .endsWith(",done,Mood,2,2.3\r\n"));
     }
 };
 

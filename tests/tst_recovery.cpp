@@ -8,11 +8,6 @@
 
 namespace {
 
-QStringList files(const QString &dir, const QString &pattern = "*")
-{
-    return QDir(dir).entryList({pattern}, QDir::Files | QDir::Hidden, QDir::Name);
-}
-
 // The messages of one start of the program in dir.
 QStringList startIn(Session &host)
 {
