@@ -331,7 +331,8 @@ private slots:
     }
 
     // The position asked once a second: M moving on, R started again (which the watch is told),
-    // P reported. After a restart the clip has 15 s to move, as at its start.
+    // P reported, G going again after the report (said once). After a restart the clip has 15 s
+    // to move, as at its start.
     void stallWatch_data()
     {
         QTest::addColumn<QList<int>>("positions");
@@ -341,6 +342,9 @@ private slots:
         QTest::newRow("reported once")
             << QList<int>{1} + QList<int>(35, 2) << "MMMMMR" + wait + "P" + wait + "R";
         QTest::newRow("never starts") << QList<int>(15, -1) << wait + "R";
+        QTest::newRow("reported, then moving on: said once")
+            << QList<int>{1} + QList<int>(21, 2) + QList<int>{3, 4, 5}
+            << "MMMMMR" + wait + "PMGMM";
     }
     void stallWatch()
     {
@@ -352,8 +356,8 @@ private slots:
         for (qint64 s = 1; s <= positions.size(); ++s) {
             const auto verdict =
                 watch.observe(positions[s - 1] * 1'000'000'000LL, s * 1'000'000'000);
-            seen += "MRP"[int(verdict)];
-            if (verdict != StallWatch::Verdict::Moving)
+            seen += "MRPG"[int(verdict)];
+            if (verdict == StallWatch::Verdict::Restart || verdict == StallWatch::Verdict::Report)
                 watch.reset(s * 1'000'000'000);
         }
         QCOMPARE(seen, verdicts);
