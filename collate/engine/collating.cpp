@@ -4,17 +4,38 @@
 
 namespace Collating {
 
-Outcome collate(const QList<ResultsRun> &runs, const QStringList &paths, const QString &variable,
-                int rate)
+Read read(const QList<ResultsRun> &runs, const QStringList &paths,
+          const std::function<bool(const ResultsRun &)> &take)
 {
-    Outcome outcome;
-    outcome.runs = runs;
+    Read read;
+    read.runs = runs;
     QStringList earlier;
     for (const ResultsRun &run : runs)
         earlier.append(run.path);
     QStringList files = paths;
-    outcome.repeats = InputGuard::removeRepeats(&files, earlier);
+    read.repeats = InputGuard::removeRepeats(&files, earlier);
+    for (const ResultsRun &run : runs) {
+        if (take && !take(run))
+            return read;
+    }
+    for (const QString &file : std::as_const(files)) {
+        ResultsRun run;
+        ReadProblem problem;
+        if (!ResultsFile::read(file, &run, &problem)) {
+            read.unreadable.append(problem.text());
+            continue;
+        }
+        read.runs.append(run);
+        if (take && !take(run))
+            return read;
+    }
+    return read;
+}
 
+Outcome collate(const QList<ResultsRun> &runs, const QStringList &paths, const QString &variable,
+                int rate)
+{
+    Outcome outcome;
     // Every run at the rate, or none: a run left at its seconds would not line up.
     QList<ResultsRun> taken;
     QList<Rebin::Screening> screening;
@@ -33,21 +54,9 @@ Outcome collate(const QList<ResultsRun> &runs, const QStringList &paths, const Q
         screening.append(screened);
         return true;
     };
-    for (const ResultsRun &run : runs) {
-        if (!take(run))
-            return outcome;
-    }
-    for (const QString &file : std::as_const(files)) {
-        ResultsRun run;
-        ReadProblem problem;
-        if (!ResultsFile::read(file, &run, &problem)) {
-            outcome.unreadable.append(problem.text());
-            continue;
-        }
-        outcome.runs.append(run);
-        if (!take(std::move(run)))
-            return outcome;
-    }
+    static_cast<Read &>(outcome) = read(runs, paths, take);
+    if (!outcome.notAtRate.isEmpty())
+        return outcome;
     const QString chosen =
         variable.isEmpty() && !taken.isEmpty() ? taken.first().variables.value(0) : variable;
     outcome.collation = Collation(taken, chosen, rate);

@@ -9,10 +9,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Results files to a collation, the same for the command line and the window.
 namespace Collating {
 
-struct Outcome
+struct Read
 {
     // The runs given, then those of the files read, at the seconds of their results files.
     QList<ResultsRun> runs;
@@ -21,6 +23,10 @@ struct Outcome
     QList<InputGuard::Repeat> repeats;
     // Why each file that is not a results file was left out, in order.
     QStringList unreadable;
+};
+
+struct Outcome : Read
+{
     // Why a run cannot be taken at the rate; then nothing is collated, and no file after it read.
     QString notAtRate;
     Collation collation;
@@ -31,6 +37,12 @@ struct Outcome
 // Per run, for screening: "first[NAME]", the clip time of its first press, and
 // "presses[NAME]", named by names in the order of the collation's runs.
 QList<Statistic> screeningLines(const Outcome &outcome, const QStringList &names);
+
+// The runs given and those of the files that paths name (each file once, none that a run given
+// came from), at the seconds of their results files. Each run in turn, given or read, goes to
+// take where there is one; reading stops after the first it refuses.
+Read read(const QList<ResultsRun> &runs, const QStringList &paths,
+          const std::function<bool(const ResultsRun &)> &take = {});
 
 // Collates the runs given and those of the files that paths name (each file once, none that a
 // run given came from), on variable, or on the first run's first variable where variable is

@@ -181,7 +181,7 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
 void CollateWindow::addFiles(const QStringList &paths)
 {
     // Read at the seconds of the results files, which collate() takes at the rate chosen.
-    const Collating::Outcome read = Collating::collate(m_files, paths, QString(), 0);
+    const Collating::Read read = Collating::read(m_files, paths);
     m_files = read.runs;
     collate();
     QStringList repeated;

@@ -116,7 +116,7 @@ void CollateWindow::exportLongTable()
     if (m_studyClips.isEmpty())
         LongTable::add(&runs, m_files, m_rate);
     for (const StudyClip &clip : std::as_const(m_studyClips))
-        LongTable::add(&runs, Collating::collate({}, clip.files, QString(), 0).runs, m_rate,
+        LongTable::add(&runs, Collating::read({}, clip.files).runs, m_rate,
                        m_studyTitle, clip.clip, clip.files, clip.runs);
     QString error;
     if (!Files::writeFile(path, LongTable::bytes(runs, m_rate), &error))
