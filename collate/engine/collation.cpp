@@ -34,6 +34,18 @@ QString quotedList(const QStringList &names)
 
 } // namespace
 
+QString timeLabel(qsizetype row, int rate)
+{
+    if (rate == 0)
+        return QString::number(row);
+    QString text = QString::number(static_cast<double>(row - 1) / rate, 'f', 4);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
 QString csvCell(const QString &text)
 {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
@@ -195,15 +207,7 @@ qsizetype Collation::rowAt(double seconds) const
 
 QString Collation::timeLabel(qsizetype row) const
 {
-    if (m_rate == 0)
-        return QString::number(row);
-    // 0.25, 0.5, 1: as short as the moment allows, at most four decimals.
-    QString text = QString::number(seconds(row), 'f', 4);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
+    return ::timeLabel(row, m_rate);
 }
 
 Agreement::Table Collation::completeSeconds() const

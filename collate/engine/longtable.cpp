@@ -13,19 +13,6 @@ namespace {
 
 const QByteArray Header = "study,participant,clip,position,run,state,variable,time_s,level";
 
-QString moment(qsizetype index, int rate)
-{
-    if (rate == 0)
-        return QString::number(index);
-    // 0.25, 0.5, 1: as short as the moment allows; index 2 is the first moment.
-    QString text = QString::number(static_cast<double>(index - 1) / rate, 'f', 4);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
-}
-
 } // namespace
 
 namespace LongTable {
@@ -81,7 +68,7 @@ QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable)
             const QList<qint8> &levels = run.run.levels[v];
             for (qsizetype i = 2; i <= last; ++i) {
                 const qint8 level = levels.value(i, ResultsRun::Gap);
-                out += start + moment(i, rate).toLatin1() + ',' +
+                out += start + timeLabel(i, rate).toLatin1() + ',' +
                        (level == ResultsRun::Gap ? QByteArray() : Input::levelText(level, run.run.input)) +
                        "\r\n";
             }
