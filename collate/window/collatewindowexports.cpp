@@ -22,7 +22,6 @@ namespace {
 const QString TraceVideoName = QStringLiteral("collated.mp4");
 const QString TraceVideoFilter = QStringLiteral("MP4 video (*.mp4)|*.mp4|");
 const QString TraceVideoProgress = QStringLiteral("Writing the video with the trace...");
-const QString ClipItself = QStringLiteral("\"%1\" is the clip itself. Choose another name.");
 const QString TableName = QStringLiteral("collated.csv");
 const QString TableFilter = QStringLiteral("CSV files (*.csv)|*.csv|");
 const QString ChartName = QStringLiteral("collated.png");
@@ -70,10 +69,6 @@ void CollateWindow::exportTraceVideo()
     const QString path = exportPath(TraceVideoName, TraceVideoFilter);
     if (path.isEmpty())
         return;
-    if (Files::isSameFile(path, m_review->clip())) {
-        m_dialogs.message(this, ClipItself.arg(QDir::toNativeSeparators(path)));
-        return;
-    }
     // From its headers, before a frame is decoded.
     const ClipPicture picture = probeClipPicture(m_review->clip());
     if (!picture.problem.isEmpty()) {
