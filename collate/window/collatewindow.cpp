@@ -342,14 +342,11 @@ void CollateWindow::collate()
     QStringList names;
     for (const CollatedRun &run : m_collation.runs())
         names.append(run.header);
-    // The lags come first, so that the correlations still close the summary.
+    // The lags first: they lead the statistics table.
     const QList<Statistic> lags =
         m_align > 0.0 ? m_collation.align(m_align, names) : QList<Statistic>();
-    QList<Statistic> statistics = lags + m_collation.statistics(names);
-    // The screening lines before each run's r, which close the list for the table of runs.
-    const QList<Statistic> screening = Collating::screeningLines(outcome, names);
-    for (qsizetype i = 0; i < screening.size(); ++i)
-        statistics.insert(statistics.size() - m_collation.runs().size(), screening[i]);
+    const QList<Statistic> statistics = lags + m_collation.statistics(names) +
+                                        Collating::screeningLines(outcome, names);
     CollateTables::showRuns(m_runTable, m_collation, statistics);
     CollateTables::showStatistics(m_statisticsTable, statistics);
     m_chartView->update();
