@@ -51,15 +51,7 @@ QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable)
                                  .join(QLatin1Char(',')) +
                              QLatin1Char(',');
         // The last moment with a sample of any variable: no rows for the empty end of a minute.
-        qsizetype last = 1;
-        for (const QList<qint8> &levels : run.run.levels) {
-            for (qsizetype i = levels.size() - 1; i > last; --i) {
-                if (levels[i] != ResultsRun::Gap) {
-                    last = i;
-                    break;
-                }
-            }
-        }
+        const qsizetype last = Rebin::lastSampledRow(run.run);
         for (qsizetype v = 0; v < run.run.variables.size(); ++v) {
             const QString &name = run.run.variables[v];
             if (!variable.isEmpty() && name != variable)
