@@ -91,12 +91,13 @@ Collation::Collation(const QList<ResultsRun> &runs, const QString &variable, int
         m_runs.append(std::move(collated));
     }
     // Steps and tenths in one collation: every level in tenths.
-    const auto position = [](const CollatedRun &r) { return r.input == InputMode::Position; };
-    m_unit = std::any_of(m_runs.cbegin(), m_runs.cend(), position) ? Input::TenthsPerStep : 1;
+    m_unit = 1;
+    for (const CollatedRun &run : std::as_const(m_runs))
+        m_unit = std::max(m_unit, Input::unit(run.input));
     for (CollatedRun &run : m_runs) {
         for (qint8 &level : run.levels) {
-            if (level != ResultsRun::Gap && !position(run))
-                level = static_cast<qint8>(level * m_unit);
+            if (level != ResultsRun::Gap)
+                level = static_cast<qint8>(level * m_unit / Input::unit(run.input));
         }
     }
     summarize();
@@ -270,8 +271,7 @@ QByteArray Collation::tableBytes() const
             const qint8 level = row < run.levels.size() ? run.levels[row] : ResultsRun::Gap;
             // Each run's levels as its own file writes them.
             if (level != ResultsRun::Gap)
-                line += Input::levelText(run.input == InputMode::Position ? level : level / m_unit,
-                                         run.input);
+                line += Input::levelText(level * Input::unit(run.input) / m_unit, run.input);
         }
         line += ',';
         if (hasMean(row))
