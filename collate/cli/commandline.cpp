@@ -284,6 +284,8 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
     QStringList results;
     for (const Job &job : std::as_const(jobs))
         results += job.files;
+    // A study's clip makes one job per variable, each with the clip's files.
+    results.removeDuplicates();
     const QStringList inputs =
         InputGuard::readFiles(results, QStringList{options.video, options.study} + records);
     QStringList outputs;
