@@ -122,12 +122,13 @@ int collate(const Job &job, const CommandLine::Options &options, QTextStream &ou
         err << "dialtrace-collate: " << CannotWrite.arg(job.table, error) << '\n';
         status = NothingCollated;
     }
-    CollateChart chart(collation);
-    // A study's lines start with the clip's name, which the chart's title names too.
-    chart.setClip(job.prefix.section(QLatin1Char('\t'), 0, 0));
-    if (!job.chart.isEmpty() && !chart.writePicture(job.chart, &error)) {
-        err << "dialtrace-collate: " << CannotWrite.arg(job.chart, error) << '\n';
-        status = NothingCollated;
+    if (!job.chart.isEmpty()) {
+        CollateChart chart(collation);
+        chart.setClip(job.clipName);
+        if (!chart.writePicture(job.chart, &error)) {
+            err << "dialtrace-collate: " << CannotWrite.arg(job.chart, error) << '\n';
+            status = NothingCollated;
+        }
     }
     if (!job.traceVideo.isEmpty() && !TraceVideoCommand::write(collation, options, err))
         status = NothingCollated;
@@ -265,7 +266,8 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
                         options.variable,
                         QString(),
                         QString(),
-                        {}}};
+                        {},
+                        QString()}};
     QStringList notes;
     QStringList records;
     if (!options.study.isEmpty()) {
