@@ -17,11 +17,6 @@ const QByteArray Header = "study,participant,clip,position,run,state,variable,ti
 
 namespace LongTable {
 
-QByteArray header()
-{
-    return Header;
-}
-
 void add(QList<LongRun> *table, const QList<ResultsRun> &runs, int rate, const QString &study,
          const QString &clip, const QStringList &files, const QList<StudyRun> &taken)
 {
@@ -67,54 +62,6 @@ QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable)
         }
     }
     return out;
-}
-
-bool parse(const QByteArray &bytes, QList<QStringList> *records)
-{
-    const QString text = QString::fromUtf8(bytes);
-    QList<QStringList> found;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    bool wasQuoted = false;
-    const auto at = [&](qsizetype i) { return i < text.size() ? text[i] : QChar(); };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == QLatin1Char('"') && at(i + 1) == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            if (!field.isEmpty() || wasQuoted)
-                return false;
-            quoted = wasQuoted = true;
-        } else if (c == QLatin1Char(',') || c == QLatin1Char('\n')) {
-            record.append(field);
-            field.clear();
-            wasQuoted = false;
-            if (c == QLatin1Char('\n')) {
-                found.append(record);
-                record.clear();
-            }
-        } else if (c == QLatin1Char('\r') && at(i + 1) == QLatin1Char('\n')) {
-            continue;
-        } else {
-            if (wasQuoted)
-                return false;
-            field += c;
-        }
-    }
-    if (quoted)
-        return false;
-    if (!field.isEmpty() || !record.isEmpty() || wasQuoted)
-        found.append(record << field);
-    *records = found;
-    return true;
 }
 
 QString stateOf(const ResultsRun &run)

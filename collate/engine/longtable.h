@@ -24,8 +24,6 @@ struct LongRun
 // ends, one header line and no other: one row per run, variable and moment.
 namespace LongTable {
 
-QByteArray header();
-
 // Adds runs to table, each file once however often it comes, at rate where it is not 0 (a run
 // whose event log cannot be taken at it is left out), with what a study says of each: its
 // title, the clip as the study file writes it, and for each of files the run taken (all empty
@@ -38,10 +36,6 @@ void add(QList<LongRun> *table, const QList<ResultsRun> &runs, int rate,
 // to its run's last sample: time_s is the row's second with rate 0, else the moment of clip
 // time (1/rate s apart); level is empty for a gap.
 QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable = QString());
-
-// The records of a comma-separated text as RFC 4180 writes them; false where a quote is left
-// open or stray.
-bool parse(const QByteArray &bytes, QList<QStringList> *records);
 
 // How a run outside a study ended, told by its event log: "recovered" without a "finished"
 // line (saved from its journal), "partial" where it ended before the clip's end, else "done".
