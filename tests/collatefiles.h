@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collatedialogs.h"
+#include "collation.h"
 #include "eventlog.h"
 #include "files.h"
 #include "resultsfile.h"
@@ -83,6 +84,15 @@ inline QProcessEnvironment headless()
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
     return environment;
+}
+
+// Each statistic as the summary prints it, the runs named by names.
+inline QStringList statisticLines(const Collation &collation, const QStringList &names)
+{
+    QStringList lines;
+    for (const Statistic &statistic : collation.statistics(names))
+        lines.append(statistic.line());
+    return lines;
 }
 
 // The records of a comma-separated text as RFC 4180 writes them; false where a quote is left
