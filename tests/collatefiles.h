@@ -13,7 +13,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
@@ -84,6 +86,39 @@ inline QProcessEnvironment headless()
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
     return environment;
+}
+
+struct Ran
+{
+    bool finished = false; // within the time allowed, and not crashed
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// program (the collator unless named) run with arguments until it ends, on a machine without a
+// display, or where headlessly is false in the tests' own environment.
+inline Ran run(const QStringList &arguments, int timeoutMs = 30000,
+               const QString &program = QStringLiteral(DIALTRACE_COLLATE), bool headlessly = true)
+{
+    QProcess process;
+    if (headlessly)
+        process.setProcessEnvironment(headless());
+    process.start(program, arguments);
+    Ran ran;
+    ran.finished = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit;
+    ran.exitCode = ran.finished ? process.exitCode() : -1;
+    ran.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    ran.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return ran;
+}
+
+// A program that reads what the collator writes (Rscript, python3), Debian's own first: one of
+// another installation may lack the packages asked for. Empty where there is none.
+inline QString reader(const QString &name)
+{
+    const QString debian = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/bin")});
+    return debian.isEmpty() ? QStandardPaths::findExecutable(name) : debian;
 }
 
 // Each statistic as the summary prints it, the runs named by names.

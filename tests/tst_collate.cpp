@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -210,7 +209,7 @@ void TestCollate::smallCases()
 // have gaps, one of them shorter.
 void TestCollate::againstR()
 {
-    const QString rscript = QStandardPaths::findExecutable("Rscript");
+    const QString rscript = reader("Rscript");
     if (rscript.isEmpty())
         QSKIP("no Rscript: R's references need r-base-core, r-cran-epir, r-cran-multilevel");
     QList<QStringList> runs(4);

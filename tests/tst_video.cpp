@@ -327,12 +327,10 @@ private slots:
         const QString output = argv.value(argv.indexOf("--worm") + 1);
         const QStringList before = contents(dir).keys();
         const QByteArray old = argv.contains("--worm") ? readAll(output) : QByteArray();
-        QProcess process;
-        process.start(QStringLiteral(DIALTRACE_COLLATE), argv);
-        QVERIFY(process.waitForFinished(120000));
-        const QString stdErr = QString::fromLocal8Bit(process.readAllStandardError());
-        QVERIFY2(process.exitCode() == exitCode && stdErr.contains(expand(err)),
-                 qPrintable(stdErr));
+        const Ran collate = run(argv, 120000, DIALTRACE_COLLATE, false);
+        QVERIFY(collate.finished);
+        QVERIFY2(collate.exitCode == exitCode && collate.err.contains(expand(err)),
+                 qPrintable(collate.err));
         // A refused or failed call leaves everything as it was; one that succeeds adds the video.
         QStringList after = before;
         if (exitCode == 0 && !after.contains(QFileInfo(output).fileName()))
