@@ -60,6 +60,15 @@ inline QString write(const QString &path, const QByteArray &bytes)
     return path;
 }
 
+// The names in a folder, of every kind of entry, in order, without reading a file.
+inline QStringList names(const QString &directory)
+{
+    QStringList found = QDir(directory).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
+                                                  QDir::NoDotAndDotDot);
+    found.sort();
+    return found;
+}
+
 // What a folder holds: each plain file's bytes (or size, when large), and what else is there.
 inline QMap<QString, QByteArray> contents(const QString &directory)
 {
