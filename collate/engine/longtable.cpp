@@ -26,9 +26,11 @@ void add(QList<LongRun> *table, const QList<ResultsRun> &runs, int rate, const Q
             continue;
         if (rate > 0 && !Rebin::resample(&run, rate, nullptr))
             continue;
-        const StudyRun said = taken.value(files.indexOf(run.path));
-        table->append({study, run.subject, clip, said.position,
-                       said.state.isEmpty() ? stateOf(run) : said.state, run});
+        // Outside a study files may name the runs while nothing is said of them.
+        const qsizetype index = files.indexOf(run.path);
+        const bool said = index >= 0 && index < taken.size();
+        table->append({study, run.subject, clip, said ? taken[index].position : 0,
+                       runStateName(said ? taken[index].state : stateOf(run)), run});
     }
 }
 
@@ -64,18 +66,18 @@ QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable)
     return out;
 }
 
-QString stateOf(const ResultsRun &run)
+RunState stateOf(const ResultsRun &run)
 {
     QList<RunEvent> events;
     if (!EventLog::read(EventLog::pathBeside(run.path), &events, nullptr))
-        return QStringLiteral("done");
+        return RunState::Done;
     const auto has = [&](RunEvent::Kind kind) {
         return std::any_of(events.begin(), events.end(),
                            [kind](const RunEvent &event) { return event.kind == kind; });
     };
     if (!has(RunEvent::Kind::Finished))
-        return QStringLiteral("recovered");
-    return has(RunEvent::Kind::End) ? QStringLiteral("done") : QStringLiteral("partial");
+        return RunState::Recovered;
+    return has(RunEvent::Kind::End) ? RunState::Done : RunState::Partial;
 }
 
 } // namespace LongTable

@@ -15,7 +15,7 @@ struct LongRun
     QString participant; // the subject's name
     QString clip;        // as the study file writes it; empty outside a study
     int position = 0;    // its place in the participant's order, from 1; 0 outside a study
-    QString state;       // "done", "recovered" or "partial"
+    QString state;       // its RunState's name
     // path names it; levels at the rows of its results file, or at a rate.
     ResultsRun run;
 };
@@ -37,8 +37,8 @@ void add(QList<LongRun> *table, const QList<ResultsRun> &runs, int rate,
 // time (1/rate s apart); level is empty for a gap.
 QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable = QString());
 
-// How a run outside a study ended, told by its event log: "recovered" without a "finished"
-// line (saved from its journal), "partial" where it ended before the clip's end, else "done".
-QString stateOf(const ResultsRun &run);
+// How a run outside a study ended, told by its event log: recovered without a "finished" line
+// (saved from its journal), partial where it ended before the clip's end, else done.
+RunState stateOf(const ResultsRun &run);
 
 } // namespace LongTable
