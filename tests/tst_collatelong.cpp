@@ -26,10 +26,13 @@ private:
     QString m_table;
 };
 
-// Two runs with a comma, quotes and a letter beyond ASCII in their names, written with no option.
+// Two runs with a comma, quotes and a letter beyond ASCII in their names, written with no option;
+// the second's event log tells that it ended before the clip's end.
 void TestCollateLong::initTestCase()
 {
     m_table = m_dir.filePath("long.csv");
+    write(m_dir.filePath("two.events.csv"),
+          EventLog::bytes({{3000, 3000, RunEvent::Kind::Finished, 0, 4, 0, 0, {}}}, false));
     const Ran collate =
         run({"--long", m_table,
              write(m_dir.filePath("one.csv"), results("O'Brien, \"Pat\"", "Mood,Trust, overall",
@@ -76,6 +79,7 @@ void TestCollateLong::longTable()
              "study,participant,clip,position,run,state,variable,time_s,level");
     QCOMPARE(rows.value(2),
              QStringList({"", "O'Brien, \"Pat\"", "", "", "one.csv", "done", "Mood", "3", ""}));
+    QCOMPARE(rows.value(8), QStringList({"", "Zoë", "", "", "two.csv", "partial", "Mood", "3", "4"}));
     QCOMPARE(rows.size(), 9); // two's empty end of the minute left out
 }
 
