@@ -113,8 +113,7 @@ int collate(const Job &job, const CommandLine::Options &options, QTextStream &ou
             err << Flat.arg(runNames[r]) << '\n';
     }
     if (!options.longTable.isEmpty())
-        LongTable::add(longRuns, outcome.runs, options.rate, job.study, job.clip, job.files,
-                       job.runs);
+        LongTable::add(longRuns, outcome.taken, job.study, job.clip, job.files, job.runs);
 
     int status = Success;
     QString error;

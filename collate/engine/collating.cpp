@@ -2,6 +2,26 @@
 
 #include "rebin.h"
 
+namespace {
+
+// run at rate into taken, with what its event log says; false with the problem where it cannot be
+// taken at rate.
+bool take(ResultsRun run, int rate, Collating::Taken *taken, ReadProblem *problem)
+{
+    Rebin::Screening screened;
+    if (rate > 0 && !Rebin::resample(&run, rate, problem, &screened))
+        return false;
+    if (rate == 0) {
+        QList<RunEvent> events;
+        Rebin::readLog(run, &events, nullptr, &screened);
+    }
+    taken->runs.append(std::move(run));
+    taken->screening.append(screened);
+    return true;
+}
+
+} // namespace
+
 namespace Collating {
 
 Read read(const QList<ResultsRun> &runs, const QStringList &paths,
@@ -37,26 +57,16 @@ Outcome collate(const QList<ResultsRun> &runs, const QStringList &paths, const Q
 {
     Outcome outcome;
     // Every run at the rate, or none: a run left at its seconds would not line up.
-    QList<ResultsRun> taken;
-    QList<Rebin::Screening> screening;
-    const auto take = [&](ResultsRun run) {
+    static_cast<Read &>(outcome) = read(runs, paths, [&](const ResultsRun &run) {
         ReadProblem problem;
-        Rebin::Screening screened;
-        if (rate > 0 && !Rebin::resample(&run, rate, &problem, &screened)) {
-            outcome.notAtRate = problem.text();
-            return false;
-        }
-        if (rate == 0) {
-            QList<RunEvent> events;
-            Rebin::readLog(run, &events, nullptr, &screened);
-        }
-        taken.append(std::move(run));
-        screening.append(screened);
-        return true;
-    };
-    static_cast<Read &>(outcome) = read(runs, paths, take);
+        if (take(run, rate, &outcome.taken, &problem))
+            return true;
+        outcome.notAtRate = problem.text();
+        return false;
+    });
     if (!outcome.notAtRate.isEmpty())
         return outcome;
+    const QList<ResultsRun> &taken = outcome.taken.runs;
     const QString chosen =
         variable.isEmpty() && !taken.isEmpty() ? taken.first().variables.value(0) : variable;
     outcome.collation = Collation(taken, chosen, rate);
@@ -65,10 +75,18 @@ Outcome collate(const QList<ResultsRun> &runs, const QStringList &paths, const Q
     for (const CollatedRun &run : outcome.collation.runs()) {
         while (next < taken.size() && taken[next].path != run.path)
             ++next;
-        outcome.screening.append(screening.value(next));
+        outcome.screening.append(outcome.taken.screening.value(next));
         ++next;
     }
     return outcome;
+}
+
+Taken takeEach(const QList<ResultsRun> &runs, int rate)
+{
+    Taken taken;
+    for (const ResultsRun &run : runs)
+        take(run, rate, &taken, nullptr);
+    return taken;
 }
 
 QList<Statistic> screeningLines(const Outcome &outcome, const QStringList &names)

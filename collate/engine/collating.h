@@ -25,14 +25,26 @@ struct Read
     QStringList unreadable;
 };
 
+// Runs at a rate (as read at rate 0), each with what its event log says of it.
+struct Taken
+{
+    QList<ResultsRun> runs;
+    QList<Rebin::Screening> screening;
+};
+
 struct Outcome : Read
 {
     // Why a run cannot be taken at the rate; then nothing is collated, and no file after it read.
     QString notAtRate;
+    // The runs read, at the rate: all of them where notAtRate is empty.
+    Taken taken;
     Collation collation;
     // For each run of the collation, in its order: what its event log says of the rater.
     QList<Rebin::Screening> screening;
 };
+
+// Each of runs at rate, those whose event log cannot be taken at it left out.
+Taken takeEach(const QList<ResultsRun> &runs, int rate);
 
 // Per run, for screening: "first[NAME]", the clip time of its first press, and
 // "presses[NAME]", named by names in the order of the collation's runs.

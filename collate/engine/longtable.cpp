@@ -1,13 +1,11 @@
 #include "longtable.h"
 
 #include "collation.h"
-#include "eventlog.h"
 #include "inputmode.h"
 #include "rebin.h"
 
 #include <QFileInfo>
-
-#include <algorithm>
+#include <QSet>
 
 namespace {
 
@@ -17,20 +15,23 @@ const QByteArray Header = "study,participant,clip,position,run,state,variable,ti
 
 namespace LongTable {
 
-void add(QList<LongRun> *table, const QList<ResultsRun> &runs, int rate, const QString &study,
+void add(QList<LongRun> *table, const Collating::Taken &runs, const QString &study,
          const QString &clip, const QStringList &files, const QList<StudyRun> &taken)
 {
-    for (ResultsRun run : runs) {
-        if (std::any_of(table->begin(), table->end(),
-                        [&](const LongRun &added) { return added.run.path == run.path; }))
+    QSet<QString> added;
+    for (const LongRun &row : std::as_const(*table))
+        added.insert(row.run.path);
+    for (qsizetype i = 0; i < runs.runs.size(); ++i) {
+        const ResultsRun &run = runs.runs[i];
+        if (added.contains(run.path))
             continue;
-        if (rate > 0 && !Rebin::resample(&run, rate, nullptr))
-            continue;
+        added.insert(run.path);
         // Outside a study files may name the runs while nothing is said of them.
         const qsizetype index = files.indexOf(run.path);
         const bool said = index >= 0 && index < taken.size();
         table->append({study, run.subject, clip, said ? taken[index].position : 0,
-                       runStateName(said ? taken[index].state : stateOf(run)), run});
+                       runStateName(said ? taken[index].state : runs.screening.value(i).state),
+                       run});
     }
 }
 
@@ -64,20 +65,6 @@ QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable)
         }
     }
     return out;
-}
-
-RunState stateOf(const ResultsRun &run)
-{
-    QList<RunEvent> events;
-    if (!EventLog::read(EventLog::pathBeside(run.path), &events, nullptr))
-        return RunState::Done;
-    const auto has = [&](RunEvent::Kind kind) {
-        return std::any_of(events.begin(), events.end(),
-                           [kind](const RunEvent &event) { return event.kind == kind; });
-    };
-    if (!has(RunEvent::Kind::Finished))
-        return RunState::Recovered;
-    return has(RunEvent::Kind::End) ? RunState::Done : RunState::Partial;
 }
 
 } // namespace LongTable

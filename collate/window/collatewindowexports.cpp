@@ -109,9 +109,9 @@ void CollateWindow::exportLongTable()
     QList<LongRun> runs;
     // Where a run cannot be taken at the rate the window fell back to the seconds; it is left out.
     if (m_studyClips.isEmpty())
-        LongTable::add(&runs, m_files, m_rate);
+        LongTable::add(&runs, Collating::takeEach(m_files, m_rate));
     for (const StudyClip &clip : std::as_const(m_studyClips))
-        LongTable::add(&runs, Collating::read({}, clip.files).runs, m_rate,
+        LongTable::add(&runs, Collating::takeEach(Collating::read({}, clip.files).runs, m_rate),
                        m_studyTitle, clip.clip, clip.files, clip.runs);
     QString error;
     if (!Files::writeFile(path, LongTable::bytes(runs, m_rate), &error))
