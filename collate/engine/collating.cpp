@@ -20,6 +20,23 @@ bool take(ResultsRun run, int rate, Collating::Taken *taken, ReadProblem *proble
     return true;
 }
 
+// Collates the runs outcome has taken, on variable (the first run's first where it is empty).
+void collateTaken(Collating::Outcome *outcome, const QString &variable, int rate)
+{
+    const QList<ResultsRun> &taken = outcome->taken.runs;
+    const QString chosen =
+        variable.isEmpty() && !taken.isEmpty() ? taken.first().variables.value(0) : variable;
+    outcome->collation = Collation(taken, chosen, rate);
+    // The runs the collation skipped have no line.
+    qsizetype next = 0;
+    for (const CollatedRun &run : outcome->collation.runs()) {
+        while (next < taken.size() && taken[next].path != run.path)
+            ++next;
+        outcome->screening.append(outcome->taken.screening.value(next));
+        ++next;
+    }
+}
+
 } // namespace
 
 namespace Collating {
@@ -64,20 +81,16 @@ Outcome collate(const QList<ResultsRun> &runs, const QStringList &paths, const Q
         outcome.notAtRate = problem.text();
         return false;
     });
-    if (!outcome.notAtRate.isEmpty())
-        return outcome;
-    const QList<ResultsRun> &taken = outcome.taken.runs;
-    const QString chosen =
-        variable.isEmpty() && !taken.isEmpty() ? taken.first().variables.value(0) : variable;
-    outcome.collation = Collation(taken, chosen, rate);
-    // The runs the collation skipped have no line.
-    qsizetype next = 0;
-    for (const CollatedRun &run : outcome.collation.runs()) {
-        while (next < taken.size() && taken[next].path != run.path)
-            ++next;
-        outcome.screening.append(outcome.taken.screening.value(next));
-        ++next;
-    }
+    if (outcome.notAtRate.isEmpty())
+        collateTaken(&outcome, variable, rate);
+    return outcome;
+}
+
+Outcome collate(const Taken &taken, const QString &variable, int rate)
+{
+    Outcome outcome;
+    outcome.taken = taken;
+    collateTaken(&outcome, variable, rate);
     return outcome;
 }
 

@@ -43,6 +43,10 @@ struct Outcome : Read
     QList<Rebin::Screening> screening;
 };
 
+// Collates runs already taken at rate (as takeEach takes them) as the other collate() does
+// once it has read and taken them; nothing is read, and the outcome holds no Read part.
+Outcome collate(const Taken &taken, const QString &variable, int rate);
+
 // Each of runs at rate, those whose event log cannot be taken at it left out.
 Taken takeEach(const QList<ResultsRun> &runs, int rate);
 

@@ -109,7 +109,7 @@ void CollateWindow::exportLongTable()
     QList<LongRun> runs;
     // Where a run cannot be taken at the rate the window fell back to the seconds; it is left out.
     if (m_studyClips.isEmpty())
-        LongTable::add(&runs, Collating::takeEach(m_files, m_rate));
+        LongTable::add(&runs, m_rate > 0 ? Collating::takeEach(m_files.runs, m_rate) : m_files);
     for (const StudyClip &clip : std::as_const(m_studyClips))
         LongTable::add(&runs, Collating::takeEach(Collating::read({}, clip.files).runs, m_rate),
                        m_studyTitle, clip.clip, clip.files, clip.runs);
