@@ -115,7 +115,8 @@ inline Ran run(const QStringList &arguments, int timeoutMs = 30000,
         process.setProcessEnvironment(headless());
     process.start(program, arguments);
     Ran ran;
-    ran.finished = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit;
+    ran.finished =
+        process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit;
     ran.exitCode = ran.finished ? process.exitCode() : -1;
     ran.out = QString::fromLocal8Bit(process.readAllStandardOutput());
     ran.err = QString::fromLocal8Bit(process.readAllStandardError());

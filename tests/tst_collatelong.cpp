@@ -35,8 +35,8 @@ void TestCollateLong::initTestCase()
           EventLog::bytes({{3000, 3000, RunEvent::Kind::Finished, 0, 4, 0, 0, {}}}, false));
     const Ran collate =
         run({"--long", m_table,
-             write(m_dir.filePath("one.csv"), results("O'Brien, \"Pat\"", "Mood,Trust, overall",
-                                                      {"1,2", ",3", "-2,"}, 2)),
+             write(m_dir.filePath("one.csv"),
+                   results("O'Brien, \"Pat\"", "Mood,Trust, overall", {"1,2", ",3", "-2,"}, 2)),
              write(m_dir.filePath("two.csv"), results("Zoë", "Mood", {"0", "4", "", ""}))});
     QVERIFY2(collate.finished && collate.exitCode == 0, qPrintable(collate.err));
 }
@@ -79,7 +79,8 @@ void TestCollateLong::longTable()
              "study,participant,clip,position,run,state,variable,time_s,level");
     QCOMPARE(rows.value(2),
              QStringList({"", "O'Brien, \"Pat\"", "", "", "one.csv", "done", "Mood", "3", ""}));
-    QCOMPARE(rows.value(8), QStringList({"", "Zoë", "", "", "two.csv", "partial", "Mood", "3", "4"}));
+    QCOMPARE(rows.value(8),
+             QStringList({"", "Zoë", "", "", "two.csv", "partial", "Mood", "3", "4"}));
     QCOMPARE(rows.size(), 9); // two's empty end of the minute left out
 }
 

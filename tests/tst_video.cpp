@@ -280,8 +280,7 @@ private slots:
         QFETCH(bool, cancels);
         QCOMPARE(outcome, cancels ? VideoExport::Outcome::Cancelled : VideoExport::Outcome::Failed);
         QVERIFY(cancels == error.isEmpty());
-        QCOMPARE(names(folder.path()),
-                 fault == "taken" ? QStringList{"out.mp4"} : QStringList());
+        QCOMPARE(names(folder.path()), fault == "taken" ? QStringList{"out.mp4"} : QStringList());
         if (fault == "taken")
             QCOMPARE(readAll(out), QByteArray("another program's file"));
     }

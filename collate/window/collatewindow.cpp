@@ -311,9 +311,8 @@ void CollateWindow::collate()
     // The first file's first variable until the user picks another, and again when the one
     // picked has gone with its files.
     const QString variable = variables.contains(m_variable) ? m_variable : QString();
-    Collating::Outcome outcome = m_rate > 0
-                                     ? Collating::collate(m_files.runs, {}, variable, m_rate)
-                                     : Collating::collate(m_files, variable, 0);
+    Collating::Outcome outcome = m_rate > 0 ? Collating::collate(m_files.runs, {}, variable, m_rate)
+                                            : Collating::collate(m_files, variable, 0);
     if (!outcome.notAtRate.isEmpty()) {
         m_dialogs.message(this, NoRate.arg(outcome.notAtRate));
         m_rate = 0;
@@ -351,8 +350,8 @@ void CollateWindow::collate()
     // The lags first: they lead the statistics table.
     const QList<Statistic> lags =
         m_align > 0.0 ? m_collation.align(m_align, names) : QList<Statistic>();
-    const QList<Statistic> statistics = lags + m_collation.statistics(names) +
-                                        Collating::screeningLines(outcome, names);
+    const QList<Statistic> statistics =
+        lags + m_collation.statistics(names) + Collating::screeningLines(outcome, names);
     CollateTables::showRuns(m_runTable, m_collation, statistics);
     CollateTables::showStatistics(m_statisticsTable, statistics);
     m_chartView->update();
