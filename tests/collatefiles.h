@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collatedialogs.h"
+#include "collation.h"
 #include "eventlog.h"
 #include "files.h"
 #include "resultsfile.h"
@@ -12,7 +13,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
@@ -57,6 +60,15 @@ inline QString write(const QString &path, const QByteArray &bytes)
     return path;
 }
 
+// The names in a folder, of every kind of entry, in order, without reading a file.
+inline QStringList names(const QString &directory)
+{
+    QStringList found = QDir(directory).entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
+                                                  QDir::NoDotAndDotDot);
+    found.sort();
+    return found;
+}
+
 // What a folder holds: each plain file's bytes (or size, when large), and what else is there.
 inline QMap<QString, QByteArray> contents(const QString &directory)
 {
@@ -83,6 +95,99 @@ inline QProcessEnvironment headless()
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
     return environment;
+}
+
+struct Ran
+{
+    bool finished = false; // within the time allowed, and not crashed
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// program (the collator unless named) run with arguments until it ends, on a machine without a
+// display, or where headlessly is false in the tests' own environment.
+inline Ran run(const QStringList &arguments, int timeoutMs = 30000,
+               const QString &program = QStringLiteral(DIALTRACE_COLLATE), bool headlessly = true)
+{
+    QProcess process;
+    if (headlessly)
+        process.setProcessEnvironment(headless());
+    process.start(program, arguments);
+    Ran ran;
+    ran.finished =
+        process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit;
+    ran.exitCode = ran.finished ? process.exitCode() : -1;
+    ran.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    ran.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return ran;
+}
+
+// A program that reads what the collator writes (Rscript, python3), Debian's own first: one of
+// another installation may lack the packages asked for. Empty where there is none.
+inline QString reader(const QString &name)
+{
+    const QString debian = QStandardPaths::findExecutable(name, {QStringLiteral("/usr/bin")});
+    return debian.isEmpty() ? QStandardPaths::findExecutable(name) : debian;
+}
+
+// Each statistic as the summary prints it, the runs named by names.
+inline QStringList statisticLines(const Collation &collation, const QStringList &names)
+{
+    QStringList lines;
+    for (const Statistic &statistic : collation.statistics(names))
+        lines.append(statistic.line());
+    return lines;
+}
+
+// The records of a comma-separated text as RFC 4180 writes them; false where a quote is left
+// open or stray.
+inline bool parseCsv(const QByteArray &bytes, QList<QStringList> *records)
+{
+    const QString text = QString::fromUtf8(bytes);
+    QList<QStringList> found;
+    QStringList record;
+    QString field;
+    bool quoted = false;
+    bool wasQuoted = false;
+    const auto at = [&](qsizetype i) { return i < text.size() ? text[i] : QChar(); };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == QLatin1Char('"') && at(i + 1) == QLatin1Char('"')) {
+                field += c;
+                ++i;
+            } else if (c == QLatin1Char('"')) {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            if (!field.isEmpty() || wasQuoted)
+                return false;
+            quoted = wasQuoted = true;
+        } else if (c == QLatin1Char(',') || c == QLatin1Char('\n')) {
+            record.append(field);
+            field.clear();
+            wasQuoted = false;
+            if (c == QLatin1Char('\n')) {
+                found.append(record);
+                record.clear();
+            }
+        } else if (c == QLatin1Char('\r') && at(i + 1) == QLatin1Char('\n')) {
+            continue;
+        } else {
+            if (wasQuoted)
+                return false;
+            field += c;
+        }
+    }
+    if (quoted)
+        return false;
+    if (!field.isEmpty() || !record.isEmpty() || wasQuoted)
+        found.append(record << field);
+    *records = found;
+    return true;
 }
 
 // The example of Shrout and Fleiss (1979): six targets rated by four judges.

@@ -312,14 +312,12 @@ void TestCollatePrograms::commandLine()
         argument = expand(argument);
     const QMap<QString, QByteArray> before = contents(dir);
 
-    QProcess process;
-    process.setProcessEnvironment(headless());
-    process.start(QStringLiteral(DIALTRACE_COLLATE), arguments);
     // Well within the time a fifo opened for reading would block.
-    QVERIFY(process.waitForFinished(30000));
-    const QString stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
-    const QString stdErr = QString::fromLocal8Bit(process.readAllStandardError());
-    QVERIFY2(process.exitCode() == exitCode, qPrintable(stdErr));
+    const Ran collate = run(arguments);
+    QVERIFY(collate.finished);
+    const QString &stdOut = collate.out;
+    const QString &stdErr = collate.err;
+    QVERIFY2(collate.exitCode == exitCode, qPrintable(stdErr));
     QVERIFY2(stdOut.split('\n').contains(expand(out)) || out.isEmpty(), qPrintable(stdOut));
     QVERIFY2(stdErr.contains(expand(err)), qPrintable(stdErr));
     // Scripts take anything on stderr for a failure: nothing there unless something is wrong.
@@ -376,16 +374,10 @@ void TestCollatePrograms::answers()
     QFETCH(QString, program);
     QFETCH(QString, argument);
     QFETCH(QString, line);
-    QProcess process;
-    process.setProcessEnvironment(headless());
-    process.start(program, {argument});
-    QVERIFY(process.waitForFinished(30000));
-    const QString stdErr = QString::fromLocal8Bit(process.readAllStandardError());
-    QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
-             qPrintable(stdErr));
-    QVERIFY2(stdErr.isEmpty(), qPrintable(stdErr));
-    const QString stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
-    QVERIFY2(stdOut.split('\n').contains(line), qPrintable(stdOut));
+    const Ran answered = run({argument}, 30000, program);
+    QVERIFY2(answered.finished && answered.exitCode == 0, qPrintable(answered.err));
+    QVERIFY2(answered.err.isEmpty(), qPrintable(answered.err));
+    QVERIFY2(answered.out.split('\n').contains(line), qPrintable(answered.out));
 }
 
 DIALTRACE_TEST_CASE(TestCollatePrograms, "collatecommand")

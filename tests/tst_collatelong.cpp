@@ -5,7 +5,6 @@
 #include "rebin.h"
 
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,11 +14,32 @@ class TestCollateLong : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void mismatch_data();
     void mismatch();
+    void longTable();
     void readBack_data();
     void readBack();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_table;
 };
+
+// Two runs with a comma, quotes and a letter beyond ASCII in their names, written with no option;
+// the second's event log tells that it ended before the clip's end.
+void TestCollateLong::initTestCase()
+{
+    m_table = m_dir.filePath("long.csv");
+    write(m_dir.filePath("two.events.csv"),
+          EventLog::bytes({{3000, 3000, RunEvent::Kind::Finished, 0, 4, 0, 0, {}}}, false));
+    const Ran collate =
+        run({"--long", m_table,
+             write(m_dir.filePath("one.csv"),
+                   results("O'Brien, \"Pat\"", "Mood,Trust, overall", {"1,2", ",3", "-2,"}, 2)),
+             write(m_dir.filePath("two.csv"), results("Zoë", "Mood", {"0", "4", "", ""}))});
+    QVERIFY2(collate.finished && collate.exitCode == 0, qPrintable(collate.err));
+}
 
 void TestCollateLong::mismatch_data()
 {
@@ -51,14 +71,25 @@ void TestCollateLong::mismatch()
           "differs");
 }
 
+void TestCollateLong::longTable()
+{
+    QList<QStringList> rows;
+    QVERIFY(parseCsv(readAll(m_table), &rows));
+    QCOMPARE(rows.value(0).join(','),
+             "study,participant,clip,position,run,state,variable,time_s,level");
+    QCOMPARE(rows.value(2),
+             QStringList({"", "O'Brien, \"Pat\"", "", "", "one.csv", "done", "Mood", "3", ""}));
+    QCOMPARE(rows.value(8),
+             QStringList({"", "Zoë", "", "", "two.csv", "partial", "Mood", "3", "4"}));
+    QCOMPARE(rows.size(), 9); // two's empty end of the minute left out
+}
+
 void TestCollateLong::readBack_data()
 {
     // The reader, printing: rows, whether time_s and level are numbers, the gaps, the first
     // participant, the fourth row's variable and the last row's participant.
     QTest::addColumn<QString>("reader");
     QTest::addColumn<QString>("script");
-    QTest::newRow("this program's") << ""
-                                    << "";
     QTest::newRow("R's read.csv")
         << "Rscript"
         << "x <- read.csv(commandArgs(TRUE)[1]); cat(nrow(x), is.numeric(x$time_s), "
@@ -71,40 +102,18 @@ void TestCollateLong::readBack_data()
            "x.participant[0], x.variable[3], x.participant[7], '', sep='|', end='')";
 }
 
-// Two runs with a comma, quotes and a letter beyond ASCII in their names, read with no option.
 void TestCollateLong::readBack()
 {
     QFETCH(QString, reader);
     QFETCH(QString, script);
-    QTemporaryDir dir;
-    const QString table = dir.filePath("long.csv");
-    QProcess collate;
-    collate.setProcessEnvironment(headless());
-    collate.start(DIALTRACE_COLLATE,
-                  {"--long", table,
-                   write(dir.filePath("one.csv"), results("O'Brien, \"Pat\"", "Mood,Trust, overall",
-                                                          {"1,2", ",3", "-2,"}, 2)),
-                   write(dir.filePath("two.csv"), results("Zoë", "Mood", {"0", "4", "", ""}))});
-    QVERIFY(collate.waitForFinished(30000) && collate.exitCode() == 0);
-    QList<QStringList> rows;
-    QVERIFY(LongTable::parse(readAll(table), &rows));
-    QCOMPARE(rows.value(0).join(','), QString::fromLatin1(LongTable::header()));
-    QCOMPARE(rows.value(2),
-             QStringList({"", "O'Brien, \"Pat\"", "", "", "one.csv", "done", "Mood", "3", ""}));
-    QCOMPARE(rows.size(), 9); // two's empty end of the minute left out
-    // Debian's own first: a python3 of another installation may lack pandas.
-    QString program = QStandardPaths::findExecutable(reader, {"/usr/bin"});
-    if (!reader.isEmpty() && program.isEmpty())
-        program = QStandardPaths::findExecutable(reader);
-    if (!reader.isEmpty() && program.isEmpty())
+    const QString program = CollateFiles::reader(reader);
+    if (program.isEmpty())
         QSKIP(qPrintable(reader + " is not installed (Debian: r-base-core, python3-pandas)"));
-    if (reader.isEmpty())
-        return;
     QProcess read;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LC_ALL", "C.UTF-8");
     read.setProcessEnvironment(environment);
-    read.start(program, {reader == "Rscript" ? "-e" : "-c", script, table});
+    read.start(program, {reader == "Rscript" ? "-e" : "-c", script, m_table});
     QVERIFY(read.waitForFinished(60000));
     if (read.readAllStandardError().contains("No module named 'pandas'"))
         QSKIP("pandas is not installed (Debian: python3-pandas)");

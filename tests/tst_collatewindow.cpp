@@ -58,7 +58,7 @@ void TestCollateWindow::rate()
     FakeCollateDialogs dialogs;
     FakeMediaPlayer player;
     CollateWindow window(dialogs, player);
-    window.addFiles({logged, unlogged});
+    window.addFiles({unlogged, logged});
     auto *rate = window.findChild<QSpinBox *>("rateBox");
     rate->setValue(4);
     QCOMPARE(dialogs.messages.size(), 1);
@@ -66,16 +66,17 @@ void TestCollateWindow::rate()
     QCOMPARE(rate->value(), 0);
     QCOMPARE(window.collation().rate(), 0);
 
-    window.findChild<QListWidget *>("fileList")->setCurrentRow(1);
+    window.findChild<QListWidget *>("fileList")->setCurrentRow(0);
     window.findChild<QPushButton *>("removeButton")->click();
+    // Each run's screening beside it, in the table of runs, the run removed with its own.
+    auto *runs = window.findChild<QTableWidget *>("runTable");
+    QCOMPARE(runs->item(0, 7)->text() + "/" + runs->item(0, 8)->text(), "missing: no press/0");
     rate->setValue(4);
     QCOMPARE(window.collation().rate(), 4);
     // Its one sample, of row 2, without a clip position: at 2 s of the clip.
     QCOMPARE(window.collation().timeLabel(window.collation().lastRow()), QStringLiteral("2"));
     QCOMPARE(window.collation().mean(8), 0.0);
     QCOMPARE(window.collation().mean(9), 2.0);
-    // Each run's screening beside it, in the table of runs.
-    auto *runs = window.findChild<QTableWidget *>("runTable");
     QCOMPARE(runs->item(0, 7)->text() + "/" + runs->item(0, 8)->text(), "missing: no press/0");
 }
 

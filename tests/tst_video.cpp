@@ -280,8 +280,7 @@ private slots:
         QFETCH(bool, cancels);
         QCOMPARE(outcome, cancels ? VideoExport::Outcome::Cancelled : VideoExport::Outcome::Failed);
         QVERIFY(cancels == error.isEmpty());
-        QCOMPARE(contents(folder.path()).keys(),
-                 fault == "taken" ? QStringList{"out.mp4"} : QStringList());
+        QCOMPARE(names(folder.path()), fault == "taken" ? QStringList{"out.mp4"} : QStringList());
         if (fault == "taken")
             QCOMPARE(readAll(out), QByteArray("another program's file"));
     }
@@ -325,20 +324,18 @@ private slots:
         };
         const QStringList argv = expand(arguments).split(' ') + m_runs;
         const QString output = argv.value(argv.indexOf("--worm") + 1);
-        const QStringList before = contents(dir).keys();
+        const QStringList before = names(dir);
         const QByteArray old = argv.contains("--worm") ? readAll(output) : QByteArray();
-        QProcess process;
-        process.start(QStringLiteral(DIALTRACE_COLLATE), argv);
-        QVERIFY(process.waitForFinished(120000));
-        const QString stdErr = QString::fromLocal8Bit(process.readAllStandardError());
-        QVERIFY2(process.exitCode() == exitCode && stdErr.contains(expand(err)),
-                 qPrintable(stdErr));
+        const Ran collate = run(argv, 120000, DIALTRACE_COLLATE, false);
+        QVERIFY(collate.finished);
+        QVERIFY2(collate.exitCode == exitCode && collate.err.contains(expand(err)),
+                 qPrintable(collate.err));
         // A refused or failed call leaves everything as it was; one that succeeds adds the video.
         QStringList after = before;
         if (exitCode == 0 && !after.contains(QFileInfo(output).fileName()))
             after << QFileInfo(output).fileName();
         after.sort();
-        QCOMPARE(contents(dir).keys(), after);
+        QCOMPARE(names(dir), after);
         if (exitCode == 0)
             QVERIFY(probe(output)[0].startsWith("h264 320x240 25/1 aac"));
         else if (output.startsWith(dir))

@@ -113,8 +113,7 @@ int collate(const Job &job, const CommandLine::Options &options, QTextStream &ou
             err << Flat.arg(runNames[r]) << '\n';
     }
     if (!options.longTable.isEmpty())
-        LongTable::add(longRuns, outcome.runs, options.rate, job.study, job.clip, job.files,
-                       job.runs);
+        LongTable::add(longRuns, outcome.taken, job.study, job.clip, job.files, job.runs);
 
     int status = Success;
     QString error;
@@ -122,12 +121,13 @@ int collate(const Job &job, const CommandLine::Options &options, QTextStream &ou
         err << "dialtrace-collate: " << CannotWrite.arg(job.table, error) << '\n';
         status = NothingCollated;
     }
-    CollateChart chart(collation);
-    // A study's lines start with the clip's name, which the chart's title names too.
-    chart.setClip(job.prefix.section(QLatin1Char('\t'), 0, 0));
-    if (!job.chart.isEmpty() && !chart.writePicture(job.chart, &error)) {
-        err << "dialtrace-collate: " << CannotWrite.arg(job.chart, error) << '\n';
-        status = NothingCollated;
+    if (!job.chart.isEmpty()) {
+        CollateChart chart(collation);
+        chart.setClip(job.clipName);
+        if (!chart.writePicture(job.chart, &error)) {
+            err << "dialtrace-collate: " << CannotWrite.arg(job.chart, error) << '\n';
+            status = NothingCollated;
+        }
     }
     if (!job.traceVideo.isEmpty() && !TraceVideoCommand::write(collation, options, err))
         status = NothingCollated;
@@ -265,7 +265,8 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
                         options.variable,
                         QString(),
                         QString(),
-                        {}}};
+                        {},
+                        QString()}};
     QStringList notes;
     QStringList records;
     if (!options.study.isEmpty()) {
@@ -284,6 +285,8 @@ int run(const Options &options, QTextStream &out, QTextStream &err)
     QStringList results;
     for (const Job &job : std::as_const(jobs))
         results += job.files;
+    // A study's clip makes one job per variable, each with the clip's files.
+    results.removeDuplicates();
     const QStringList inputs =
         InputGuard::readFiles(results, QStringList{options.video, options.study} + records);
     QStringList outputs;

@@ -55,10 +55,12 @@ struct Job
     QString prefix;
     QString variable;
     // In a study: its title, the clip as the study file writes it, and what the session records
-    // say of each file's run.
+    // say of each file's run; and the clip's name on one line, as its chart's title and its
+    // summary lines name it.
     QString study;
     QString clip;
     QList<StudyRun> runs;
+    QString clipName;
 };
 
 // Arguments without the program's name.

@@ -64,11 +64,11 @@ std::optional<QList<CommandLine::Job>> jobs(const CommandLine::Options &options,
         }
         for (qsizetype v = 0; v < variables.size(); ++v) {
             const QString &name = names[i * variables.size() + v];
+            const QString clipName = oneLine(clips[i].name);
             found.append({clips[i].files, in(options.table, name, ".csv"),
                           in(options.chart, name, ".png"), QString(),
-                          oneLine(clips[i].name) + QLatin1Char('\t') + oneLine(variables[v]) +
-                              QLatin1Char('\t'),
-                          variables[v], study->title, clips[i].clip, clips[i].runs});
+                          clipName + QLatin1Char('\t') + oneLine(variables[v]) + QLatin1Char('\t'),
+                          variables[v], study->title, clips[i].clip, clips[i].runs, clipName});
         }
     }
     return found;

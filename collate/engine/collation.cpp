@@ -34,6 +34,18 @@ QString quotedList(const QStringList &names)
 
 } // namespace
 
+QString timeLabel(qsizetype row, int rate)
+{
+    if (rate == 0)
+        return QString::number(row);
+    QString text = QString::number(static_cast<double>(row - 1) / rate, 'f', 4);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
 QString csvCell(const QString &text)
 {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
@@ -79,12 +91,13 @@ Collation::Collation(const QList<ResultsRun> &runs, const QString &variable, int
         m_runs.append(std::move(collated));
     }
     // Steps and tenths in one collation: every level in tenths.
-    const auto position = [](const CollatedRun &r) { return r.input == InputMode::Position; };
-    m_unit = std::any_of(m_runs.cbegin(), m_runs.cend(), position) ? Input::TenthsPerStep : 1;
+    m_unit = 1;
+    for (const CollatedRun &run : std::as_const(m_runs))
+        m_unit = std::max(m_unit, Input::unit(run.input));
     for (CollatedRun &run : m_runs) {
         for (qint8 &level : run.levels) {
-            if (level != ResultsRun::Gap && !position(run))
-                level = static_cast<qint8>(level * m_unit);
+            if (level != ResultsRun::Gap)
+                level = static_cast<qint8>(level * m_unit / Input::unit(run.input));
         }
     }
     summarize();
@@ -195,15 +208,7 @@ qsizetype Collation::rowAt(double seconds) const
 
 QString Collation::timeLabel(qsizetype row) const
 {
-    if (m_rate == 0)
-        return QString::number(row);
-    // 0.25, 0.5, 1: as short as the moment allows, at most four decimals.
-    QString text = QString::number(seconds(row), 'f', 4);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
+    return ::timeLabel(row, m_rate);
 }
 
 Agreement::Table Collation::completeSeconds() const
@@ -266,8 +271,7 @@ QByteArray Collation::tableBytes() const
             const qint8 level = row < run.levels.size() ? run.levels[row] : ResultsRun::Gap;
             // Each run's levels as its own file writes them.
             if (level != ResultsRun::Gap)
-                line += Input::levelText(run.input == InputMode::Position ? level : level / m_unit,
-                                         run.input);
+                line += Input::levelText(level * Input::unit(run.input) / m_unit, run.input);
         }
         line += ',';
         if (hasMean(row))

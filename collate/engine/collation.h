@@ -100,5 +100,10 @@ private:
 // a line break.
 QString csvCell(const QString &text);
 
+// The moment a row stands for as tables write it: the row itself at rate 0, else its seconds of
+// clip time at rate moments a second (row 2 is the first moment), as short as the moment allows
+// with at most four decimals: 0.25, 0.5, 1.
+QString timeLabel(qsizetype row, int rate);
+
 // The variables of the runs in order of first appearance.
 QStringList variablesOf(const QList<ResultsRun> &runs);

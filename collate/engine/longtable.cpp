@@ -1,52 +1,37 @@
 #include "longtable.h"
 
 #include "collation.h"
-#include "eventlog.h"
 #include "inputmode.h"
 #include "rebin.h"
 
 #include <QFileInfo>
-
-#include <algorithm>
+#include <QSet>
 
 namespace {
 
 const QByteArray Header = "study,participant,clip,position,run,state,variable,time_s,level";
 
-QString moment(qsizetype index, int rate)
-{
-    if (rate == 0)
-        return QString::number(index);
-    // 0.25, 0.5, 1: as short as the moment allows; index 2 is the first moment.
-    QString text = QString::number(static_cast<double>(index - 1) / rate, 'f', 4);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
-}
-
 } // namespace
 
 namespace LongTable {
 
-QByteArray header()
-{
-    return Header;
-}
-
-void add(QList<LongRun> *table, const QList<ResultsRun> &runs, int rate, const QString &study,
+void add(QList<LongRun> *table, const Collating::Taken &runs, const QString &study,
          const QString &clip, const QStringList &files, const QList<StudyRun> &taken)
 {
-    for (ResultsRun run : runs) {
-        if (std::any_of(table->begin(), table->end(),
-                        [&](const LongRun &added) { return added.run.path == run.path; }))
+    QSet<QString> added;
+    for (const LongRun &row : std::as_const(*table))
+        added.insert(row.run.path);
+    for (qsizetype i = 0; i < runs.runs.size(); ++i) {
+        const ResultsRun &run = runs.runs[i];
+        if (added.contains(run.path))
             continue;
-        if (rate > 0 && !Rebin::resample(&run, rate, nullptr))
-            continue;
-        const StudyRun said = taken.value(files.indexOf(run.path));
-        table->append({study, run.subject, clip, said.position,
-                       said.state.isEmpty() ? stateOf(run) : said.state, run});
+        added.insert(run.path);
+        // Outside a study files may name the runs while nothing is said of them.
+        const qsizetype index = files.indexOf(run.path);
+        const bool said = index >= 0 && index < taken.size();
+        table->append({study, run.subject, clip, said ? taken[index].position : 0,
+                       runStateName(said ? taken[index].state : runs.screening.value(i).state),
+                       run});
     }
 }
 
@@ -64,15 +49,7 @@ QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable)
                                  .join(QLatin1Char(',')) +
                              QLatin1Char(',');
         // The last moment with a sample of any variable: no rows for the empty end of a minute.
-        qsizetype last = 1;
-        for (const QList<qint8> &levels : run.run.levels) {
-            for (qsizetype i = levels.size() - 1; i > last; --i) {
-                if (levels[i] != ResultsRun::Gap) {
-                    last = i;
-                    break;
-                }
-            }
-        }
+        const qsizetype last = Rebin::lastSampledRow(run.run);
         for (qsizetype v = 0; v < run.run.variables.size(); ++v) {
             const QString &name = run.run.variables[v];
             if (!variable.isEmpty() && name != variable)
@@ -81,75 +58,13 @@ QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable)
             const QList<qint8> &levels = run.run.levels[v];
             for (qsizetype i = 2; i <= last; ++i) {
                 const qint8 level = levels.value(i, ResultsRun::Gap);
-                out += start + moment(i, rate).toLatin1() + ',' +
+                out += start + timeLabel(i, rate).toLatin1() + ',' +
                        (level == ResultsRun::Gap ? QByteArray() : Input::levelText(level, run.run.input)) +
                        "\r\n";
             }
         }
     }
     return out;
-}
-
-bool parse(const QByteArray &bytes, QList<QStringList> *records)
-{
-    const QString text = QString::fromUtf8(bytes);
-    QList<QStringList> found;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    bool wasQuoted = false;
-    const auto at = [&](qsizetype i) { return i < text.size() ? text[i] : QChar(); };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == QLatin1Char('"') && at(i + 1) == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            if (!field.isEmpty() || wasQuoted)
-                return false;
-            quoted = wasQuoted = true;
-        } else if (c == QLatin1Char(',') || c == QLatin1Char('\n')) {
-            record.append(field);
-            field.clear();
-            wasQuoted = false;
-            if (c == QLatin1Char('\n')) {
-                found.append(record);
-                record.clear();
-            }
-        } else if (c == QLatin1Char('\r') && at(i + 1) == QLatin1Char('\n')) {
-            continue;
-        } else {
-            if (wasQuoted)
-                return false;
-            field += c;
-        }
-    }
-    if (quoted)
-        return false;
-    if (!field.isEmpty() || !record.isEmpty() || wasQuoted)
-        found.append(record << field);
-    *records = found;
-    return true;
-}
-
-QString stateOf(const ResultsRun &run)
-{
-    QList<RunEvent> events;
-    if (!EventLog::read(EventLog::pathBeside(run.path), &events, nullptr))
-        return QStringLiteral("done");
-    const auto has = [&](RunEvent::Kind kind) {
-        return std::any_of(events.begin(), events.end(),
-                           [kind](const RunEvent &event) { return event.kind == kind; });
-    };
-    if (!has(RunEvent::Kind::Finished))
-        return QStringLiteral("recovered");
-    return has(RunEvent::Kind::End) ? QStringLiteral("done") : QStringLiteral("partial");
 }
 
 } // namespace LongTable

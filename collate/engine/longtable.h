@@ -1,5 +1,6 @@
 #pragma once
 
+#include "collating.h"
 #include "resultsfile.h"
 #include "studyruns.h"
 
@@ -15,7 +16,7 @@ struct LongRun
     QString participant; // the subject's name
     QString clip;        // as the study file writes it; empty outside a study
     int position = 0;    // its place in the participant's order, from 1; 0 outside a study
-    QString state;       // "done", "recovered" or "partial"
+    QString state;       // its RunState's name
     // path names it; levels at the rows of its results file, or at a rate.
     ResultsRun run;
 };
@@ -24,27 +25,16 @@ struct LongRun
 // ends, one header line and no other: one row per run, variable and moment.
 namespace LongTable {
 
-QByteArray header();
-
-// Adds runs to table, each file once however often it comes, at rate where it is not 0 (a run
-// whose event log cannot be taken at it is left out), with what a study says of each: its
-// title, the clip as the study file writes it, and for each of files the run taken (all empty
-// outside a study, where the event log tells the state).
-void add(QList<LongRun> *table, const QList<ResultsRun> &runs, int rate,
-         const QString &study = QString(), const QString &clip = QString(),
-         const QStringList &files = {}, const QList<StudyRun> &taken = {});
+// Adds the runs taken to table, each file once however often it comes, with what a study says
+// of each: its title, the clip as the study file writes it, and for each of files the run taken
+// (all empty outside a study, where the event log tells how the run ended).
+void add(QList<LongRun> *table, const Collating::Taken &runs, const QString &study = QString(),
+         const QString &clip = QString(), const QStringList &files = {},
+         const QList<StudyRun> &taken = {});
 
 // Every variable of each run (only variable where it is not empty), each from the first moment
 // to its run's last sample: time_s is the row's second with rate 0, else the moment of clip
 // time (1/rate s apart); level is empty for a gap.
 QByteArray bytes(const QList<LongRun> &runs, int rate, const QString &variable = QString());
-
-// The records of a comma-separated text as RFC 4180 writes them; false where a quote is left
-// open or stray.
-bool parse(const QByteArray &bytes, QList<QStringList> *records);
-
-// How a run outside a study ended, told by its event log: "recovered" without a "finished"
-// line (saved from its journal), "partial" where it ended before the clip's end, else "done".
-QString stateOf(const ResultsRun &run);
 
 } // namespace LongTable

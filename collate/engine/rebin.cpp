@@ -24,6 +24,17 @@ bool isPress(const RunEvent &event)
            event.kind == RunEvent::Kind::Move;
 }
 
+RunState ending(const QList<RunEvent> &events)
+{
+    const auto has = [&](RunEvent::Kind kind) {
+        return std::any_of(events.begin(), events.end(),
+                           [kind](const RunEvent &event) { return event.kind == kind; });
+    };
+    if (!has(RunEvent::Kind::Finished))
+        return RunState::Recovered;
+    return has(RunEvent::Kind::End) ? RunState::Done : RunState::Partial;
+}
+
 QString cells(const QList<int> &levels, InputMode input)
 {
     QStringList text;
@@ -145,9 +156,11 @@ bool readLog(const ResultsRun &run, QList<RunEvent> *events, ReadProblem *proble
     } else if (!EventLog::read(log, events, problem)) {
         found.missing = QStringLiteral("the event log cannot be read");
     } else if (const QString differs = mismatch(run, *events); !differs.isEmpty()) {
+        found.state = ending(*events);
         found.missing = QStringLiteral("the event log does not match the results file");
         ReadProblem::fail(problem, run.path, 0, Differs.arg(log, differs));
     } else {
+        found.state = ending(*events);
         read = true;
         const QList<qint64> times = clipTimes(*events);
         for (qsizetype i = 0; i < events->size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include "eventlog.h"
 #include "resultsfile.h"
+#include "studyruns.h"
 
 #include <QList>
 
@@ -32,12 +33,16 @@ qsizetype lastSampledRow(const ResultsRun &run);
 // levels): "row N: ..."; empty where they agree.
 QString mismatch(const ResultsRun &run, const QList<RunEvent> &events);
 
-// What a run's event log says of its rater: the presses, and the clip time of the first.
+// What a run's event log says of its rater: the presses, and the clip time of the first; and how
+// the run ended.
 struct Screening
 {
     QString missing; // why nothing is known (no event log, one that does not match); else empty
     int presses = 0;
     double firstPress = -1.0; // seconds of clip time; below 0: no press
+    // Recovered without a "finished" line (saved from its journal), partial where it ended
+    // before the clip's end, else done; done too where the log cannot be read.
+    RunState state = RunState::Done;
 };
 
 // The event log beside run, read and checked against it: false with the problem where there

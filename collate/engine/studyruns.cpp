@@ -52,10 +52,10 @@ void choose(StudyClip &clip, const QString &participant, const QList<Participant
         const QString seconds = QString::number(run.entry.seconds);
         if (&run == chosen) {
             clip.files.append(run.results);
-            const QString state = run.isComplete() ? QStringLiteral("done")
-                                  : run.entry.state == SessionRecord::State::Recovered
-                                      ? QStringLiteral("recovered")
-                                      : QStringLiteral("partial");
+            const RunState state = run.isComplete() ? RunState::Done
+                                   : run.entry.state == SessionRecord::State::Recovered
+                                       ? RunState::Recovered
+                                       : RunState::Partial;
             clip.runs.append({participant, run.position, state});
         }
         if (run.isComplete()) {
@@ -71,6 +71,13 @@ void choose(StudyClip &clip, const QString &participant, const QList<Participant
 }
 
 } // namespace
+
+QString runStateName(RunState state)
+{
+    static const QString names[] = {QStringLiteral("done"), QStringLiteral("recovered"),
+                                    QStringLiteral("partial")};
+    return names[static_cast<int>(state)];
+}
 
 namespace StudyRuns {
 

@@ -6,14 +6,25 @@
 #include <QString>
 #include <QStringList>
 
+// How a run ended: done, recovered (interrupted, saved from its journal) or partial (ended
+// before the clip's end).
+enum class RunState
+{
+    Done,
+    Recovered,
+    Partial
+};
+
+// "done", "recovered" or "partial", as the long table writes it.
+QString runStateName(RunState state);
+
 // What a session record says of a run taken: whose it is, where it came in their order (1 the
-// first clip they were shown, the practice clip counted) and how it ended: "done", "recovered"
-// (interrupted, saved from its journal) or "partial" (ended before the clip's end).
+// first clip they were shown, the practice clip counted) and how it ended.
 struct StudyRun
 {
     QString participant;
     int position = 0;
-    QString state;
+    RunState state = RunState::Done;
 };
 
 // The runs of a study, clip by clip: what the session records of this study in its results

@@ -124,7 +124,10 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
     painter.restore();
 
     TraceLines::draw(painter, m_collation, axes, {RunColour, BandColour, MeanColour, 3 * unit});
-    TraceLines::drawIncomplete(painter, m_collation, axes, IncompleteColour, 0.6 * margin);
+    const QList<std::pair<qsizetype, qsizetype>> incomplete =
+        TraceLines::incompleteRows(m_collation);
+    TraceLines::drawIncomplete(painter, m_collation, incomplete, axes, IncompleteColour,
+                               0.6 * margin);
     if (cursor && *cursor >= 0.0 && *cursor <= lastSecond) {
         painter.setPen(QPen(CursorColour, 2 * unit));
         painter.drawLine(QPointF(axes.x(*cursor), plot.top()),
@@ -144,7 +147,7 @@ void CollateChart::render(QPainter &painter, const QRect &area, std::optional<do
     QList<Entry> legend = {{RunsLegend, RunColour, unit},
                            {BandLegend, BandColour, 8 * unit},
                            {MeanLegend, MeanColour, 3 * unit}};
-    if (!TraceLines::incompleteRows(m_collation).isEmpty())
+    if (!incomplete.isEmpty())
         legend.append({IncompleteLegend, IncompleteColour, 0.6 * margin});
     double at = plot.right();
     for (auto it = legend.crbegin(); it != legend.crend(); ++it) {

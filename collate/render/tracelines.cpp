@@ -54,11 +54,12 @@ QString title(const Collation &collation, const QString &clip)
     return runs == 1 ? TitleOfOne.arg(what) : Title.arg(what, QString::number(runs));
 }
 
-void drawIncomplete(QPainter &painter, const Collation &collation, const Axes &axes,
+void drawIncomplete(QPainter &painter, const Collation &collation,
+                    const QList<std::pair<qsizetype, qsizetype>> &stretches, const Axes &axes,
                     const QColor &colour, double height)
 {
     const double half = (collation.rate() > 0 ? 1.0 / collation.rate() : 1.0) / 2.0;
-    for (const auto &[first, last] : incompleteRows(collation)) {
+    for (const auto &[first, last] : stretches) {
         const double from = std::max(axes.plot.left(), axes.x(collation.seconds(first) - half));
         const double to = std::min(axes.plot.right(), axes.x(collation.seconds(last) + half));
         painter.fillRect(QRectF(from, axes.plot.bottom(), std::max(1.0, to - from), height),

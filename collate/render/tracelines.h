@@ -56,9 +56,10 @@ struct Axes
 // has a value.
 void draw(QPainter &painter, const Collation &collation, const Axes &axes, const Style &style);
 
-// Marks each incomplete stretch as a bar height pixels tall under the plot's bottom edge, each
-// row half a step either side of its moment.
-void drawIncomplete(QPainter &painter, const Collation &collation, const Axes &axes,
+// Marks each of the incomplete stretches (incompleteRows) as a bar height pixels tall under the
+// plot's bottom edge, each row half a step either side of its moment.
+void drawIncomplete(QPainter &painter, const Collation &collation,
+                    const QList<std::pair<qsizetype, qsizetype>> &stretches, const Axes &axes,
                     const QColor &colour, double height);
 
 } // namespace TraceLines

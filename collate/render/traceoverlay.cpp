@@ -62,12 +62,17 @@ struct Layout
 
 } // namespace
 
+TraceOverlay::TraceOverlay(const Collation &collation)
+    : m_collation(collation), m_lastSecond(TraceLines::lastSecond(collation))
+{
+}
+
 QImage TraceOverlay::still(const QSize &size) const
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(BandShade);
     const Layout layout(size);
-    const TraceLines::Axes axes{layout.plot, TraceLines::lastSecond(m_collation)};
+    const TraceLines::Axes axes{layout.plot, m_lastSecond};
     QPainter painter(&image);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setPen(QPen(GridInk, layout.unit));
@@ -85,7 +90,8 @@ QImage TraceOverlay::still(const QSize &size) const
     style.meanWidth = 2.5 * layout.unit;
     style.runWidth = std::max(1.0, 0.6 * layout.unit);
     TraceLines::draw(painter, m_collation, axes, style);
-    TraceLines::drawIncomplete(painter, m_collation, axes, IncompleteInk, layout.strip * 0.7);
+    TraceLines::drawIncomplete(painter, m_collation, TraceLines::incompleteRows(m_collation), axes,
+                               IncompleteInk, layout.strip * 0.7);
     painter.setPen(Ink);
     painter.drawText(layout.footer, Qt::AlignLeft | Qt::AlignVCenter, Seconds.arg(0));
     painter.drawText(layout.footer, Qt::AlignRight | Qt::AlignVCenter,
@@ -111,7 +117,7 @@ void TraceOverlay::draw(QPainter &painter, const QRect &area, double seconds) co
     painter.save();
     painter.translate(area.topLeft());
     painter.setRenderHint(QPainter::Antialiasing, true);
-    const TraceLines::Axes axes{layout.plot, TraceLines::lastSecond(m_collation)};
+    const TraceLines::Axes axes{layout.plot, m_lastSecond};
     if (seconds >= 0 && seconds <= axes.lastSecond) {
         const double x = axes.x(seconds);
         painter.setPen(QPen(Ink, std::max(2.0, layout.unit), Qt::SolidLine, Qt::FlatCap));

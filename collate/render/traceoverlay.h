@@ -20,7 +20,7 @@ class TraceOverlay
 public:
     // Keeps a picture of what does not move for the last size drawn: make a new overlay when
     // the collation changes.
-    explicit TraceOverlay(const Collation &collation) : m_collation(collation) {}
+    explicit TraceOverlay(const Collation &collation);
 
     // Draws into area the trace at a moment of the clip, in seconds. The cursor is left out
     // where the moment lies outside the time axis.
@@ -41,6 +41,7 @@ private:
     QImage still(const QSize &size) const;
 
     const Collation &m_collation;
+    const double m_lastSecond; // of the time axis
     mutable QMutex m_lock;
     mutable QImage m_still;
 };

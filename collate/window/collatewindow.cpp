@@ -181,8 +181,10 @@ CollateWindow::CollateWindow(CollateDialogs &dialogs, MediaPlayer &player, QWidg
 void CollateWindow::addFiles(const QStringList &paths)
 {
     // Read at the seconds of the results files, which collate() takes at the rate chosen.
-    const Collating::Outcome read = Collating::collate(m_files, paths, QString(), 0);
-    m_files = read.runs;
+    const Collating::Read read = Collating::read(m_files.runs, paths);
+    const Collating::Taken added = Collating::takeEach(read.runs.mid(m_files.runs.size()), 0);
+    m_files.runs += added.runs;
+    m_files.screening += added.screening;
     collate();
     QStringList repeated;
     for (const InputGuard::Repeat &repeat : read.repeats)
@@ -240,7 +242,7 @@ void CollateWindow::openStudy(const QString &path)
 void CollateWindow::chooseClip(int index)
 {
     m_clipBox->setCurrentIndex(index);
-    m_files.clear();
+    m_files = {};
     const StudyClip clip = m_studyClips.value(index);
     m_chart.setClip(clip.name);
     // The runs beside their own clip, or beside none: never beside the clip chosen before.
@@ -257,8 +259,10 @@ void CollateWindow::removeSelectedFiles()
     for (const QListWidgetItem *item : m_fileList->selectedItems())
         rows.append(m_fileList->row(item));
     std::sort(rows.rbegin(), rows.rend());
-    for (const int row : rows)
-        m_files.removeAt(row);
+    for (const int row : rows) {
+        m_files.runs.removeAt(row);
+        m_files.screening.removeAt(row);
+    }
     collate();
 }
 
@@ -303,17 +307,18 @@ void CollateWindow::chooseRate(int rate)
 
 void CollateWindow::collate()
 {
-    const QStringList variables = variablesOf(m_files);
+    const QStringList variables = variablesOf(m_files.runs);
     // The first file's first variable until the user picks another, and again when the one
     // picked has gone with its files.
     const QString variable = variables.contains(m_variable) ? m_variable : QString();
-    Collating::Outcome outcome = Collating::collate(m_files, {}, variable, m_rate);
+    Collating::Outcome outcome = m_rate > 0 ? Collating::collate(m_files.runs, {}, variable, m_rate)
+                                            : Collating::collate(m_files, variable, 0);
     if (!outcome.notAtRate.isEmpty()) {
         m_dialogs.message(this, NoRate.arg(outcome.notAtRate));
         m_rate = 0;
         const QSignalBlocker quiet(m_rateBox);
         m_rateBox->setValue(0);
-        outcome = Collating::collate(m_files, {}, variable, 0);
+        outcome = Collating::collate(m_files, variable, 0);
     }
     m_collation = std::move(outcome.collation);
     m_variable = m_collation.variable();
@@ -322,7 +327,7 @@ void CollateWindow::collate()
     m_variableBox->setCurrentText(m_variable);
 
     m_fileList->clear();
-    for (const ResultsRun &run : std::as_const(m_files)) {
+    for (const ResultsRun &run : std::as_const(m_files.runs)) {
         auto *item = new QListWidgetItem(QFileInfo(run.path).fileName(), m_fileList);
         item->setToolTip(run.path);
     }
@@ -333,23 +338,20 @@ void CollateWindow::collate()
         skipped.append(QStringLiteral("Warning: ") + mixed);
     m_skippedLabel->setText(skipped.isEmpty() ? QString()
                                               : SkippedText.arg(skipped.join(QLatin1Char('\n'))));
-    m_removeButton->setEnabled(!m_files.isEmpty());
+    m_removeButton->setEnabled(!m_files.runs.isEmpty());
     m_exportTableButton->setEnabled(!m_collation.runs().isEmpty());
     m_exportChartButton->setEnabled(!m_collation.runs().isEmpty());
-    m_exportLongButton->setEnabled(!m_files.isEmpty() || !m_studyClips.isEmpty());
+    m_exportLongButton->setEnabled(!m_files.runs.isEmpty() || !m_studyClips.isEmpty());
     enableTraceVideo();
 
     QStringList names;
     for (const CollatedRun &run : m_collation.runs())
         names.append(run.header);
-    // The lags come first, so that the correlations still close the summary.
+    // The lags first: they lead the statistics table.
     const QList<Statistic> lags =
         m_align > 0.0 ? m_collation.align(m_align, names) : QList<Statistic>();
-    QList<Statistic> statistics = lags + m_collation.statistics(names);
-    // The screening lines before each run's r, which close the list for the table of runs.
-    const QList<Statistic> screening = Collating::screeningLines(outcome, names);
-    for (qsizetype i = 0; i < screening.size(); ++i)
-        statistics.insert(statistics.size() - m_collation.runs().size(), screening[i]);
+    const QList<Statistic> statistics =
+        lags + m_collation.statistics(names) + Collating::screeningLines(outcome, names);
     CollateTables::showRuns(m_runTable, m_collation, statistics);
     CollateTables::showStatistics(m_statisticsTable, statistics);
     m_chartView->update();
@@ -359,7 +361,7 @@ void CollateWindow::collate()
 QStringList CollateWindow::inputPaths() const
 {
     QStringList paths;
-    for (const ResultsRun &run : m_files)
+    for (const ResultsRun &run : m_files.runs)
         paths.append(run.path);
     return paths;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collatechart.h"
+#include "collating.h"
 #include "collation.h"
 #include "resultsfile.h"
 #include "studyruns.h"
@@ -74,7 +75,8 @@ private:
     QStringList readFiles() const;
 
     CollateDialogs &m_dialogs;
-    QList<ResultsRun> m_files;
+    // The runs added, as read, with what each event log says: read once, for the seconds.
+    Collating::Taken m_files;
     QString m_variable;
     int m_rate = 0;
     double m_align = 0.0;

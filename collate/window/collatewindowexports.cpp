@@ -22,7 +22,6 @@ namespace {
 const QString TraceVideoName = QStringLiteral("collated.mp4");
 const QString TraceVideoFilter = QStringLiteral("MP4 video (*.mp4)|*.mp4|");
 const QString TraceVideoProgress = QStringLiteral("Writing the video with the trace...");
-const QString ClipItself = QStringLiteral("\"%1\" is the clip itself. Choose another name.");
 const QString TableName = QStringLiteral("collated.csv");
 const QString TableFilter = QStringLiteral("CSV files (*.csv)|*.csv|");
 const QString ChartName = QStringLiteral("collated.png");
@@ -70,10 +69,6 @@ void CollateWindow::exportTraceVideo()
     const QString path = exportPath(TraceVideoName, TraceVideoFilter);
     if (path.isEmpty())
         return;
-    if (Files::isSameFile(path, m_review->clip())) {
-        m_dialogs.message(this, ClipItself.arg(QDir::toNativeSeparators(path)));
-        return;
-    }
     // From its headers, before a frame is decoded.
     const ClipPicture picture = probeClipPicture(m_review->clip());
     if (!picture.problem.isEmpty()) {
@@ -114,9 +109,9 @@ void CollateWindow::exportLongTable()
     QList<LongRun> runs;
     // Where a run cannot be taken at the rate the window fell back to the seconds; it is left out.
     if (m_studyClips.isEmpty())
-        LongTable::add(&runs, m_files, m_rate);
+        LongTable::add(&runs, m_rate > 0 ? Collating::takeEach(m_files.runs, m_rate) : m_files);
     for (const StudyClip &clip : std::as_const(m_studyClips))
-        LongTable::add(&runs, Collating::collate({}, clip.files, QString(), 0).runs, m_rate,
+        LongTable::add(&runs, Collating::takeEach(Collating::read({}, clip.files).runs, m_rate),
                        m_studyTitle, clip.clip, clip.files, clip.runs);
     QString error;
     if (!Files::writeFile(path, LongTable::bytes(runs, m_rate), &error))
