@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QSize>
 #include <QTimer>
+#include <QWidget>
 
 #include <atomic>
 #include <memory>
