@@ -37,10 +37,10 @@ struct Study
 
     // A clip as the study file writes it, as a path: relative ones from the study file's folder.
     QString clipPath(const QString &written) const;
-    // Whether the clip at index of a participant's order is the practice clip: it comes first.
-    bool isPractice(const QStringList &order, qsizetype index) const
+    // Whether clip, at index of a participant's order, is the practice clip: it comes first.
+    bool isPractice(const QString &clip, qsizetype index) const
     {
-        return index == 0 && !practice.isEmpty() && order.value(0) == practice;
+        return index == 0 && !practice.isEmpty() && clip == practice;
     }
 };
 

@@ -174,7 +174,7 @@ bool StudySession::recordSavedRun(const Recovery::StudyRun &run, QString *error)
 
 bool StudySession::isPractice(int index) const
 {
-    return m_study.isPractice(m_record.order(), index);
+    return m_study.isPractice(m_record.clips.value(index).clip, index);
 }
 
 int StudySession::next() const

@@ -132,7 +132,7 @@ QList<StudyClip> collect(const Study &study, bool includePartial, QStringList *p
         for (const SessionRecord::Clip &entry : record.clips) {
             const qsizetype index = study.clips.indexOf(entry.clip);
             // The practice clip counts for nothing.
-            if (study.isPractice(record.order(), &entry - record.clips.data()) || index < 0)
+            if (study.isPractice(entry.clip, &entry - record.clips.data()) || index < 0)
                 continue;
             for (const QString &name : entry.extra) {
                 if (!isEventLog(name))
