@@ -1,5 +1,6 @@
 #include "disk.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -141,6 +142,35 @@ void removeName(const QString &path)
 int closeChecked(int fd)
 {
     return ::close(fd) != 0 && errno != EINTR ? errno : 0;
+}
+
+void removeAndClose(int fd, const QString &path)
+{
+    removeName(path);
+    closeChecked(fd);
+}
+
+void touch(int fd)
+{
+    ::futimens(fd, nullptr);
+}
+
+qint64 secondsSinceWritten(const QString &path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return QDateTime::currentSecsSinceEpoch() - info.st_mtime;
+}
+
+bool isPlainFileHere(const QString &path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 void takePermissions(int fd, const QString &target)

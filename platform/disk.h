@@ -49,6 +49,14 @@ int createBeside(const QString &target, const QString &suffix, QString *path, in
 void removeName(const QString &path);
 // Closes fd: 0, or the errno of a close that failed (where the disk took a write back).
 int closeChecked(int fd);
+// Takes away the name of a file this process made and holds, then lets the file go.
+void removeAndClose(int fd, const QString &path);
+// Marks the file as written now, for whoever can see its times but not its lock.
+void touch(int fd);
+// Seconds since the file at path was last written; negative where it cannot be examined.
+qint64 secondsSinceWritten(const QString &path);
+// Whether path itself (a link not followed) is a plain file.
+bool isPlainFileHere(const QString &path);
 // The new file behind fd takes the permissions of the file at target, where there is one.
 void takePermissions(int fd, const QString &target);
 // rename(2): from takes to's name, replacing whatever had it. 0 or the errno.

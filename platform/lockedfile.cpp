@@ -3,7 +3,6 @@
 #include "disk.h"
 #include "files.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -77,41 +76,3 @@ void LockedFile::removeName()
     if (isStillNamed() && Disk::current().remove(m_path) == 0)
         Files::syncDirectory(QFileInfo(m_path).absolutePath());
 }
-
-namespace Files {
-
-qint64 secondsSinceWritten(const QString &path)
-{
-    struct stat info
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return -1;
-    return QDateTime::currentSecsSinceEpoch() - info.st_mtime;
-}
-
-bool isPlainFileHere(const QString &path)
-{
-    struct stat info
-    {
-    };
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-void removeAndClose(int fd, const QString &path)
-{
-    ::unlink(QFile::encodeName(path).constData());
-    ::close(fd);
-}
-
-void closeFile(int fd)
-{
-    ::close(fd);
-}
-
-void touch(int fd)
-{
-    ::futimens(fd, nullptr);
-}
-
-} // namespace Files

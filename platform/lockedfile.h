@@ -32,17 +32,3 @@ private:
     int m_fd = -1;
     QString m_path;
 };
-
-namespace Files {
-
-// Seconds since the file at path was last written; negative where it cannot be examined.
-qint64 secondsSinceWritten(const QString &path);
-// Whether path itself (a link not followed) is a plain file.
-bool isPlainFileHere(const QString &path);
-// Takes away the name of a file this process made and holds, then lets the file go.
-void removeAndClose(int fd, const QString &path);
-void closeFile(int fd);
-// Marks the file as written now, for whoever can see its times but not its lock.
-void touch(int fd);
-
-} // namespace Files

@@ -245,5 +245,5 @@ void RunJournal::write()
             break;
     }
     if (file.fd >= 0)
-        Files::closeFile(file.fd);
+        Files::closeChecked(file.fd);
 }

@@ -2,7 +2,7 @@
 
 #include "eventlog.h"
 #include "files.h"
-#include "lockedfile.h"
+#include "disk.h"
 #include "resultsfile.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,6 @@
 #include "videoexport.h"
 
 #include "disk.h"
-#include "lockedfile.h"
 #include "videopipeline.h"
 
 #include <QFileInfo>
@@ -68,7 +67,7 @@ VideoExport::Outcome VideoExport::run()
         return Outcome::Failed;
     }
     // The muxer opens the spill file again by its name; it was made here so that the name is ours.
-    Files::closeFile(spillFd);
+    Files::closeChecked(spillFd);
     Files::takePermissions(fd, target);
 
     Outcome outcome = Outcome::Failed;
@@ -114,7 +113,7 @@ VideoExport::Outcome VideoExport::run()
         }
     }
     if (fd >= 0)
-        Files::closeFile(fd);
+        Files::closeChecked(fd);
     if (outcome != Outcome::Written)
         Files::removeName(temporary);
     Files::removeName(spill);
