@@ -140,56 +140,6 @@ inline QStringList statisticLines(const Collation &collation, const QStringList 
     return lines;
 }
 
-// The records of a comma-separated text as RFC 4180 writes them; false where a quote is left
-// open or stray.
-inline bool parseCsv(const QByteArray &bytes, QList<QStringList> *records)
-{
-    const QString text = QString::fromUtf8(bytes);
-    QList<QStringList> found;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    bool wasQuoted = false;
-    const auto at = [&](qsizetype i) { return i < text.size() ? text[i] : QChar(); };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == QLatin1Char('"') && at(i + 1) == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            if (!field.isEmpty() || wasQuoted)
-                return false;
-            quoted = wasQuoted = true;
-        } else if (c == QLatin1Char(',') || c == QLatin1Char('\n')) {
-            record.append(field);
-            field.clear();
-            wasQuoted = false;
-            if (c == QLatin1Char('\n')) {
-                found.append(record);
-                record.clear();
-            }
-        } else if (c == QLatin1Char('\r') && at(i + 1) == QLatin1Char('\n')) {
-            continue;
-        } else {
-            if (wasQuoted)
-                return false;
-            field += c;
-        }
-    }
-    if (quoted)
-        return false;
-    if (!field.isEmpty() || !record.isEmpty() || wasQuoted)
-        found.append(record << field);
-    *records = found;
-    return true;
-}
-
 // The example of Shrout and Fleiss (1979): six targets rated by four judges.
 inline const QList<QList<double>> ShroutFleiss = {{9, 2, 5, 8}, {6, 1, 3, 2},  {8, 4, 6, 8},
                                                   {7, 1, 2, 6}, {10, 5, 6, 9}, {6, 2, 4, 7}};
