@@ -177,14 +177,9 @@ inline void writeJudgeLogs(const QStringList &files)
         QList<RunEvent> events = {{500, 1400, RunEvent::Kind::Increase, 1,
                                    int(ShroutFleiss[0][judge]) - 5, 0, 0, RunEvent::Source::Key}};
         for (int second = 1; second <= 6; ++second)
-            events.append({second * 1000,
-                           second * 1000 + 900,
-                           RunEvent::Kind::Sample,
-                           0,
-                           int(ShroutFleiss[second - 1][judge]) - 5,
-                           0,
-                           second + 1,
-                           {}});
+            events.append({second * 1000, second * 1000 + 900, RunEvent::Kind::Sample, 0,
+                           int(ShroutFleiss[second - 1][judge]) - 5, 0, second + 1,
+                           RunEvent::Source::None});
         write(EventLog::pathBeside(files[judge]), EventLog::bytes(events, false));
     }
     QFile::copy(EventLog::pathBeside(files[0]), EventLog::pathBeside(files[3]));
@@ -224,14 +219,9 @@ inline QString writeStudy(const QString &dir)
                                        {2000, 2900, RunEvent::Kind::Sample, 0, -2, 3, 3, {}}},
                                       true));
             if (state >= 0)
-                record.clips.append({clips[c],
-                                     SessionRecord::State(std::min<qsizetype>(state, 2)),
-                                     {name},
-                                     {},
-                                     {},
-                                     state == 2,
-                                     13,
-                                     {}});
+                record.clips.append({clips[c], SessionRecord::State(std::min<qsizetype>(state, 2)),
+                                     QStringList{name}, QDateTime(), QDateTime(), state == 2, 13,
+                                     QStringList()});
         }
         if (s == 1)
             record.clips[3].extra = {"Q01 5 3.csv"};
