@@ -140,56 +140,6 @@ inline QStringList statisticLines(const Collation &collation, const QStringList 
     return lines;
 }
 
-// The records of a comma-separated text as RFC 4180 writes them; false where a quote is left
-// open or stray.
-inline bool parseCsv(const QByteArray &bytes, QList<QStringList> *records)
-{
-    const QString text = QString::fromUtf8(bytes);
-    QList<QStringList> found;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    bool wasQuoted = false;
-    const auto at = [&](qsizetype i) { return i < text.size() ? text[i] : QChar(); };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == QLatin1Char('"') && at(i + 1) == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            if (!field.isEmpty() || wasQuoted)
-                return false;
-            quoted = wasQuoted = true;
-        } else if (c == QLatin1Char(',') || c == QLatin1Char('\n')) {
-            record.append(field);
-            field.clear();
-            wasQuoted = false;
-            if (c == QLatin1Char('\n')) {
-                found.append(record);
-                record.clear();
-            }
-        } else if (c == QLatin1Char('\r') && at(i + 1) == QLatin1Char('\n')) {
-            continue;
-        } else {
-            if (wasQuoted)
-                return false;
-            field += c;
-        }
-    }
-    if (quoted)
-        return false;
-    if (!field.isEmpty() || !record.isEmpty() || wasQuoted)
-        found.append(record << field);
-    *records = found;
-    return true;
-}
-
 // The example of Shrout and Fleiss (1979): six targets rated by four judges.
 inline const QList<QList<double>> ShroutFleiss = {{9, 2, 5, 8}, {6, 1, 3, 2},  {8, 4, 6, 8},
                                                   {7, 1, 2, 6}, {10, 5, 6, 9}, {6, 2, 4, 7}};
@@ -227,14 +177,9 @@ inline void writeJudgeLogs(const QStringList &files)
         QList<RunEvent> events = {{500, 1400, RunEvent::Kind::Increase, 1,
                                    int(ShroutFleiss[0][judge]) - 5, 0, 0, RunEvent::Source::Key}};
         for (int second = 1; second <= 6; ++second)
-            events.append({second * 1000,
-                           second * 1000 + 900,
-                           RunEvent::Kind::Sample,
-                           0,
-                           int(ShroutFleiss[second - 1][judge]) - 5,
-                           0,
-                           second + 1,
-                           {}});
+            events.append({second * 1000, second * 1000 + 900, RunEvent::Kind::Sample, 0,
+                           int(ShroutFleiss[second - 1][judge]) - 5, 0, second + 1,
+                           RunEvent::Source::None});
         write(EventLog::pathBeside(files[judge]), EventLog::bytes(events, false));
     }
     QFile::copy(EventLog::pathBeside(files[0]), EventLog::pathBeside(files[3]));
@@ -274,14 +219,9 @@ inline QString writeStudy(const QString &dir)
                                        {2000, 2900, RunEvent::Kind::Sample, 0, -2, 3, 3, {}}},
                                       true));
             if (state >= 0)
-                record.clips.append({clips[c],
-                                     SessionRecord::State(std::min<qsizetype>(state, 2)),
-                                     {name},
-                                     {},
-                                     {},
-                                     state == 2,
-                                     13,
-                                     {}});
+                record.clips.append({clips[c], SessionRecord::State(std::min<qsizetype>(state, 2)),
+                                     QStringList{name}, QDateTime(), QDateTime(), state == 2, 13,
+                                     QStringList()});
         }
         if (s == 1)
             record.clips[3].extra = {"Q01 5 3.csv"};

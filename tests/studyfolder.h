@@ -5,8 +5,6 @@
 
 #include "support.h"
 
-#include <QDir>
-
 // A study of made clips (they need only exist: the player is a fake) and its results folder.
 struct StudyFolder
 {

@@ -4,6 +4,7 @@
 // and the windows shown.
 
 #include "failingdisk.h"
+#include "ratingstate.h"
 #include "session.h"
 #include "testmain.h"
 
@@ -119,6 +120,18 @@ inline void sendWheel(QWidget *to, QPoint angle)
     QWheelEvent wheel(at, to->mapToGlobal(at), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(to, &wheel);
+}
+
+// "L1 L2 / I1 D1 I2 D2": the levels, then the presses counted up and down of each variable.
+inline QString levelsAndCounts(const RatingState &s)
+{
+    return QStringLiteral("%1 %2 / %3 %4 %5 %6")
+        .arg(s.Level1)
+        .arg(s.Level2)
+        .arg(s.IncreaseClicks1)
+        .arg(s.DecreaseClicks1)
+        .arg(s.IncreaseClicks2)
+        .arg(s.DecreaseClicks2);
 }
 
 inline QString text(QWidget *parent, const char *label)

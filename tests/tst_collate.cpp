@@ -7,10 +7,7 @@
 #include "studycommand.h"
 #include "studyruns.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace CollateFiles;

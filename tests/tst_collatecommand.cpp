@@ -1,23 +1,11 @@
 #include "clips.h"
 #include "collatefiles.h"
-#include "collatewindow.h"
 #include "commandline.h"
-#include "eventlog.h"
-#include "files.h"
-#include "resultsfile.h"
-#include "sessionrecord.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QImage>
-#include <QLabel>
-#include <QListWidget>
 #include <QMap>
-#include <QProcess>
-#include <QPushButton>
 #include <QSet>
-#include <QSpinBox>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>

@@ -4,11 +4,31 @@
 #include "longtable.h"
 #include "rebin.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace CollateFiles;
+
+namespace {
+
+// The records of a table as Python's csv module reads them, strictly: none where it refuses one.
+QList<QStringList> csvRecords(const QString &path)
+{
+    const QString script =
+        "import csv, json, sys; print(json.dumps(list(csv.reader(open(sys.argv[1], "
+        "newline='', encoding='utf-8'), strict=True))))";
+    QList<QStringList> records;
+    for (const QJsonValue record :
+         QJsonDocument::fromJson(run({"-c", script, path}, 30000, reader("python3")).out.toUtf8())
+             .array())
+        records.append(record.toVariant().toStringList());
+    return records;
+}
+
+} // namespace
 
 class TestCollateLong : public QObject
 {
@@ -73,8 +93,7 @@ void TestCollateLong::mismatch()
 
 void TestCollateLong::longTable()
 {
-    QList<QStringList> rows;
-    QVERIFY(parseCsv(readAll(m_table), &rows));
+    const QList<QStringList> rows = csvRecords(m_table);
     QCOMPARE(rows.value(0).join(','),
              "study,participant,clip,position,run,state,variable,time_s,level");
     QCOMPARE(rows.value(2),

@@ -246,20 +246,17 @@ void TestCollateWindow::review()
     window.review().attach(clip);
     auto *chart = window.findChild<ChartView *>("chart");
     QTRY_VERIFY_WITH_TIMEOUT(chart->cursor().value_or(0.0) > 0.3, 20000);
-    const QPointF three(CollateChart(window.collation()).plotArea(chart->rect()).left() +
-                            3.0 / 9.0 *
-                                CollateChart(window.collation()).plotArea(chart->rect()).width(),
-                        chart->height() / 2.0);
+    const QRectF plot = CollateChart(window.collation()).plotArea(chart->rect());
+    const QPointF three(plot.left() + 3.0 / 9.0 * plot.width(), chart->height() / 2.0);
     QTest::mouseClick(chart, Qt::LeftButton, {}, three.toPoint());
     QTRY_VERIFY_WITH_TIMEOUT(std::abs(player.position() - 3.0) < 0.4, 20000);
     QTest::keyClick(&window, Qt::Key_Space);
     QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 20000);
     window.review().follow();
     const qsizetype row = window.collation().rowAt(*chart->cursor());
-    QVERIFY2(window.findChild<QLabel *>("cursorLabel")
-                 ->text()
-                 .contains(QString::number(window.collation().mean(row), 'f', 2)),
-             qPrintable(window.findChild<QLabel *>("cursorLabel")->text()));
+    const QString figures = window.findChild<QLabel *>("cursorLabel")->text();
+    QVERIFY2(figures.contains(QString::number(window.collation().mean(row), 'f', 2)),
+             qPrintable(figures));
 
     window.findChild<QDoubleSpinBox *>("alignBox")->setValue(2.0);
     auto *statistics = window.findChild<QTableWidget *>("statisticsTable");

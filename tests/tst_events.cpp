@@ -7,24 +7,6 @@
 #include "recordingclock.h"
 #include "support.h"
 
-#include <QDir>
-
-namespace {
-
-QString levelsAndCounts(const MainForm &rating)
-{
-    const RatingState &s = rating.state();
-    return QStringLiteral("%1 %2 / %3 %4 %5 %6")
-        .arg(s.Level1)
-        .arg(s.Level2)
-        .arg(s.IncreaseClicks1)
-        .arg(s.DecreaseClicks1)
-        .arg(s.IncreaseClicks2)
-        .arg(s.DecreaseClicks2);
-}
-
-} // namespace
-
 class TestEvents : public QObject
 {
     Q_OBJECT
@@ -135,7 +117,7 @@ private slots:
                 modifiers |= Qt::ControlModifier;
             sendKey(to, key, modifiers, part.contains("repeat"));
         }
-        QTEST(levelsAndCounts(rating), "expected");
+        QTEST(levelsAndCounts(rating.state()), "expected");
         QCOMPARE(QApplication::focusWidget(), focused);
         QCOMPARE(slider->value(), 500);
         QVERIFY(!s.order.outputForm());

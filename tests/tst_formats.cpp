@@ -141,6 +141,16 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QStringList>("problems"); // a part of each problem, in order
         const QByteArray clips = R"("clips": ["a.avi"])";
+        // The study of a.avi rating the variables given, or rating A with one field more.
+        const auto withVariables = [&](const char *tag, const QByteArray &variables,
+                                       const char *problem) {
+            QTest::newRow(tag) << R"({"variables": )" + variables + ", " + clips + "}"
+                               << QStringList{problem};
+        };
+        const auto withField = [&](const char *tag, const QByteArray &field, const char *problem) {
+            QTest::newRow(tag) << R"({"variables": ["A"], )" + clips + ", " + field + "}"
+                               << QStringList{problem};
+        };
         QTest::newRow("JSON broken on line 4")
             << QByteArray("{\n\"variables\": [\"A\"],\n\"clips\": [\"a.avi\"\n}")
             << QStringList{"Line 4"};
@@ -148,25 +158,19 @@ private slots:
         QTest::newRow("nothing required")
             << QByteArray("{}")
             << QStringList{"\"variables\": is missing", "\"clips\": is missing"};
-        QTest::newRow("three variables") << R"({"variables": ["A", "B", "C"], )" + clips + "}"
-                                         << QStringList{"\"variables\": must name one or two"};
-        QTest::newRow("a variable that is no text") << R"({"variables": [1], )" + clips + "}"
-                                                    << QStringList{"\"variables\": must hold text"};
-        QTest::newRow("an empty variable") << R"({"variables": ["A", " "], )" + clips + "}"
-                                           << QStringList{"\"variables\": a name is empty"};
-        QTest::newRow("a variable with a comma")
-            << R"({"variables": ["Joy, mostly"], )" + clips + "}"
-            << QStringList{"\"variables\": \"Joy, mostly\" holds a comma"};
-        QTest::newRow("one variable twice") << R"({"variables": ["A", "A "], )" + clips + "}"
-                                            << QStringList{"\"variables\": names the same"};
+        withVariables("three variables", R"(["A", "B", "C"])",
+                      "\"variables\": must name one or two");
+        withVariables("a variable that is no text", "[1]", "\"variables\": must hold text");
+        withVariables("an empty variable", R"(["A", " "])", "\"variables\": a name is empty");
+        withVariables("a variable with a comma", R"(["Joy, mostly"])",
+                      "\"variables\": \"Joy, mostly\" holds a comma");
+        withVariables("one variable twice", R"(["A", "A "])", "\"variables\": names the same");
         QTest::newRow("an order by hand without a clip")
             << QByteArray(
                    R"({"variables": ["A"], "clips": ["a.avi", "sub"], "orders": [["a.avi"]]})")
             << QStringList{"\"clips\": \"sub\" is not a file", "\"orders\": each order must list"};
-        QTest::newRow("orders beside an order")
-            << R"({"variables": ["A"], )" + clips +
-                   R"(, "order": "shuffled", "orders": [["a.avi"]]})"
-            << QStringList{"\"orders\": and \"order\" cannot both"};
+        withField("orders beside an order", R"("order": "shuffled", "orders": [["a.avi"]])",
+                  "\"orders\": and \"order\" cannot both");
         QTest::newRow("no clips") << QByteArray(R"({"variables": ["A"], "clips": []})")
                                   << QStringList{"\"clips\": must list from 1 to 100"};
         QByteArray many = R"({"variables": ["A"], "clips": [)";
@@ -176,24 +180,16 @@ private slots:
         QTest::newRow("a clip that is not there")
             << QByteArray(R"({"variables": ["A"], "clips": ["a.avi", "gone.avi"]})")
             << QStringList{"\"clips\": \"gone.avi\" is not there"};
-        QTest::newRow("a practice clip that is a folder")
-            << R"({"variables": ["A"], )" + clips + R"(, "practice": "sub"})"
-            << QStringList{"\"practice\": \"sub\" is not a file"};
-        QTest::newRow("an order of its own")
-            << R"({"variables": ["A"], )" + clips + R"(, "order": "random"})"
-            << QStringList{"\"order\": must be \"as listed\", \"shuffled\" or \"balanced\""};
-        QTest::newRow("an input of its own")
-            << R"({"variables": ["A"], )" + clips + R"(, "input": "joystick"})"
-            << QStringList{"\"input\": must be \"steps\" or \"position\""};
-        QTest::newRow("showResults as text")
-            << R"({"variables": ["A"], )" + clips + R"(, "showResults": "yes"})"
-            << QStringList{"\"showResults\": must be true or false"};
-        QTest::newRow("a misspelt field")
-            << R"({"variables": ["A"], )" + clips + R"(, "showresults": true})"
-            << QStringList{"\"showresults\": is not a field"};
-        QTest::newRow("results in a file")
-            << R"({"variables": ["A"], )" + clips + R"(, "results": "a.avi"})"
-            << QStringList{"\"results\": \"a.avi\" is a file"};
+        withField("a practice clip that is a folder", R"("practice": "sub")",
+                  "\"practice\": \"sub\" is not a file");
+        withField("an order of its own", R"("order": "random")",
+                  "\"order\": must be \"as listed\", \"shuffled\" or \"balanced\"");
+        withField("an input of its own", R"("input": "joystick")",
+                  "\"input\": must be \"steps\" or \"position\"");
+        withField("showResults as text", R"("showResults": "yes")",
+                  "\"showResults\": must be true or false");
+        withField("a misspelt field", R"("showresults": true)", "\"showresults\": is not a field");
+        withField("results in a file", R"("results": "a.avi")", "\"results\": \"a.avi\" is a file");
         QTest::newRow("every problem at once")
             << QByteArray(R"({"variables": [], "clips": ["gone.avi"], "order": 3})")
             << QStringList{"\"variables\"", "\"clips\"", "\"order\": must be text",

@@ -2,7 +2,7 @@
 // meter, the wheel, keys, the pad or a game controller, and never falls back; how a run chooses
 // it, and the files such a run writes.
 
-#include "collation.h"
+#include "collatefiles.h"
 #include "controllermap.h"
 #include "eventcheck.h"
 #include "inputmode.h"
@@ -305,9 +305,7 @@ private slots:
         QVERIFY2(collation.tableBytes().contains("\r\n" + row2), collation.tableBytes());
         QCOMPARE(collation.mixedInputs().contains("steps (a.csv) and by position (b.csv)"), mixed);
         // On the scale's steps: 2.0 and 2.3 agree within a tenth of a level.
-        QStringList lines;
-        for (const Statistic &statistic : collation.statistics({"a", "b"}))
-            lines.append(statistic.line());
+        const QStringList lines = CollateFiles::statisticLines(collation, {"a", "b"});
         QVERIFY2(lines.contains("rWG\t0.9955"), qPrintable(lines.join('\n')));
         QVERIFY(
             LongTable::bytes({{{}, "S", {}, 0, "done", run("b.csv", InputMode::Position, 23)}}, 0)

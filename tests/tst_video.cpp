@@ -11,8 +11,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <optional>
 
 using namespace CollateFiles;
 
@@ -255,12 +254,9 @@ private slots:
         const QString out = folder.filePath("out.mp4");
         FailingDisk disk;
         disk.syncFailures = fault == "sync" ? 1 : 0;
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        // A write past the limit fails as on a full disk, instead of killing the process.
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit full{fault == "file size" ? 8000 : limit.rlim_cur, limit.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &full);
+        std::optional<FileSizeLimit> full;
+        if (fault == "file size")
+            full.emplace(8000);
         bool cancelled = false;
         const auto progress = [&](double fraction) {
             if (fault == "taken" && !QFile::exists(out))
@@ -275,8 +271,7 @@ private slots:
         const auto outcome = TraceOverlay::writeTraceVideo(
             m_collation, fault == "no clip" ? m_runs[0] : m_dir.filePath("blue.mp4"), out, false,
             progress, &error);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::signal(SIGXFSZ, SIG_DFL);
+        full.reset();
         QFETCH(bool, cancels);
         QCOMPARE(outcome, cancels ? VideoExport::Outcome::Cancelled : VideoExport::Outcome::Failed);
         QVERIFY(cancels == error.isEmpty());
@@ -306,8 +301,8 @@ private slots:
             << "--force --video @clip --worm @dir/other.mp4" << 0 << "";
         QTest::newRow("a clip that is not there")
             << "--video @dir/none.mp4 --worm @dir/w.mp4" << 1 << "cannot read the clip";
-        QTest::newRow("a clip that is no clip")
-            << "--video @dir/other.mp4 --worm @dir/w.mp4" << 1 << "cannot read the clip @dir/other.mp4";
+        QTest::newRow("a clip that is no clip") << "--video @dir/other.mp4 --worm @dir/w.mp4" << 1
+                                                << "cannot read the clip @dir/other.mp4";
     }
 
     void commandLine()
